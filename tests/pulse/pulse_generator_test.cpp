@@ -1,0 +1,105 @@
+#include "pulse/pulse_generator.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace kinemo::pulse {
+namespace {
+
+// On/off pattern of one motor from accumulator 0, tick 0 first.
+std::string Pattern(double speed, int ticks) {
+    const double ratio = ComputePulseRatio(speed);
+    double accumulator = 0.0;
+    const std::uint32_t pattern = MotorPattern(kMotorLeft, 0);
+    std::string bits;
+    for (int t = 0; t < ticks; ++t) {
+        bits += PulseStep(&ratio, &accumulator, &pattern, 1) != 0 ? '1' : '0';
+    }
+    return bits;
+}
+
+TEST(ComputePulseRatio, RoundsTowardZeroToFiveDecimals) {
+    EXPECT_EQ(ComputePulseRatio(50.0), 0.0);
+    EXPECT_EQ(ComputePulseRatio(25.0), 2.0);
+    EXPECT_EQ(ComputePulseRatio(75.0), -2.0);
+    EXPECT_EQ(ComputePulseRatio(10.0), 8.0);
+    EXPECT_EQ(ComputePulseRatio(90.0), -8.0);
+    // 1/0.3333 - 2 = 1.000300030..., cut (not rounded) to 1.00030.
+    EXPECT_EQ(ComputePulseRatio(33.33), static_cast<double>(100030) * 0.00001);
+    EXPECT_EQ(ComputePulseRatio(0.01), 9998.0);
+    EXPECT_EQ(ComputePulseRatio(99.99), -9998.0);
+}
+
+TEST(ComputePulseRatio, ClampsUpperBoundFirstAndNeedsSixtyFourBits) {
+    // 0 % clamps to 0.00001: 1/0.00001 - 2 = 99998 minus float error, cut to 99997.99999.
+    EXPECT_EQ(ComputePulseRatio(0.0), static_cast<double>(9999799999LL) * 0.00001);
+    EXPECT_EQ(ComputePulseRatio(-5.0), ComputePulseRatio(0.0));
+    // 100 % clamps to 0.99999: -99998 as the product of its scaled integer and 0.00001.
+    const double full = static_cast<double>(-9999800000LL) * 0.00001;
+    EXPECT_EQ(ComputePulseRatio(100.0), full);
+    EXPECT_EQ(ComputePulseRatio(250.0), full);
+    EXPECT_NEAR(full, -99998.0, 1e-9);
+}
+
+TEST(PulseStep, PatternsFromZeroAccumulator) {
+    EXPECT_EQ(Pattern(50.0, 8), "10101010");
+    EXPECT_EQ(Pattern(25.0, 12), "001000100010");
+    EXPECT_EQ(Pattern(75.0, 12), "110111011101");
+    EXPECT_EQ(Pattern(33.33, 9), "010010010");
+}
+
+TEST(PulseStep, TenAndNinetyPercentSwitchEveryTenthTick) {
+    const std::string ten = Pattern(10.0, 40);
+    const std::string ninety = Pattern(90.0, 40);
+    for (int t = 0; t < 40; ++t) {
+        const bool marked = t == 8 || t == 18 || t == 28 || t == 38;
+        EXPECT_EQ(ten[t], marked ? '1' : '0') << "tick " << t;
+        EXPECT_EQ(ninety[t], marked ? '0' : '1') << "tick " << t;
+    }
+}
+
+TEST(PulseStep, ExtremeSpeedsNeverSwitchFullyOnOrOff) {
+    const std::string slow = Pattern(0.01, 10000);
+    EXPECT_EQ(slow.find('1'), 9998u);
+    const std::string fast = Pattern(99.99, 10000);
+    EXPECT_EQ(fast.find('0'), 9998u);
+    EXPECT_EQ(Pattern(0.0, 65535).find('1'), std::string::npos);
+    EXPECT_EQ(Pattern(100.0, 65535).find('0'), std::string::npos);
+}
+
+TEST(PulseStep, OffMotorContributesNothingButItsAccumulatorAdvances) {
+    const double ratios[2] = {ComputePulseRatio(25.0), ComputePulseRatio(25.0)};
+    double accumulators[2] = {0.0, 0.0};
+    const std::uint32_t patterns[2] = {MotorPattern(kMotorOff, 0), MotorPattern(kMotorRight, 1)};
+    for (int t = 0; t < 6; ++t) {
+        const std::uint32_t word = PulseStep(ratios, accumulators, patterns, 2);
+        EXPECT_EQ(word, t == 2 ? 8u : 0u);
+    }
+    EXPECT_EQ(accumulators[0], accumulators[1]);
+    EXPECT_EQ(accumulators[0], 2.0);  // 0 1 2 -1 0 1 2
+}
+
+TEST(PulseStep, TwoMotorWord) {
+    const double ratios[2] = {ComputePulseRatio(50.0), ComputePulseRatio(100.0)};
+    double accumulators[2] = {0.0, 0.0};
+    const std::uint32_t patterns[2] = {MotorPattern(kMotorLeft, 0), MotorPattern(kMotorRight, 1)};
+    EXPECT_EQ(PulseStep(ratios, accumulators, patterns, 2), 9u);
+    EXPECT_EQ(PulseStep(ratios, accumulators, patterns, 2), 8u);
+}
+
+TEST(PulseStep, EightMotorPatternsUseBitsEightToFifteen) {
+    EXPECT_EQ(MotorPattern(kMotorLeft, 4), 256u);
+    EXPECT_EQ(MotorPattern(kMotorRight, 7), 32768u);
+    double ratios[8];
+    double accumulators[8] = {};
+    std::uint32_t patterns[8];
+    for (int k = 0; k < 8; ++k) {
+        ratios[k] = ComputePulseRatio(100.0);
+        patterns[k] = MotorPattern(kMotorRight, k);
+    }
+    EXPECT_EQ(PulseStep(ratios, accumulators, patterns, 8), 0xAAAAu);
+}
+
+}  // namespace
+}  // namespace kinemo::pulse
