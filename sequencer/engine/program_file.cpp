@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace kinemo::engine {
 namespace {
@@ -56,6 +59,37 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// A save through a symbolic link replaces the file the link points to, not the
+// link itself. A dangling link is replaced by the file.
+std::string ResolveLink(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+        return path;
+    }
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return path;
+    }
+    std::string target(resolved);
+    std::free(resolved);
+    return target;
+}
+
+// Creates a new, empty file beside `target` for the bytes of a save. Its name
+// is unique to this process and call, so parallel saves never share one.
+int CreateSibling(const std::string& target, std::string& name) {
+    static std::atomic<unsigned> serial{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = target + ".tmp" + std::to_string(::getpid()) + "-" +
+               std::to_string(serial.fetch_add(1, std::memory_order_relaxed));
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
 }  // namespace
 
 ProgramFileStatus ParseProgram(std::span<const std::uint8_t> bytes, ProgramContents& contents) {
@@ -81,8 +115,8 @@ ProgramFileStatus ParseProgram(std::span<const std::uint8_t> bytes, ProgramConte
     parsed.recordsBeyondLimit = complete - loaded;
     parsed.records.reserve(loaded);
     for (std::size_t i = 0; i < loaded; ++i) {
-        const auto record =
-            bytes.subspan(kProgramHeaderSize + i * kMovementRecordSize).first<kMovementRecordSize>();
+        const auto record = bytes.subspan(kProgramHeaderSize + i * kMovementRecordSize)
+                                .first<kMovementRecordSize>();
         parsed.records.push_back(DecodeMovementRecord(record));
     }
     contents = std::move(parsed);
@@ -90,12 +124,16 @@ ProgramFileStatus ParseProgram(std::span<const std::uint8_t> bytes, ProgramConte
 }
 
 ProgramFileStatus ReadProgramFile(const std::string& path, ProgramContents& contents) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without waiting so that a pipe without a writer cannot hang the
+    // caller (it then reads as empty); reading itself blocks as usual.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return ProgramFileStatus::kCannotOpen;
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return ProgramFileStatus::kCannotOpen;
     }
@@ -136,28 +174,31 @@ std::vector<std::uint8_t> SerializeProgram(const RunSettingsValues& settings,
 ProgramFileStatus WriteProgramFile(const std::string& path, const RunSettingsValues& settings,
                                    std::span<const MovementRecord> records) {
     const std::vector<std::uint8_t> bytes = SerializeProgram(settings, records);
+    const std::string target = ResolveLink(path);
 
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
+    struct stat existing {};
+    const bool targetExists = ::stat(target.c_str(), &existing) == 0;
+    if (targetExists && !S_ISREG(existing.st_mode)) {
+        return ProgramFileStatus::kCannotCreate;  // a folder or device is never replaced
+    }
+
+    std::string temporary;
+    const int fd = CreateSibling(target, temporary);
     if (fd < 0) {
         return ProgramFileStatus::kCannotCreate;
     }
-    // mkstemp creates the file for the owner only; give it the usual mode.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-
-    bool ok = WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    // The replacement keeps the permissions of the file it replaces; a new file
+    // gets the usual mode (0666 less the umask, applied by open).
+    bool ok = !targetExists || ::fchmod(fd, existing.st_mode & 07777) == 0;
+    ok = ok && WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ok = false;
-    }
+    ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) {
         ::unlink(temporary.c_str());
         return ProgramFileStatus::kWriteFailed;
     }
     // Make the rename itself durable.
-    const int folder = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         ::fsync(folder);
         ::close(folder);

@@ -27,17 +27,19 @@ inline constexpr std::size_t kProgramMaxUsefulSize =
 
 enum class ProgramFileStatus {
     kOk,
-    kCannotOpen,     // the file does not exist or cannot be read
-    kReadFailed,     // reading stopped with an error
-    kNotAProgram,    // the first three bytes are not "KMO": "Ungültige Datei"
-    kWrongVersion,   // "KMO" followed by another version: "Falsche Kinemo-Version"
-    kNoMovements,    // valid header but not one complete movement record
-    kCannotCreate,   // the file (or its temporary sibling) cannot be created
-    kWriteFailed,    // writing, flushing or replacing the file failed
+    kCannotOpen,    // the file does not exist or cannot be read
+    kReadFailed,    // reading stopped with an error
+    kNotAProgram,   // the first three bytes are not "KMO": "Ungültige Datei"
+    kWrongVersion,  // "KMO" followed by another version: "Falsche Kinemo-Version"
+    kNoMovements,   // valid header but not one complete movement record
+    kCannotCreate,  // the file (or its temporary sibling) cannot be created
+    kWriteFailed,   // writing, flushing or replacing the file failed
 };
 
-// What a program file holds. Settings bytes missing at the end of a short file
-// keep the new-list values (loop off, off switch off on E8).
+// What a program file holds. A file is loaded when it has the magic, the three
+// settings bytes and at least one complete record; of a longer body the first
+// 255 complete records are loaded and a partial trailing record is ignored.
+// Names without a NUL in their 21 bytes are cut to 20 characters.
 struct ProgramContents {
     RunSettingsValues settings;
     std::vector<MovementRecord> records;  // 1..255 after a successful read
@@ -57,9 +59,13 @@ ProgramFileStatus ReadProgramFile(const std::string& path, ProgramContents& cont
 std::vector<std::uint8_t> SerializeProgram(const RunSettingsValues& settings,
                                            std::span<const MovementRecord> records);
 
-// Writes a program file. The bytes go to a temporary file in the same folder,
-// which is flushed to disk and then renamed over the target, so a failed save
-// never destroys the previous file.
+// Writes a program file for 1..255 records. The bytes go to a new temporary
+// file in the same folder, which is flushed to disk and then renamed over the
+// target, so a failed save never destroys the previous file and leaves no
+// temporary file behind. The result has the same bytes as a direct write; a
+// replaced file keeps its permissions, and a save through a symbolic link
+// replaces the file it points to. A target that is a folder or any other
+// non-regular file is kCannotCreate.
 ProgramFileStatus WriteProgramFile(const std::string& path, const RunSettingsValues& settings,
                                    std::span<const MovementRecord> records);
 
