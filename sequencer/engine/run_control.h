@@ -10,41 +10,29 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
+#include "platform/threads.h"
 #include "sequencer/engine/movement_list.h"
+#include "sequencer/engine/player.h"
 #include "sequencer/engine/timeline.h"
 
 namespace kinemo::engine {
 
-// One tick of the interface: sends a Motor output word, returns the Input word.
-class InterfaceLink {
-public:
-    virtual ~InterfaceLink() = default;
-    virtual std::uint32_t Exchange(std::uint32_t output) = 0;
-};
-
-// Learns of the end of every run, finished or stopped. Called on the player
-// thread: an implementation only posts a message (the window posts RunEnded)
-// and never touches the dialog itself.
-class RunEndedListener {
-public:
-    virtual ~RunEndedListener() = default;
-    virtual void PostRunEnded() = 0;
-};
-
-// Scheduling class of a thread; mapped by the platform layer to real-time
-// scheduling where allowed, a nice value otherwise, unchanged where neither is.
-enum class ThreadPriority { kIdle, kNormal, kAboveNormal, kHighest };
+using platform::ThreadPriority;
 
 // Owns the movement table, the run settings, the timeline and the player thread.
-// All member functions except the destructor's wait run on the dialog thread.
+// All member functions except the destructor's wait run on the dialog thread,
+// except where noted.
 class RunControl {
-public:
+  public:
     // `diagnostics` receives the engine's diagnostic lines (standard output in
-    // the programs). The player thread starts at once and waits for a run.
+    // the programs). The player thread starts at once, at normal priority, and
+    // waits for a run.
     RunControl(InterfaceLink& link, RunEndedListener& listener, std::FILE* diagnostics = stdout);
-    // Requests a stop and waits at most one second for the player's final
-    // all-off exchange, so motors never keep running after the program ends.
+    // Requests a stop, raises the player to normal priority and waits at most
+    // one second for its final all-off exchange, so motors never keep running
+    // after the program ends; then ends the player thread.
     ~RunControl();
     RunControl(const RunControl&) = delete;
     RunControl& operator=(const RunControl&) = delete;
@@ -55,23 +43,43 @@ public:
 
     // "Bewegung Testen" after the dialog's StoreMovement: movementCount := 1,
     // endlessLoop := 0, ComputeTimeline(current, current), StartRun().
-    void TestMovement(int currentMovement);
+    // Refused (false) while a run is in progress: the player reads the
+    // timeline then.
+    bool TestMovement(int currentMovement);
     // "LOS!" after the dialog's StoreMovement: ComputeTimeline(0,
-    // movementCount - 1), StartRun().
-    void RunList();
+    // movementCount - 1), StartRun(). Refused (false) while a run is in progress.
+    bool RunList();
     // "NOT-AUS" and "Ende": sets stopRequested; the player stops within one tick.
+    // Safe from any thread.
     void EmergencyStop();
     // Handler of RunEnded on the dialog thread: all motors off once more and the
-    // player back to idle priority.
+    // player (and the connect thread, if registered) back to idle priority.
     void OnRunEnded();
-    // True from StartRun until the player has finished the run.
+    // True from StartRun until the player has finished the run (after its final
+    // all-off exchange).
     bool Running() const;
     // Waits (at most `timeoutMs`) until no run is in progress; false on time-out.
     bool WaitUntilIdle(int timeoutMs);
 
-private:
+    // The thread that runs the connect dialog, while it runs: it is set to idle
+    // priority during runs. The connect thread registers itself (any thread may
+    // call these).
+    void SetConnectThread(const platform::ThreadId& thread);
+    void ClearConnectThread();
+
+    // The player thread, for priority changes and tests.
+    platform::ThreadId PlayerThread() const;
+    // What the last priority change of the player thread achieved.
+    platform::PriorityApplied PlayerPriorityApplied() const;
+    // The stop flag itself, for callers that must set it from a signal handler
+    // (a lock-free atomic byte store is async-signal-safe).
+    StopFlag& StopRequested();
+
+  private:
+    void StartRun();
+
     struct State;
-    State* state_;
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace kinemo::engine

@@ -1,0 +1,85 @@
+// The player: plays computed timeline rows on the interface, one output word
+// per tick, and ends each motor's part of a movement at its limits.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+
+#include "platform/threads.h"
+#include "sequencer/engine/movement_list.h"
+#include "sequencer/engine/timeline.h"
+
+namespace kinemo::engine {
+
+// One tick of the interface: sends a Motor output word, returns the Input word.
+class InterfaceLink {
+  public:
+    virtual ~InterfaceLink() = default;
+    virtual std::uint32_t Exchange(std::uint32_t output) = 0;
+};
+
+// Learns of the end of every run, finished or stopped. Called on the player
+// thread: an implementation only posts a message (the window posts RunEnded)
+// and never touches the dialog itself.
+class RunEndedListener {
+  public:
+    virtual ~RunEndedListener() = default;
+    virtual void PostRunEnded() = 0;
+};
+
+// The emergency-stop flag: one byte, written by the dialog thread and by the
+// player, read by the player at every motor check (four times per tick).
+using StopFlag = std::atomic<std::uint8_t>;
+
+// Everything one run reads. The timeline is only read; the run settings are
+// read as the run goes (endlessLoop is cleared by a stop), the stop flag is
+// read, set by the off switch and cleared when the player has stopped.
+struct PlayerContext {
+    InterfaceLink* link = nullptr;
+    const Timeline* timeline = nullptr;
+    RunSettings* settings = nullptr;
+    StopFlag* stopRequested = nullptr;
+    std::FILE* diagnostics = nullptr;  // may be null: no diagnostic lines
+};
+
+enum class RunOutcome {
+    kFinished,  // every row played (and the endless loop left)
+    kStopped,   // NOT-AUS, "Ende" or the off switch
+};
+
+// Input n (1..8) is set when bit n - 1 of the Input word is 1. Input numbers
+// outside 1..8 (possible in program files) are never set.
+constexpr bool InputSet(std::uint8_t inputWord, unsigned input) {
+    return input - 1U < 8U && ((inputWord >> (input - 1U)) & 1U) != 0;
+}
+
+// Plays rows 0..runLength-1 of the timeline (repeated while endlessLoop is 1)
+// and returns after the final all-off exchange. Every way out sends the output
+// word 0. No allocation, locking or waiting inside a tick; the two diagnostic
+// lines are written between movements only.
+RunOutcome PlayRun(const PlayerContext& context, int runLength);
+
+// What the player thread shares with the dialog thread between runs.
+struct PlayerThreadState {
+    PlayerContext context;
+    RunEndedListener* listener = nullptr;
+    // Releases the player for one run; manual-reset, and reset by the player
+    // as it wakes, so one signal releases exactly one run even when it comes
+    // before the player waits.
+    platform::ManualResetEvent startEvent;
+    // Rows computed for the run, fixed when the run starts.
+    std::atomic<int> runLength{0};
+    // Signalled while no run is in progress.
+    platform::ManualResetEvent idle{true};
+    // Set when the program ends: the player leaves instead of running again.
+    std::atomic<bool> quit{false};
+    // Signalled as the player thread's last act.
+    platform::ManualResetEvent exited;
+};
+
+// The player thread: forever waits for startEvent, plays one run and posts
+// RunEnded; leaves when `quit` is set. `parameter` is a PlayerThreadState.
+void PlayerThreadMain(void* parameter);
+
+}  // namespace kinemo::engine
