@@ -1,0 +1,257 @@
+// The driver keeps its open ports in a fixed table. A record names its table
+// slot and the generation of the open that filled it; a call trusts the record
+// only when the slot still belongs to this record in that generation, so a
+// zero, copied or garbage record is safely "not open".
+//
+// Slot states move Free -> Opening -> Ready <-> Busy, Ready -> Closing -> Free.
+// An exchange holds the slot Busy for its duration; a close waits for it. No
+// locks and nothing allocated after an open.
+#include "driver/interface_driver.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "platform/port_map.h"
+#include "platform/serial_port.h"
+
+namespace {
+
+using kinemo::platform::SerialPort;
+
+constexpr std::uint8_t kSetOutputsCommand = 0xC1;          // one output word, one input word
+constexpr std::uint8_t kSetOutputsExtendedCommand = 0xC2;  // with the extension module
+constexpr std::size_t kSlotCount = 16;
+// A Port name is at most 7 characters and the terminating NUL.
+constexpr std::size_t kPortNameCapacity = 8;
+
+// Record layout (little-endian): slot index + 1 at 0, generation at 4, kind at 8.
+constexpr std::size_t kSlotOffset = 0;
+constexpr std::size_t kGenerationOffset = 4;
+
+enum SlotState : int { kFree, kOpening, kReady, kBusy, kClosing };
+
+struct Slot {
+    std::atomic<int> state{kFree};
+    std::atomic<const InterfaceRecord*> owner{nullptr};
+    std::atomic<std::uint32_t> generation{0};
+    // Touched only by the thread that holds the slot Opening, Busy or Closing.
+    SerialPort port;
+    bool extended = false;
+};
+
+// Never destroyed: a player thread may still exchange while the process ends.
+Slot* Slots() {
+    static Slot* const slots = new Slot[kSlotCount];
+    return slots;
+}
+
+std::atomic<std::uint32_t> nextGeneration{1};
+
+// The record may be read by a player thread while a connect thread opens it,
+// so its handle bytes are accessed atomically, byte by byte; a torn value is
+// caught by the owner and generation checks.
+std::uint32_t LoadRecordWord(InterfaceRecord* record, std::size_t offset) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const unsigned char byte = std::atomic_ref<unsigned char>(record->bytes[offset + i])
+                                       .load(std::memory_order_acquire);
+        value |= static_cast<std::uint32_t>(byte) << (8 * i);
+    }
+    return value;
+}
+
+void StoreRecordWord(InterfaceRecord* record, std::size_t offset, std::uint32_t value) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        std::atomic_ref<unsigned char>(record->bytes[offset + i])
+            .store(static_cast<unsigned char>(value >> (8 * i)), std::memory_order_release);
+    }
+}
+
+// The slot this record opened, or nothing.
+struct Handle {
+    Slot* slot = nullptr;
+    std::uint32_t generation = 0;
+};
+
+Handle FindHandle(InterfaceRecord* record) {
+    const std::uint32_t slotNumber = LoadRecordWord(record, kSlotOffset);
+    const std::uint32_t generation = LoadRecordWord(record, kGenerationOffset);
+    if (slotNumber == 0 || slotNumber > kSlotCount || generation == 0) {
+        return {};
+    }
+    Slot& slot = Slots()[slotNumber - 1];
+    if (slot.owner.load(std::memory_order_acquire) != record ||
+        slot.generation.load(std::memory_order_acquire) != generation) {
+        return {};
+    }
+    return {&slot, generation};
+}
+
+// Takes the slot from Ready to `to`; false when it is not (or no longer) this
+// record's open slot. With `wait`, waits for a running exchange to finish.
+bool Acquire(const Handle& handle, InterfaceRecord* record, int to, bool wait) {
+    Slot& slot = *handle.slot;
+    for (;;) {
+        int expected = kReady;
+        if (slot.state.compare_exchange_strong(expected, to, std::memory_order_acquire)) {
+            break;
+        }
+        if (expected != kBusy || !wait) {
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    if (slot.owner.load(std::memory_order_relaxed) != record ||
+        slot.generation.load(std::memory_order_relaxed) != handle.generation) {
+        slot.state.store(kReady, std::memory_order_release);
+        return false;
+    }
+    return true;
+}
+
+// One request/answer; false when the answer was incomplete.
+bool ExchangeOnSlot(Slot& slot, std::uint32_t output, std::uint32_t& inputs) {
+    std::uint8_t answer[2] = {0, 0};
+    if (slot.extended) {
+        const std::uint8_t request[3] = {kSetOutputsExtendedCommand,
+                                         static_cast<std::uint8_t>(output & 0xFFu),
+                                         static_cast<std::uint8_t>((output >> 8) & 0xFFu)};
+        if (slot.port.Exchange(request, sizeof request, answer, 2) != 2) {
+            return false;
+        }
+        inputs =
+            static_cast<std::uint32_t>(answer[0]) | (static_cast<std::uint32_t>(answer[1]) << 8);
+        return true;
+    }
+    const std::uint8_t request[2] = {kSetOutputsCommand, static_cast<std::uint8_t>(output & 0xFFu)};
+    if (slot.port.Exchange(request, sizeof request, answer, 1) != 1) {
+        return false;
+    }
+    inputs = answer[0];
+    return true;
+}
+
+Slot* ClaimFreeSlot(std::size_t& index) {
+    for (index = 0; index < kSlotCount; ++index) {
+        int expected = kFree;
+        if (Slots()[index].state.compare_exchange_strong(expected, kOpening,
+                                                         std::memory_order_acquire)) {
+            return &Slots()[index];
+        }
+    }
+    return nullptr;
+}
+
+void ReleaseSlot(Slot& slot) {
+    slot.port.Close();
+    slot.owner.store(nullptr, std::memory_order_relaxed);
+    slot.generation.store(0, std::memory_order_relaxed);
+    slot.state.store(kFree, std::memory_order_release);
+}
+
+}  // namespace
+
+extern "C" {
+
+__attribute__((visibility("default"))) void SetInterfaceKind(InterfaceRecord* record,
+                                                             int32_t kind) {
+    if (record == nullptr) {
+        return;
+    }
+    const auto value = static_cast<std::uint32_t>(kind);
+    for (std::size_t i = 0; i < 4; ++i) {
+        record->bytes[INTERFACE_KIND_OFFSET + i] = static_cast<unsigned char>(value >> (8 * i));
+    }
+}
+
+__attribute__((visibility("default"))) int32_t GetInterfaceKind(const InterfaceRecord* record) {
+    if (record == nullptr) {
+        return 0;
+    }
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        value |= static_cast<std::uint32_t>(record->bytes[INTERFACE_KIND_OFFSET + i]) << (8 * i);
+    }
+    return static_cast<int32_t>(value);
+}
+
+__attribute__((visibility("default"))) uint32_t OpenInterface(InterfaceRecord* record,
+                                                              const char* portName) {
+    if (record == nullptr || portName == nullptr) {
+        return INTERFACE_OPEN_FAILED;
+    }
+    // Read the name only within its buffer; an unterminated name is refused.
+    const void* end = std::memchr(portName, '\0', kPortNameCapacity);
+    if (end == nullptr) {
+        return INTERFACE_OPEN_FAILED;
+    }
+    const std::string name(portName, static_cast<const char*>(end));
+
+    CloseInterface(record);
+
+    std::size_t index = 0;
+    Slot* slot = ClaimFreeSlot(index);
+    if (slot == nullptr) {
+        return INTERFACE_OPEN_FAILED;
+    }
+    const std::optional<std::string> device = kinemo::platform::PortDevicePath(name);
+    slot->extended = GetInterfaceKind(record) == INTERFACE_KIND_SERIAL_EXTENDED;
+    std::uint32_t inputs = 0;
+    if (!device || !slot->port.Open(device->c_str()) || !slot->port.ApplyLineSettings().Ok() ||
+        !slot->port.SetTimeouts({}) || !ExchangeOnSlot(*slot, 0, inputs)) {
+        ReleaseSlot(*slot);
+        return INTERFACE_OPEN_FAILED;
+    }
+
+    std::uint32_t generation = nextGeneration.fetch_add(1, std::memory_order_relaxed);
+    if (generation == 0) {
+        generation = nextGeneration.fetch_add(1, std::memory_order_relaxed);
+    }
+    slot->generation.store(generation, std::memory_order_relaxed);
+    slot->owner.store(record, std::memory_order_relaxed);
+    slot->state.store(kReady, std::memory_order_release);
+    StoreRecordWord(record, kGenerationOffset, generation);
+    StoreRecordWord(record, kSlotOffset, static_cast<std::uint32_t>(index + 1));
+    return 0;
+}
+
+__attribute__((visibility("default"))) uint32_t ExchangeWithInterface(InterfaceRecord* record,
+                                                                      uint32_t output) {
+    if (record == nullptr) {
+        return 0;
+    }
+    const Handle handle = FindHandle(record);
+    if (handle.slot == nullptr || !Acquire(handle, record, kBusy, false)) {
+        return 0;
+    }
+    std::uint32_t inputs = 0;
+    if (!handle.slot->port.LineDead() && !ExchangeOnSlot(*handle.slot, output, inputs)) {
+        inputs = 0;
+    }
+    handle.slot->state.store(kReady, std::memory_order_release);
+    return inputs;
+}
+
+__attribute__((visibility("default"))) uint32_t CloseInterface(InterfaceRecord* record) {
+    if (record == nullptr) {
+        return 0;
+    }
+    const Handle handle = FindHandle(record);
+    if (handle.slot == nullptr || !Acquire(handle, record, kClosing, true)) {
+        return 0;
+    }
+    StoreRecordWord(record, kSlotOffset, 0);
+    StoreRecordWord(record, kGenerationOffset, 0);
+    std::uint32_t inputs = 0;
+    if (!handle.slot->port.LineDead()) {
+        ExchangeOnSlot(*handle.slot, 0, inputs);  // all motors off before letting go
+    }
+    ReleaseSlot(*handle.slot);
+    return 0;
+}
+
+}  // extern "C"
