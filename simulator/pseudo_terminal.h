@@ -1,0 +1,37 @@
+// The line of the simulated box: a pseudo-terminal pair.
+//
+// The box answers on the master side; programs open the slave device by its
+// path exactly as they open a serial port. Both sides are raw (no echo, no
+// line editing, 8 bits, no flow control), so bytes pass unchanged.
+//
+// The box keeps a descriptor of the slave open for its whole life: without
+// it the master reports hangup whenever no program has the device open, and
+// a program's close would tear down the line between two connections.
+#pragma once
+
+#include <string>
+
+namespace kinemo::simulator {
+
+class PseudoTerminal {
+  public:
+    PseudoTerminal() = default;
+    ~PseudoTerminal();
+    PseudoTerminal(const PseudoTerminal&) = delete;
+    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+
+    // Creates the pair. Returns false (and *error set) on failure.
+    bool Open(std::string* error);
+    void Close();
+
+    int master() const { return master_; }
+    const std::string& slavePath() const { return slavePath_; }
+    bool isOpen() const { return master_ >= 0; }
+
+  private:
+    int master_ = -1;
+    int slaveKeeper_ = -1;
+    std::string slavePath_;
+};
+
+}  // namespace kinemo::simulator
