@@ -1,0 +1,112 @@
+#include "tools/cli_dispatch.h"
+
+#include <array>
+#include <exception>
+#include <string_view>
+
+#include "tools/cli_command.h"
+
+namespace kinemo::cli {
+namespace {
+
+// One line per command; adding a command means adding its line here.
+constexpr std::array kCommands = {
+    CliCommand{"info", "zeigt die Einstellungen und Bewegungen einer Programmdatei",
+               "Aufruf: kinemo-cli info DATEI.kmo\n"
+               "Zeigt Endlosschleife, Aus-Taster und jede Bewegung mit Richtung,\n"
+               "Geschwindigkeiten, Beschleunigung und Grenzen ihrer vier Motoren.\n",
+               RunInfoCommand},
+    CliCommand{"pulse", "zeigt das Pulsmuster eines Motors bei einer Geschwindigkeit",
+               "Aufruf: kinemo-cli pulse GESCHWINDIGKEIT [--ticks N]\n"
+               "GESCHWINDIGKEIT in Prozent, 0 bis 100, z. B. 25 oder 33.33.\n"
+               "Zeigt die PulseRatio und das Muster ab Tick 0 (1 = an, 0 = aus)\n"
+               "von einem frischen Akkumulator aus; --ticks 1 bis 10000000, Vorgabe 40.\n",
+               RunPulseCommand},
+    CliCommand{"timeline", "berechnet die Zeitleiste einer Programmdatei",
+               "Aufruf: kinemo-cli timeline DATEI.kmo [--first A] [--last B] --out ZEILEN.bin\n"
+               "Berechnet die Bewegungen A bis B (Vorgabe: die ganze Liste, von 0 an\n"
+               "gezählt) in die Zeilen 0 bis B-A einer frischen Zeitleiste und schreibt\n"
+               "diese Zeilen mit je 65536 Bytes nach ZEILEN.bin (leer, wenn B < A).\n"
+               "Ausgabe: die Diagnosezeilen der Berechnung, dann je Zeile und Motor\n"
+               "limits ZEILE MOTOR ENDTASTER IMPULSEINGANG MAXIMPULSE MAXDAUER\n",
+               RunTimelineCommand},
+    CliCommand{"new", "schreibt die Programmdatei einer neuen Liste",
+               "Aufruf: kinemo-cli new DATEI.kmo\n"
+               "Schreibt eine Programmdatei mit der einen Bewegung \"Neue Bewegung\"\n"
+               "einer neuen Liste; eine vorhandene Datei wird ersetzt.\n",
+               RunNewCommand},
+};
+
+bool IsHelp(std::string_view arg) {
+    return arg == "--help" || arg == "-h";
+}
+
+void PrintUsage(std::FILE* out) {
+    std::fprintf(out,
+                 "Aufruf: kinemo-cli BEFEHL [ARGUMENTE]\n"
+                 "Die Bewegungsmaschine von Kinemo auf der Kommandozeile.\n\nBefehle:\n");
+    for (const CliCommand& command : kCommands) {
+        std::fprintf(out, "  %-10.*s %.*s\n", static_cast<int>(command.name.size()),
+                     command.name.data(), static_cast<int>(command.summary.size()),
+                     command.summary.data());
+    }
+    std::fprintf(out,
+                 "\nkinemo-cli BEFEHL --help zeigt die Hilfe eines Befehls.\n"
+                 "Exit-Code: 0 erledigt, 2 ungültige Eingabe, 1 sonstiger Fehler.\n");
+}
+
+const CliCommand* FindCommand(std::string_view name) {
+    for (const CliCommand& command : kCommands) {
+        if (command.name == name) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
+int Fail(std::FILE* err, const std::string& message, int code) {
+    std::fprintf(err, "kinemo-cli: %s\n", message.c_str());
+    return code;
+}
+
+}  // namespace
+
+int RunCli(std::span<const std::string> args, std::FILE* out, std::FILE* err) {
+    if (args.empty()) {
+        return Fail(err, "Befehl fehlt (kinemo-cli --help zeigt die Befehle)", kExitBadInput);
+    }
+    if (IsHelp(args[0]) || args[0] == "help") {
+        PrintUsage(out);
+        return kExitOk;
+    }
+    const CliCommand* command = FindCommand(args[0]);
+    if (command == nullptr) {
+        return Fail(err,
+                    "Unbekannter Befehl \"" + args[0] + "\" (kinemo-cli --help zeigt die Befehle)",
+                    kExitBadInput);
+    }
+    const CommandArgs rest = args.subspan(1);
+    for (const std::string& arg : rest) {
+        if (arg == "--") {
+            break;
+        }
+        if (IsHelp(arg)) {
+            std::fprintf(out, "%.*s", static_cast<int>(command->help.size()), command->help.data());
+            return kExitOk;
+        }
+    }
+    int code = kExitOk;
+    try {
+        code = command->run(rest, out);
+    } catch (const CliFailure& failure) {
+        return Fail(err, failure.what(), kExitBadInput);
+    } catch (const std::exception& failure) {
+        return Fail(err, std::string("Interner Fehler: ") + failure.what(), kExitFailure);
+    }
+    if (std::fflush(out) != 0 || std::ferror(out) != 0) {
+        return Fail(err, "Ausgabe kann nicht geschrieben werden", kExitFailure);
+    }
+    return code;
+}
+
+}  // namespace kinemo::cli
