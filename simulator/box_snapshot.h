@@ -30,7 +30,14 @@ struct BoxSnapshot {
     std::uint8_t padding[4] = {};
     std::array<MotorSnapshot, kMotorCount> motors{};
 
+    // Input E(number) as the latest answer reported it.
     bool Input(int number) const { return ((inputs >> (number - 1)) & 1u) != 0; }
+    // The inputs the next answer will report if the carriages stay put: the
+    // model's inputs with the user's current forces.
+    std::uint16_t PresentInputs() const {
+        return static_cast<std::uint16_t>((modelInputs & ~forcedMask) |
+                                          (forcedLevels & forcedMask));
+    }
 };
 
 }  // namespace kinemo::simulator

@@ -1,0 +1,111 @@
+// kinemo-sim: the simulated interface box as a program.
+//
+// Prints the pseudo-terminal's path on the first line of standard output,
+// then answers the box's frames until SIGINT/SIGTERM, the window closes, or
+// the program started with --launch ends (its exit code becomes ours).
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "simulator/launcher.h"
+#include "simulator/sim_options.h"
+#include "simulator/simulated_box.h"
+#include "simulator/symlink_guard.h"
+
+#ifdef KINEMO_SIM_WINDOW
+#include <QApplication>
+#include <csignal>
+
+#include "simulator/ui/simulator_window.h"
+#endif
+
+namespace {
+
+using namespace kinemo::simulator;
+
+bool DisplayAvailable() {
+    return std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr ||
+           std::getenv("QT_QPA_PLATFORM") != nullptr;
+}
+
+#ifdef KINEMO_SIM_WINDOW
+int RunWithWindow(char* programName, SimulatedBox& box, pid_t child) {
+    // Qt sees no options: the launched program's arguments are not its own.
+    int qtArgc = 1;
+    char* qtArgv[] = {programName, nullptr};
+    QApplication app(qtArgc, qtArgv);
+    auto window = CreateSimulatorWindow(box);
+    window->show();
+    int code = 0;
+    std::thread waiter([&code, child, &app] {
+        code = WaitForEnd(child);
+        QMetaObject::invokeMethod(
+            &app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+    });
+    app.exec();
+    // The window closed first: tell the waiter (it ends a launched program).
+    ::kill(::getpid(), SIGUSR1);
+    waiter.join();
+    return code;
+}
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    SimOptions options;
+    std::string error;
+    if (!ParseSimOptions(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "kinemo-sim: %s\n%s", error.c_str(), SimUsage());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(SimUsage(), stdout);
+        return 0;
+    }
+    // Before any thread exists, so that only WaitForEnd ever takes them.
+    BlockEndSignals();
+
+    SimulatedBoxOptions boxOptions;
+    boxOptions.fast = options.fast;
+    boxOptions.tracePath = options.tracePath;
+    SimulatedBox box(boxOptions);
+    const std::string device = box.Start();
+    if (device.empty()) {
+        std::fprintf(stderr, "kinemo-sim: %s\n", box.error().c_str());
+        return 1;
+    }
+    SymlinkGuard link;
+    if (!options.linkPath.empty() && !link.Create(options.linkPath, device, &error)) {
+        std::fprintf(stderr, "kinemo-sim: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("%s\n", device.c_str());
+    std::fflush(stdout);
+
+    pid_t child = -1;
+    if (!options.launch.empty()) {
+        child = LaunchProgram(options.launch, device, &error);
+        if (child < 0) {
+            std::fprintf(stderr, "kinemo-sim: %s\n", error.c_str());
+            return 127;
+        }
+    }
+
+    bool headless = options.headless;
+    if (!headless && !DisplayAvailable()) {
+        std::fprintf(stderr, "kinemo-sim: no display, running without a window\n");
+        headless = true;
+    }
+    int code = 0;
+#ifdef KINEMO_SIM_WINDOW
+    code = headless ? WaitForEnd(child) : RunWithWindow(argv[0], box, child);
+#else
+    code = WaitForEnd(child);
+#endif
+    box.Stop();
+    return code;
+}
