@@ -106,11 +106,11 @@ void PlayerThreadMain(void* parameter) {
             break;
         }
         PlayRun(state.context, state.runLength.load());
-        state.idle.Set();
         if (state.quit.load()) {
             break;
         }
         state.listener->PostRunEnded();
+        state.idle.Set();
     }
     state.idle.Set();
     state.exited.Set();

@@ -1,0 +1,202 @@
+// Run control with its real player thread against the in-memory interface.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "sequencer/engine/run_control.h"
+#include "tests/sequencer/engine/player_test_support.h"
+
+namespace kinemo::engine {
+namespace {
+
+using testing::CapturedText;
+using testing::ScriptedLink;
+using Words = std::vector<std::uint32_t>;
+
+constexpr int kGenerousWaitMs = 20000;
+
+class CountingListener : public RunEndedListener {
+  public:
+    void PostRunEnded() override { ++posts; }
+    std::atomic<int> posts{0};
+};
+
+// Link whose exchange count can be watched from the test thread.
+class WatchedLink : public ScriptedLink {
+  public:
+    std::uint32_t Exchange(std::uint32_t output) override {
+        const std::uint32_t input = ScriptedLink::Exchange(output);
+        exchanges.fetch_add(1);
+        return input;
+    }
+    void WaitForExchanges(std::size_t count) const {
+        while (exchanges.load() < count) {
+            std::this_thread::yield();
+        }
+    }
+    std::atomic<std::size_t> exchanges{0};
+};
+
+// A movement in which `motor` runs at 100 % in `direction` for `duration` - 1
+// ticks (0 = without end) and every other motor stops before the first tick.
+void SetMovement(MovementList& list, int index, int motor, Direction direction,
+                 std::int32_t duration) {
+    ResetMovement(list, index);
+    MovementRecord& record = list.records[index];
+    record.maxDuration = {1, 1, 1, 1};
+    record.direction[motor] = direction;
+    record.maxDuration[motor] = duration;
+    record.maxDurationOn[motor] = duration == 0 ? 0 : 1;
+}
+
+class RunControlTest : public ::testing::Test {
+  protected:
+    RunControlTest()
+        : control_(std::make_unique<RunControl>(link_, listener_, diagnostics_.File())) {}
+
+    MovementList& List() { return control_->Movements(); }
+
+    WatchedLink link_;
+    CountingListener listener_;
+    CapturedText diagnostics_;
+    std::unique_ptr<RunControl> control_;
+};
+
+TEST_F(RunControlTest, LosPlaysTheWholeListAndReportsTheEndOnce) {
+    SetMovement(List(), 0, 0, kDirectionLeft, 4);
+    SetMovement(List(), 1, 1, kDirectionRight, 3);
+    List().movementCount = 2;
+    ASSERT_TRUE(control_->RunList());
+    ASSERT_TRUE(control_->WaitUntilIdle(kGenerousWaitMs));
+    EXPECT_FALSE(control_->Running());
+    EXPECT_EQ(link_.outputs, (Words{0, 1, 1, 1, 0, 8, 8, 0, 0}));
+    EXPECT_EQ(listener_.posts.load(), 1);
+    EXPECT_EQ(diagnostics_.Text(),
+              "\nBewegung 0: M1: 0 Impulse, M2: 0 impulse\n"
+              "Pulsecount[0]:0,  [1]:0,  [2]:0,  [3]:    0\n\n"
+              "\nBewegung 1: M1: 0 Impulse, M2: 0 impulse\n"
+              "Pulsecount[0]:0,  [1]:0,  [2]:0,  [3]:    0\n\n");
+
+    control_->OnRunEnded();
+    EXPECT_EQ(link_.outputs.size(), 10U);
+    EXPECT_EQ(link_.outputs.back(), 0U);
+}
+
+TEST_F(RunControlTest, TestingAMovementPlaysRowZeroOnlyWhileTheListChanges) {
+    SetMovement(List(), 0, 0, kDirectionLeft, 3);
+    SetMovement(List(), 1, 1, kDirectionRight, 3);
+    SetMovement(List(), 2, 2, kDirectionLeft, 3);
+    List().movementCount = 3;
+    ASSERT_TRUE(control_->RunList());
+    ASSERT_TRUE(control_->WaitUntilIdle(kGenerousWaitMs));
+    EXPECT_EQ(link_.outputs, (Words{0, 1, 1, 0, 8, 8, 0, 16, 16, 0, 0}));
+
+    link_.outputs.clear();
+    control_->Settings().endlessLoop = 1;
+    // The dialog's StoreMovement rewrites movementCount during the test run.
+    link_.onExchange = [this](std::size_t index, std::uint32_t) {
+        if (index == 1) {
+            List().movementCount = 3;
+        }
+    };
+    ASSERT_TRUE(control_->TestMovement(1));
+    ASSERT_TRUE(control_->WaitUntilIdle(kGenerousWaitMs));
+    EXPECT_EQ(link_.outputs, (Words{0, 8, 8, 0, 0}));
+    EXPECT_EQ(listener_.posts.load(), 2);
+    EXPECT_EQ(control_->Settings().endlessLoop.load(), 0);
+}
+
+TEST_F(RunControlTest, EmergencyStopPutsAllOffOnTheWireWithinOneTick) {
+    SetMovement(List(), 0, 0, kDirectionLeft, 0);
+    List().movementCount = 1;
+    control_->Settings().endlessLoop = 1;
+    std::atomic<std::size_t> firstSeen{SIZE_MAX};
+    link_.onExchange = [&](std::size_t index, std::uint32_t) {
+        if (control_->StopRequested().load() != 0 && firstSeen.load() == SIZE_MAX) {
+            firstSeen.store(index);
+        }
+    };
+    ASSERT_TRUE(control_->RunList());
+    link_.WaitForExchanges(2000);
+    EXPECT_FALSE(control_->RunList());  // refused while the player reads the timeline
+    EXPECT_FALSE(control_->TestMovement(0));
+    control_->EmergencyStop();
+    ASSERT_TRUE(control_->WaitUntilIdle(kGenerousWaitMs));
+    // The flag may come just after the last motor check of a tick, so that
+    // tick's word still goes out; the next one must be all-off.
+    ASSERT_NE(firstSeen.load(), SIZE_MAX);
+    EXPECT_LE(link_.outputs.size(), firstSeen.load() + 2);
+    EXPECT_EQ(link_.outputs.back(), 0U);
+    EXPECT_EQ(listener_.posts.load(), 1);
+    EXPECT_EQ(control_->StopRequested().load(), 0);
+    EXPECT_EQ(control_->Settings().endlessLoop.load(), 0);  // a stop clears the loop
+}
+
+TEST_F(RunControlTest, OffSwitchEndsTheRunWithAllOffAndReportsIt) {
+    SetMovement(List(), 0, 0, kDirectionLeft, 0);
+    control_->Settings().offSwitchOn = 1;
+    control_->Settings().offSwitchInput = 7;
+    link_.inputs = [](std::size_t) { return std::uint8_t{0x80}; };
+    ASSERT_TRUE(control_->RunList());
+    ASSERT_TRUE(control_->WaitUntilIdle(kGenerousWaitMs));
+    EXPECT_EQ(link_.outputs, (Words{0, 0}));
+    EXPECT_EQ(listener_.posts.load(), 1);
+}
+
+TEST_F(RunControlTest, EndingTheProgramDuringARunStopsTheMotorsAndThePlayer) {
+    SetMovement(List(), 0, 3, kDirectionRight, 0);
+    ASSERT_TRUE(control_->RunList());
+    link_.WaitForExchanges(500);
+    control_.reset();
+    const std::size_t sent = link_.outputs.size();
+    EXPECT_EQ(link_.outputs.back(), 0U);
+    EXPECT_EQ(std::count(link_.outputs.begin(), link_.outputs.end(), 0x80U) +
+                  std::count(link_.outputs.begin(), link_.outputs.end(), 0U),
+              static_cast<std::ptrdiff_t>(sent));
+    EXPECT_GE(std::count(link_.outputs.begin(), link_.outputs.end(), 0x80U), 400);
+    EXPECT_EQ(listener_.posts.load(), 0);  // the window is gone
+    EXPECT_EQ(link_.exchanges.load(), sent);
+}
+
+TEST_F(RunControlTest, EndingTheProgramWhileIdleEndsThePlayerWithoutAnExchange) {
+    control_.reset();
+    EXPECT_TRUE(link_.outputs.empty());
+}
+
+TEST_F(RunControlTest, ARunWorksWhateverPriorityTheSystemGrants) {
+    SetMovement(List(), 0, 0, kDirectionLeft, 3);
+    platform::ManualResetEvent connectDone;
+    platform::Thread connect(
+        [](void* done) { static_cast<platform::ManualResetEvent*>(done)->Wait(); }, &connectDone);
+    control_->SetConnectThread(connect.Id());
+    for (int run = 0; run < 3; ++run) {
+        ASSERT_TRUE(control_->RunList());
+        ASSERT_TRUE(control_->WaitUntilIdle(kGenerousWaitMs));
+        control_->OnRunEnded();
+    }
+    control_->ClearConnectThread();
+    connectDone.Set();
+    connect.Join();
+    EXPECT_EQ(listener_.posts.load(), 3);
+    EXPECT_EQ(link_.outputs.size(), 3U * 6U);
+}
+
+TEST(RunControlStart, OneStartReleasesExactlyOneRunEvenBeforeThePlayerWaits) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        WatchedLink link;
+        CountingListener listener;
+        RunControl control(link, listener, nullptr);
+        ResetMovement(control.Movements(), 0);  // ends by itself after 125 ticks
+        ASSERT_TRUE(control.RunList());
+        ASSERT_TRUE(control.WaitUntilIdle(kGenerousWaitMs));
+        EXPECT_EQ(listener.posts.load(), 1);
+        EXPECT_EQ(link.outputs.size(), 127U);
+    }
+}
+
+}  // namespace
+}  // namespace kinemo::engine

@@ -1,0 +1,293 @@
+#include "sequencer/engine/player.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "tests/sequencer/engine/player_test_support.h"
+
+namespace kinemo::engine {
+namespace {
+
+using testing::CapturedText;
+using testing::ScriptedLink;
+using Words = std::vector<std::uint32_t>;
+
+constexpr std::uint8_t kM1Left = 0x01;
+constexpr std::uint8_t kAllLeft = 0x55;
+constexpr std::uint8_t kTrialWords[] = {0x55, 0xAA, 0x66};
+
+class PlayerTest : public ::testing::Test {
+  protected:
+    PlayerTest() {
+        context_.link = &link_;
+        context_.timeline = &timeline_;
+        context_.settings = &settings_;
+        context_.stopRequested = &stop_;
+        context_.diagnostics = diagnostics_.File();
+    }
+
+    // Fills the whole row with one word and gives every motor the limits
+    // "stop before the first tick" unless a test changes them.
+    SlotLimits& Row(int row, std::uint8_t word) {
+        std::memset(timeline_.Row(row), word, kTimelineRowLength);
+        SlotLimits& limits = timeline_.Limits(row);
+        limits = SlotLimits{};
+        limits.maxDuration = {1, 1, 1, 1};
+        return limits;
+    }
+
+    RunOutcome Play(int runLength) { return PlayRun(context_, runLength); }
+
+    // Output words of the ticks, without the opening and the closing exchange.
+    Words Ticks() const { return Words(link_.outputs.begin() + 1, link_.outputs.end() - 1); }
+
+    ScriptedLink link_;
+    Timeline timeline_;
+    RunSettings settings_;
+    StopFlag stop_{0};
+    CapturedText diagnostics_;
+    PlayerContext context_;
+};
+
+TEST_F(PlayerTest, MaximumDurationNRunsTheMotorNMinusOneTicks) {
+    Row(0, kM1Left).maxDuration[0] = 5;
+    EXPECT_EQ(Play(1), RunOutcome::kFinished);
+    EXPECT_EQ(link_.outputs, (Words{0, 1, 1, 1, 1, 0, 0}));
+}
+
+TEST_F(PlayerTest, MaximumDurationOneStopsBeforeTheFirstTick) {
+    Row(0, kAllLeft);
+    Play(1);
+    // The tick in which the last motor stops sends 0 for all motors.
+    EXPECT_EQ(link_.outputs, (Words{0, 0, 0}));
+}
+
+TEST_F(PlayerTest, MaximumDurationZeroNeverEndsAndTheRowPlaysAgainAfter65536Ticks) {
+    std::uint8_t* row = timeline_.Row(0);
+    for (std::uint32_t position = 0; position < kTimelineRowLength; ++position) {
+        row[position] = static_cast<std::uint8_t>(position % 3 == 0 ? 1 : 2);
+    }
+    row[kTimelineRowLength - 1] = 0;  // as a computation leaves it
+    SlotLimits& limits = timeline_.Limits(0);
+    limits = SlotLimits{};
+    limits.maxDuration = {0, 1, 1, 1};
+    constexpr std::size_t kStopAfter = 3 * kTimelineRowLength + 17;
+    link_.onExchange = [this](std::size_t index, std::uint32_t) {
+        if (index == kStopAfter) {
+            stop_.store(1);
+        }
+    };
+    EXPECT_EQ(Play(1), RunOutcome::kStopped);
+    ASSERT_EQ(link_.outputs.size(), kStopAfter + 2);
+    for (std::size_t tick = 1; tick <= kStopAfter; ++tick) {
+        ASSERT_EQ(link_.outputs[tick], row[(tick - 1) % kTimelineRowLength]) << "tick " << tick;
+    }
+    EXPECT_EQ(link_.outputs.back(), 0U);
+}
+
+// E1 changes at exchanges 3, 6, 9, ...; tick k sees the change answered by
+// exchange k - 1, so the n-th change is seen in tick 3n + 1.
+std::uint8_t E1TogglesEveryThirdExchange(std::size_t index) {
+    return static_cast<std::uint8_t>((index / 3) % 2);
+}
+
+TEST_F(PlayerTest, ImpulseLimitTenStopsAtTheTenthChangeOfLevel) {
+    SlotLimits& limits = Row(0, kM1Left);
+    limits.maxDuration[0] = 0;
+    limits.impulseInput[0] = 1;
+    limits.maxImpulses[0] = 10;
+    link_.inputs = E1TogglesEveryThirdExchange;
+    Play(1);
+    Words expected(30, 1);
+    expected.push_back(0);  // tick 31
+    EXPECT_EQ(Ticks(), expected);
+    EXPECT_EQ(diagnostics_.Text(),
+              "\nBewegung 0: M1: 10 Impulse, M2: 0 impulse\n"
+              "Pulsecount[0]:10,  [1]:0,  [2]:0,  [3]:    0\n\n");
+}
+
+TEST_F(PlayerTest, ImpulseLimitZeroStopsAtTheFirstChange) {
+    SlotLimits& limits = Row(0, kM1Left);
+    limits.maxDuration[0] = 0;
+    limits.impulseInput[0] = 1;
+    link_.inputs = E1TogglesEveryThirdExchange;
+    Play(1);
+    EXPECT_EQ(Ticks(), (Words{1, 1, 1, 0}));
+}
+
+TEST_F(PlayerTest, StoppedMotorsGoOnCountingAndCountsRestartEveryMovement) {
+    // M1 stops at its first impulse; M2 runs 40 ticks, so the movement goes on.
+    SlotLimits& first = Row(0, 0x05);
+    first.impulseInput[0] = 1;
+    first.maxDuration = {0, 41, 1, 1};
+    first.maxImpulses[1] = 7;  // printed, not in force for M2
+    SlotLimits& second = Row(1, 0x05);
+    second.impulseInput[0] = 1;
+    second.maxDuration = {5, 5, 1, 1};
+    second.maxImpulses[0] = 100;
+    link_.inputs = E1TogglesEveryThirdExchange;
+    Play(2);
+    // Row 0: ticks 1..41 see the changes of exchanges 3..39: 13 changes.
+    // Row 1: ticks 42..46 see exchanges 41..45: the change at 42 and 45.
+    EXPECT_EQ(diagnostics_.Text(),
+              "\nBewegung 0: M1: 0 Impulse, M2: 7 impulse\n"
+              "Pulsecount[0]:13,  [1]:0,  [2]:0,  [3]:    0\n\n"
+              "\nBewegung 1: M1: 100 Impulse, M2: 0 impulse\n"
+              "Pulsecount[0]:2,  [1]:0,  [2]:0,  [3]:    0\n\n");
+}
+
+TEST_F(PlayerTest, PressedEndSwitchStopsBeforeTheFirstTickAndWinsOverImpulses) {
+    // E1 changes at every exchange; E2 (M1's end switch) is pressed in the
+    // answers of exchanges 0..4 and released afterwards.
+    SlotLimits& limits = Row(0, 0x05);
+    limits.endSwitchInput[0] = 2;
+    limits.impulseInput[0] = 1;
+    limits.maxImpulses[0] = 100;
+    limits.maxDuration = {0, 21, 1, 1};
+    link_.inputs = [](std::size_t index) {
+        return static_cast<std::uint8_t>((index % 2) | (index < 5 ? 2 : 0));
+    };
+    Play(1);
+    const Words ticks = Ticks();
+    ASSERT_EQ(ticks.size(), 21U);
+    for (std::uint32_t word : ticks) {
+        EXPECT_EQ(word & 0x03, 0U);  // M1 never runs
+    }
+    EXPECT_EQ(ticks[0], 0x04U);
+    // Counted only in ticks 6..21, once the end switch is released.
+    EXPECT_NE(diagnostics_.Text().find("Pulsecount[0]:16,"), std::string::npos);
+}
+
+TEST_F(PlayerTest, EndSwitchReleasedAgainKeepsTheMotorStopped) {
+    SlotLimits& limits = Row(0, 0x05);
+    limits.endSwitchInput[0] = 2;
+    limits.maxDuration = {0, 8, 1, 1};
+    link_.inputs = [](std::size_t index) { return static_cast<std::uint8_t>(index == 3 ? 2 : 0); };
+    Play(1);
+    EXPECT_EQ(Ticks(), (Words{5, 5, 5, 4, 4, 4, 4, 0}));
+}
+
+TEST_F(PlayerTest, OffSwitchPressedAtTheStartEndsTheRunBeforeTheFirstTimelineWord) {
+    Row(0, kAllLeft).maxDuration = {0, 0, 0, 0};
+    settings_.offSwitchOn = 1;
+    settings_.offSwitchInput = 7;  // E8
+    settings_.endlessLoop = 1;
+    link_.inputs = [](std::size_t) { return std::uint8_t{0x80}; };
+    EXPECT_EQ(Play(1), RunOutcome::kStopped);
+    EXPECT_EQ(link_.outputs, (Words{0, 0}));
+    EXPECT_EQ(stop_.load(), 0);
+    EXPECT_EQ(settings_.endlessLoop.load(), 0);
+    EXPECT_EQ(diagnostics_.Text(), "");
+}
+
+TEST_F(PlayerTest, OffSwitchPressedDuringTheRunStopsAtTheNextTick) {
+    Row(0, kAllLeft).maxDuration = {0, 0, 0, 0};
+    settings_.offSwitchOn = 1;
+    settings_.offSwitchInput = 2;  // E3
+    link_.inputs = [](std::size_t index) { return static_cast<std::uint8_t>(index >= 4 ? 4 : 0); };
+    EXPECT_EQ(Play(1), RunOutcome::kStopped);
+    EXPECT_EQ(link_.outputs, (Words{0, kAllLeft, kAllLeft, kAllLeft, kAllLeft, 0}));
+}
+
+TEST_F(PlayerTest, OffSwitchNotWatchedOrOnAnotherInputDoesNothing) {
+    Row(0, kM1Left).maxDuration[0] = 3;
+    settings_.offSwitchInput = 7;
+    link_.inputs = [](std::size_t) { return std::uint8_t{0x80}; };
+    EXPECT_EQ(Play(1), RunOutcome::kFinished);
+    settings_.offSwitchOn = 1;
+    settings_.offSwitchInput = 6;
+    EXPECT_EQ(Play(1), RunOutcome::kFinished);
+    EXPECT_EQ(link_.outputs, (Words{0, 1, 1, 0, 0, 0, 1, 1, 0, 0}));
+}
+
+TEST_F(PlayerTest, InputNumbersOutsideOneToEightAreNeverSet) {
+    SlotLimits& limits = Row(0, kAllLeft);
+    limits.endSwitchInput = {9, 0xFF, 0, 0};
+    limits.impulseInput = {0, 0, 200, 9};
+    limits.maxDuration = {3, 3, 3, 3};
+    settings_.offSwitchOn = 1;
+    settings_.offSwitchInput = 0xFF;  // input 256
+    link_.inputs = [](std::size_t index) {
+        return static_cast<std::uint8_t>(index % 2 ? 0xFF : 0);
+    };
+    EXPECT_EQ(Play(1), RunOutcome::kFinished);
+    EXPECT_EQ(Ticks(), (Words{kAllLeft, kAllLeft, 0}));
+    static_assert(!InputSet(0xFF, 0) && !InputSet(0xFF, 9) && !InputSet(0xFF, 255));
+    static_assert(InputSet(0x80, 8) && InputSet(0x01, 1) && !InputSet(0x01, 2));
+}
+
+TEST_F(PlayerTest, EndlessLoopRepeatsTheListUntilUncheckedAndEndsAfterTheLastRow) {
+    Row(0, 0x01).maxDuration = {3, 3, 3, 3};
+    Row(1, 0x04).maxDuration = {3, 3, 3, 3};
+    Row(2, 0x10).maxDuration = {3, 3, 3, 3};
+    settings_.endlessLoop = 1;
+    int row1Ticks = 0;
+    link_.onExchange = [&](std::size_t, std::uint32_t output) {
+        // Unchecked during row 1 of the third pass.
+        if (output == 0x04 && ++row1Ticks == 5) {
+            settings_.endlessLoop.store(0);
+        }
+    };
+    EXPECT_EQ(Play(3), RunOutcome::kFinished);
+    Words expected;
+    for (int pass = 0; pass < 3; ++pass) {
+        for (std::uint32_t word : {0x01U, 0x04U, 0x10U}) {
+            expected.insert(expected.end(), {word, word, 0});
+        }
+    }
+    EXPECT_EQ(Ticks(), expected);
+    EXPECT_EQ(link_.outputs.front(), 0U);
+    EXPECT_EQ(link_.outputs.back(), 0U);
+}
+
+TEST_F(PlayerTest, EndlessLoopWithoutRowsEndsInsteadOfSpinning) {
+    settings_.endlessLoop = 1;
+    EXPECT_EQ(Play(0), RunOutcome::kFinished);
+    EXPECT_EQ(link_.outputs, (Words{0, 0}));
+}
+
+TEST_F(PlayerTest, StopFlagSetBetweenAnyTwoExchangesPutsAllOffOnTheWireAtTheNextExchange) {
+    std::mt19937 random(20261206);
+    for (int trial = 0; trial < 1000; ++trial) {
+        std::uniform_int_distribution<std::uint32_t> duration(1, 12);
+        for (int row = 0; row < 3; ++row) {
+            SlotLimits& limits = Row(row, kTrialWords[row]);
+            limits.maxDuration = {duration(random), duration(random), duration(random),
+                                  duration(random)};
+        }
+        settings_.endlessLoop = 1;
+        const std::size_t stopAt = std::uniform_int_distribution<std::size_t>(0, 150)(random);
+        link_.outputs.clear();
+        link_.onExchange = [&](std::size_t index, std::uint32_t) {
+            if (index == stopAt) {
+                stop_.store(1);
+            }
+        };
+        ASSERT_EQ(Play(3), RunOutcome::kStopped) << "trial " << trial;
+        ASSERT_EQ(link_.outputs.size(), stopAt + 2) << "trial " << trial;
+        ASSERT_EQ(link_.outputs.back(), 0U) << "trial " << trial;
+        ASSERT_EQ(stop_.load(), 0);
+        ASSERT_EQ(settings_.endlessLoop.load(), 0);
+    }
+}
+
+TEST_F(PlayerTest, EveryMovementWritesItsTwoDiagnosticLines) {
+    for (int row = 0; row < 3; ++row) {
+        SlotLimits& limits = Row(row, kM1Left);
+        limits.maxImpulses = {static_cast<std::uint32_t>(row * 100), 4294967295U, 0, 0};
+    }
+    Play(3);
+    EXPECT_EQ(diagnostics_.Text(),
+              "\nBewegung 0: M1: 0 Impulse, M2: 4294967295 impulse\n"
+              "Pulsecount[0]:0,  [1]:0,  [2]:0,  [3]:    0\n\n"
+              "\nBewegung 1: M1: 100 Impulse, M2: 4294967295 impulse\n"
+              "Pulsecount[0]:0,  [1]:0,  [2]:0,  [3]:    0\n\n"
+              "\nBewegung 2: M1: 200 Impulse, M2: 4294967295 impulse\n"
+              "Pulsecount[0]:0,  [1]:0,  [2]:0,  [3]:    0\n\n");
+}
+
+}  // namespace
+}  // namespace kinemo::engine
