@@ -19,23 +19,43 @@
 namespace kinemo::cli {
 namespace {
 
-// Writes rows 0..rowCount-1; throws on any failure, including a full disk
-// found at close. An empty file is written when rowCount is 0.
-void WriteRows(const std::string& path, const engine::Timeline& timeline, int rowCount) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        throw CliFailure(path + ": Datei kann nicht angelegt werden");
+// Output file of the rows, opened before anything is computed so that an
+// unusable path is refused before any output.
+class RowsFile {
+  public:
+    explicit RowsFile(const std::string& path)
+        : path_(path), file_(std::fopen(path.c_str(), "wb")) {
+        if (file_ == nullptr) {
+            throw CliFailure(path + ": Datei kann nicht angelegt werden");
+        }
     }
-    bool ok = true;
-    for (int row = 0; row < rowCount && ok; ++row) {
-        ok = std::fwrite(timeline.Row(row), 1, engine::kTimelineRowLength, file) ==
-             engine::kTimelineRowLength;
+    ~RowsFile() {
+        if (file_ != nullptr) {
+            std::fclose(file_);
+        }
     }
-    ok = (std::fclose(file) == 0) && ok;
-    if (!ok) {
-        throw CliFailure(path + ": Datei kann nicht geschrieben werden");
+    RowsFile(const RowsFile&) = delete;
+    RowsFile& operator=(const RowsFile&) = delete;
+
+    // Writes rows 0..rowCount-1 and closes the file; a full disk may only show
+    // at the close, so its result counts too.
+    void Write(const engine::Timeline& timeline, int rowCount) {
+        bool ok = true;
+        for (int row = 0; row < rowCount && ok; ++row) {
+            ok = std::fwrite(timeline.Row(row), 1, engine::kTimelineRowLength, file_) ==
+                 engine::kTimelineRowLength;
+        }
+        ok = (std::fclose(file_) == 0) && ok;
+        file_ = nullptr;
+        if (!ok) {
+            throw CliFailure(path_ + ": Datei kann nicht geschrieben werden");
+        }
     }
-}
+
+  private:
+    std::string path_;
+    std::FILE* file_;
+};
 
 }  // namespace
 
@@ -55,6 +75,7 @@ int RunTimelineCommand(CommandArgs args, std::FILE* out) {
         parsed.Has("--last") ? ParseInteger(*parsed.Value("--last"), 0, lastIndex, "--last")
                              : lastIndex);
 
+    RowsFile rowsFile(*rowsPath);
     auto list = std::make_unique<engine::MovementList>();
     engine::RunSettingsValues settings;
     FillList(contents, *list, settings);
@@ -62,7 +83,7 @@ int RunTimelineCommand(CommandArgs args, std::FILE* out) {
     engine::ComputeTimeline(*list, first, last, *timeline, out);
 
     const int rowCount = last < first ? 0 : last - first + 1;
-    WriteRows(*rowsPath, *timeline, rowCount);
+    rowsFile.Write(*timeline, rowCount);
     for (int row = 0; row < rowCount; ++row) {
         const engine::SlotLimits& limits = timeline->Limits(row);
         for (int m = 0; m < engine::kMotorCount; ++m) {
