@@ -1,11 +1,15 @@
 // Qt resource paths of the sequencer's program icon and button pictures.
 //
 // The pictures are 16 x 16; the disabled states of the switchable list
-// buttons use the "on white" variants. Linking kinemo_sequencer_resources
-// makes them available.
+// buttons use the "on white" variants. They come from the library
+// kinemo_sequencer_resources and are usable once InitResources() has run.
 #pragma once
 
 namespace kinemo::ui::resources {
+
+// Registers the pictures with Qt; call before the first use (cheap, any
+// number of times, from the thread that creates the windows).
+void InitResources();
 
 // Program icon 128, 32 x 32 and 16 x 16.
 inline constexpr const char* kProgramIcon = ":/kinemo/icon128.png";

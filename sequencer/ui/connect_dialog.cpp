@@ -1,0 +1,125 @@
+#include "sequencer/ui/connect_dialog.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QMetaObject>
+#include <QPointer>
+#include <QPushButton>
+#include <utility>
+
+#include "platform/dialog_message.h"
+#include "platform/port_map.h"
+#include "sequencer/ui/resource_paths.h"
+
+namespace kinemo::ui {
+namespace {
+
+// The tooltip of a port entry: the device the name stands for here.
+QString PortTooltip(std::string_view portName) {
+    const std::optional<std::string> device = platform::PortDevicePath(portName);
+    const QString variable = QString::fromStdString(platform::PortEnvironmentVariable(portName));
+    if (!device) {
+        return QStringLiteral("Kein Gerät zugeordnet (%1 setzen)").arg(variable);
+    }
+    return QStringLiteral("%1 (änderbar mit %2)").arg(QString::fromStdString(*device), variable);
+}
+
+}  // namespace
+
+ConnectDialog::ConnectDialog(ConnectDialogServices services, QWidget* parent)
+    : DialogWindow(QStringLiteral("Kinemo"), 114, 54, parent), services_(std::move(services)) {
+    resources::InitResources();
+    setObjectName(QString::number(kConnectDialogResource));
+    SetProgramIcon(QString::fromLatin1(resources::kProgramIcon));
+
+    AddStatic(-1, QStringLiteral("Interface an:"), 5, 4, 44, 9);
+    QComboBox* ports = AddDropDownList(kPortChoiceId, 5, 15, 40, 12);
+    for (std::string_view name : platform::kPortNames) {
+        ComboAppend(kPortChoiceId, QString::fromLatin1(name.data(), static_cast<int>(name.size())));
+        ports->setItemData(ports->count() - 1, PortTooltip(name), Qt::ToolTipRole);
+    }
+    ComboSetSelection(kPortChoiceId, 0);
+
+    QPushButton* connect =
+        AddPushButton(platform::kIdOk, QStringLiteral("Verbinden"), 59, 4, 50, 14);
+    connect->setDefault(true);
+    AddPushButton(platform::kIdCancel, QStringLiteral("Abbrechen"), 59, 22, 50, 14);
+    // A trailing line break of a status text must not push the text up out of
+    // its one-line field, so the text hangs from the top.
+    AddStatic(kConnectStatusId, QString::fromUtf8(kStatusNotConnected), 0, 42, 109, 10,
+              Qt::AlignRight | Qt::AlignTop);
+
+    OnClicked(platform::kIdOk, [this] { StartAttempt(); });
+    OnClicked(platform::kIdCancel, [this] { reject(); });
+}
+
+ConnectDialog::~ConnectDialog() {
+    JoinWorker();
+}
+
+void ConnectDialog::reject() {
+    if (services_.cancel) {
+        services_.cancel();
+    }
+}
+
+void ConnectDialog::JoinWorker() {
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+}
+
+void ConnectDialog::StartAttempt() {
+    if (Connecting() || connected_ || !services_.connect) {
+        return;
+    }
+    JoinWorker();  // the previous attempt has posted its result and is ending
+    SetEnabled(platform::kIdOk, false);
+    SetText(kConnectStatusId, QString::fromUtf8(kStatusConnecting));
+    finished_ = false;
+
+    const int index = ComboSelection(kPortChoiceId);
+    std::string portName = index >= 0
+                               ? Control<QComboBox>(kPortChoiceId)->itemText(index).toStdString()
+                               : std::string();
+    // The worker only reads the function objects, which this dialog keeps
+    // unchanged and alive until it has joined the worker.
+    worker_ = std::thread([this, portName = std::move(portName)] {
+        const platform::ThreadId self = platform::CurrentThreadId();
+        if (services_.workerChanged) {
+            services_.workerChanged(&self);
+        }
+        const ConnectStatusSink status = [this](const char* text) {
+            QMetaObject::invokeMethod(
+                this, [this, line = QString::fromUtf8(text)] { SetText(kConnectStatusId, line); },
+                Qt::QueuedConnection);
+        };
+        const bool success = services_.connect(portName, status);
+        if (services_.workerChanged) {
+            services_.workerChanged(nullptr);
+        }
+        QMetaObject::invokeMethod(
+            this, [this, success] { FinishAttempt(success); }, Qt::QueuedConnection);
+    });
+}
+
+void ConnectDialog::FinishAttempt(bool success) {
+    finished_ = true;
+    if (success) {
+        connected_ = true;
+        SetText(kConnectStatusId, QString::fromUtf8(kStatusConnected));
+        hide();
+        emit connectedToInterface();
+        return;
+    }
+    SetText(kConnectStatusId, QString::fromUtf8(kStatusNoConnection));
+    if (services_.messages != nullptr) {
+        platform::MessageRequest request;
+        request.text = QString::fromUtf8(kConnectFailedMessage);
+        request.buttons = platform::MessageButtons::kOk;
+        services_.messages->Show(this, request);
+    }
+    SetEnabled(platform::kIdOk, true);
+}
+
+}  // namespace kinemo::ui

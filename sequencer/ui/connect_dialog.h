@@ -1,0 +1,86 @@
+// The connect dialog: the user picks the port the interface box hangs on and
+// presses "Verbinden"; "Abbrechen" ends the program.
+//
+// The attempt itself runs on a worker thread, since opening a port can block
+// for up to 800 ms while the box does not answer; its status texts come back
+// to the dialog as queued calls, so the worker never touches a widget.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "platform/dialog_window.h"
+#include "platform/threads.h"
+
+namespace kinemo::platform {
+class MessageService;
+}
+
+namespace kinemo::ui {
+
+// Dialog resource number and control ids of the connect dialog.
+inline constexpr int kConnectDialogResource = 129;
+inline constexpr int kPortChoiceId = 1113;
+inline constexpr int kConnectStatusId = 1001;
+
+// Status texts of the connection, exactly as shown.
+inline constexpr char kStatusNotConnected[] = "Nicht Verbunden";
+inline constexpr char kStatusConnecting[] = "Baue Verbindung zum Interface auf...\n";
+inline constexpr char kStatusConnected[] = "Verbindung zum Interface erfolgreich\n";
+inline constexpr char kStatusNoConnection[] = "Keine Verbindung zum Interface!\n";
+inline constexpr char kConnectFailedMessage[] = "Verbindung fehlgeschlagen!\n";
+
+// Receives a status text; called on the worker thread.
+using ConnectStatusSink = std::function<void(const char* status)>;
+
+// Opens the interface on `portName`, reporting progress through `status`;
+// true on success. Runs on the worker thread.
+using ConnectFunction =
+    std::function<bool(const std::string& portName, const ConnectStatusSink& status)>;
+
+struct ConnectDialogServices {
+    ConnectFunction connect;
+    platform::MessageService* messages = nullptr;
+    // "Abbrechen", Escape or the close box: ends the program.
+    std::function<void()> cancel;
+    // Called on the worker thread when an attempt starts (with its id) and
+    // when it ends (with nullptr), so a run can lower its priority meanwhile.
+    std::function<void(const platform::ThreadId* worker)> workerChanged;
+};
+
+class ConnectDialog : public platform::DialogWindow {
+    Q_OBJECT
+
+  public:
+    explicit ConnectDialog(ConnectDialogServices services, QWidget* parent = nullptr);
+    // Waits for a running attempt, which ends by itself within the driver's
+    // time-out.
+    ~ConnectDialog() override;
+
+    // True from "Verbinden" until the attempt's result has been shown.
+    bool Connecting() const { return worker_.joinable() && !finished_; }
+    // True once an attempt has succeeded (the dialog is then closed).
+    bool Connected() const { return connected_; }
+
+  signals:
+    // Emitted on the dialog's thread after a successful attempt.
+    void connectedToInterface();
+
+  public slots:
+    // Escape and the close box end here, as does "Abbrechen".
+    void reject() override;
+
+  private:
+    void StartAttempt();
+    void FinishAttempt(bool success);
+    void JoinWorker();
+
+    ConnectDialogServices services_;
+    std::thread worker_;
+    std::atomic<bool> finished_{false};
+    bool connected_ = false;
+};
+
+}  // namespace kinemo::ui

@@ -1,0 +1,39 @@
+// Helpers of the application-frame tests: one QApplication for the test
+// binary and waiting for queued results with a generous limit.
+#pragma once
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <functional>
+
+namespace kinemo::ui::testing {
+
+// The test binary's application object, named like the program so message
+// captions read "Kinemo".
+inline QApplication& TestApplication() {
+    static int argc = 1;
+    static char name[] = "kinemo-shell-test";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Kinemo"));
+    return app;
+}
+
+// Serves events until `done` holds; false after `timeoutMs` (generous: the
+// machine may be loaded; no test relies on speed).
+inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+}  // namespace kinemo::ui::testing
