@@ -1,0 +1,307 @@
+// The interface driver library through its C calls, against a pseudo-terminal
+// box. The test links only the shared library, as the programs do.
+#include "driver/interface_driver.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <random>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "tests/platform/pty_peer.h"
+#include "tests/platform/scoped_port_override.h"
+
+namespace {
+
+using kinemo::testing::Bytes;
+using kinemo::testing::PtyPeer;
+using kinemo::testing::ScopedPortOverride;
+using Clock = std::chrono::steady_clock;
+
+long long MsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+InterfaceRecord RecordOfKind(int32_t kind) {
+    InterfaceRecord record{};
+    SetInterfaceKind(&record, kind);
+    return record;
+}
+
+// True when the device can be locked as the driver locks it (nobody holds it).
+bool DeviceIsFree(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    const bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
+    close(fd);
+    return free;
+}
+
+TEST(InterfaceDriverRecord, KindIsLittleEndianAtOffsetEight) {
+    InterfaceRecord record{};
+    SetInterfaceKind(&record, 40);
+    EXPECT_EQ(record.bytes[8], 40);
+    EXPECT_EQ(GetInterfaceKind(&record), 40);
+    SetInterfaceKind(&record, 0x01020304);
+    EXPECT_EQ(record.bytes[8], 0x04);
+    EXPECT_EQ(record.bytes[9], 0x03);
+    EXPECT_EQ(record.bytes[10], 0x02);
+    EXPECT_EQ(record.bytes[11], 0x01);
+    for (std::size_t i = 0; i < sizeof record.bytes; ++i) {
+        if (i < 8 || i > 11) {
+            EXPECT_EQ(record.bytes[i], 0) << i;
+        }
+    }
+    SetInterfaceKind(nullptr, 2);
+    EXPECT_EQ(GetInterfaceKind(nullptr), 0);
+}
+
+TEST(InterfaceDriverLibrary, ExportsOnlyItsCalls) {
+    for (const char* name : {"SetInterfaceKind", "GetInterfaceKind", "OpenInterface",
+                             "ExchangeWithInterface", "CloseInterface"}) {
+        EXPECT_NE(dlsym(RTLD_DEFAULT, name), nullptr) << name;
+    }
+    // The serial layer inside stays private.
+    EXPECT_EQ(dlsym(RTLD_DEFAULT, "_ZN6kinemo8platform10SerialPort4OpenEPKc"), nullptr);
+    EXPECT_EQ(
+        dlsym(RTLD_DEFAULT,
+              "_ZN6kinemo8platform14PortDevicePathESt17basic_string_viewIcSt11char_traitsIcEE"),
+        nullptr);
+}
+
+TEST(InterfaceDriverOpen, SequencerKindSendsOneAllOffFrame) {
+    PtyPeer box;
+    ScopedPortOverride com2("COM2", box.DevicePath());
+    box.StartBox(2, {0x00});
+    InterfaceRecord record = RecordOfKind(INTERFACE_KIND_SEQUENCER);
+    EXPECT_EQ(OpenInterface(&record, "COM2"), 0u);
+    EXPECT_EQ(GetInterfaceKind(&record), 40);  // the library leaves the kind alone
+    box.StopBox();
+    EXPECT_EQ(box.Requests(), std::vector<Bytes>{Bytes({0xC1, 0x00})});
+    EXPECT_FALSE(DeviceIsFree(box.DevicePath()));
+    CloseInterface(&record);
+}
+
+TEST(InterfaceDriverOpen, FailsOnMissingSilentUnmappedAndBadNames) {
+    PtyPeer silent;
+    ScopedPortOverride com1("COM1", silent.DevicePath());
+    ScopedPortOverride com2("COM2", "/dev/kinemo-no-such-port");
+    ScopedPortOverride lpt1("LPT1", nullptr);
+    InterfaceRecord record = RecordOfKind(INTERFACE_KIND_SEQUENCER);
+
+    const auto start = Clock::now();
+    EXPECT_EQ(OpenInterface(&record, "COM1"), INTERFACE_OPEN_FAILED);
+    EXPECT_GE(MsSince(start), 750);
+    EXPECT_TRUE(DeviceIsFree(silent.DevicePath()));  // closed again
+    EXPECT_EQ(OpenInterface(&record, "COM2"), INTERFACE_OPEN_FAILED);
+    EXPECT_EQ(OpenInterface(&record, "LPT1"), INTERFACE_OPEN_FAILED);
+    EXPECT_EQ(OpenInterface(&record, "COM9"), INTERFACE_OPEN_FAILED);
+    EXPECT_EQ(OpenInterface(&record, ""), INTERFACE_OPEN_FAILED);
+    EXPECT_EQ(OpenInterface(&record, nullptr), INTERFACE_OPEN_FAILED);
+    EXPECT_EQ(OpenInterface(nullptr, "COM1"), INTERFACE_OPEN_FAILED);
+    const char unterminated[8] = {'C', 'O', 'M', '1', 'C', 'O', 'M', '1'};
+    EXPECT_EQ(OpenInterface(&record, unterminated), INTERFACE_OPEN_FAILED);
+    // A failed open leaves a record that exchanges nothing.
+    EXPECT_EQ(ExchangeWithInterface(&record, 0x55), 0u);
+    EXPECT_EQ(silent.Drain(), (Bytes{0xC1, 0x00}));
+}
+
+TEST(InterfaceDriverOpen, ParallelNameMappedToASerialDeviceWorks) {
+    PtyPeer box;
+    ScopedPortOverride lpt("LPT", box.DevicePath());
+    box.StartBox(2, {0x00});
+    InterfaceRecord record = RecordOfKind(INTERFACE_KIND_PARALLEL);
+    EXPECT_EQ(OpenInterface(&record, "LPT"), 0u);
+    box.SetAnswer({0x81});
+    EXPECT_EQ(ExchangeWithInterface(&record, 0x0A), 0x81u);
+    EXPECT_EQ(box.Requests().back(), (Bytes{0xC1, 0x0A}));
+    CloseInterface(&record);
+}
+
+class InterfaceDriverExchange : public ::testing::Test {
+  protected:
+    void Open(int32_t kind, std::size_t requestSize, const Bytes& answer) {
+        box_.StartBox(requestSize, answer);
+        record_ = RecordOfKind(kind);
+        ASSERT_EQ(OpenInterface(&record_, "COM1"), 0u);
+        ASSERT_TRUE(box_.WaitForRequests(1));
+    }
+    void TearDown() override { CloseInterface(&record_); }
+
+    PtyPeer box_;
+    ScopedPortOverride com1_{"COM1", box_.DevicePath()};
+    InterfaceRecord record_{};
+};
+
+TEST_F(InterfaceDriverExchange, SequencerKindSendsTheMotorWordAlone) {
+    Open(INTERFACE_KIND_SEQUENCER, 2, {0x81});
+    // Bits 8-15 (the extension module) have no place in this frame.
+    EXPECT_EQ(ExchangeWithInterface(&record_, 0xFF55u), 0x81u);
+    ASSERT_TRUE(box_.WaitForRequests(2));
+    EXPECT_EQ(box_.Requests()[0], (Bytes{0xC1, 0x00}));
+    EXPECT_EQ(box_.Requests()[1], (Bytes{0xC1, 0x55}));
+}
+
+TEST_F(InterfaceDriverExchange, SerialKindWithoutModuleSpeaksTheOneByteFrame) {
+    Open(INTERFACE_KIND_SERIAL, 2, {0x00});
+    box_.SetAnswer({0x7E});
+    EXPECT_EQ(ExchangeWithInterface(&record_, 0xAAu), 0x7Eu);
+    EXPECT_EQ(box_.Requests().back(), (Bytes{0xC1, 0xAA}));
+}
+
+TEST_F(InterfaceDriverExchange, ExtensionModuleKindSpeaksTheTwoWordFrame) {
+    Open(INTERFACE_KIND_SERIAL_EXTENDED, 3, {0x00, 0x00});
+    EXPECT_EQ(box_.Requests()[0], (Bytes{0xC2, 0x00, 0x00}));
+    box_.SetAnswer({0x81, 0x02});
+    // M1-M4 in bits 0-7, M5-M8 in bits 8-15; E1-E8 back in 0-7, E9-E16 in 8-15.
+    EXPECT_EQ(ExchangeWithInterface(&record_, 0x1234u), 0x0281u);
+    EXPECT_EQ(box_.Requests().back(), (Bytes{0xC2, 0x34, 0x12}));
+    CloseInterface(&record_);
+    EXPECT_EQ(box_.Requests().back(), (Bytes{0xC2, 0x00, 0x00}));
+}
+
+TEST_F(InterfaceDriverExchange, IncompleteTwoByteAnswerCountsAsNoAnswer) {
+    Open(INTERFACE_KIND_SERIAL_EXTENDED, 3, {0x00, 0x00});
+    box_.SetAnswer({0x81});
+    EXPECT_EQ(ExchangeWithInterface(&record_, 0x0101u), 0u);
+    box_.SetAnswer({0x03, 0x04});
+    EXPECT_EQ(ExchangeWithInterface(&record_, 0x0101u), 0x0403u);
+}
+
+TEST_F(InterfaceDriverExchange, LostAnswerCostsOneTickOnly) {
+    Open(INTERFACE_KIND_SEQUENCER, 2, {0x00});
+    box_.SetAnswer({0x11});
+    box_.SkipAnswers(1);
+    const auto start = Clock::now();
+    EXPECT_EQ(ExchangeWithInterface(&record_, 0x01), 0u);
+    EXPECT_GE(MsSince(start), 750);
+    EXPECT_EQ(ExchangeWithInterface(&record_, 0x02), 0x11u);
+    EXPECT_EQ(ExchangeWithInterface(&record_, 0x04), 0x11u);
+}
+
+TEST_F(InterfaceDriverExchange, BoxGoneGivesNoInputsAndSendsNothingMore) {
+    Open(INTERFACE_KIND_SEQUENCER, 2, {0x00});
+    box_.CloseMaster();
+    const auto start = Clock::now();
+    for (int tick = 0; tick < 100; ++tick) {
+        EXPECT_EQ(ExchangeWithInterface(&record_, 0x55), 0u);
+    }
+    EXPECT_LT(MsSince(start), 10000);  // no read time-outs waited for
+    EXPECT_EQ(CloseInterface(&record_), 0u);
+    EXPECT_EQ(ExchangeWithInterface(&record_, 0x55), 0u);
+}
+
+TEST_F(InterfaceDriverExchange, CloseSwitchesAllOffAndReleasesThePort) {
+    Open(INTERFACE_KIND_SEQUENCER, 2, {0x00});
+    EXPECT_EQ(ExchangeWithInterface(&record_, 0xAA), 0u);
+    EXPECT_FALSE(DeviceIsFree(box_.DevicePath()));
+    EXPECT_EQ(CloseInterface(&record_), 0u);
+    EXPECT_TRUE(DeviceIsFree(box_.DevicePath()));
+    const std::vector<Bytes> requests = box_.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[1], (Bytes{0xC1, 0xAA}));
+    EXPECT_EQ(requests[2], (Bytes{0xC1, 0x00}));
+    // A closed record sends nothing; closing again does nothing.
+    EXPECT_EQ(ExchangeWithInterface(&record_, 0x55), 0u);
+    EXPECT_EQ(CloseInterface(&record_), 0u);
+    box_.StopBox();
+    EXPECT_EQ(box_.Requests().size(), 3u);
+    EXPECT_EQ(box_.Drain(), Bytes{});
+    // And the port opens again.
+    box_.StartBox(2, {0x00});
+    EXPECT_EQ(OpenInterface(&record_, "COM1"), 0u);
+}
+
+TEST_F(InterfaceDriverExchange, OpeningAnOpenRecordClosesItFirst) {
+    Open(INTERFACE_KIND_SEQUENCER, 2, {0x00});
+    EXPECT_EQ(OpenInterface(&record_, "COM1"), 0u);
+    ASSERT_TRUE(box_.WaitForRequests(3));
+    EXPECT_EQ(box_.Requests().size(), 3u);  // open, close's all-off, open
+}
+
+TEST(InterfaceDriverRecordSafety, UnopenedCopiedAndGarbageRecordsExchangeNothing) {
+    PtyPeer box;
+    ScopedPortOverride com3("COM3", box.DevicePath());
+    box.StartBox(2, {0x00});
+    InterfaceRecord zero{};
+    EXPECT_EQ(ExchangeWithInterface(&zero, 0x55), 0u);
+    EXPECT_EQ(ExchangeWithInterface(nullptr, 0x55), 0u);
+    EXPECT_EQ(CloseInterface(&zero), 0u);
+    EXPECT_EQ(CloseInterface(nullptr), 0u);
+
+    InterfaceRecord open = RecordOfKind(INTERFACE_KIND_SEQUENCER);
+    ASSERT_EQ(OpenInterface(&open, "COM3"), 0u);
+    InterfaceRecord copy = open;  // same bytes, another record
+    EXPECT_EQ(ExchangeWithInterface(&copy, 0x55), 0u);
+    EXPECT_EQ(CloseInterface(&copy), 0u);
+
+    std::mt19937 random(7);
+    for (int round = 0; round < 2000; ++round) {
+        InterfaceRecord garbage;
+        for (unsigned char& byte : garbage.bytes) {
+            byte = static_cast<unsigned char>(random());
+        }
+        if (round % 3 == 0) {
+            std::memcpy(garbage.bytes, open.bytes, 8);  // a valid handle in the wrong record
+        }
+        EXPECT_EQ(ExchangeWithInterface(&garbage, 0x55), 0u);
+        EXPECT_EQ(CloseInterface(&garbage), 0u);
+    }
+    box.StopBox();
+    EXPECT_EQ(box.Requests().size(), 1u);  // only the open's all-off
+    box.StartBox(2, {0x42});
+    EXPECT_EQ(ExchangeWithInterface(&open, 0x01), 0x42u);  // the real record still works
+    CloseInterface(&open);
+}
+
+TEST(InterfaceDriverThreads, PlayerExchangingWhileTheConnectThreadOpens) {
+    PtyPeer box;
+    ScopedPortOverride com4("COM4", box.DevicePath());
+    box.SetAnswerDelayMs(50);  // the open takes a while
+    box.StartBox(2, {0x24});
+    InterfaceRecord record = RecordOfKind(INTERFACE_KIND_SEQUENCER);
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> ticksBeforeInputs{0};
+    std::atomic<std::uint32_t> lastInputs{0};
+    std::thread player([&] {
+        while (!stop.load()) {
+            const std::uint32_t inputs = ExchangeWithInterface(&record, 0x01);
+            lastInputs.store(inputs);
+            if (inputs == 0) {
+                ticksBeforeInputs.fetch_add(1);
+            }
+        }
+    });
+    std::thread connect([&] { EXPECT_EQ(OpenInterface(&record, "COM4"), 0u); });
+    connect.join();
+    box.SetAnswerDelayMs(0);
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (lastInputs.load() != 0x24 && Clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    stop.store(true);
+    player.join();
+    EXPECT_EQ(lastInputs.load(), 0x24u);
+    EXPECT_GT(ticksBeforeInputs.load(), 0);
+    CloseInterface(&record);
+    box.StopBox();
+    const std::vector<Bytes> requests = box.Requests();
+    ASSERT_GE(requests.size(), 3u);
+    EXPECT_EQ(requests.front(), (Bytes{0xC1, 0x00}));  // nothing was sent before the open
+    EXPECT_EQ(requests.back(), (Bytes{0xC1, 0x00}));
+    for (std::size_t i = 1; i + 1 < requests.size(); ++i) {
+        EXPECT_EQ(requests[i], (Bytes{0xC1, 0x01})) << i;
+    }
+}
+
+}  // namespace

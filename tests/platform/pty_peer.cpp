@@ -1,0 +1,151 @@
+#include "tests/platform/pty_peer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace kinemo::testing {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int MsLeft(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+}  // namespace
+
+PtyPeer::PtyPeer() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
+        throw std::runtime_error("no pseudo-terminal");
+    }
+    const char* name = ptsname(master_);
+    if (name == nullptr) {
+        throw std::runtime_error("no pseudo-terminal name");
+    }
+    devicePath_ = name;
+}
+
+PtyPeer::~PtyPeer() {
+    StopBox();
+    CloseMaster();
+}
+
+Bytes PtyPeer::Read(std::size_t count, int timeoutMs) {
+    Bytes bytes;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (bytes.size() < count && master_ >= 0) {
+        const int left = MsLeft(deadline);
+        if (left == 0) {
+            break;
+        }
+        pollfd entry{master_, POLLIN, 0};
+        if (poll(&entry, 1, left) <= 0) {
+            continue;
+        }
+        std::uint8_t buffer[64];
+        const std::size_t want = std::min(sizeof buffer, count - bytes.size());
+        const ssize_t got = read(master_, buffer, want);
+        if (got > 0) {
+            bytes.insert(bytes.end(), buffer, buffer + got);
+        } else {
+            // No device side open (yet): the master reports hangup.
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    return bytes;
+}
+
+Bytes PtyPeer::Drain(int quietMs) {
+    return Read(4096, quietMs);
+}
+
+bool PtyPeer::Write(const Bytes& bytes) {
+    if (master_ < 0) {
+        return false;
+    }
+    return bytes.empty() ||
+           write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+}
+
+void PtyPeer::CloseMaster() {
+    StopBox();
+    if (master_ >= 0) {
+        close(master_);
+        master_ = -1;
+    }
+}
+
+void PtyPeer::StartBox(std::size_t requestSize, const Bytes& answer) {
+    StopBox();
+    SetAnswer(answer);
+    stop_.store(false);
+    box_ = std::thread([this, requestSize] { RunBox(requestSize); });
+}
+
+void PtyPeer::SetAnswer(const Bytes& answer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    answer_ = answer;
+}
+
+void PtyPeer::StopBox() {
+    stop_.store(true);
+    if (box_.joinable()) {
+        box_.join();
+    }
+}
+
+std::vector<Bytes> PtyPeer::Requests() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+}
+
+bool PtyPeer::WaitForRequests(std::size_t count, int timeoutMs) const {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < deadline) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (requests_.size() >= count) {
+                return true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
+void PtyPeer::RunBox(std::size_t requestSize) {
+    Bytes pending;
+    while (!stop_.load()) {
+        Bytes got = Read(requestSize - pending.size(), 20);
+        pending.insert(pending.end(), got.begin(), got.end());
+        if (pending.size() < requestSize) {
+            continue;
+        }
+        Bytes answer;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            requests_.push_back(pending);
+            answer = answer_;
+        }
+        pending.clear();
+        if (skip_.load() > 0) {
+            skip_.fetch_sub(1);
+            continue;
+        }
+        if (const int delay = delayMs_.load(); delay > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+        }
+        Write(answer);
+    }
+}
+
+}  // namespace kinemo::testing
