@@ -234,8 +234,20 @@ QString DialogWindow::Text(int id) const {
 }
 
 void DialogWindow::SetChecked(int id, bool checked) {
-    if (auto* button = Control<QAbstractButton>(id)) {
-        button->setChecked(checked);
+    auto* button = Control<QAbstractButton>(id);
+    if (button == nullptr) {
+        return;
+    }
+    // An exclusive group refuses to uncheck its checked button; a program may
+    // still clear a whole group, as when a value fits none of its buttons.
+    QButtonGroup* group = button->group();
+    const bool wasExclusive = group != nullptr && group->exclusive();
+    if (!checked && wasExclusive) {
+        group->setExclusive(false);
+    }
+    button->setChecked(checked);
+    if (!checked && wasExclusive) {
+        group->setExclusive(true);
     }
 }
 

@@ -1,0 +1,64 @@
+// The run hand-off of the main dialog: "Bewegung Testen", "LOS!", "NOT-AUS",
+// "Ende" and the end of a run.
+#include <QEvent>
+
+#include "platform/dialog_events.h"
+#include "sequencer/ui/main_dialog.h"
+#include "sequencer/ui/main_dialog_ids.h"
+
+namespace kinemo::ui {
+
+void MainDialog::TestMovement() {
+    SetEnabled(kIdTestMovement, false);
+    SetEnabled(kIdRunList, false);
+    SetStatus(kStatusComputing);
+    // The computation blocks this thread: show the status before it starts.
+    ControlWidget(kIdStatus)->repaint();
+    const int current = Movements().currentMovement;
+    StoreMovement(current);
+    // Sets movementCount to 1 and endlessLoop to 0, so the movement runs once;
+    // the "Endlosschleife" box keeps its check.
+    if (!Run().TestMovement(current)) {
+        return;  // a run is still in progress; its RunEnded re-enables the buttons
+    }
+    SetStatus(kStatusRunning);
+}
+
+void MainDialog::RunList() {
+    SetEnabled(kIdTestMovement, false);
+    SetEnabled(kIdRunList, false);
+    SetStatus(kStatusComputing);
+    ControlWidget(kIdStatus)->repaint();
+    StoreMovement(Movements().currentMovement);
+    if (!Run().RunList()) {
+        return;
+    }
+    SetStatus(kStatusRunning);
+}
+
+void MainDialog::EmergencyStop() {
+    Run().EmergencyStop();
+    SetStatus(kStatusStopped);
+}
+
+void MainDialog::OnRunEnded() {
+    Run().OnRunEnded();
+    SetStatus(kStatusFinished);
+    SetEnabled(kIdTestMovement, true);
+    SetEnabled(kIdRunList, true);
+}
+
+void MainDialog::End() {
+    Run().EmergencyStop();
+    accept();
+}
+
+bool MainDialog::event(QEvent* event) {
+    if (event->type() == platform::kRunEndedEvent) {
+        OnRunEnded();
+        return true;
+    }
+    return DialogWindow::event(event);
+}
+
+}  // namespace kinemo::ui
