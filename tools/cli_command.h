@@ -43,5 +43,6 @@ int RunInfoCommand(CommandArgs args, std::FILE* out);
 int RunPulseCommand(CommandArgs args, std::FILE* out);
 int RunTimelineCommand(CommandArgs args, std::FILE* out);
 int RunNewCommand(CommandArgs args, std::FILE* out);
+int RunPortsCommand(CommandArgs args, std::FILE* out);
 
 }  // namespace kinemo::cli

@@ -35,6 +35,12 @@ constexpr std::array kCommands = {
                "Schreibt eine Programmdatei mit der einen Bewegung \"Neue Bewegung\"\n"
                "einer neuen Liste; eine vorhandene Datei wird ersetzt.\n",
                RunNewCommand},
+    CliCommand{"ports", "zeigt die Anschlussnamen und ihre Geräte",
+               "Aufruf: kinemo-cli ports\n"
+               "Zeigt für COM1 bis COM4, LPT1 bis LPT3 und LPT das Gerät und ob es\n"
+               "vorhanden ist: NAME GERÄT ZUSTAND. KINEMO_PORT_<NAME>=GERÄT ordnet\n"
+               "einem Namen ein Gerät zu (leer: keines); sonst ist COMn /dev/ttyS(n-1).\n",
+               RunPortsCommand},
 };
 
 bool IsHelp(std::string_view arg) {

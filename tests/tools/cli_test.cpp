@@ -133,7 +133,7 @@ std::string PatternOf(const std::string& out) {
 
 TEST_F(CliTest, HelpForTheToolAndEveryCommand) {
     const std::string usage = RunOk({"--help"});
-    for (const char* command : {"info", "pulse", "timeline", "new"}) {
+    for (const char* command : {"info", "pulse", "timeline", "new", "ports"}) {
         EXPECT_NE(usage.find(std::string("  ") + command + " "), std::string::npos) << command;
         const std::string help = RunOk({command, "--help"});
         EXPECT_EQ(help.rfind(std::string("Aufruf: kinemo-cli ") + command, 0), 0u) << help;
@@ -365,6 +365,27 @@ TEST_F(CliTest, BadInputGivesOneLineAndExitCodeTwo) {
     ExpectRefused({"new", folder}, folder + ": Datei kann nicht angelegt werden");
     ExpectRefused({"new", good, "--force"}, "Unbekannte Option \"--force\"");
     EXPECT_EQ(engine::SerializeProgram({1, 1, 2}, ExampleRecords()), ReadFileBytes(good));
+}
+
+TEST_F(CliTest, PortsShowsEveryNameWithItsDevice) {
+    const std::string device = File("ttyFake");
+    WriteFileBytes(device, Bytes{});
+    const std::string defaultCom4 = std::filesystem::exists("/dev/ttyS3") ? "vorhanden" : "fehlt";
+    const ProcessResult result = RunCliProcess({"ports"}, folder_.Path(),
+                                               {{"KINEMO_PORT_COM1", device},
+                                                {"KINEMO_PORT_COM2", File("fehlt")},
+                                                {"KINEMO_PORT_COM3", ""},
+                                                {"KINEMO_PORT_LPT2", device}});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, "COM1 " + device + " vorhanden (KINEMO_PORT_COM1)\n" + "COM2 " +
+                              File("fehlt") + " fehlt (KINEMO_PORT_COM2)\n" +
+                              "COM3 - nicht zugeordnet (KINEMO_PORT_COM3)\n" + "COM4 /dev/ttyS3 " +
+                              defaultCom4 + "\n" + "LPT1 - nicht zugeordnet\n" + "LPT2 " + device +
+                              " vorhanden (KINEMO_PORT_LPT2)\n" + "LPT3 - nicht zugeordnet\n" +
+                              "LPT - nicht zugeordnet\n");
+    ExpectRefused({"ports", "COM1"}, "Überzähliges Argument \"COM1\"");
+    ExpectRefused({"ports", "--all"}, "Unbekannte Option \"--all\"");
 }
 
 TEST_F(CliTest, RandomFilesAreLoadedOrRefusedNeverCrash) {

@@ -1,0 +1,37 @@
+// kinemo-cli ports: every port name the programs offer, the device it stands
+// for on this system and whether that device exists. One line per name:
+//   NAME DEVICE STATE [(VARIABLE)]
+// DEVICE is "-" for a name without a device; VARIABLE names the environment
+// variable that set the device, when one did.
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "platform/port_map.h"
+#include "tools/cli_args.h"
+#include "tools/cli_command.h"
+
+namespace kinemo::cli {
+
+int RunPortsCommand(CommandArgs args, std::FILE* out) {
+    const ParsedArgs parsed(args, {});
+    parsed.Positional({});
+    for (const std::string_view name : platform::kPortNames) {
+        const std::string variable = platform::PortEnvironmentVariable(name);
+        const bool overridden = std::getenv(variable.c_str()) != nullptr;
+        const std::optional<std::string> device = platform::PortDevicePath(name);
+        const char* state = !device                            ? "nicht zugeordnet"
+                            : platform::PortDeviceExists(name) ? "vorhanden"
+                                                               : "fehlt";
+        std::fprintf(out, "%.*s %s %s", static_cast<int>(name.size()), name.data(),
+                     device ? device->c_str() : "-", state);
+        if (overridden) {
+            std::fprintf(out, " (%s)", variable.c_str());
+        }
+        std::fprintf(out, "\n");
+    }
+    return kExitOk;
+}
+
+}  // namespace kinemo::cli
