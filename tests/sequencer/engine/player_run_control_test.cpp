@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sequencer/engine/run_control.h"
+#include "tests/platform/threads_test_support.h"
 #include "tests/sequencer/engine/player_test_support.h"
 
 namespace kinemo::engine {
@@ -183,6 +184,29 @@ TEST_F(RunControlTest, ARunWorksWhateverPriorityTheSystemGrants) {
     connect.Join();
     EXPECT_EQ(listener_.posts.load(), 3);
     EXPECT_EQ(link_.outputs.size(), 3U * 6U);
+}
+
+// The player is raised and lowered around every run; where the system allows
+// none of that, runs must work all the same.
+int RunTwiceAndCheck() {
+    WatchedLink link;
+    CountingListener listener;
+    RunControl control(link, listener, nullptr);
+    SetMovement(control.Movements(), 0, 0, kDirectionLeft, 3);
+    for (int run = 0; run < 2; ++run) {
+        if (!control.RunList() || !control.WaitUntilIdle(kGenerousWaitMs)) {
+            return 1;
+        }
+        control.OnRunEnded();
+    }
+    return link.outputs == Words{0, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 0} && listener.posts == 2 ? 0 : 2;
+}
+
+TEST(RunControlPriority, RunsWorkWithFullAndWithoutSchedulingPrivileges) {
+    using platform::testing::RunInChild;
+    using platform::testing::SchedulingPrivilege;
+    EXPECT_EQ(RunInChild(SchedulingPrivilege::kFull, RunTwiceAndCheck), 0);
+    EXPECT_EQ(RunInChild(SchedulingPrivilege::kNone, RunTwiceAndCheck), 0);
 }
 
 TEST(RunControlStart, OneStartReleasesExactlyOneRunEvenBeforeThePlayerWaits) {
