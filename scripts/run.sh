@@ -18,3 +18,6 @@ echo "== A new program file and its contents =="
 "$cli" info "$demo/demo.kmo"
 echo "== Its timeline =="
 "$cli" timeline "$demo/demo.kmo" --out "$demo/rows.bin"
+echo "rows.bin: $(stat -c %s "$demo/rows.bin") bytes (65536 output words per movement)"
+echo "== Port names and their devices =="
+"$cli" ports
