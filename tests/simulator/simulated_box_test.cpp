@@ -1,42 +1,309 @@
+// The simulated box through a real pseudo-terminal and the programs' own
+// serial layer.
 #include "simulator/simulated_box.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
 #include <vector>
 
+#include "platform/serial_port.h"
 #include "tests/simulator/line_client.h"
 
 namespace kinemo::simulator {
 namespace {
 
-using testing::LineClient;
 using Bytes = std::vector<std::uint8_t>;
+using platform::SerialPort;
+using platform::SerialTimeouts;
 using namespace std::chrono_literals;
 
-class SimulatedBoxTest : public ::testing::Test {
+SerialTimeouts ShortTimeouts() {
+    return SerialTimeouts{100, 100, 100, 100, 100};
+}
+
+class BoxOnLine : public ::testing::Test {
   protected:
-    void SetUp() override {
-        path_ = box_.Start();
-        ASSERT_FALSE(path_.empty()) << box_.error();
-        client_ = std::make_unique<LineClient>(path_);
-        ASSERT_TRUE(client_->ok());
+    void StartBox(SimulatedBoxOptions options) {
+        box_ = std::make_unique<SimulatedBox>(std::move(options));
+        path_ = box_->Start();
+        ASSERT_FALSE(path_.empty()) << box_->error();
+        ASSERT_TRUE(port_.Open(path_.c_str()));
+        ASSERT_TRUE(port_.ApplyLineSettings().Ok());
+        ASSERT_TRUE(port_.SetTimeouts(SerialTimeouts{}));
+    }
+    void SetUp() override { StartBox(SimulatedBoxOptions::FastLine()); }
+
+    // One 0xC1 exchange; the answer as received (empty or short on failure).
+    Bytes Box(std::uint8_t out) {
+        const std::uint8_t request[2] = {0xC1, out};
+        std::uint8_t answer[1] = {};
+        const std::size_t n = port_.Exchange(request, 2, answer, 1);
+        return Bytes(answer, answer + n);
+    }
+    Bytes Module(std::uint8_t out, std::uint8_t ext) {
+        const std::uint8_t request[3] = {0xC2, out, ext};
+        std::uint8_t answer[2] = {};
+        const std::size_t n = port_.Exchange(request, 3, answer, 2);
+        return Bytes(answer, answer + n);
     }
 
-    SimulatedBox box_{SimulatedBoxOptions::FastLine()};
+    std::unique_ptr<SimulatedBox> box_;
     std::string path_;
-    std::unique_ptr<LineClient> client_;
+    SerialPort port_;
 };
 
-TEST_F(SimulatedBoxTest, AnswersBoxFrameWithInputsAfterTheTick) {
-    EXPECT_EQ(client_->Exchange({0xC1, 0x00}, 1), Bytes{0x00});
-    // M1 right: the carriage leaves the middle, nothing closes yet.
-    EXPECT_EQ(client_->Exchange({0xC1, 0x02}, 1), Bytes{0x00});
-    const BoxSnapshot s = box_.Snapshot();
-    EXPECT_EQ(s.ticks, 2u);
-    EXPECT_EQ(s.motors[0].position, kStartPosition + 1);
-    EXPECT_EQ(s.motors[0].state, 2);
-    EXPECT_EQ(s.lastCommand, 0xC1);
+TEST_F(BoxOnLine, AnswersEachFrameWithItsInputWords) {
+    EXPECT_EQ(Box(0x00), Bytes{0x00});
+    EXPECT_EQ(Module(0x00, 0x00), (Bytes{0x00, 0x00}));
+    box_->ForceInput(1, InputForce::kOn);
+    box_->ForceInput(8, InputForce::kOn);
+    box_->ForceInput(9, InputForce::kOn);
+    box_->ForceInput(16, InputForce::kOn);
+    EXPECT_EQ(Box(0x00), Bytes{0x81});
+    EXPECT_EQ(Module(0x00, 0x00), (Bytes{0x81, 0x81}));
+    const BoxSnapshot s = box_->Snapshot();
+    EXPECT_EQ(s.ticks, 4u);
+    EXPECT_EQ(s.lastCommand, 0xC2);
+    EXPECT_EQ(s.inputs, 0x8181);
+    EXPECT_TRUE(s.Input(16));
+    EXPECT_FALSE(s.Input(2));
+}
+
+TEST_F(BoxOnLine, CarriageMovesOneStepPerOnTickWithImpulseEdgesEveryEight) {
+    // M1 right: E1 rises with the 8th step, falls with the 16th.
+    std::vector<int> risingOrFalling;
+    std::uint8_t last = 0;
+    for (int tick = 1; tick <= 16; ++tick) {
+        const Bytes answer = Box(0x02);
+        ASSERT_EQ(answer.size(), 1u);
+        if ((answer[0] & 0x01) != (last & 0x01)) {
+            risingOrFalling.push_back(tick);
+        }
+        last = answer[0];
+    }
+    EXPECT_EQ(risingOrFalling, (std::vector<int>{8, 16}));
+    EXPECT_EQ(box_->Snapshot().motors[0].position, 1016);
+    // Off ticks leave it where it is.
+    Box(0x00);
+    EXPECT_EQ(box_->Snapshot().motors[0].position, 1016);
+    EXPECT_EQ(box_->Snapshot().motors[0].onTicks, 16u);
+}
+
+TEST_F(BoxOnLine, EndSwitchClosesAt2000AndOpensWhenLeaving) {
+    // M2 right; its end switch is E4 (bit 3).
+    for (int tick = 1; tick < 1000; ++tick) {
+        ASSERT_EQ(Box(0x08).at(0) & 0x08, 0) << tick;
+    }
+    EXPECT_NE(Box(0x08).at(0) & 0x08, 0);
+    EXPECT_NE(Box(0x08).at(0) & 0x08, 0);  // clamped, still closed
+    EXPECT_EQ(box_->Snapshot().motors[1].position, 2000);
+    EXPECT_EQ(Box(0x04).at(0) & 0x08, 0);  // one step left
+    EXPECT_EQ(box_->Snapshot().motors[1].position, 1999);
+}
+
+TEST_F(BoxOnLine, ModuleFramesDriveM5ToM8AndBoxFramesLeaveThemStill) {
+    for (int tick = 1; tick <= 8; ++tick) {
+        const Bytes answer = Module(0x00, 0x01);  // M5 left
+        ASSERT_EQ(answer.size(), 2u);
+        EXPECT_EQ(answer[1], tick == 8 ? 0x01 : 0x00) << tick;
+    }
+    Box(0x00);
+    const BoxSnapshot s = box_->Snapshot();
+    EXPECT_EQ(s.motors[4].position, 992);
+    EXPECT_EQ(s.motors[4].state, 0);
+    EXPECT_EQ(s.modelInputs, 0x0100);
+}
+
+TEST_F(BoxOnLine, ForcedInputsOverrideTheModelUntilReleased) {
+    for (int tick = 0; tick < 8; ++tick) {
+        Box(0x02);  // E1 high from the model
+    }
+    box_->ForceInput(1, InputForce::kOff);
+    box_->ForceInput(3, InputForce::kOn);
+    EXPECT_EQ(box_->forcedInput(1), InputForce::kOff);
+    EXPECT_EQ(Box(0x00), Bytes{0x04});
+    box_->ForceInput(1, InputForce::kModel);
+    box_->ForceInput(3, InputForce::kModel);
+    box_->ForceInput(0, InputForce::kOn);   // no such input
+    box_->ForceInput(17, InputForce::kOn);  // no such input
+    EXPECT_EQ(Box(0x00), Bytes{0x01});
+    EXPECT_EQ(box_->Snapshot().forcedMask, 0);
+}
+
+TEST_F(BoxOnLine, SilentBoxGivesNoAnswerAndDoesNotMove) {
+    ASSERT_TRUE(port_.SetTimeouts(ShortTimeouts()));
+    box_->SetSilent(true);
+    EXPECT_TRUE(Box(0x02).empty());
+    BoxSnapshot s = box_->Snapshot();
+    EXPECT_EQ(s.ticks, 0u);
+    EXPECT_EQ(s.ignoredFrames, 1u);
+    EXPECT_EQ(s.motors[0].position, 1000);
+    box_->SetSilent(false);
+    EXPECT_EQ(Box(0x02), Bytes{0x00});
+    EXPECT_EQ(box_->Snapshot().motors[0].position, 1001);
+}
+
+TEST_F(BoxOnLine, LateAnswerMissesAShortReadButReachesAPatientOne) {
+    ASSERT_TRUE(port_.SetTimeouts(ShortTimeouts()));
+    box_->SetAnswerDelayMs(400);
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Box(0x00).empty());
+    EXPECT_GE(std::chrono::steady_clock::now() - begin, 150ms);
+    std::this_thread::sleep_for(600ms);  // let the late byte land, then be dropped
+
+    ASSERT_TRUE(port_.SetTimeouts(SerialTimeouts{}));
+    box_->ForceInput(2, InputForce::kOn);
+    box_->SetAnswerDelayMs(100);
+    const auto second = std::chrono::steady_clock::now();
+    EXPECT_EQ(Box(0x00), Bytes{0x02});
+    EXPECT_GE(std::chrono::steady_clock::now() - second, 100ms);
+}
+
+TEST_F(BoxOnLine, DroppedAnswerBytesGiveShortAnswers) {
+    ASSERT_TRUE(port_.SetTimeouts(ShortTimeouts()));
+    box_->ForceInput(5, InputForce::kOn);
+    box_->ForceInput(13, InputForce::kOn);
+    box_->SetAnswerBytesDropped(1);
+    EXPECT_TRUE(Box(0x00).empty());
+    EXPECT_EQ(Module(0x00, 0x00), Bytes{0x10});
+    box_->SetAnswerBytesDropped(0);
+    EXPECT_EQ(Module(0x00, 0x00), (Bytes{0x10, 0x10}));
+    // The model ran for every request, answered in full or not.
+    EXPECT_EQ(box_->Snapshot().ticks, 3u);
+}
+
+TEST_F(BoxOnLine, ClosedLineIsAHangupForTheProgram) {
+    EXPECT_EQ(Box(0x00), Bytes{0x00});
+    box_->CloseLine();
+    EXPECT_EQ(box_->Snapshot().lineOpen, 0);
+    EXPECT_TRUE(Box(0x00).empty());
+    EXPECT_TRUE(port_.LineDead());
+    box_->Stop();  // after a closed line, stopping is still clean
+}
+
+TEST_F(BoxOnLine, SkipsStrayBytesAndFindsTheNextRequest) {
+    const std::uint8_t stray[3] = {0x00, 0x33, 0xC2};
+    ASSERT_EQ(port_.Write(stray, 3), 3u);  // and a module request cut short
+    EXPECT_EQ(Box(0x02), Bytes{0x00});
+    const BoxSnapshot s = box_->Snapshot();
+    EXPECT_EQ(s.ticks, 1u);
+    EXPECT_EQ(s.skippedBytes, 3u);
+    EXPECT_EQ(s.motors[0].position, 1001);
+}
+
+TEST_F(BoxOnLine, ProgramsCanCloseAndReopenTheDevice) {
+    EXPECT_EQ(Box(0x02), Bytes{0x00});
+    port_.Close();
+    ASSERT_TRUE(port_.Open(path_.c_str()));
+    ASSERT_TRUE(port_.ApplyLineSettings().Ok());
+    ASSERT_TRUE(port_.SetTimeouts(SerialTimeouts{}));
+    EXPECT_EQ(Box(0x02), Bytes{0x00});
+    EXPECT_EQ(box_->Snapshot().motors[0].position, 1002);
+}
+
+TEST_F(BoxOnLine, ResetRequestPutsCarriagesBackAtTheNextExchange) {
+    for (int tick = 0; tick < 10; ++tick) {
+        Box(0x02);
+    }
+    box_->RequestModelReset();
+    EXPECT_EQ(Box(0x02), Bytes{0x00});
+    EXPECT_EQ(box_->Snapshot().motors[0].position, 1001);
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Drops the us column (timing) from every line after the header.
+std::vector<std::string> WithoutTimes(const std::string& csv) {
+    std::vector<std::string> lines;
+    std::istringstream in(csv);
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::size_t first = line.find(',');
+        const std::size_t second = line.find(',', first + 1);
+        if (lines.empty() || first == std::string::npos || second == std::string::npos) {
+            lines.push_back(line);
+        } else {
+            lines.push_back(line.substr(0, first) + line.substr(second));
+        }
+    }
+    return lines;
+}
+
+TEST(BoxTrace, WritesOneCsvLinePerExchange) {
+    const std::string trace = ::testing::TempDir() + "/sim_trace.csv";
+    SimulatedBoxOptions options = SimulatedBoxOptions::FastLine();
+    options.tracePath = trace;
+    SimulatedBox box(options);
+    const std::string path = box.Start();
+    ASSERT_FALSE(path.empty()) << box.error();
+    testing::LineClient client(path);
+    ASSERT_TRUE(client.ok());
+    box.ForceInput(8, InputForce::kOn);
+    EXPECT_EQ(client.Exchange({0xC1, 0x02}, 1), Bytes{0x80});
+    box.ForceInput(15, InputForce::kOn);
+    EXPECT_EQ(client.Exchange({0xC2, 0x0A, 0x41}, 2), (Bytes{0x80, 0x40}));
+    // Flushed within the flush interval without stopping the box.
+    std::string text;
+    for (int i = 0; i < 100 && std::count(text.begin(), text.end(), '\n') < 3; ++i) {
+        std::this_thread::sleep_for(20ms);
+        text = ReadFile(trace);
+    }
+    EXPECT_EQ(WithoutTimes(text), (std::vector<std::string>{"tick,us,cmd,out1,out2,in1,in2",
+                                                            "1,C1,02,,80,", "2,C2,0A,41,80,40"}));
+    box.Stop();
+    unsigned long long tick = 0;
+    unsigned long long us1 = 0;
+    unsigned long long us2 = 0;
+    const std::string body = ReadFile(trace).substr(text.find('\n') + 1);
+    ASSERT_EQ(std::sscanf(body.c_str(), "%llu,%llu,", &tick, &us1), 2);
+    ASSERT_EQ(std::sscanf(body.substr(body.find('\n') + 1).c_str(), "%llu,%llu,", &tick, &us2), 2);
+    EXPECT_LE(us1, us2);
+}
+
+TEST(BoxTrace, UnwritableTraceFailsTheStart) {
+    SimulatedBoxOptions options = SimulatedBoxOptions::FastLine();
+    options.tracePath = "/nonexistent-dir/trace.csv";
+    SimulatedBox box(options);
+    EXPECT_TRUE(box.Start().empty());
+    EXPECT_NE(box.error().find("/nonexistent-dir/trace.csv"), std::string::npos);
+    EXPECT_FALSE(box.running());
+}
+
+TEST(BoxLineTiming, AnswersNoSoonerThanTheLineAllows) {
+    SimulatedBox box;  // line timing on
+    const std::string path = box.Start();
+    ASSERT_FALSE(path.empty()) << box.error();
+    SerialPort port;
+    ASSERT_TRUE(port.Open(path.c_str()));
+    ASSERT_TRUE(port.SetTimeouts(SerialTimeouts{}));
+    const std::uint8_t boxRequest[2] = {0xC1, 0x00};
+    const std::uint8_t moduleRequest[3] = {0xC2, 0x00, 0x00};
+    std::uint8_t answer[2] = {};
+    const auto begin = std::chrono::steady_clock::now();
+    for (int i = 0; i < 32; ++i) {
+        ASSERT_EQ(port.Exchange(boxRequest, 2, answer, 1), 1u);
+    }
+    const auto middle = std::chrono::steady_clock::now();
+    for (int i = 0; i < 24; ++i) {
+        ASSERT_EQ(port.Exchange(moduleRequest, 3, answer, 2), 2u);
+    }
+    const auto end = std::chrono::steady_clock::now();
+    // 30 bit times per 0xC1 exchange, 50 per 0xC2 exchange, at 9600 baud.
+    EXPECT_GE(middle - begin, 32 * 3125us);
+    EXPECT_GE(end - middle, 24 * 5208us);
+    EXPECT_EQ(LineTimeUs(3), 3125);
+    EXPECT_EQ(LineTimeUs(5), 5208);
 }
 
 }  // namespace
