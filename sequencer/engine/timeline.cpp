@@ -1,65 +1,21 @@
 #include "sequencer/engine/timeline.h"
 
 #include <algorithm>
-#include <cmath>
+
+#include "sequencer/engine/timeline_row.h"
+#include "sequencer/engine/timeline_workers.h"
 
 namespace kinemo::engine {
 namespace {
 
-void ComputeConstantMovement(const MovementPlan& plan, RowWriter& writer) {
-    std::array<double, kMotorCount> ratios{};
-    std::array<std::uint32_t, kMotorCount> patterns{};
-    ComputePulseRatios(plan.startSpeed.data(), ratios.data(), plan.states.data(), patterns.data());
-    for (std::uint32_t i = 0; i < kComputedPasses; ++i) {
-        EmitTick(writer, patterns.data(), ratios.data());
-    }
-}
+struct RowJob {
+    const MovementPlan* plans;
+    Timeline* timeline;
+};
 
-std::uint32_t RampLength(const MovementPlan& plan) {
-    return *std::max_element(plan.accelDuration.begin(), plan.accelDuration.end());
-}
-
-void ComputeAcceleratedMovement(const MovementPlan& plan, RowWriter& writer,
-                                std::FILE* diagnostics) {
-    std::array<double, kMotorCount> step{};
-    std::array<double, kMotorCount> current = plan.startSpeed;
-    for (int m = 0; m < kMotorCount; ++m) {
-        if (plan.accelDuration[m] != 0) {
-            step[m] = (std::fabs(plan.targetSpeed[m] - plan.startSpeed[m]) + 1.0) /
-                      static_cast<double>(plan.accelDuration[m]);
-        }
-    }
-    const std::uint32_t rampLength = RampLength(plan);
-    if (diagnostics != nullptr) {
-        std::fprintf(diagnostics, "Höchstdauer: %u\n", rampLength);
-    }
-
-    std::array<double, kMotorCount> ratios{};
-    std::array<std::uint32_t, kMotorCount> patterns{};
-    for (std::uint32_t i = 0; i < kComputedPasses; ++i) {
-        if (i < rampLength) {
-            ComputePulseRatios(current.data(), ratios.data(), plan.states.data(), patterns.data());
-            EmitTick(writer, patterns.data(), ratios.data());
-            for (int m = 0; m < kMotorCount; ++m) {
-                if (plan.states[m] == pulse::kMotorOff) {
-                    continue;
-                }
-                const double target = plan.targetSpeed[m];
-                if (plan.startSpeed[m] < target) {
-                    if (current[m] < target - step[m]) {
-                        current[m] += step[m];
-                    }
-                } else if (current[m] > target + step[m]) {
-                    current[m] -= step[m];
-                }
-            }
-        } else if (i == rampLength) {
-            ComputePulseRatios(plan.targetSpeed.data(), ratios.data(), plan.states.data(),
-                               patterns.data());
-        } else {
-            EmitTick(writer, patterns.data(), ratios.data());
-        }
-    }
+void ComputeRowOfJob(int row, void* context) {
+    const auto& job = *static_cast<const RowJob*>(context);
+    ComputeRow(job.plans[row], job.timeline->Row(row));
 }
 
 }  // namespace
@@ -112,23 +68,28 @@ void ComputePulseRatios(const double* speeds, double* ratios, const pulse::Motor
     }
 }
 
+std::uint32_t RampLength(const MovementPlan& plan) {
+    return *std::max_element(plan.accelDuration.begin(), plan.accelDuration.end());
+}
+
 void ComputeTimeline(const MovementList& list, int first, int last, Timeline& timeline,
                      std::FILE* diagnostics) {
     if (last < first || first < 0 || last >= kMovementSlots) {
         return;
     }
-    for (int index = first; index <= last; ++index) {
-        const int row = index - first;
-        const MovementPlan plan = PlanMovement(list.records[index]);
-        RowWriter writer;
-        writer.row = timeline.Row(row);
-        timeline.Limits(row) = plan.limits;
-        if (plan.accelerated) {
-            ComputeAcceleratedMovement(plan, writer, diagnostics);
-        } else {
-            ComputeConstantMovement(plan, writer);
+    const int rowCount = last - first + 1;
+    // Limits and diagnostic lines come first, in row order, from this thread;
+    // the rows' words are then computed in parallel.
+    std::array<MovementPlan, kTimelineRows> plans;
+    for (int row = 0; row < rowCount; ++row) {
+        plans[row] = PlanMovement(list.records[first + row]);
+        timeline.Limits(row) = plans[row].limits;
+        if (plans[row].accelerated && diagnostics != nullptr) {
+            std::fprintf(diagnostics, "Höchstdauer: %u\n", RampLength(plans[row]));
         }
     }
+    RowJob job{plans.data(), &timeline};
+    RunRowsInParallel(rowCount, ComputeRowOfJob, &job);
 }
 
 }  // namespace kinemo::engine

@@ -38,17 +38,19 @@ struct SlotLimits {
 // the life of the program and zero at start; never cleared, so a computation
 // leaves every position it does not write as it was.
 class Timeline {
-public:
+  public:
     Timeline();
 
-    std::uint8_t* Row(int row) { return words_.get() + static_cast<std::size_t>(row) * kTimelineRowLength; }
+    std::uint8_t* Row(int row) {
+        return words_.get() + static_cast<std::size_t>(row) * kTimelineRowLength;
+    }
     const std::uint8_t* Row(int row) const {
         return words_.get() + static_cast<std::size_t>(row) * kTimelineRowLength;
     }
     SlotLimits& Limits(int row) { return limits_[row]; }
     const SlotLimits& Limits(int row) const { return limits_[row]; }
 
-private:
+  private:
     std::unique_ptr<std::uint8_t[]> words_;
     std::array<SlotLimits, kTimelineRows> limits_{};
 };
@@ -56,8 +58,8 @@ private:
 // The derived per-motor values of one movement.
 struct MovementPlan {
     std::array<pulse::MotorState, kMotorCount> states{};
-    std::array<double, kMotorCount> startSpeed{};   // percent
-    std::array<double, kMotorCount> targetSpeed{};  // percent
+    std::array<double, kMotorCount> startSpeed{};            // percent
+    std::array<double, kMotorCount> targetSpeed{};           // percent
     std::array<std::uint32_t, kMotorCount> accelDuration{};  // ticks, 0 = no ramp
     SlotLimits limits;
     bool accelerated = false;
@@ -67,6 +69,10 @@ struct MovementPlan {
 pulse::MotorState MotorStateOfDirection(std::uint8_t direction);
 
 MovementPlan PlanMovement(const MovementRecord& record);
+
+// Length of the movement's ramp: the largest acceleration duration, compared as
+// unsigned 32-bit numbers.
+std::uint32_t RampLength(const MovementPlan& plan);
 
 // Turns four speeds in percent into four pulse ratios and four motor states
 // into four patterns (state shifted left by 2m).
@@ -89,10 +95,11 @@ inline void EmitTick(RowWriter& writer, const std::uint32_t* patterns, const dou
     ++writer.position;
 }
 
-// Computes records first..last of the list into rows 0..last-first, in order.
-// Nothing is computed when last < first or the range leaves the table. An
-// accelerated movement writes "Höchstdauer: %u\n" with its ramp length to
-// `diagnostics`.
+// Computes records first..last of the list into rows 0..last-first. Nothing is
+// computed when last < first or the range leaves the table. Each accelerated
+// movement writes "Höchstdauer: %u\n" with its ramp length to `diagnostics`, in
+// row order. Rows are spread over the caller and a persistent helper thread;
+// the call returns when all are complete and allocates nothing after the first.
 void ComputeTimeline(const MovementList& list, int first, int last, Timeline& timeline,
                      std::FILE* diagnostics = stdout);
 

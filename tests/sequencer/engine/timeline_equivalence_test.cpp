@@ -1,0 +1,231 @@
+// The engine's fast computation against the straightforward reference, byte for
+// byte, on random movement lists: every row word (including positions a
+// computation must leave alone), every limit and the diagnostic text.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "bench/reference_timeline.h"
+#include "sequencer/engine/timeline.h"
+#include "sequencer/engine/timeline_row.h"
+
+namespace kinemo::engine {
+namespace {
+
+using Random = std::mt19937_64;
+
+template <typename T>
+T Pick(Random& random, std::initializer_list<T> choices) {
+    std::uniform_int_distribution<std::size_t> index(0, choices.size() - 1);
+    return *(choices.begin() + index(random));
+}
+
+int Below(Random& random, int bound) {
+    return std::uniform_int_distribution<int>(0, bound - 1)(random);
+}
+
+std::uint8_t AnyByte(Random& random) {
+    return static_cast<std::uint8_t>(Below(random, 256));
+}
+
+std::int32_t AnyInt(Random& random) {
+    return static_cast<std::int32_t>(random());
+}
+
+// Mostly what the dialog produces, with the odd byte a foreign file may hold.
+std::uint8_t RandomWhole(Random& random) {
+    return Below(random, 8) == 0 ? AnyByte(random) : static_cast<std::uint8_t>(Below(random, 100));
+}
+std::uint8_t RandomFine(Random& random) {
+    const int kind = Below(random, 10);
+    if (kind == 0) {
+        return Pick<std::uint8_t>(random, {0, 100, 255});
+    }
+    return kind == 1 ? AnyByte(random) : static_cast<std::uint8_t>(Below(random, 101));
+}
+
+std::int32_t RandomDuration(Random& random) {
+    switch (Below(random, 6)) {
+        case 0:
+            return Pick<std::int32_t>(random, {0, 1, 2, 65533, 65534, 65535, 65536, -1});
+        case 1:
+            return AnyInt(random);  // negative ones become huge unsigned durations
+        case 2:
+            return Below(random, 65536);
+        default:
+            return Below(random, 400);
+    }
+}
+
+MovementRecord RandomRecord(Random& random) {
+    MovementRecord r;
+    for (int m = 0; m < kMotorCount; ++m) {
+        r.direction[m] =
+            Below(random, 10) == 0 ? AnyByte(random) : static_cast<std::uint8_t>(Below(random, 3));
+        r.speed[m] = RandomWhole(random);
+        r.fineSpeed[m] = RandomFine(random);
+        if (Below(random, 4) == 0) {
+            r.targetSpeed[m] = r.speed[m];
+            r.targetFineSpeed[m] = r.fineSpeed[m];
+        } else {
+            r.targetSpeed[m] = RandomWhole(random);
+            r.targetFineSpeed[m] = RandomFine(random);
+        }
+        r.accelOn[m] = Below(random, 3) == 0 ? Pick<std::int32_t>(random, {-1, 2, -7, 1 << 30})
+                                             : Below(random, 2);
+        r.accelDuration[m] = RandomDuration(random);
+        r.endSwitchOn[m] = Pick<std::int32_t>(random, {0, 1, -3});
+        r.endSwitchInput[m] = Below(random, 2) == 0 ? Below(random, 9) : AnyInt(random);
+        r.maxDurationOn[m] = Pick<std::int32_t>(random, {0, 1, 5});
+        r.maxDuration[m] = RandomDuration(random);
+        r.maxImpulsesOn[m] = Pick<std::int32_t>(random, {0, 1, -1});
+        r.maxImpulses[m] = AnyInt(random);
+        r.impulseInput[m] =
+            Below(random, 2) == 0 ? AnyByte(random) : static_cast<std::uint8_t>(Below(random, 9));
+    }
+    return r;
+}
+
+void FillWithGarbage(Timeline& timeline, std::uint64_t seed) {
+    std::uint64_t state = seed | 1;
+    for (int row = 0; row < kTimelineRows; ++row) {
+        std::uint8_t* words = timeline.Row(row);
+        for (std::uint32_t p = 0; p < kTimelineRowLength; p += 8) {
+            state ^= state << 13;
+            state ^= state >> 7;
+            state ^= state << 17;
+            std::memcpy(words + p, &state, 8);
+        }
+    }
+}
+
+template <typename Compute>
+std::string Printed(Compute compute) {
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = open_memstream(&text, &size);
+    compute(out);
+    std::fclose(out);
+    std::string printed(text, size);
+    std::free(text);
+    return printed;
+}
+
+void ExpectSameTimelines(const Timeline& expected, const Timeline& actual, int rows) {
+    for (int row = 0; row < kTimelineRows; ++row) {
+        const std::uint8_t* e = expected.Row(row);
+        const std::uint8_t* a = actual.Row(row);
+        if (std::memcmp(e, a, kTimelineRowLength) != 0) {
+            std::uint32_t p = 0;
+            while (e[p] == a[p]) {
+                ++p;
+            }
+            ADD_FAILURE() << "row " << row << " differs first at position " << p << ": expected "
+                          << int{e[p]} << ", got " << int{a[p]};
+            return;
+        }
+        if (row < rows) {
+            EXPECT_EQ(expected.Limits(row), actual.Limits(row)) << "row " << row;
+        }
+    }
+}
+
+struct Tables {
+    std::unique_ptr<Timeline> expected = std::make_unique<Timeline>();
+    std::unique_ptr<Timeline> actual = std::make_unique<Timeline>();
+};
+
+// Computes list records first..last both ways over identical garbage.
+void CompareRun(Tables& tables, const MovementList& list, int first, int last, std::uint64_t seed) {
+    FillWithGarbage(*tables.expected, seed);
+    FillWithGarbage(*tables.actual, seed);
+    const std::string expectedText = Printed([&](std::FILE* out) {
+        reference::ComputeTimeline(list, first, last, *tables.expected, out);
+    });
+    const std::string actualText =
+        Printed([&](std::FILE* out) { ComputeTimeline(list, first, last, *tables.actual, out); });
+    EXPECT_EQ(expectedText, actualText);
+    ExpectSameTimelines(*tables.expected, *tables.actual, last - first + 1);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kRandomLists = 3;
+#else
+constexpr int kRandomLists = 12;
+#endif
+
+TEST(TimelineEquivalence, RandomListsOverGarbageMatchTheReference) {
+    Tables tables;
+    Random random(20261206);
+    for (int round = 0; round < kRandomLists; ++round) {
+        MovementList list;
+        for (auto& record : list.records) {
+            record = RandomRecord(random);
+        }
+        const int first = Below(random, 40);
+        const int last = first + Below(random, 14);
+        SCOPED_TRACE("round " + std::to_string(round));
+        CompareRun(tables, list, first, last, random());
+    }
+}
+
+TEST(TimelineEquivalence, TestingOneMovementAndEmptyRangesMatchTheReference) {
+    Tables tables;
+    Random random(7);
+    MovementList list;
+    for (auto& record : list.records) {
+        record = RandomRecord(random);
+    }
+    CompareRun(tables, list, 200, 200, 1);
+    CompareRun(tables, list, 255, 255, 2);  // the slot beyond the list
+    CompareRun(tables, list, 9, 8, 3);      // nothing computed
+    CompareRun(tables, list, -1, 3, 4);     // outside the table: nothing computed
+    CompareRun(tables, list, 250, 256, 5);
+}
+
+// Rows that hit the vector kernel's special cases: ramps that settle at once,
+// settle mid-block, never settle, speeds at and beyond the clamp bounds,
+// motors off with acceleration on.
+TEST(TimelineEquivalence, RampShapesMatchRowByRow) {
+    Random random(99);
+    auto expected = std::make_unique<std::uint8_t[]>(kTimelineRowLength);
+    auto portable = std::make_unique<std::uint8_t[]>(kTimelineRowLength);
+    auto vector = std::make_unique<std::uint8_t[]>(kTimelineRowLength);
+    auto reference = std::make_unique<Timeline>();
+    MovementList list;
+    const int kShapes = 24;
+    for (int shape = 0; shape < kShapes; ++shape) {
+        MovementRecord& r = list.records[0];
+        r = RandomRecord(random);
+        for (int m = 0; m < kMotorCount; ++m) {
+            r.direction[m] = static_cast<std::uint8_t>(Below(random, 3));
+            r.accelOn[m] = Below(random, 4) != 0 ? 1 : 0;
+            r.accelDuration[m] = Pick<std::int32_t>(
+                random, {0, 1, 31, 32, 33, 63, 64, 65, 500, 65534, 65535, 1 << 20, -2});
+            r.speed[m] = Pick<std::uint8_t>(random, {0, 0, 50, 99, 99, 12, 255});
+            r.fineSpeed[m] = Pick<std::uint8_t>(random, {0, 100, 1, 99, 255});
+            r.targetSpeed[m] = Pick<std::uint8_t>(random, {0, 50, 99, 73, 255});
+            r.targetFineSpeed[m] = Pick<std::uint8_t>(random, {0, 100, 1, 99, 255});
+        }
+        r.accelOn[shape % kMotorCount] = 1;
+        const MovementPlan plan = PlanMovement(r);
+        const std::uint8_t garbage = static_cast<std::uint8_t>(shape * 37 + 11);
+        std::memset(reference->Row(0), garbage, kTimelineRowLength);
+        std::memset(portable.get(), garbage, kTimelineRowLength);
+        std::memset(vector.get(), garbage, kTimelineRowLength);
+        reference::ComputeTimeline(list, 0, 0, *reference, nullptr);
+        ComputeRowPortable(plan, portable.get());
+        ComputeRow(plan, vector.get());
+        SCOPED_TRACE("shape " + std::to_string(shape));
+        EXPECT_EQ(std::memcmp(reference->Row(0), portable.get(), kTimelineRowLength), 0);
+        EXPECT_EQ(std::memcmp(reference->Row(0), vector.get(), kTimelineRowLength), 0);
+    }
+}
+
+}  // namespace
+}  // namespace kinemo::engine
