@@ -13,6 +13,10 @@ namespace kinemo::keyboard {
 // Command byte: set the motor outputs and return the digital inputs.
 inline constexpr std::uint8_t kSetOutputsCommand = 0xC1;
 
+// `connect` runs on the connect dialog's thread and `exchange` on the control
+// thread; a small atomic state keeps them apart, so an exchange before (or
+// during) a connection only reports a failed read and never touches a port
+// that is being opened.
 class InterfacePort {
   public:
     explicit InterfacePort(const platform::SerialTimeouts& timeouts = {});
@@ -27,7 +31,8 @@ class InterfacePort {
     bool connect(int portNumber);
 
     // Sends 0xC1 and `output` in one write and reads the one-byte answer.
-    // When not exactly one byte arrives, readFailed is set and 0 is returned.
+    // When not exactly one byte arrives, readFailed is set and 0 is returned;
+    // so it is without a connection, and then nothing is sent.
     std::uint8_t exchange(std::uint8_t output);
 
     // Set by a read that returned anything but one byte; cleared only when a
@@ -35,9 +40,15 @@ class InterfacePort {
     bool readFailed() const { return readFailed_.load(std::memory_order_relaxed); }
     // The output byte of the latest exchange.
     std::uint8_t output() const { return output_.load(std::memory_order_relaxed); }
-    bool isOpen() const { return port_.IsOpen(); }
+    bool isOpen() const { return state_.load(std::memory_order_acquire) != kClosed; }
 
   private:
+    enum State : int { kClosed, kConnecting, kReady, kBusy };
+
+    // The exchange itself, on a port this thread holds.
+    std::uint8_t ExchangeHeld(std::uint8_t output);
+
+    std::atomic<int> state_{kClosed};
     platform::SerialPort port_;
     platform::SerialTimeouts timeouts_;
     std::atomic<bool> readFailed_{false};

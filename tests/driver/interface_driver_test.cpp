@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "simulator/simulated_box.h"
 #include "tests/platform/pty_peer.h"
 #include "tests/platform/scoped_port_override.h"
 
@@ -302,6 +303,29 @@ TEST(InterfaceDriverThreads, PlayerExchangingWhileTheConnectThreadOpens) {
     for (std::size_t i = 1; i + 1 < requests.size(); ++i) {
         EXPECT_EQ(requests[i], (Bytes{0xC1, 0x01})) << i;
     }
+}
+
+TEST(InterfaceDriverWithSimulatedBox, ExtensionModuleMotorsAndInputs) {
+    kinemo::simulator::SimulatedBox box;  // real line timing
+    const std::string device = box.Start();
+    ASSERT_FALSE(device.empty()) << box.error();
+    ScopedPortOverride com1("COM1", device);
+    InterfaceRecord record = RecordOfKind(INTERFACE_KIND_SERIAL_EXTENDED);
+    ASSERT_EQ(OpenInterface(&record, "COM1"), 0u);
+    EXPECT_EQ(box.Snapshot().lastCommand, 0xC2);
+
+    box.ForceInput(1, kinemo::simulator::InputForce::kOn);
+    box.ForceInput(16, kinemo::simulator::InputForce::kOn);
+    // M1 left, M8 right.
+    EXPECT_EQ(ExchangeWithInterface(&record, 0x8001u), 0x8001u);
+    const kinemo::simulator::BoxSnapshot moved = box.Snapshot();
+    EXPECT_EQ(moved.motors[0].state, 1);
+    EXPECT_EQ(moved.motors[7].state, 2);
+    EXPECT_EQ(moved.outputs, 0x8001u);
+
+    CloseInterface(&record);
+    EXPECT_EQ(box.Snapshot().outputs, 0u);  // all off before the port was let go
+    box.Stop();
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "platform/serial_port.h"
 #include "pulse/pulse_generator.h"
+#include "simulator/simulated_box.h"
 #include "tests/platform/pty_peer.h"
 #include "tests/platform/scoped_port_override.h"
 
@@ -116,6 +117,17 @@ TEST(InterfacePortConnect, MissingBusyOrUnsuitablePortsFail) {
     EXPECT_TRUE(box.Requests().empty());
 }
 
+TEST(InterfacePortConnect, ExchangeWithoutAConnectionSendsNothing) {
+    PtyPeer box;
+    ScopedPortOverride com1("COM1", box.DevicePath());
+    InterfacePort port;
+    EXPECT_EQ(port.exchange(0x55), 0);
+    EXPECT_TRUE(port.readFailed());
+    EXPECT_EQ(port.output(), 0x55);
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(box.Drain(), Bytes{});
+}
+
 TEST(InterfacePortConnect, FailureIsClearedByTheNextSuccessfulTest) {
     PtyPeer box;
     ScopedPortOverride com1("COM1", box.DevicePath());
@@ -188,6 +200,29 @@ TEST_F(InterfacePortExchange, BoxGoneReturnsZeroWithoutHanging) {
     EXPECT_EQ(port_.exchange(0x55), 0);
     EXPECT_TRUE(port_.readFailed());
     EXPECT_EQ(port_.exchange(0x00), 0);
+}
+
+TEST(InterfacePortWithSimulatedBox, DrivesTheMotorsAndReadsTheInputs) {
+    simulator::SimulatedBox box;  // real line timing
+    const std::string device = box.Start();
+    ASSERT_FALSE(device.empty()) << box.error();
+    ScopedPortOverride com2("COM2", device);
+    InterfacePort port;
+    ASSERT_TRUE(port.connect(2));
+    EXPECT_EQ(box.Snapshot().lastCommand, 0xC1);
+
+    port.exchange(OutputWord(kMotorLeft, kMotorRight, kMotorOff, kMotorLeft));
+    const simulator::BoxSnapshot moved = box.Snapshot();
+    EXPECT_EQ(moved.motors[0].state, kMotorLeft);
+    EXPECT_EQ(moved.motors[1].state, kMotorRight);
+    EXPECT_EQ(moved.motors[2].state, kMotorOff);
+    EXPECT_EQ(moved.motors[3].state, kMotorLeft);
+
+    box.ForceInput(1, simulator::InputForce::kOn);
+    box.ForceInput(8, simulator::InputForce::kOn);
+    EXPECT_EQ(port.exchange(0), 0x81);
+    EXPECT_FALSE(port.readFailed());
+    box.Stop();
 }
 
 }  // namespace
