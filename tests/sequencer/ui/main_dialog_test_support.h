@@ -1,0 +1,111 @@
+// Helpers of the main-window tests: one QApplication per test binary, a main
+// dialog with scripted message boxes and file dialogs, and user actions on
+// its controls by id.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSlider>
+#include <QTest>
+#include <QThread>
+#include <functional>
+#include <memory>
+
+#include "platform/dialog_scripted.h"
+#include "sequencer/engine/movement_list.h"
+#include "sequencer/ui/main_dialog.h"
+#include "sequencer/ui/main_dialog_ids.h"
+#include "sequencer/ui/motor_panel.h"
+
+namespace kinemo::ui::testing {
+
+inline QApplication& TestApplication() {
+    static int argc = 1;
+    static char name[] = "kinemo-main-dialog-test";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Kinemo"));
+    return app;
+}
+
+// Serves events until `done` holds; false after `timeoutMs` (generous, as the
+// machine may be loaded).
+inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+// An interface that is never reached by the editing tests: every exchange
+// answers with no input set.
+class SilentLink : public engine::InterfaceLink {
+  public:
+    std::uint32_t Exchange(std::uint32_t) override { return 0; }
+};
+
+class MainDialogFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        TestApplication();
+        dialog = std::make_unique<MainDialog>(link, messages, files, nullptr, nullptr);
+        dialog->show();
+    }
+    void TearDown() override {
+        EXPECT_EQ(messages.UnscriptedCount(), 0) << "a message box was not expected";
+        EXPECT_EQ(files.UnscriptedCount(), 0) << "a file dialog was not expected";
+        dialog.reset();
+    }
+
+    template <typename T>
+    T* Get(int id) {
+        T* control = dialog->Control<T>(id);
+        EXPECT_NE(control, nullptr) << "control " << id;
+        return control;
+    }
+
+    // A user's click: nothing happens on a disabled control.
+    void Click(int id) { Get<QAbstractButton>(id)->click(); }
+
+    // The user picks a line of the movement list with the mouse.
+    void SelectLine(int row) {
+        auto* list = Get<QListWidget>(kIdMovementList);
+        QListWidgetItem* item = list->item(row);
+        ASSERT_NE(item, nullptr);
+        list->scrollToItem(item);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(item).center());
+    }
+
+    // The user replaces an edit's text by typing `text`.
+    void Type(int id, const QString& text) {
+        auto* edit = Get<QLineEdit>(id);
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+    }
+
+    QString Text(int id) { return dialog->Text(id); }
+    std::string Status() { return dialog->Text(kIdStatus).toStdString(); }
+    int Lines() { return dialog->ListCount(kIdMovementList); }
+    engine::MovementList& Movements() { return dialog->Run().Movements(); }
+
+    SilentLink link;
+    platform::ScriptedMessageService messages;
+    platform::ScriptedFileDialogService files;
+    std::unique_ptr<MainDialog> dialog;
+};
+
+}  // namespace kinemo::ui::testing
