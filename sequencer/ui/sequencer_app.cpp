@@ -1,0 +1,155 @@
+#include "sequencer/ui/sequencer_app.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QIcon>
+#include <QPoint>
+#include <QSocketNotifier>
+#include <csignal>
+#include <string>
+
+#include "driver/interface_driver.h"
+#include "platform/dialog_file.h"
+#include "platform/dialog_message.h"
+#include "sequencer/engine/run_control.h"
+#include "sequencer/ui/about_dialog.h"
+#include "sequencer/ui/main_dialog.h"
+#include "sequencer/ui/resource_paths.h"
+
+namespace kinemo::ui {
+namespace {
+
+// Gap between the main window and the connect dialog beside it, in pixels.
+constexpr int kWindowGap = 12;
+
+// --- Ending on signals: the handler only stores the stop flag and writes one
+// byte into a pipe; the event loop reads the pipe and ends itself. ---
+std::atomic<std::uint8_t>* signalStopFlag = nullptr;
+int signalPipe[2] = {-1, -1};
+
+extern "C" void OnEndSignal(int) {
+    if (signalStopFlag != nullptr) {
+        signalStopFlag->store(1);
+    }
+    const char byte = 1;
+    const ssize_t written = write(signalPipe[1], &byte, 1);
+    (void)written;  // a full pipe already holds an end request
+}
+
+// The interface driver library behind the player and the connect dialog.
+class DriverInterface : public engine::InterfaceLink {
+  public:
+    std::uint32_t Exchange(std::uint32_t output) override {
+        return ExchangeWithInterface(&record_, output);
+    }
+    // Opens the interface on `portName` (kind 40 for the sequencer).
+    bool Connect(const std::string& portName, const ConnectStatusSink& status) {
+        status(kStatusConnecting);
+        char name[8] = {};
+        portName.copy(name, sizeof name - 1);
+        SetInterfaceKind(&record_, INTERFACE_KIND_SEQUENCER);
+        const bool connected = OpenInterface(&record_, name) != INTERFACE_OPEN_FAILED;
+        status(connected ? kStatusConnected : kStatusNoConnection);
+        return connected;
+    }
+
+  private:
+    InterfaceRecord record_{};
+};
+
+}  // namespace
+
+SequencerApp::SequencerApp(const SequencerAppServices& services) {
+    resources::InitResources();
+    main_ = std::make_unique<MainDialog>(*services.link, *services.messages, *services.files,
+                                         nullptr, services.diagnostics);
+    main_->SetAboutHandler([](QWidget* parent) { ShowAboutDialog(parent); });
+    // "Ende", Escape and the close box of the main window end the program.
+    connect(main_.get(), &QDialog::finished, this, [] { EndProgram(); });
+
+    engine::RunControl& run = main_->Run();
+    ConnectDialogServices connectServices;
+    connectServices.connect = services.connect;
+    connectServices.messages = services.messages;
+    connectServices.cancel = [] { EndProgram(); };
+    // While an attempt runs, a run lowers the connect worker to idle.
+    connectServices.workerChanged = [&run](const platform::ThreadId* worker) {
+        if (worker != nullptr) {
+            run.SetConnectThread(*worker);
+        } else {
+            run.ClearConnectThread();
+        }
+    };
+    connect_ = std::make_unique<ConnectDialog>(std::move(connectServices));
+}
+
+SequencerApp::~SequencerApp() = default;
+
+void SequencerApp::EndProgram() {
+    QCoreApplication::exit(0);
+}
+
+int SequencerApp::Exec() {
+    main_->show();
+    const QRect frame = main_->frameGeometry();
+    connect_->move(frame.topRight() + QPoint(kWindowGap, 0));
+    connect_->show();
+    connect_->activateWindow();
+    QApplication::exec();
+    // Whatever ended the loop, the program's exit code is 0.
+    return 0;
+}
+
+void EndProgramOnSignals(std::atomic<std::uint8_t>& stopFlag) {
+    if (signalPipe[0] >= 0 || pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return;
+    }
+    signalStopFlag = &stopFlag;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, [] {
+        char buffer[16];
+        while (read(signalPipe[0], buffer, sizeof buffer) > 0) {
+        }
+        SequencerApp::EndProgram();
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+int RunSequencerProgram(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(kProgramTitle));
+    QApplication::setApplicationDisplayName(QString::fromLatin1(kProgramTitle));
+    QApplication::setApplicationVersion(QStringLiteral("3.1.0.0"));
+    QApplication::setDesktopFileName(QStringLiteral("kinemo"));
+    // The windows end the program themselves; hiding the connect dialog after
+    // a connection must not.
+    QApplication::setQuitOnLastWindowClosed(false);
+    resources::InitResources();
+    QIcon icon(QString::fromLatin1(resources::kProgramIcon));
+    icon.addFile(QString::fromLatin1(resources::kProgramIconSmall));
+    QApplication::setWindowIcon(icon);
+
+    DriverInterface driver;
+    platform::QtMessageService messages;
+    platform::QtFileDialogService files;
+    SequencerAppServices services;
+    services.link = &driver;
+    services.connect = [&driver](const std::string& port, const ConnectStatusSink& status) {
+        return driver.Connect(port, status);
+    };
+    services.messages = &messages;
+    services.files = &files;
+    SequencerApp app(services);
+    EndProgramOnSignals(app.Main().Run().StopRequested());
+    return app.Exec();
+}
+
+}  // namespace kinemo::ui
