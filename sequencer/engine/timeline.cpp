@@ -11,11 +11,19 @@ namespace {
 struct RowJob {
     const MovementPlan* plans;
     Timeline* timeline;
+    int rowCount;
 };
 
-void ComputeRowOfJob(int row, void* context) {
+// Task `pair` computes rows 2 * pair and 2 * pair + 1 together.
+void ComputeRowsOfJob(int pair, void* context) {
     const auto& job = *static_cast<const RowJob*>(context);
-    ComputeRow(job.plans[row], job.timeline->Row(row));
+    const int row = 2 * pair;
+    if (row + 1 < job.rowCount) {
+        ComputeRowPair(job.plans[row], job.timeline->Row(row), job.plans[row + 1],
+                       job.timeline->Row(row + 1));
+    } else {
+        ComputeRow(job.plans[row], job.timeline->Row(row));
+    }
 }
 
 }  // namespace
@@ -88,8 +96,8 @@ void ComputeTimeline(const MovementList& list, int first, int last, Timeline& ti
             std::fprintf(diagnostics, "Höchstdauer: %u\n", RampLength(plans[row]));
         }
     }
-    RowJob job{plans.data(), &timeline};
-    RunRowsInParallel(rowCount, ComputeRowOfJob, &job);
+    RowJob job{plans.data(), &timeline, rowCount};
+    RunRowsInParallel((rowCount + 1) / 2, ComputeRowsOfJob, &job);
 }
 
 }  // namespace kinemo::engine

@@ -104,4 +104,14 @@ void ComputeRow(const MovementPlan& plan, std::uint8_t* row) {
     }
 }
 
+void ComputeRowPair(const MovementPlan& firstPlan, std::uint8_t* firstRow,
+                    const MovementPlan& secondPlan, std::uint8_t* secondRow) {
+    if (Avx2Available()) {
+        ComputeRowPairAvx2(firstPlan, firstRow, secondPlan, secondRow);
+    } else {
+        ComputeRowPortable(firstPlan, firstRow);
+        ComputeRowPortable(secondPlan, secondRow);
+    }
+}
+
 }  // namespace kinemo::engine

@@ -29,6 +29,10 @@ RowLayout LayoutOfRow(const MovementPlan& plan);
 // Writes the row with the fastest kernel this processor supports.
 void ComputeRow(const MovementPlan& plan, std::uint8_t* row);
 
+// Writes two rows; the vector kernel advances them side by side.
+void ComputeRowPair(const MovementPlan& firstPlan, std::uint8_t* firstRow,
+                    const MovementPlan& secondPlan, std::uint8_t* secondRow);
+
 // The portable kernel, available everywhere.
 void ComputeRowPortable(const MovementPlan& plan, std::uint8_t* row);
 
@@ -36,5 +40,7 @@ void ComputeRowPortable(const MovementPlan& plan, std::uint8_t* row);
 // callable where Avx2Available() is true.
 bool Avx2Available();
 void ComputeRowAvx2(const MovementPlan& plan, std::uint8_t* row);
+void ComputeRowPairAvx2(const MovementPlan& firstPlan, std::uint8_t* firstRow,
+                        const MovementPlan& secondPlan, std::uint8_t* secondRow);
 
 }  // namespace kinemo::engine

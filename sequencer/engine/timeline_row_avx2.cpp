@@ -89,17 +89,6 @@ KINEMO_AVX2 unsigned PulseStepLanes(__m256d magnitude, __m256d magnitudeLessOne,
     return static_cast<unsigned>(_mm256_movemask_pd(below) ^ notNegative);
 }
 
-[[gnu::target("avx2")]] void SteadyTicks(std::uint8_t* out, std::uint32_t count,
-                                         const PulseLanes& lanes, __m256d& accumulators,
-                                         const WordTable& table) {
-    __m256d a = accumulators;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        out[i] =
-            table[PulseStepLanes(lanes.magnitude, lanes.magnitudeLessOne, lanes.notNegative, a)];
-    }
-    accumulators = a;
-}
-
 // The ramp with each lane's direction folded into its sign: a falling speed is
 // kept negated, so both directions climb by adding the step and test against
 // one bound (-(target + step) for a falling one). Negation is exact, so
@@ -182,50 +171,234 @@ KINEMO_AVX2 unsigned RampStep(const RampBlock& block, std::uint32_t k, __m256d& 
                           accumulators);
 }
 
-// Writes up to `count` ramp ticks and returns how many it wrote. It stops
-// early at the end of a block after which no speed moves any more, leaving in
-// `steady` the ratios that hold from then on.
-template <bool kClamp>
-[[gnu::target("avx2")]] std::uint32_t RampTicks(std::uint8_t* out, std::uint32_t count,
-                                                const RampLanes& ramp, __m256d& accumulators,
-                                                PulseLanes& steady, const WordTable& table) {
-    RampBlock blocks[2];
-    __m256d speed = ramp.signedSpeed;
-    __m256d a = accumulators;
-    __m256d moves = _mm256_setzero_pd();
-    for (std::uint32_t k = 0; k < kRampBlock; ++k) {
-        moves = RampRatios<kClamp>(ramp, speed, blocks[0], k);
-    }
-    std::uint32_t i = 0;
-    int current = 0;
-    while (_mm256_movemask_pd(moves) != 0 && count - i > kRampBlock) {
-        const RampBlock& ready = blocks[current];
-        RampBlock& next = blocks[current ^ 1];
-        for (std::uint32_t k = 0; k < kRampBlock; ++k) {
-            moves = RampRatios<kClamp>(ramp, speed, next, k);
-            out[i + k] = table[RampStep(ready, k, a)];
-        }
-        i += kRampBlock;
-        current ^= 1;
-    }
-    // The last computed block: the end of the ramp, or the ramp stands still
-    // from its last tick on.
-    const RampBlock& last = blocks[current];
-    const std::uint32_t tail = count - i < kRampBlock ? count - i : kRampBlock;
-    for (std::uint32_t k = 0; k < tail; ++k) {
-        out[i + k] = table[RampStep(last, k, a)];
-    }
-    accumulators = a;
-    steady.magnitude = last.magnitude[kRampBlock - 1];
-    steady.magnitudeLessOne = last.magnitudeLessOne[kRampBlock - 1];
-    steady.notNegative = last.notNegative[kRampBlock - 1];
-    return i + tail;
-}
-
 [[gnu::target("avx2")]] PulseLanes PulseLanesOfSpeeds(
     const std::array<double, kMotorCount>& speeds) {
     return PulseLanesOfFractions<true>(
         _mm256_mul_pd(_mm256_loadu_pd(speeds.data()), _mm256_set1_pd(0.01)));
+}
+
+// One row being written, a block of kRampBlock ticks at a time: the block
+// `ready` holds the lanes of the ticks written next, the other block is filled
+// meanwhile with the lanes of the block after.
+struct RowCursor {
+    std::uint8_t* out = nullptr;
+    std::uint32_t total = 0;      // ticks the row receives
+    std::uint32_t rampTicks = 0;  // the first of them follow the ramp
+    std::uint32_t emitted = 0;    // ticks written
+    RampLanes ramp{};
+    __m256d speed{};
+    bool moving = false;  // some speed of the ramp still moves
+    PulseLanes frozen{};  // ramp ticks once no speed moves any more
+    PulseLanes steady{};  // ticks after the ramp
+    __m256d accumulators{};
+    WordTable table{};
+    RampBlock blocks[2];
+    bool steadyFilled[2] = {false, false};  // block holds nothing but `steady`
+    int ready = 0;
+};
+
+enum class Fill {
+    kDone,  // the next block is filled already
+    kRamp,  // the next block lies inside a moving ramp: compute while writing
+    kRampClamped,
+};
+
+KINEMO_AVX2 void StoreLanes(RampBlock& block, std::uint32_t k, const PulseLanes& lanes) {
+    block.magnitude[k] = lanes.magnitude;
+    block.magnitudeLessOne[k] = lanes.magnitudeLessOne;
+    block.notNegative[k] = lanes.notNegative;
+}
+
+KINEMO_AVX2 PulseLanes LoadLanes(const RampBlock& block, std::uint32_t k) {
+    return PulseLanes{block.magnitude[k], block.magnitudeLessOne[k], block.notNegative[k]};
+}
+
+// Fills block `index` with the lanes of ticks start..start+kRampBlock-1 one by
+// one, for blocks where the ramp ends, stops moving or is over.
+[[gnu::target("avx2")]] void FillBlock(RowCursor& row, int index, std::uint32_t start) {
+    RampBlock& block = row.blocks[index];
+    if (start >= row.rampTicks) {
+        if (!row.steadyFilled[index]) {
+            for (std::uint32_t k = 0; k < kRampBlock; ++k) {
+                StoreLanes(block, k, row.steady);
+            }
+            row.steadyFilled[index] = true;
+        }
+        return;
+    }
+    row.steadyFilled[index] = false;
+    for (std::uint32_t k = 0; k < kRampBlock; ++k) {
+        if (start + k >= row.rampTicks) {
+            StoreLanes(block, k, row.steady);
+        } else if (row.moving) {
+            const __m256d moves = RampRatios<true>(row.ramp, row.speed, block, k);
+            if (_mm256_movemask_pd(moves) == 0) {
+                // From here on every speed stands still.
+                row.moving = false;
+                row.frozen = LoadLanes(block, k);
+            }
+        } else {
+            StoreLanes(block, k, row.frozen);
+        }
+    }
+}
+
+// Readies the block after `ready` (ticks emitted + kRampBlock onwards), or
+// leaves it to the writing loop when it lies wholly inside a moving ramp.
+[[gnu::target("avx2")]] Fill PrepareNextBlock(RowCursor& row) {
+    const std::uint32_t start = row.emitted + kRampBlock;
+    const int next = row.ready ^ 1;
+    if (row.moving && start + kRampBlock <= row.rampTicks) {
+        row.steadyFilled[next] = false;
+        return row.ramp.needsClamp ? Fill::kRampClamped : Fill::kRamp;
+    }
+    FillBlock(row, next, start);
+    return Fill::kDone;
+}
+
+template <Fill kFill>
+KINEMO_AVX2 __m256d FillSlot(const RampLanes& ramp, __m256d& speed, RampBlock& next,
+                             std::uint32_t k) {
+    if constexpr (kFill == Fill::kDone) {
+        return _mm256_setzero_pd();
+    } else {
+        return RampRatios<kFill == Fill::kRampClamped>(ramp, speed, next, k);
+    }
+}
+
+template <Fill kFill>
+KINEMO_AVX2 void FinishBlock(RowCursor& row, __m256d speed, __m256d lastMoves) {
+    if constexpr (kFill != Fill::kDone) {
+        row.speed = speed;
+        if (_mm256_movemask_pd(lastMoves) == 0) {
+            row.moving = false;
+            row.frozen = LoadLanes(row.blocks[row.ready ^ 1], kRampBlock - 1);
+        }
+    }
+    row.emitted += kRampBlock;
+    row.ready ^= 1;
+}
+
+// Writes the ready block of one row while filling its next one.
+template <Fill kFill>
+[[gnu::target("avx2")]] void WriteBlock(RowCursor& row) {
+    // Locals the byte stores cannot alias, so they stay in registers.
+    const RampLanes ramp = row.ramp;
+    const WordTable table = row.table;
+    const RampBlock& ready = row.blocks[row.ready];
+    RampBlock& next = row.blocks[row.ready ^ 1];
+    std::uint8_t* out = row.out + row.emitted;
+    __m256d speed = row.speed;
+    __m256d a = row.accumulators;
+    __m256d moves = _mm256_setzero_pd();
+    for (std::uint32_t k = 0; k < kRampBlock; ++k) {
+        moves = FillSlot<kFill>(ramp, speed, next, k);
+        out[k] = table[RampStep(ready, k, a)];
+    }
+    row.accumulators = a;
+    FinishBlock<kFill>(row, speed, moves);
+}
+
+// The same for two rows in lockstep: their accumulator chains are independent,
+// so each hides the other's latency.
+template <Fill kFill0, Fill kFill1>
+[[gnu::target("avx2")]] void WriteBlockPair(RowCursor& row0, RowCursor& row1) {
+    // Locals the byte stores cannot alias, so they stay in registers.
+    const RampLanes ramp0 = row0.ramp;
+    const RampLanes ramp1 = row1.ramp;
+    const WordTable table0 = row0.table;
+    const WordTable table1 = row1.table;
+    const RampBlock& ready0 = row0.blocks[row0.ready];
+    const RampBlock& ready1 = row1.blocks[row1.ready];
+    RampBlock& next0 = row0.blocks[row0.ready ^ 1];
+    RampBlock& next1 = row1.blocks[row1.ready ^ 1];
+    std::uint8_t* out0 = row0.out + row0.emitted;
+    std::uint8_t* out1 = row1.out + row1.emitted;
+    __m256d speed0 = row0.speed;
+    __m256d speed1 = row1.speed;
+    __m256d a0 = row0.accumulators;
+    __m256d a1 = row1.accumulators;
+    __m256d moves0 = _mm256_setzero_pd();
+    __m256d moves1 = _mm256_setzero_pd();
+    for (std::uint32_t k = 0; k < kRampBlock; ++k) {
+        moves0 = FillSlot<kFill0>(ramp0, speed0, next0, k);
+        moves1 = FillSlot<kFill1>(ramp1, speed1, next1, k);
+        out0[k] = table0[RampStep(ready0, k, a0)];
+        out1[k] = table1[RampStep(ready1, k, a1)];
+    }
+    row0.accumulators = a0;
+    row1.accumulators = a1;
+    FinishBlock<kFill0>(row0, speed0, moves0);
+    FinishBlock<kFill1>(row1, speed1, moves1);
+}
+
+[[gnu::target("avx2")]] void WriteBlockOf(RowCursor& row, Fill fill) {
+    switch (fill) {
+        case Fill::kDone:
+            return WriteBlock<Fill::kDone>(row);
+        case Fill::kRamp:
+            return WriteBlock<Fill::kRamp>(row);
+        case Fill::kRampClamped:
+            return WriteBlock<Fill::kRampClamped>(row);
+    }
+}
+
+template <Fill kFill0>
+[[gnu::target("avx2")]] void WriteBlockPairOf(RowCursor& row0, RowCursor& row1, Fill fill1) {
+    switch (fill1) {
+        case Fill::kDone:
+            return WriteBlockPair<kFill0, Fill::kDone>(row0, row1);
+        case Fill::kRamp:
+            return WriteBlockPair<kFill0, Fill::kRamp>(row0, row1);
+        case Fill::kRampClamped:
+            return WriteBlockPair<kFill0, Fill::kRampClamped>(row0, row1);
+    }
+}
+
+[[gnu::target("avx2")]] void WriteBlockPairOf(RowCursor& row0, Fill fill0, RowCursor& row1,
+                                              Fill fill1) {
+    switch (fill0) {
+        case Fill::kDone:
+            return WriteBlockPairOf<Fill::kDone>(row0, row1, fill1);
+        case Fill::kRamp:
+            return WriteBlockPairOf<Fill::kRamp>(row0, row1, fill1);
+        case Fill::kRampClamped:
+            return WriteBlockPairOf<Fill::kRampClamped>(row0, row1, fill1);
+    }
+}
+
+[[gnu::target("avx2")]] void StartRow(RowCursor& row, const MovementPlan& plan, std::uint8_t* out) {
+    const RowLayout layout = LayoutOfRow(plan);
+    row.out = out;
+    row.total = layout.rampTicks + layout.steadyTicks;
+    row.rampTicks = layout.rampTicks;
+    row.table = WordTableOf(plan);
+    row.accumulators = _mm256_setzero_pd();
+    row.steady = PulseLanesOfSpeeds(layout.steadyAtTarget ? plan.targetSpeed : plan.startSpeed);
+    if (layout.rampTicks != 0) {
+        row.ramp = RampLanesOf(plan);
+        row.speed = row.ramp.signedSpeed;
+        row.moving = true;
+    }
+    FillBlock(row, 0, 0);
+}
+
+bool HasFullBlock(const RowCursor& row) {
+    return row.total - row.emitted >= kRampBlock;
+}
+
+// Writes the rest of a row (fewer than a block and a half of ticks left).
+[[gnu::target("avx2")]] void FinishRow(RowCursor& row) {
+    while (HasFullBlock(row)) {
+        WriteBlockOf(row, PrepareNextBlock(row));
+    }
+    const RampBlock& ready = row.blocks[row.ready];
+    __m256d a = row.accumulators;
+    const std::uint32_t left = row.total - row.emitted;
+    for (std::uint32_t k = 0; k < left; ++k) {
+        row.out[row.emitted + k] = row.table[RampStep(ready, k, a)];
+    }
+    row.emitted = row.total;
 }
 
 }  // namespace
@@ -236,24 +409,26 @@ bool Avx2Available() {
 }
 
 [[gnu::target("avx2")]] void ComputeRowAvx2(const MovementPlan& plan, std::uint8_t* row) {
-    const RowLayout layout = LayoutOfRow(plan);
-    const WordTable table = WordTableOf(plan);
-    __m256d accumulators = _mm256_setzero_pd();
-    std::uint32_t position = 0;
+    RowCursor cursor;
+    StartRow(cursor, plan, row);
+    FinishRow(cursor);
+}
 
-    if (layout.rampTicks != 0) {
-        const RampLanes ramp = RampLanesOf(plan);
-        PulseLanes settled{};
-        position =
-            ramp.needsClamp
-                ? RampTicks<true>(row, layout.rampTicks, ramp, accumulators, settled, table)
-                : RampTicks<false>(row, layout.rampTicks, ramp, accumulators, settled, table);
-        SteadyTicks(row + position, layout.rampTicks - position, settled, accumulators, table);
-        position = layout.rampTicks;
+[[gnu::target("avx2")]] void ComputeRowPairAvx2(const MovementPlan& firstPlan,
+                                                std::uint8_t* firstRow,
+                                                const MovementPlan& secondPlan,
+                                                std::uint8_t* secondRow) {
+    RowCursor first;
+    RowCursor second;
+    StartRow(first, firstPlan, firstRow);
+    StartRow(second, secondPlan, secondRow);
+    while (HasFullBlock(first) && HasFullBlock(second)) {
+        const Fill firstFill = PrepareNextBlock(first);
+        const Fill secondFill = PrepareNextBlock(second);
+        WriteBlockPairOf(first, firstFill, second, secondFill);
     }
-    const PulseLanes steady =
-        PulseLanesOfSpeeds(layout.steadyAtTarget ? plan.targetSpeed : plan.startSpeed);
-    SteadyTicks(row + position, layout.steadyTicks, steady, accumulators, table);
+    FinishRow(first);
+    FinishRow(second);
 }
 
 #else
