@@ -44,5 +44,6 @@ int RunPulseCommand(CommandArgs args, std::FILE* out);
 int RunTimelineCommand(CommandArgs args, std::FILE* out);
 int RunNewCommand(CommandArgs args, std::FILE* out);
 int RunPortsCommand(CommandArgs args, std::FILE* out);
+int RunRunCommand(CommandArgs args, std::FILE* out);
 
 }  // namespace kinemo::cli

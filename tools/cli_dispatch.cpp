@@ -41,6 +41,16 @@ constexpr std::array kCommands = {
                "vorhanden ist: NAME GERÄT ZUSTAND. KINEMO_PORT_<NAME>=GERÄT ordnet\n"
                "einem Namen ein Gerät zu (leer: keines); sonst ist COMn /dev/ttyS(n-1).\n",
                RunPortsCommand},
+    CliCommand{"run", "spielt eine Programmdatei auf dem Interface ab",
+               "Aufruf: kinemo-cli run DATEI.kmo --port NAME [--movement I] [--loop | --no-loop]\n"
+               "Verbindet sich mit dem Interface an NAME (COM1 bis COM4, LPT1 bis LPT3,\n"
+               "LPT), berechnet die Liste wie \"LOS!\" und spielt sie ab; mit --movement\n"
+               "nur die Bewegung I (von 0 an gezählt) einmal, wie \"Bewegung Testen\".\n"
+               "--loop und --no-loop ersetzen die Endlosschleife der Datei.\n"
+               "Ausgabe: die Diagnosezeilen; auf stderr die Zustände Berechnen...,\n"
+               "Ausführen..., Abgebrochen und Fertig. SIGINT und SIGTERM wirken wie\n"
+               "NOT-AUS (Exit-Code 0); ohne Verbindung Exit-Code 1.\n",
+               RunRunCommand},
 };
 
 bool IsHelp(std::string_view arg) {
