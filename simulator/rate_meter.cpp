@@ -1,5 +1,7 @@
 #include "simulator/rate_meter.h"
 
+#include <algorithm>
+
 namespace kinemo::simulator {
 
 void RateMeter::Add(const BoxSnapshot& snapshot, std::int64_t nowUs) {
@@ -18,8 +20,10 @@ void RateMeter::Add(const BoxSnapshot& snapshot, std::int64_t nowUs) {
 
 const RateMeter::Sample& RateMeter::Base() const {
     const Sample& newest = Newest();
-    std::size_t best = (head_ + kCapacity - 1) % kCapacity;
-    for (std::size_t back = 2; back <= count_; ++back) {
+    // The sample before the newest counts even when older than the window,
+    // so a slow redraw still shows the rate since the one before.
+    std::size_t best = (head_ + kCapacity - std::min<std::size_t>(count_, 2)) % kCapacity;
+    for (std::size_t back = 3; back <= count_; ++back) {
         const std::size_t index = (head_ + kCapacity - back) % kCapacity;
         if (newest.us - ring_[index].us > kWindowUs) {
             break;

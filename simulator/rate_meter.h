@@ -2,7 +2,8 @@
 // and, per motor, its measured speed, the share of ticks in which it was on.
 //
 // Both are taken over the last second: the newest snapshot against the
-// oldest one kept that is at most kWindowUs old. Fed at the window's redraw
+// oldest one kept that is at most kWindowUs older (or against the one before
+// the newest, if even that is older). Fed at the window's redraw
 // rate (25 per second) the ring holds well over a second.
 #pragma once
 

@@ -43,6 +43,10 @@ TEST(RateMeter, MeasuresOverTheLastSecondOnly) {
     EXPECT_NEAR(meter.TickRate(), 320.0, 0.01);
     EXPECT_NEAR(meter.MotorSpeedPercent(0), 25.0, 0.01);
     EXPECT_EQ(meter.MotorSpeedPercent(1), 0.0);
+    // After a long pause the rate runs since the previous sample.
+    meter.Add(At(ticks + 100, on + 100), 51 * 40'000 + 5'000'000);
+    EXPECT_NEAR(meter.TickRate(), 20.0, 0.01);
+    EXPECT_NEAR(meter.MotorSpeedPercent(0), 100.0, 0.01);
     EXPECT_EQ(meter.MotorSpeedPercent(8), 0.0);
 }
 
