@@ -80,7 +80,9 @@ std::string ResolveLink(const std::string& path) {
 int CreateSibling(const std::string& target, std::string& name) {
     static std::atomic<unsigned> serial{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = target + ".tmp" + std::to_string(::getpid()) + "-" +
+        // A short hidden name, so that a target name near the length limit
+        // still leaves room for it.
+        name = FolderOf(target) + "/.kinemo-save-" + std::to_string(::getpid()) + "-" +
                std::to_string(serial.fetch_add(1, std::memory_order_relaxed));
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {
@@ -173,6 +175,9 @@ std::vector<std::uint8_t> SerializeProgram(const RunSettingsValues& settings,
 
 ProgramFileStatus WriteProgramFile(const std::string& path, const RunSettingsValues& settings,
                                    std::span<const MovementRecord> records) {
+    if (path.empty()) {
+        return ProgramFileStatus::kCannotCreate;
+    }
     const std::vector<std::uint8_t> bytes = SerializeProgram(settings, records);
     const std::string target = ResolveLink(path);
 

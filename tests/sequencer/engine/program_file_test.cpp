@@ -336,6 +336,7 @@ TEST_F(ProgramFileTest, SaveIntoMissingFolderOrOverAFolderChangesNothing) {
     fs::create_directory(PathOf("taken"));
     EXPECT_EQ(WriteProgramFile(PathOf("taken"), {}, records), ProgramFileStatus::kCannotCreate);
     EXPECT_TRUE(fs::is_directory(PathOf("taken")));
+    EXPECT_EQ(WriteProgramFile("", {}, records), ProgramFileStatus::kCannotCreate);
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"taken"});
 }
 
@@ -359,6 +360,13 @@ TEST_F(ProgramFileTest, FailedWriteKeepsThePreviousFileAndLeavesNoTemporary) {
     EXPECT_EQ(status, ProgramFileStatus::kWriteFailed);
     EXPECT_EQ(ReadAll(path), before);
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"keep.kmo"});
+}
+
+TEST_F(ProgramFileTest, NameAtTheLengthLimitCanBeSaved) {
+    const std::string path = PathOf(std::string(251, 'n') + ".kmo");  // 255 bytes
+    ASSERT_EQ(WriteProgramFile(path, {}, NewRecords(1)), ProgramFileStatus::kOk);
+    EXPECT_EQ(ReadAll(path).size(), 183u);
+    EXPECT_EQ(FolderEntries().size(), 1u);
 }
 
 TEST_F(ProgramFileTest, ReplacingKeepsPermissionsAndSymbolicLinks) {
