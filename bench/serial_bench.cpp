@@ -1,0 +1,216 @@
+// Exchanges per second between a program and the simulated box.
+//
+//   BareLoop          write 2 bytes, read 1, on a raw descriptor: the floor
+//                     that the pseudo-terminal and the box's thread set
+//   SerialLayer       the same exchange through platform::SerialPort, the
+//                     programs' serial code (goal: at least 90 % of BareLoop)
+//   SideBySide        both, alternating in blocks, with the ratio as a counter
+//   SerialLayerTraced SerialLayer with the box writing its CSV trace
+//   LineTiming        the box answering at 9600 baud: ticks per second
+//                     against the line limit of 320 (goal: at least 97 %)
+//
+// Run by hand: build-*/bench/serial_bench
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "platform/serial_port.h"
+#include "simulator/simulated_box.h"
+
+namespace {
+
+using kinemo::platform::SerialPort;
+using kinemo::platform::SerialTimeouts;
+using kinemo::simulator::SimulatedBox;
+using kinemo::simulator::SimulatedBoxOptions;
+
+constexpr double kLineLimitPerSecond = 1e6 / 3125.0;  // 320 exchanges of 30 bit times
+
+SimulatedBox& FastBox() {
+    static SimulatedBox box(SimulatedBoxOptions::FastLine());
+    if (!box.running()) {
+        box.Start();
+    }
+    return box;
+}
+
+// A plain raw descriptor on the box's device.
+class BareLine {
+  public:
+    explicit BareLine(const std::string& path) {
+        fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios tio{};
+        ::tcgetattr(fd_, &tio);
+        ::cfmakeraw(&tio);
+        tio.c_cc[VMIN] = 1;
+        tio.c_cc[VTIME] = 0;
+        ::tcsetattr(fd_, TCSANOW, &tio);
+        ::tcflush(fd_, TCIFLUSH);
+    }
+    ~BareLine() { ::close(fd_); }
+    bool ok() const { return fd_ >= 0; }
+
+    std::uint8_t Exchange(std::uint8_t out) {
+        const std::uint8_t request[2] = {0xC1, out};
+        std::uint8_t answer = 0;
+        if (::write(fd_, request, 2) != 2 || ::read(fd_, &answer, 1) != 1) {
+            failed_ = true;
+        }
+        return answer;
+    }
+    bool failed() const { return failed_; }
+
+  private:
+    int fd_ = -1;
+    bool failed_ = false;
+};
+
+bool OpenSerial(SerialPort& port, const std::string& path) {
+    return port.Open(path.c_str()) && port.ApplyLineSettings().Ok() &&
+           port.SetTimeouts(SerialTimeouts{});
+}
+
+std::uint8_t SerialExchange(SerialPort& port, std::uint8_t out, bool* failed) {
+    const std::uint8_t request[2] = {0xC1, out};
+    std::uint8_t answer = 0;
+    if (port.Exchange(request, 2, &answer, 1) != 1) {
+        *failed = true;
+    }
+    return answer;
+}
+
+void BM_BareLoop(benchmark::State& state) {
+    BareLine line(FastBox().devicePath());
+    if (!line.ok()) {
+        state.SkipWithError("cannot open the box");
+        return;
+    }
+    std::uint8_t out = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(line.Exchange(out));
+        out ^= 0x02;
+    }
+    if (line.failed()) {
+        state.SkipWithError("an exchange failed");
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_BareLoop)->UseRealTime()->MinTime(2.0);
+
+void BM_SerialLayer(benchmark::State& state) {
+    SerialPort port;
+    if (!OpenSerial(port, FastBox().devicePath())) {
+        state.SkipWithError("cannot open the box");
+        return;
+    }
+    bool failed = false;
+    std::uint8_t out = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(SerialExchange(port, out, &failed));
+        out ^= 0x02;
+    }
+    if (failed) {
+        state.SkipWithError("an exchange failed");
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SerialLayer)->UseRealTime()->MinTime(2.0);
+
+// Alternating blocks cancel out drift of the machine's load between the two.
+void BM_SideBySide(benchmark::State& state) {
+    constexpr int kBlock = 2000;
+    using Clock = std::chrono::steady_clock;
+    const std::string path = FastBox().devicePath();
+    Clock::duration bare{};
+    Clock::duration layer{};
+    bool failed = false;
+    for (auto _ : state) {
+        {
+            BareLine line(path);
+            const auto begin = Clock::now();
+            for (int i = 0; i < kBlock; ++i) {
+                benchmark::DoNotOptimize(line.Exchange(0x02));
+            }
+            bare += Clock::now() - begin;
+            failed = failed || line.failed();
+        }
+        {
+            SerialPort port;
+            failed = failed || !OpenSerial(port, path);
+            const auto begin = Clock::now();
+            for (int i = 0; i < kBlock; ++i) {
+                benchmark::DoNotOptimize(SerialExchange(port, 0x02, &failed));
+            }
+            layer += Clock::now() - begin;
+        }
+    }
+    if (failed) {
+        state.SkipWithError("an exchange failed");
+        return;
+    }
+    const double exchanges = static_cast<double>(state.iterations()) * kBlock;
+    const double bareRate = exchanges / std::chrono::duration<double>(bare).count();
+    const double layerRate = exchanges / std::chrono::duration<double>(layer).count();
+    state.counters["bare_per_s"] = bareRate;
+    state.counters["serial_per_s"] = layerRate;
+    state.counters["serial_share_pct"] = 100.0 * layerRate / bareRate;
+}
+BENCHMARK(BM_SideBySide)->UseRealTime()->Iterations(5);
+
+void BM_SerialLayerTraced(benchmark::State& state) {
+    SimulatedBoxOptions options = SimulatedBoxOptions::FastLine();
+    options.tracePath = "/tmp/kinemo-serial-bench-trace.csv";
+    SimulatedBox box(options);
+    const std::string path = box.Start();
+    SerialPort port;
+    if (path.empty() || !OpenSerial(port, path)) {
+        state.SkipWithError("cannot start the traced box");
+        return;
+    }
+    bool failed = false;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(SerialExchange(port, 0x02, &failed));
+    }
+    box.Stop();
+    std::remove(options.tracePath.c_str());
+    if (failed) {
+        state.SkipWithError("an exchange failed");
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SerialLayerTraced)->UseRealTime()->MinTime(2.0);
+
+void BM_LineTiming(benchmark::State& state) {
+    SimulatedBox box;  // answers after 30 bit times at 9600 baud
+    const std::string path = box.Start();
+    SerialPort port;
+    if (path.empty() || !OpenSerial(port, path)) {
+        state.SkipWithError("cannot start the box");
+        return;
+    }
+    bool failed = false;
+    const auto begin = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(SerialExchange(port, 0x02, &failed));
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    if (failed) {
+        state.SkipWithError("an exchange failed");
+        return;
+    }
+    const double rate = static_cast<double>(state.iterations()) / seconds;
+    state.counters["ticks_per_s"] = rate;
+    state.counters["line_limit_pct"] = 100.0 * rate / kLineLimitPerSecond;
+}
+BENCHMARK(BM_LineTiming)->UseRealTime()->Iterations(1600);
+
+}  // namespace
+
+BENCHMARK_MAIN();
