@@ -166,8 +166,10 @@ void DialogWindow::OnClicked(int id, std::function<void()> handler) {
 
 void DialogWindow::OnSelectionChanged(int id, std::function<void()> handler) {
     if (auto* list = Control<QListWidget>(id)) {
-        connect(list, &QListWidget::currentRowChanged, this,
-                [handler = std::move(handler)](int) { handler(); });
+        // Emitted once the new selection is in place (the current-row signal
+        // comes before it).
+        connect(list, &QListWidget::itemSelectionChanged, this,
+                [handler = std::move(handler)] { handler(); });
     } else if (auto* combo = Control<QComboBox>(id)) {
         // `activated` is emitted for the user's choices only.
         connect(combo, &QComboBox::activated, this,

@@ -85,6 +85,7 @@ class MainDialogFixture : public ::testing::Test {
         auto* list = Get<QListWidget>(kIdMovementList);
         QListWidgetItem* item = list->item(row);
         ASSERT_NE(item, nullptr);
+        list->doItemsLayout();  // the view lays out its lines lazily
         list->scrollToItem(item);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(item).center());
