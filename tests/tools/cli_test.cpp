@@ -300,6 +300,29 @@ TEST_F(CliTest, TimelineWritesTheEnginesRowsAndLimits) {
     EXPECT_EQ(ReadFileBytes(rows).size(), 0u);
 }
 
+TEST_F(CliTest, TimelineReachesTheLastOf255Movements) {
+    engine::MovementList list;
+    engine::ResetMovement(list, 0);
+    std::vector<engine::MovementRecord> records(255, list.records[0]);
+    records[254].direction[0] = engine::kDirectionLeft;
+    records[254].speed[0] = 50;
+    records[254].fineSpeed[0] = 0;
+    records[254].maxDuration[3] = 999;
+    const std::string path = File("voll.kmo");
+    ASSERT_EQ(engine::WriteProgramFile(path, {}, records), engine::ProgramFileStatus::kOk);
+    const std::string rows = File("zeilen.bin");
+    EXPECT_EQ(RunOk({"timeline", path, "--first", "254", "--out", rows}),
+              "limits 0 1 0 0 0 125\nlimits 0 2 0 0 0 125\nlimits 0 3 0 0 0 125\n"
+              "limits 0 4 0 0 0 999\n");
+    const Bytes row = ReadFileBytes(rows);
+    ASSERT_EQ(row.size(), 65536u);
+    EXPECT_EQ(std::count(row.begin(), row.end(), 1), 32768);  // 50 %: every second tick of 65535
+    EXPECT_EQ(row[0], 1);
+    EXPECT_EQ(row[65535], 0);
+    ExpectRefused({"timeline", path, "--last", "255", "--out", rows},
+                  "--last muss zwischen 0 und 254 liegen: \"255\"");
+}
+
 TEST_F(CliTest, BadInputGivesOneLineAndExitCodeTwo) {
     const std::string good = WriteExample(File("gut.kmo"));
     const std::string rows = File("zeilen.bin");
