@@ -43,50 +43,53 @@ WordTable WordTableOf(const MovementPlan& plan) {
 struct PulseLanes {
     __m256d magnitude;         // n = |r|
     __m256d magnitudeLessOne;  // n - 1
-    int notNegative;           // bit m set where r >= 0 (-0 included)
+    __m256d notNegative;       // all bits set where r >= 0 (-0 included)
 };
 
-// ComputePulseRatio on four speeds already multiplied by 0.01. kClamp false
-// skips the bounds where the caller knows x lies well inside them.
+// ComputePulseRatio on four speeds already multiplied by 0.01, delivered as
+// the magnitude and sign the pulse step needs. kClamp false skips the bounds
+// where the caller knows x lies well inside them.
+//
+// The sign never enters the arithmetic. Above one half the ratio is
+// 2 - 1 / (1 - x), where 1 - x is exact (x in [0.5, 1]) and below x, and
+// rounding is symmetric, so it is exactly -(1 / (1 - x) - 2); below one half
+// it is 1 / x - 2 with x <= 1 - x. Hence |r| = 1 / min(x, 1 - x) - 2 before
+// the truncation, which is symmetric as well. r >= 0 below one half, and
+// above it only where the truncation leaves 0.
 template <bool kClamp>
 KINEMO_AVX2 PulseLanes PulseLanesOfFractions(__m256d x) {
     const __m256d one = _mm256_set1_pd(1.0);
-    const __m256d signBit = _mm256_set1_pd(-0.0);
     if constexpr (kClamp) {
         // min/max equal the scalar clamps: speeds are never NaN, and where x
         // equals the bound both choices are the same value.
         x = _mm256_min_pd(x, _mm256_set1_pd(0.99999));
         x = _mm256_max_pd(x, _mm256_set1_pd(0.00001));
     }
-    const __m256d above = _mm256_cmp_pd(x, _mm256_set1_pd(0.5), _CMP_GT_OQ);
-    // One division serves both branches: 1 / (1 - x) above one half, 1 / x
-    // below. Rounding is symmetric, so 2 - q is exactly -(q - 2).
-    const __m256d quotient = _mm256_div_pd(one, _mm256_blendv_pd(x, _mm256_sub_pd(one, x), above));
-    const __m256d r =
-        _mm256_xor_pd(_mm256_sub_pd(quotient, _mm256_set1_pd(2.0)), _mm256_and_pd(above, signBit));
+    const __m256d complement = _mm256_sub_pd(one, x);
+    const __m256d quotient = _mm256_div_pd(one, _mm256_min_pd(x, complement));
     // |r| * 100000 stays below 2^53, where truncation equals the 64-bit
-    // integer round trip. A ratio truncated to -0 instead of +0 is harmless:
-    // only its magnitude and comparisons are used.
-    const __m256d scaled = _mm256_round_pd(_mm256_mul_pd(r, _mm256_set1_pd(100000.0)),
-                                           _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-    const __m256d ratio = _mm256_mul_pd(scaled, _mm256_set1_pd(0.00001));
+    // integer round trip.
+    const __m256d scaled = _mm256_round_pd(
+        _mm256_mul_pd(_mm256_sub_pd(quotient, _mm256_set1_pd(2.0)), _mm256_set1_pd(100000.0)),
+        _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
     PulseLanes lanes;
-    lanes.magnitude = _mm256_andnot_pd(signBit, ratio);
+    lanes.magnitude = _mm256_mul_pd(scaled, _mm256_set1_pd(0.00001));
     lanes.magnitudeLessOne = _mm256_sub_pd(lanes.magnitude, one);
-    lanes.notNegative = _mm256_movemask_pd(_mm256_cmp_pd(ratio, _mm256_setzero_pd(), _CMP_GE_OQ));
+    lanes.notNegative = _mm256_or_pd(_mm256_cmp_pd(x, complement, _CMP_LE_OQ),
+                                     _mm256_cmp_pd(scaled, _mm256_setzero_pd(), _CMP_EQ_OQ));
     return lanes;
 }
 
 // One PulseStep for four motors; returns the on-lanes as bits 0..3.
-KINEMO_AVX2 unsigned PulseStepLanes(__m256d magnitude, __m256d magnitudeLessOne, int notNegative,
-                                    __m256d& accumulators) {
+KINEMO_AVX2 unsigned PulseStepLanes(__m256d magnitude, __m256d magnitudeLessOne,
+                                    __m256d notNegative, __m256d& accumulators) {
     const __m256d one = _mm256_set1_pd(1.0);
     const __m256d below = _mm256_cmp_pd(magnitudeLessOne, accumulators, _CMP_GE_OQ);
     const __m256d up = _mm256_add_pd(accumulators, one);
     const __m256d down = _mm256_sub_pd(_mm256_sub_pd(accumulators, magnitude), one);
     accumulators = _mm256_blendv_pd(down, up, below);
     // On where n - 1 >= a and r < 0, or where a > n - 1 and r >= 0.
-    return static_cast<unsigned>(_mm256_movemask_pd(below) ^ notNegative);
+    return static_cast<unsigned>(_mm256_movemask_pd(_mm256_xor_pd(below, notNegative)));
 }
 
 // The ramp with each lane's direction folded into its sign: a falling speed is
@@ -149,7 +152,7 @@ inline constexpr std::uint32_t kRampBlock = 32;
 struct RampBlock {
     __m256d magnitude[kRampBlock];
     __m256d magnitudeLessOne[kRampBlock];
-    int notNegative[kRampBlock];
+    __m256d notNegative[kRampBlock];
 };
 
 // Computes the ratios of one tick into slot k and advances the speeds.
