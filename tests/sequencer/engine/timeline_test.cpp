@@ -2,12 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "pulse/pulse_generator.h"
 
 namespace kinemo::engine {
 namespace {
+
+// A value no computation writes: motor state 3 never occurs.
+constexpr std::uint8_t kUntouched = 0xFF;
 
 // Runs ComputeTimeline and returns what it printed.
 std::string Compute(const MovementList& list, int first, int last, Timeline& timeline) {
@@ -21,62 +30,308 @@ std::string Compute(const MovementList& list, int first, int last, Timeline& tim
     return printed;
 }
 
-MovementList OneMotorList(double start, double target, int duration) {
+std::unique_ptr<Timeline> MarkedTimeline() {
+    auto timeline = std::make_unique<Timeline>();
+    for (int row = 0; row < kTimelineRows; ++row) {
+        std::memset(timeline->Row(row), kUntouched, kTimelineRowLength);
+    }
+    return timeline;
+}
+
+// A list of `count` movements with every motor off and no limit in force.
+MovementList QuietList(int count) {
     MovementList list;
     FillMovementsAtStartup(list);
-    MovementRecord& r = list.records[0];
-    r.direction[0] = kDirectionLeft;
-    r.speed[0] = static_cast<std::uint8_t>(start >= 100 ? 99 : start);
-    r.fineSpeed[0] = static_cast<std::uint8_t>(start >= 100 ? 100 : 0);
-    r.targetSpeed[0] = static_cast<std::uint8_t>(target >= 100 ? 99 : target);
-    r.targetFineSpeed[0] = static_cast<std::uint8_t>(target >= 100 ? 100 : 0);
-    r.accelOn[0] = duration >= 0 ? 1 : 0;
-    r.accelDuration[0] = duration >= 0 ? duration : 0;
+    list.movementCount = static_cast<std::uint8_t>(count);
     return list;
 }
 
-// Number of on-ticks of M1 in positions [from, to).
-int OnTicks(const Timeline& timeline, std::uint32_t from, std::uint32_t to) {
-    int on = 0;
-    for (std::uint32_t p = from; p < to; ++p) {
-        on += (timeline.Row(0)[p] & 3) != 0;
+void SetSpeed(MovementRecord& record, int motor, int hundredths, int targetHundredths) {
+    // 100.00 % is stored as 99 + 1.00, as the dialog does.
+    const auto whole = [](int h) { return static_cast<std::uint8_t>(h == 10000 ? 99 : h / 100); };
+    const auto fine = [](int h) { return static_cast<std::uint8_t>(h == 10000 ? 100 : h % 100); };
+    record.speed[motor] = whole(hundredths);
+    record.fineSpeed[motor] = fine(hundredths);
+    record.targetSpeed[motor] = whole(targetHundredths);
+    record.targetFineSpeed[motor] = fine(targetHundredths);
+}
+
+void Accelerate(MovementRecord& record, int motor, std::int32_t duration) {
+    record.accelOn[motor] = 1;
+    record.accelDuration[motor] = duration;
+}
+
+// Positions of the row that a computation wrote.
+std::uint32_t WrittenTicks(const Timeline& timeline, int row) {
+    std::uint32_t written = 0;
+    while (written < kTimelineRowLength && timeline.Row(row)[written] != kUntouched) {
+        ++written;
+    }
+    for (std::uint32_t p = written; p < kTimelineRowLength; ++p) {
+        EXPECT_EQ(timeline.Row(row)[p], kUntouched) << "gap in row " << row << " at " << p;
+    }
+    return written;
+}
+
+// The on/off sequence one motor gets from a speed per tick (percent), the
+// accumulator starting at 0 and running on across speed changes.
+std::vector<bool> PulsesOf(const std::vector<double>& speeds) {
+    std::vector<bool> on;
+    double accumulator = 0.0;
+    const std::uint32_t pattern = 1;
+    for (double speed : speeds) {
+        const double ratio = pulse::ComputePulseRatio(speed);
+        on.push_back(pulse::PulseStep(&ratio, &accumulator, &pattern, 1) != 0);
     }
     return on;
 }
 
-TEST(Timeline, ConstantRowHas65535TicksAndRestartsItsPattern) {
-    auto timeline = std::make_unique<Timeline>();
-    MovementList list = OneMotorList(25, 25, -1);
-    list.records[1] = list.records[0];
-    timeline->Row(0)[65535] = 0x77;
+void ExpectMotorBits(const Timeline& timeline, int row, int motor, std::uint8_t state,
+                     const std::vector<bool>& on) {
+    for (std::size_t p = 0; p < on.size(); ++p) {
+        const int bits = (timeline.Row(row)[p] >> (2 * motor)) & 3;
+        if (bits != (on[p] ? state : 0)) {
+            ADD_FAILURE() << "row " << row << " motor " << motor << " position " << p << ": bits "
+                          << bits << ", expected " << (on[p] ? int{state} : 0);
+            return;
+        }
+    }
+}
+
+// Speeds of a linear ramp by the rule: step = (|target - start| + 1) / duration,
+// stepping while more than one step away, for `rampLength` ticks, then the
+// target up to position 65533.
+struct Ramp {
+    std::vector<double> speeds;
+    int climbs = 0;
+    double reached = 0.0;
+};
+
+Ramp RampSpeeds(double start, double target, std::uint32_t duration, std::uint32_t rampLength) {
+    Ramp ramp;
+    const double step = duration == 0 ? 0.0 : (std::abs(target - start) + 1.0) / duration;
+    double current = start;
+    for (std::uint32_t i = 0; i < rampLength && i < 65535; ++i) {
+        ramp.speeds.push_back(current);
+        if (start < target ? current < target - step : current > target + step) {
+            current += start < target ? step : -step;
+            ++ramp.climbs;
+        }
+    }
+    ramp.reached = current;
+    while (ramp.speeds.size() < 65534 && rampLength < 65535) {
+        ramp.speeds.push_back(target);
+    }
+    return ramp;
+}
+
+TEST(Timeline, ConstantRowHas65535TicksAndRestartsItsPatternInEveryRow) {
+    auto timeline = MarkedTimeline();
+    MovementList list = QuietList(2);
+    for (int row = 0; row < 2; ++row) {
+        list.records[row].direction[1] = kDirectionRight;
+        SetSpeed(list.records[row], 1, 2500, 2500);
+    }
     EXPECT_EQ(Compute(list, 0, 1, *timeline), "");
     for (int row = 0; row < 2; ++row) {
-        const std::uint8_t* words = timeline->Row(row);
-        EXPECT_EQ(words[0], 0);
-        EXPECT_EQ(words[2], 1);
-        EXPECT_EQ(words[6], 1);
-        EXPECT_EQ(words[65534], 1);
+        EXPECT_EQ(WrittenTicks(*timeline, row), 65535u);
+        // 25 %: 0010 0010 ... from position 0, M2 right = 8.
+        for (std::uint32_t p = 0; p < 65535; ++p) {
+            ASSERT_EQ(timeline->Row(row)[p], p % 4 == 2 ? 8 : 0) << "row " << row << " at " << p;
+        }
     }
-    EXPECT_EQ(timeline->Row(0)[65535], 0x77);
 }
 
-TEST(Timeline, UpwardRampClimbs123TicksAndSwitchesAtPass125) {
-    auto timeline = std::make_unique<Timeline>();
-    timeline->Row(0)[65534] = 0x55;
-    const MovementList list = OneMotorList(0, 100, 125);
+TEST(Timeline, AcceleratedRowHas65534TicksOr65535WithTheLongestRamp) {
+    auto timeline = MarkedTimeline();
+    MovementList list = QuietList(4);
+    Accelerate(list.records[0], 0, 125);
+    Accelerate(list.records[1], 2, 65535);
+    Accelerate(list.records[2], 3, 65534);
+    Accelerate(list.records[3], 1, 100000);
+    EXPECT_EQ(Compute(list, 0, 3, *timeline),
+              "Höchstdauer: 125\nHöchstdauer: 65535\nHöchstdauer: 65534\nHöchstdauer: 100000\n");
+    EXPECT_EQ(WrittenTicks(*timeline, 0), 65534u);
+    EXPECT_EQ(WrittenTicks(*timeline, 1), 65535u);
+    EXPECT_EQ(WrittenTicks(*timeline, 2), 65534u);
+    EXPECT_EQ(WrittenTicks(*timeline, 3), 65535u);
+}
+
+TEST(Timeline, UpwardRampClimbs123TicksTo99Point384AndRunsAt100FromPass125) {
+    auto timeline = MarkedTimeline();
+    MovementList list = QuietList(1);
+    list.records[0].direction[0] = kDirectionLeft;
+    SetSpeed(list.records[0], 0, 0, 10000);
+    Accelerate(list.records[0], 0, 125);
     EXPECT_EQ(Compute(list, 0, 0, *timeline), "Höchstdauer: 125\n");
-    // 65534 ticks written: position 65534 is untouched.
-    EXPECT_EQ(timeline->Row(0)[65534], 0x55);
-    // After the ramp the motor runs at 100 %: no off-tick within the row.
-    EXPECT_EQ(OnTicks(*timeline, 125, 65534), 65534 - 125);
+
+    const Ramp ramp = RampSpeeds(0.0, 100.0, 125, 125);
+    EXPECT_EQ(ramp.climbs, 123);
+    EXPECT_NEAR(ramp.reached, 99.384, 1e-9);
+    EXPECT_EQ(WrittenTicks(*timeline, 0), 65534u);
+    ExpectMotorBits(*timeline, 0, 0, pulse::kMotorLeft, PulsesOf(ramp.speeds));
+    // 100 % switches no motor off within the row.
+    for (std::uint32_t p = 125; p < 65534; ++p) {
+        ASSERT_EQ(timeline->Row(0)[p], 1) << p;
+    }
 }
 
-TEST(Timeline, RampOf65535TicksFillsTheWholeRow) {
+TEST(Timeline, DownwardRampFalls49TicksTo20Point22AndRunsAt20FromPass51) {
+    auto timeline = MarkedTimeline();
+    MovementList list = QuietList(1);
+    list.records[0].direction[3] = kDirectionRight;
+    SetSpeed(list.records[0], 3, 8000, 2000);
+    Accelerate(list.records[0], 3, 50);
+    EXPECT_EQ(Compute(list, 0, 0, *timeline), "Höchstdauer: 50\n");
+
+    const Ramp ramp = RampSpeeds(80.0, 20.0, 50, 50);
+    EXPECT_EQ(ramp.climbs, 49);
+    EXPECT_NEAR(ramp.reached, 20.22, 1e-9);
+    EXPECT_EQ(ramp.speeds[50], 20.0);  // pass 51 emits position 50
+    EXPECT_EQ(WrittenTicks(*timeline, 0), 65534u);
+    ExpectMotorBits(*timeline, 0, 3, pulse::kMotorRight, PulsesOf(ramp.speeds));
+}
+
+TEST(Timeline, ZeroDurationsSwitchToTheTargetsAtOnce) {
+    auto timeline = MarkedTimeline();
+    MovementList list = QuietList(1);
+    MovementRecord& record = list.records[0];
+    for (int m = 0; m < kMotorCount; ++m) {
+        record.direction[m] = kDirectionLeft;
+        SetSpeed(record, m, 9000, 2500 * (m + 1) - 1);
+        Accelerate(record, m, 0);
+    }
+    EXPECT_EQ(Compute(list, 0, 0, *timeline), "Höchstdauer: 0\n");
+    EXPECT_EQ(WrittenTicks(*timeline, 0), 65534u);
+    for (int m = 0; m < kMotorCount; ++m) {
+        const double target = (2500 * (m + 1) - 1) * 0.01;
+        ExpectMotorBits(*timeline, 0, m, pulse::kMotorLeft,
+                        PulsesOf(std::vector<double>(65534, target)));
+    }
+}
+
+TEST(Timeline, OffMotorNeverRunsButItsDurationSetsTheRampLength) {
+    auto timeline = MarkedTimeline();
+    MovementList list = QuietList(1);
+    MovementRecord& record = list.records[0];
+    SetSpeed(record, 0, 10000, 0);
+    Accelerate(record, 0, 300);  // M1 stays off
+    record.direction[1] = kDirectionLeft;
+    SetSpeed(record, 1, 5000, 3000);  // no acceleration of its own
+    record.direction[2] = kDirectionRight;
+    SetSpeed(record, 2, 1000, 9000);
+    Accelerate(record, 2, 100);
+    EXPECT_EQ(Compute(list, 0, 0, *timeline), "Höchstdauer: 300\n");
+    EXPECT_EQ(WrittenTicks(*timeline, 0), 65534u);
+    ExpectMotorBits(*timeline, 0, 0, pulse::kMotorOff, std::vector<bool>(65534, false));
+    // M2 keeps its start speed through the ramp and jumps with the others.
+    ExpectMotorBits(*timeline, 0, 1, pulse::kMotorLeft,
+                    PulsesOf(RampSpeeds(50.0, 30.0, 0, 300).speeds));
+    // M3 reaches its own end after 100 ticks and holds until pass 300.
+    ExpectMotorBits(*timeline, 0, 2, pulse::kMotorRight,
+                    PulsesOf(RampSpeeds(10.0, 90.0, 100, 300).speeds));
+}
+
+TEST(Timeline, AccelerationIsDecidedByTheSumOfTheFlagsAndDurationsAreUnsigned) {
+    auto timeline = MarkedTimeline();
+    MovementList list = QuietList(4);
+    list.records[0].accelOn = {1, -1, 0, 0};  // sum 0: constant
+    list.records[0].accelDuration = {40, 50, 0, 0};
+    list.records[1].accelOn = {-1, 2, 0, 0};  // sum 1: every non-zero flag is on
+    list.records[1].accelDuration = {500, 10, 0, 0};
+    Accelerate(list.records[2], 3, -1);  // 4294967295 ticks as unsigned
+    list.records[3].accelOn = {0, 0, 0, 0};
+    list.records[3].accelDuration = {70000, 0, 0, 0};
+    EXPECT_EQ(Compute(list, 0, 3, *timeline), "Höchstdauer: 500\nHöchstdauer: 4294967295\n");
+    EXPECT_EQ(WrittenTicks(*timeline, 0), 65535u);
+    EXPECT_EQ(WrittenTicks(*timeline, 1), 65534u);
+    EXPECT_EQ(WrittenTicks(*timeline, 2), 65535u);
+    EXPECT_EQ(WrittenTicks(*timeline, 3), 65535u);
+}
+
+TEST(Timeline, SlotLimitsCopyOnlyTheLimitsInForce) {
     auto timeline = std::make_unique<Timeline>();
-    timeline->Row(0)[65534] = 0x55;
-    const MovementList list = OneMotorList(100, 100, 65535);
-    EXPECT_EQ(Compute(list, 0, 0, *timeline), "Höchstdauer: 65535\n");
-    EXPECT_EQ(timeline->Row(0)[65534], 1);
+    MovementList list = QuietList(1);
+    MovementRecord& record = list.records[0];
+    record.endSwitchOn = {1, 0, 7, 1};
+    record.endSwitchInput = {0x1234, 5, 3, 0};
+    record.maxImpulsesOn = {1, 0, -1, 0};
+    record.impulseInput = {6, 2, 8, 1};
+    record.maxImpulses = {-5, 9, 12, 13};
+    record.maxDurationOn = {0, 1, 1, 2};
+    record.maxDuration = {125, 0, -2, 65535};
+    timeline->Limits(0).maxDuration = {1, 1, 1, 1};
+    Compute(list, 0, 0, *timeline);
+
+    SlotLimits expected;
+    expected.endSwitchInput = {0x34, 0, 3, 0};  // the low byte
+    expected.impulseInput = {6, 0, 8, 0};
+    expected.maxImpulses = {4294967291u, 0, 12, 0};
+    expected.maxDuration = {0, 0, 4294967294u, 65535};
+    EXPECT_EQ(timeline->Limits(0), expected);
+}
+
+TEST(Timeline, TestingOneMovementWritesRowZeroOnly) {
+    auto timeline = MarkedTimeline();
+    MovementList list = QuietList(3);
+    for (int row = 0; row < 3; ++row) {
+        MovementRecord& record = list.records[row];
+        record.direction[row] = kDirectionLeft;
+        SetSpeed(record, row, 1000 * (row + 1), 1000 * (row + 1));
+        record.maxDurationOn[row] = 1;
+        record.maxDuration[row] = 100 + row;
+    }
+    Accelerate(list.records[1], 1, 200);
+    Compute(list, 0, 2, *timeline);
+    std::vector<std::uint8_t> rows12(timeline->Row(1), timeline->Row(1) + 2 * kTimelineRowLength);
+    const SlotLimits limits1 = timeline->Limits(1);
+    const SlotLimits limits2 = timeline->Limits(2);
+
+    EXPECT_EQ(Compute(list, 1, 1, *timeline), "Höchstdauer: 200\n");
+    EXPECT_EQ(std::memcmp(timeline->Row(0), rows12.data(), 65534), 0);
+    EXPECT_EQ(timeline->Limits(0), limits1);
+    // Row 0 was a constant row: its last position stays as that run left it.
+    EXPECT_EQ(timeline->Row(0)[65534], 0);
+    EXPECT_EQ(timeline->Row(0)[65535], kUntouched);
+    EXPECT_EQ(std::memcmp(timeline->Row(1), rows12.data(), 2 * kTimelineRowLength), 0);
+    EXPECT_EQ(timeline->Limits(1), limits1);
+    EXPECT_EQ(timeline->Limits(2), limits2);
+    EXPECT_EQ(WrittenTicks(*timeline, 3), 0u);
+}
+
+TEST(Timeline, EmptyOrOutOfTableRangesComputeNothing) {
+    auto timeline = MarkedTimeline();
+    MovementList list = QuietList(5);
+    list.records[4].accelOn[0] = 1;
+    EXPECT_EQ(Compute(list, 4, 3, *timeline), "");
+    EXPECT_EQ(Compute(list, -1, 4, *timeline), "");
+    EXPECT_EQ(Compute(list, 4, 256, *timeline), "");
+    for (int row = 0; row < 6; ++row) {
+        EXPECT_EQ(WrittenTicks(*timeline, row), 0u);
+    }
+}
+
+TEST(Timeline, ExtremeSpeedsKeepTheirFirstOnOrOffTickWithinTheRow) {
+    auto timeline = MarkedTimeline();
+    MovementList list = QuietList(1);
+    MovementRecord& record = list.records[0];
+    const int hundredths[kMotorCount] = {0, 1, 9999, 10000};
+    for (int m = 0; m < kMotorCount; ++m) {
+        record.direction[m] = kDirectionLeft;
+        SetSpeed(record, m, hundredths[m], hundredths[m]);
+    }
+    Compute(list, 0, 0, *timeline);
+    std::uint32_t firstOn[kMotorCount] = {65535, 65535, 65535, 65535};
+    std::uint32_t firstOff[kMotorCount] = {65535, 65535, 65535, 65535};
+    for (std::uint32_t p = 65535; p-- > 0;) {
+        for (int m = 0; m < kMotorCount; ++m) {
+            ((timeline->Row(0)[p] >> (2 * m)) & 3 ? firstOn : firstOff)[m] = p;
+        }
+    }
+    EXPECT_EQ(firstOn[0], 65535u);   // 0 %: never on
+    EXPECT_EQ(firstOn[1], 9998u);    // 0.01 %
+    EXPECT_EQ(firstOff[2], 9998u);   // 99.99 %
+    EXPECT_EQ(firstOff[3], 65535u);  // 100 %: never off
 }
 
 }  // namespace
