@@ -19,18 +19,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-QApplication& TestApplication() {
-    static int argc = 1;
-    static char name[] = "simulator_window_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
-
 class SimulatorWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        TestApplication();
         path_ = box_.Start();
         ASSERT_FALSE(path_.empty()) << box_.error();
         client_ = std::make_unique<testing::LineClient>(path_);
@@ -142,3 +133,15 @@ TEST_F(SimulatorWindowTest, ResetButtonBringsTheCarriagesBack) {
 
 }  // namespace
 }  // namespace kinemo::simulator
+
+// The application lives in main, not in a static: Qt's input devices must go
+// before the library's own statics do.
+int main(int argc, char** argv) {
+    // Also when CTest lists the tests at build time, without its environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
