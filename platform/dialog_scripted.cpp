@@ -8,6 +8,9 @@ MessageResult ScriptedMessageService::Show(QWidget*, const MessageRequest& reque
     requests_.push_back(recorded);
     if (answers_.empty()) {
         ++unscripted_;
+        if (request.buttons != MessageButtons::kOk) {
+            ++unscriptedQuestions_;
+        }
         return ClosedBoxResult(request.buttons);
     }
     const MessageResult result = answers_.front();

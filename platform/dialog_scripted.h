@@ -22,6 +22,8 @@ class ScriptedMessageService : public MessageService {
 
     const std::vector<MessageRequest>& Requests() const { return requests_; }
     int UnscriptedCount() const { return unscripted_; }
+    // Unscripted boxes that offered a choice (more than an OK button).
+    int UnscriptedQuestions() const { return unscriptedQuestions_; }
     std::size_t PendingAnswers() const { return answers_.size(); }
     void ClearRequests() { requests_.clear(); }
 
@@ -29,6 +31,7 @@ class ScriptedMessageService : public MessageService {
     std::deque<MessageResult> answers_;
     std::vector<MessageRequest> requests_;
     int unscripted_ = 0;
+    int unscriptedQuestions_ = 0;
 };
 
 class ScriptedFileDialogService : public FileDialogService {

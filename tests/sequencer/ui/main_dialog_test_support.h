@@ -65,7 +65,11 @@ class MainDialogFixture : public ::testing::Test {
         dialog->show();
     }
     void TearDown() override {
-        EXPECT_EQ(messages.UnscriptedCount(), 0) << "a message box was not expected";
+        // Plain notices need no answer; every question must have been scripted
+        // and every scripted answer used.
+        EXPECT_EQ(messages.UnscriptedQuestions(), 0) << "a question was not expected";
+        EXPECT_EQ(messages.PendingAnswers(), 0u) << "an expected question was not asked";
+        EXPECT_EQ(files.PendingAnswers(), 0u) << "an expected file dialog did not open";
         EXPECT_EQ(files.UnscriptedCount(), 0) << "a file dialog was not expected";
         dialog.reset();
     }
