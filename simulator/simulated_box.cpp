@@ -1,6 +1,8 @@
 #include "simulator/simulated_box.h"
 
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/eventfd.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -149,6 +151,12 @@ void SimulatedBox::Wake() {
 void SimulatedBox::Run() {
     // Wake-ups on time matter more here than the kernel's batching of timers.
     ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    if (!options_.fast && options_.realtime) {
+        // The thread only ever blocks in poll; it cannot starve the machine.
+        sched_param param{};
+        param.sched_priority = ::sched_get_priority_min(SCHED_FIFO);
+        ::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &param);
+    }
     std::uint8_t bytes[256];
     for (;;) {
         pollfd fds[2] = {{line_.master(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};

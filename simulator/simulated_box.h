@@ -49,6 +49,10 @@ constexpr std::int64_t LineTimeUs(int characters) {
 struct SimulatedBoxOptions {
     bool fast = false;      // answer at once instead of after the line time
     std::string tracePath;  // CSV of every exchange (trace_writer.h); empty: none
+    // With line timing, ask for the lowest real-time priority for the serial
+    // thread, so that answers leave on time on a busy machine. Without the
+    // privilege the thread keeps its normal priority.
+    bool realtime = true;
 
     // Answers at once: for tests and for measuring the programs' own cost.
     static SimulatedBoxOptions FastLine() {
