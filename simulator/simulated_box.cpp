@@ -182,16 +182,17 @@ void SimulatedBox::Run() {
             std::uint64_t count = 0;
             [[maybe_unused]] const ssize_t n = ::read(wakeFd_, &count, sizeof(count));
         }
-        if ((fds[0].revents & POLLIN) != 0) {
-            const ssize_t n = ::read(line_.master(), bytes, sizeof(bytes));
-            for (ssize_t i = 0; i < n; ++i) {
-                Frame frame;
-                if (parser_.Feed(bytes[i], now, &frame)) {
-                    Handle(frame);
-                }
+        const ssize_t n =
+            (fds[0].revents & POLLIN) != 0 ? ::read(line_.master(), bytes, sizeof(bytes)) : 0;
+        for (ssize_t i = 0; i < n; ++i) {
+            Frame frame;
+            if (parser_.Feed(bytes[i], now, &frame)) {
+                Handle(frame);
             }
-        } else if ((fds[0].revents & (POLLHUP | POLLERR)) != 0) {
-            // Should not happen while the slave is held open; do not spin.
+        }
+        const bool readFailed = n < 0 && errno != EAGAIN && errno != EINTR;
+        if (readFailed || (n == 0 && fds[0].revents != 0)) {
+            // Should not happen while the slave is held open; never spin on it.
             ::poll(fds + 1, 1, kIdlePollMs);
         }
     }
