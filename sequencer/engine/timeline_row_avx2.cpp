@@ -6,6 +6,7 @@
 #include "sequencer/engine/timeline_row.h"
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -46,6 +47,28 @@ struct PulseLanes {
     __m256d notNegative;       // all bits set where r >= 0 (-0 included)
 };
 
+// The largest x (a speed times 0.01) whose pulse ratio is not negative: above
+// one half the ratio is negative unless its truncation leaves 0, and the
+// truncated magnitude grows with x, so a bisection over the doubles between
+// 0.5 and 0.51 (ordered like their bit patterns) finds the last one.
+double LargestFractionWithoutNegativeRatio() {
+    const auto truncatesToZero = [](double x) {
+        return std::trunc((1.0 / (1.0 - x) - 2.0) * 100000.0) == 0.0;
+    };
+    std::uint64_t low = std::bit_cast<std::uint64_t>(0.5);    // ratio 0
+    std::uint64_t high = std::bit_cast<std::uint64_t>(0.51);  // ratio about -0.04
+    while (high - low > 1) {
+        const std::uint64_t middle = low + (high - low) / 2;
+        (truncatesToZero(std::bit_cast<double>(middle)) ? low : high) = middle;
+    }
+    return std::bit_cast<double>(low);
+}
+
+double FractionLimitOfNonNegativeRatios() {
+    static const double limit = LargestFractionWithoutNegativeRatio();
+    return limit;
+}
+
 // ComputePulseRatio on four speeds already multiplied by 0.01, delivered as
 // the magnitude and sign the pulse step needs. kClamp false skips the bounds
 // where the caller knows x lies well inside them.
@@ -55,9 +78,10 @@ struct PulseLanes {
 // rounding is symmetric, so it is exactly -(1 / (1 - x) - 2); below one half
 // it is 1 / x - 2 with x <= 1 - x. Hence |r| = 1 / min(x, 1 - x) - 2 before
 // the truncation, which is symmetric as well. r >= 0 below one half, and
-// above it only where the truncation leaves 0.
+// above it only where the truncation leaves 0; |r| grows with x there, so that
+// is exactly x <= LargestFractionWithoutNegativeRatio().
 template <bool kClamp>
-KINEMO_AVX2 PulseLanes PulseLanesOfFractions(__m256d x) {
+KINEMO_AVX2 PulseLanes PulseLanesOfFractions(__m256d x, __m256d lastNotNegative) {
     const __m256d one = _mm256_set1_pd(1.0);
     if constexpr (kClamp) {
         // min/max equal the scalar clamps: speeds are never NaN, and where x
@@ -75,8 +99,7 @@ KINEMO_AVX2 PulseLanes PulseLanesOfFractions(__m256d x) {
     PulseLanes lanes;
     lanes.magnitude = _mm256_mul_pd(scaled, _mm256_set1_pd(0.00001));
     lanes.magnitudeLessOne = _mm256_sub_pd(lanes.magnitude, one);
-    lanes.notNegative = _mm256_or_pd(_mm256_cmp_pd(x, complement, _CMP_LE_OQ),
-                                     _mm256_cmp_pd(scaled, _mm256_setzero_pd(), _CMP_EQ_OQ));
+    lanes.notNegative = _mm256_cmp_pd(x, lastNotNegative, _CMP_LE_OQ);
     return lanes;
 }
 
@@ -99,9 +122,10 @@ KINEMO_AVX2 unsigned PulseStepLanes(__m256d magnitude, __m256d magnitudeLessOne,
 struct RampLanes {
     __m256d signedSpeed;
     __m256d step;
-    __m256d bound;     // -infinity for a lane that never moves
-    __m256d fraction;  // 0.01 or -0.01, turning the signed speed into x
-    bool needsClamp;   // some speed of the ramp may reach a clamp bound
+    __m256d bound;            // -infinity for a lane that never moves
+    __m256d fraction;         // 0.01 or -0.01, turning the signed speed into x
+    __m256d lastNotNegative;  // FractionLimitOfNonNegativeRatios() in every lane
+    bool needsClamp;          // some speed of the ramp may reach a clamp bound
 };
 
 [[gnu::target("avx2")]] RampLanes RampLanesOf(const MovementPlan& plan) {
@@ -140,6 +164,7 @@ struct RampLanes {
     lanes.step = _mm256_load_pd(step.data());
     lanes.bound = _mm256_load_pd(bound.data());
     lanes.fraction = _mm256_load_pd(fraction.data());
+    lanes.lastNotNegative = _mm256_set1_pd(FractionLimitOfNonNegativeRatios());
     lanes.needsClamp = needsClamp;
     return lanes;
 }
@@ -160,7 +185,8 @@ struct RampBlock {
 template <bool kClamp>
 KINEMO_AVX2 __m256d RampRatios(const RampLanes& ramp, __m256d& speed, RampBlock& block,
                                std::uint32_t k) {
-    const PulseLanes lanes = PulseLanesOfFractions<kClamp>(_mm256_mul_pd(speed, ramp.fraction));
+    const PulseLanes lanes =
+        PulseLanesOfFractions<kClamp>(_mm256_mul_pd(speed, ramp.fraction), ramp.lastNotNegative);
     block.magnitude[k] = lanes.magnitude;
     block.magnitudeLessOne[k] = lanes.magnitudeLessOne;
     block.notNegative[k] = lanes.notNegative;
@@ -177,7 +203,8 @@ KINEMO_AVX2 unsigned RampStep(const RampBlock& block, std::uint32_t k, __m256d& 
 [[gnu::target("avx2")]] PulseLanes PulseLanesOfSpeeds(
     const std::array<double, kMotorCount>& speeds) {
     return PulseLanesOfFractions<true>(
-        _mm256_mul_pd(_mm256_loadu_pd(speeds.data()), _mm256_set1_pd(0.01)));
+        _mm256_mul_pd(_mm256_loadu_pd(speeds.data()), _mm256_set1_pd(0.01)),
+        _mm256_set1_pd(FractionLimitOfNonNegativeRatios()));
 }
 
 // One row being written, a block of kRampBlock ticks at a time: the block
