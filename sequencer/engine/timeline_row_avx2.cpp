@@ -42,9 +42,8 @@ WordTable WordTableOf(const MovementPlan& plan) {
 
 // What the pulse step needs of four ratios r.
 struct PulseLanes {
-    __m256d magnitude;         // n = |r|
-    __m256d magnitudeLessOne;  // n - 1
-    __m256d notNegative;       // all bits set where r >= 0 (-0 included)
+    __m256d magnitude;    // n = |r|
+    __m256d notNegative;  // all bits set where r >= 0
 };
 
 // The largest x (a speed times 0.01) whose pulse ratio is not negative: above
@@ -98,16 +97,14 @@ KINEMO_AVX2 PulseLanes PulseLanesOfFractions(__m256d x, __m256d lastNotNegative)
         _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
     PulseLanes lanes;
     lanes.magnitude = _mm256_mul_pd(scaled, _mm256_set1_pd(0.00001));
-    lanes.magnitudeLessOne = _mm256_sub_pd(lanes.magnitude, one);
     lanes.notNegative = _mm256_cmp_pd(x, lastNotNegative, _CMP_LE_OQ);
     return lanes;
 }
 
 // One PulseStep for four motors; returns the on-lanes as bits 0..3.
-KINEMO_AVX2 unsigned PulseStepLanes(__m256d magnitude, __m256d magnitudeLessOne,
-                                    __m256d notNegative, __m256d& accumulators) {
+KINEMO_AVX2 unsigned PulseStepLanes(__m256d magnitude, __m256d notNegative, __m256d& accumulators) {
     const __m256d one = _mm256_set1_pd(1.0);
-    const __m256d below = _mm256_cmp_pd(magnitudeLessOne, accumulators, _CMP_GE_OQ);
+    const __m256d below = _mm256_cmp_pd(_mm256_sub_pd(magnitude, one), accumulators, _CMP_GE_OQ);
     const __m256d up = _mm256_add_pd(accumulators, one);
     const __m256d down = _mm256_sub_pd(_mm256_sub_pd(accumulators, magnitude), one);
     accumulators = _mm256_blendv_pd(down, up, below);
@@ -176,7 +173,6 @@ inline constexpr std::uint32_t kRampBlock = 32;
 
 struct RampBlock {
     __m256d magnitude[kRampBlock];
-    __m256d magnitudeLessOne[kRampBlock];
     __m256d notNegative[kRampBlock];
 };
 
@@ -188,7 +184,6 @@ KINEMO_AVX2 __m256d RampRatios(const RampLanes& ramp, __m256d& speed, RampBlock&
     const PulseLanes lanes =
         PulseLanesOfFractions<kClamp>(_mm256_mul_pd(speed, ramp.fraction), ramp.lastNotNegative);
     block.magnitude[k] = lanes.magnitude;
-    block.magnitudeLessOne[k] = lanes.magnitudeLessOne;
     block.notNegative[k] = lanes.notNegative;
     const __m256d moves = _mm256_cmp_pd(speed, ramp.bound, _CMP_LT_OQ);
     speed = _mm256_blendv_pd(speed, _mm256_add_pd(speed, ramp.step), moves);
@@ -196,8 +191,7 @@ KINEMO_AVX2 __m256d RampRatios(const RampLanes& ramp, __m256d& speed, RampBlock&
 }
 
 KINEMO_AVX2 unsigned RampStep(const RampBlock& block, std::uint32_t k, __m256d& accumulators) {
-    return PulseStepLanes(block.magnitude[k], block.magnitudeLessOne[k], block.notNegative[k],
-                          accumulators);
+    return PulseStepLanes(block.magnitude[k], block.notNegative[k], accumulators);
 }
 
 [[gnu::target("avx2")]] PulseLanes PulseLanesOfSpeeds(
@@ -235,12 +229,11 @@ enum class Fill {
 
 KINEMO_AVX2 void StoreLanes(RampBlock& block, std::uint32_t k, const PulseLanes& lanes) {
     block.magnitude[k] = lanes.magnitude;
-    block.magnitudeLessOne[k] = lanes.magnitudeLessOne;
     block.notNegative[k] = lanes.notNegative;
 }
 
 KINEMO_AVX2 PulseLanes LoadLanes(const RampBlock& block, std::uint32_t k) {
-    return PulseLanes{block.magnitude[k], block.magnitudeLessOne[k], block.notNegative[k]};
+    return PulseLanes{block.magnitude[k], block.notNegative[k]};
 }
 
 // Fills block `index` with the lanes of ticks start..start+kRampBlock-1 one by
