@@ -16,9 +16,11 @@ inline QApplication& TestApplication() {
     static int argc = 1;
     static char name[] = "kinemo-shell-test";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
+    // Never destroyed: Qt's own objects must not be torn down by static
+    // destructors after main() has returned.
+    static QApplication* app = new QApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Kinemo"));
-    return app;
+    return *app;
 }
 
 // Serves events until `done` holds; false after `timeoutMs` (generous: the
