@@ -60,6 +60,16 @@ Thread::Thread(ThreadFunction function, void* parameter) {
     id_ = startedId;
 }
 
+Thread& Thread::operator=(Thread&& other) noexcept {
+    if (this != &other) {
+        Join();
+        thread_ = std::move(other.thread_);
+        id_ = other.id_;
+        other.id_ = ThreadId{};
+    }
+    return *this;
+}
+
 Thread::~Thread() {
     if (thread_.joinable()) {
         thread_.join();

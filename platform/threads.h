@@ -64,7 +64,9 @@ class Thread {
     Thread() = default;
     Thread(ThreadFunction function, void* parameter);
     Thread(Thread&&) noexcept = default;
-    Thread& operator=(Thread&&) noexcept = default;
+    // Joins the thread this one held before taking over `other`.
+    Thread& operator=(Thread&& other) noexcept;
+    // Joins the thread: a Thread never outlives its work silently.
     ~Thread();
 
     bool Joinable() const { return thread_.joinable(); }

@@ -73,6 +73,17 @@ TEST(Thread, PassesItsParameterAndKnowsItsIdAtOnce) {
     EXPECT_FALSE(thread.Joinable());
 }
 
+TEST(Thread, TakingOverAnotherThreadFirstWaitsForTheOneHeld) {
+    std::atomic<int> finished{0};
+    auto count = [](void* counter) { static_cast<std::atomic<int>*>(counter)->fetch_add(1); };
+    Thread thread(count, &finished);
+    thread = Thread(count, &finished);
+    thread.Join();
+    EXPECT_EQ(finished.load(), 2);
+    Thread moved(std::move(thread));
+    EXPECT_FALSE(moved.Joinable());
+}
+
 int NiceOf(pid_t tid) {
     errno = 0;
     return getpriority(PRIO_PROCESS, static_cast<id_t>(tid));

@@ -26,12 +26,19 @@ class CountingListener : public RunEndedListener {
     std::atomic<int> posts{0};
 };
 
-// Link whose exchange count can be watched from the test thread.
+// Link whose exchange count can be watched from the test thread. An endless
+// run can be held after a number of exchanges until the stop flag is set, so
+// that a slow test thread never lets the recording grow without bound.
 class WatchedLink : public ScriptedLink {
-  public:
+public:
     std::uint32_t Exchange(std::uint32_t output) override {
         const std::uint32_t input = ScriptedLink::Exchange(output);
-        exchanges.fetch_add(1);
+        const std::size_t count = exchanges.fetch_add(1) + 1;
+        if (holdUntil != nullptr && count >= holdAfter) {
+            while (holdUntil->load() == 0) {
+                std::this_thread::yield();
+            }
+        }
         return input;
     }
     void WaitForExchanges(std::size_t count) const {
@@ -40,6 +47,8 @@ class WatchedLink : public ScriptedLink {
         }
     }
     std::atomic<std::size_t> exchanges{0};
+    StopFlag* holdUntil = nullptr;
+    std::size_t holdAfter = 5000;
 };
 
 // A movement in which `motor` runs at 100 % in `direction` for `duration` - 1
@@ -121,6 +130,7 @@ TEST_F(RunControlTest, EmergencyStopPutsAllOffOnTheWireWithinOneTick) {
             firstSeen.store(index);
         }
     };
+    link_.holdUntil = &control_->StopRequested();
     ASSERT_TRUE(control_->RunList());
     link_.WaitForExchanges(2000);
     EXPECT_FALSE(control_->RunList());  // refused while the player reads the timeline
@@ -150,6 +160,7 @@ TEST_F(RunControlTest, OffSwitchEndsTheRunWithAllOffAndReportsIt) {
 
 TEST_F(RunControlTest, EndingTheProgramDuringARunStopsTheMotorsAndThePlayer) {
     SetMovement(List(), 0, 3, kDirectionRight, 0);
+    link_.holdUntil = &control_->StopRequested();
     ASSERT_TRUE(control_->RunList());
     link_.WaitForExchanges(500);
     control_.reset();
