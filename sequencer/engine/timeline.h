@@ -98,8 +98,9 @@ inline void EmitTick(RowWriter& writer, const std::uint32_t* patterns, const dou
 // Computes records first..last of the list into rows 0..last-first. Nothing is
 // computed when last < first or the range leaves the table. Each accelerated
 // movement writes "Höchstdauer: %u\n" with its ramp length to `diagnostics`, in
-// row order. Rows are spread over the caller and a persistent helper thread;
-// the call returns when all are complete and allocates nothing after the first.
+// row order. Rows are spread over the caller and a persistent helper thread
+// (started by the first call); the call returns when all are complete and
+// allocates nothing.
 void ComputeTimeline(const MovementList& list, int first, int last, Timeline& timeline,
                      std::FILE* diagnostics = stdout);
 

@@ -222,9 +222,9 @@ struct RowCursor {
 };
 
 enum class Fill {
-    kDone,  // the next block is filled already
-    kRamp,  // the next block lies inside a moving ramp: compute while writing
-    kRampClamped,
+    kDone,         // the next block is filled already
+    kRamp,         // the next block lies inside a moving ramp: compute while writing
+    kRampClamped,  // the same, for a ramp whose speeds may reach a clamp bound
 };
 
 KINEMO_AVX2 void StoreLanes(RampBlock& block, std::uint32_t k, const PulseLanes& lanes) {
@@ -410,7 +410,7 @@ bool HasFullBlock(const RowCursor& row) {
     return row.total - row.emitted >= kRampBlock;
 }
 
-// Writes the rest of a row (fewer than a block and a half of ticks left).
+// Writes the rest of a row on its own, the last partial block included.
 [[gnu::target("avx2")]] void FinishRow(RowCursor& row) {
     while (HasFullBlock(row)) {
         WriteBlockOf(row, PrepareNextBlock(row));
@@ -462,6 +462,12 @@ bool Avx2Available() {
 
 void ComputeRowAvx2(const MovementPlan& plan, std::uint8_t* row) {
     ComputeRowPortable(plan, row);
+}
+
+void ComputeRowPairAvx2(const MovementPlan& firstPlan, std::uint8_t* firstRow,
+                        const MovementPlan& secondPlan, std::uint8_t* secondRow) {
+    ComputeRowPortable(firstPlan, firstRow);
+    ComputeRowPortable(secondPlan, secondRow);
 }
 
 #endif
