@@ -9,6 +9,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "bench/reference_timeline.h"
 #include "sequencer/engine/timeline.h"
@@ -154,7 +155,7 @@ void CompareRun(Tables& tables, const MovementList& list, int first, int last, s
 }
 
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int kRandomLists = 3;
+constexpr int kRandomLists = 5;
 #else
 constexpr int kRandomLists = 12;
 #endif
@@ -186,6 +187,30 @@ TEST(TimelineEquivalence, TestingOneMovementAndEmptyRangesMatchTheReference) {
     CompareRun(tables, list, 9, 8, 3);      // nothing computed
     CompareRun(tables, list, -1, 3, 4);     // outside the table: nothing computed
     CompareRun(tables, list, 250, 256, 5);
+}
+
+// The helper thread is shared: callers on two threads at once are served one
+// after the other, each getting its own rows.
+TEST(TimelineEquivalence, ConcurrentCallersGetTheirOwnRows) {
+    Random random(31);
+    MovementList lists[2];
+    for (auto& list : lists) {
+        for (auto& record : list.records) {
+            record = RandomRecord(random);
+        }
+    }
+    Tables tables[2];
+    for (int caller = 0; caller < 2; ++caller) {
+        FillWithGarbage(*tables[caller].expected, 5);
+        FillWithGarbage(*tables[caller].actual, 5);
+        reference::ComputeTimeline(lists[caller], 0, 5, *tables[caller].expected, nullptr);
+    }
+    std::thread other([&] { ComputeTimeline(lists[1], 0, 5, *tables[1].actual, nullptr); });
+    ComputeTimeline(lists[0], 0, 5, *tables[0].actual, nullptr);
+    other.join();
+    for (int caller = 0; caller < 2; ++caller) {
+        ExpectSameTimelines(*tables[caller].expected, *tables[caller].actual, 6);
+    }
 }
 
 // Rows that hit the vector kernel's special cases: ramps that settle at once,
