@@ -3,13 +3,18 @@
 //   Constant - no motor accelerates: 255 rows of 65535 ticks at fixed ratios;
 //   Ramps    - all four motors on and ramping over 65535 ticks between varied
 //              speeds, so nearly every tick recomputes four ratios.
+// The engine spreads rows over two threads: its CPU column counts both (process
+// CPU time), and the OneThread variants run the same kernel for all rows on the
+// calling thread, whose CPU time is robust against a busy machine.
 // Run by hand on a release build: build-dir/bench/timeline_bench
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <memory>
 
 #include "bench/reference_timeline.h"
 #include "sequencer/engine/timeline.h"
+#include "sequencer/engine/timeline_row.h"
 
 namespace {
 
@@ -60,6 +65,24 @@ void ComputeFullList(benchmark::State& state, bool ramps) {
     state.SetItemsProcessed(state.iterations() * kinemo::engine::kMaxMovements * 65535LL);
 }
 
+// The engine's kernel over all rows on the calling thread, in pairs like the
+// engine (limits and diagnostics left out: they cost nothing measurable).
+void ComputeOnOneThread(const MovementList& list, int first, int last, Timeline& timeline,
+                        std::FILE*) {
+    std::array<kinemo::engine::MovementPlan, kinemo::engine::kTimelineRows> plans;
+    for (int row = 0; row <= last - first; ++row) {
+        plans[row] = kinemo::engine::PlanMovement(list.records[first + row]);
+    }
+    int row = 0;
+    for (; row + 1 <= last - first; row += 2) {
+        kinemo::engine::ComputeRowPair(plans[row], timeline.Row(row), plans[row + 1],
+                                       timeline.Row(row + 1));
+    }
+    if (row <= last - first) {
+        kinemo::engine::ComputeRow(plans[row], timeline.Row(row));
+    }
+}
+
 void ReferenceConstant(benchmark::State& state) {
     ComputeFullList<kinemo::reference::ComputeTimeline>(state, false);
 }
@@ -72,12 +95,20 @@ void ReferenceRamps(benchmark::State& state) {
 void EngineRamps(benchmark::State& state) {
     ComputeFullList<kinemo::engine::ComputeTimeline>(state, true);
 }
+void EngineConstantOneThread(benchmark::State& state) {
+    ComputeFullList<ComputeOnOneThread>(state, false);
+}
+void EngineRampsOneThread(benchmark::State& state) {
+    ComputeFullList<ComputeOnOneThread>(state, true);
+}
 
 }  // namespace
 
 BENCHMARK(ReferenceConstant)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(EngineConstant)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(EngineConstant)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(EngineConstantOneThread)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReferenceRamps)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(EngineRamps)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(EngineRamps)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(EngineRampsOneThread)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
