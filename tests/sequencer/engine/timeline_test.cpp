@@ -157,14 +157,20 @@ TEST(Timeline, AcceleratedRowHas65534TicksOr65535WithTheLongestRamp) {
     EXPECT_EQ(WrittenTicks(*timeline, 3), 65535u);
 }
 
-TEST(Timeline, UpwardRampClimbs123TicksTo99Point384AndRunsAt100FromPass125) {
+// Movement 0 with one motor ramping and the others off.
+std::unique_ptr<Timeline> RampAlone(int motor, Direction direction, int startHundredths,
+                                    int targetHundredths, std::int32_t duration) {
     auto timeline = MarkedTimeline();
     MovementList list = QuietList(1);
-    list.records[0].direction[0] = kDirectionLeft;
-    SetSpeed(list.records[0], 0, 0, 10000);
-    Accelerate(list.records[0], 0, 125);
-    EXPECT_EQ(Compute(list, 0, 0, *timeline), "Höchstdauer: 125\n");
+    list.records[0].direction[motor] = direction;
+    SetSpeed(list.records[0], motor, startHundredths, targetHundredths);
+    Accelerate(list.records[0], motor, duration);
+    EXPECT_EQ(Compute(list, 0, 0, *timeline), "Höchstdauer: " + std::to_string(duration) + "\n");
+    return timeline;
+}
 
+TEST(Timeline, UpwardRampClimbs123TicksTo99Point384AndRunsAt100FromPass125) {
+    const auto timeline = RampAlone(0, kDirectionLeft, 0, 10000, 125);
     const Ramp ramp = RampSpeeds(0.0, 100.0, 125, 125);
     EXPECT_EQ(ramp.climbs, 123);
     EXPECT_NEAR(ramp.reached, 99.384, 1e-9);
@@ -177,13 +183,7 @@ TEST(Timeline, UpwardRampClimbs123TicksTo99Point384AndRunsAt100FromPass125) {
 }
 
 TEST(Timeline, DownwardRampFalls49TicksTo20Point22AndRunsAt20FromPass51) {
-    auto timeline = MarkedTimeline();
-    MovementList list = QuietList(1);
-    list.records[0].direction[3] = kDirectionRight;
-    SetSpeed(list.records[0], 3, 8000, 2000);
-    Accelerate(list.records[0], 3, 50);
-    EXPECT_EQ(Compute(list, 0, 0, *timeline), "Höchstdauer: 50\n");
-
+    const auto timeline = RampAlone(3, kDirectionRight, 8000, 2000, 50);
     const Ramp ramp = RampSpeeds(80.0, 20.0, 50, 50);
     EXPECT_EQ(ramp.climbs, 49);
     EXPECT_NEAR(ramp.reached, 20.22, 1e-9);
