@@ -61,8 +61,9 @@ class MainDialogFixture : public ::testing::Test {
   protected:
     void SetUp() override {
         TestApplication();
-        dialog = std::make_unique<MainDialog>(link, messages, files, nullptr, nullptr);
+        dialog = std::make_unique<MainDialog>(Link(), messages, files, nullptr, diagnostics);
         dialog->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
     }
     void TearDown() override {
         // Plain notices need no answer; every question must have been scripted
@@ -107,7 +108,11 @@ class MainDialogFixture : public ::testing::Test {
     int Lines() { return dialog->ListCount(kIdMovementList); }
     engine::MovementList& Movements() { return dialog->Run().Movements(); }
 
-    SilentLink link;
+    // The interface the dialog's player exchanges with.
+    virtual engine::InterfaceLink& Link() { return silentLink; }
+
+    SilentLink silentLink;
+    std::FILE* diagnostics = nullptr;  // the engine's diagnostic lines
     platform::ScriptedMessageService messages;
     platform::ScriptedFileDialogService files;
     std::unique_ptr<MainDialog> dialog;

@@ -1,0 +1,170 @@
+// Runs from the main window against the simulated box, through the real
+// driver library: status texts, buttons, emergency stop and the endless loop.
+#include <QEvent>
+#include <QLabel>
+#include <chrono>
+#include <cstdio>
+
+#include "sequencer/engine/interface_binding.h"
+#include "simulator/simulated_box.h"
+#include "tests/platform/scoped_port_override.h"
+#include "tests/sequencer/ui/main_dialog_test_support.h"
+
+namespace kinemo::ui::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Records the status line's text at every paint, so a test sees what the
+// user saw even when the text changes again within one handler.
+class PaintedTexts : public QObject {
+  public:
+    explicit PaintedTexts(QLabel* label) : label_(label) { label->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == label_ && event->type() == QEvent::Paint) {
+            texts.push_back(label_->text().toStdString());
+        }
+        return false;
+    }
+    bool Saw(const std::string& text) const {
+        return std::find(texts.begin(), texts.end(), text) != texts.end();
+    }
+    std::vector<std::string> texts;
+
+  private:
+    QLabel* label_;
+};
+
+class MainDialogRunTest : public MainDialogFixture {
+  protected:
+    void SetUp() override {
+        device = box.Start();
+        ASSERT_FALSE(device.empty()) << box.error();
+        port = std::make_unique<kinemo::testing::ScopedPortOverride>("COM1", device);
+        ASSERT_TRUE(engine::ConnectInterface(driverLink, "COM1", nullptr));
+        diagnostics = std::tmpfile();
+        MainDialogFixture::SetUp();
+        painted = std::make_unique<PaintedTexts>(Get<QLabel>(kIdStatus));
+    }
+    void TearDown() override {
+        painted.reset();
+        MainDialogFixture::TearDown();  // the dialog stops its player first
+        box.Stop();
+        if (diagnostics != nullptr) {
+            std::fclose(diagnostics);
+        }
+    }
+    engine::InterfaceLink& Link() override { return driverLink; }
+
+    // Every motor of the shown movement stops after `ticks` ticks.
+    void LimitShownMovement(int ticks) {
+        for (int m = 0; m < engine::kMotorCount; ++m) {
+            Type(PanelIds(m).maxDurationEdit, QString::number(ticks));
+        }
+    }
+
+    // Unchecks every "Max. dauer:" box: the movement never ends by itself.
+    void UnlimitShownMovement() {
+        for (int m = 0; m < engine::kMotorCount; ++m) {
+            Click(PanelIds(m).maxDurationCheck);
+        }
+    }
+
+    bool WaitForStatus(const std::string& text) {
+        return WaitUntil([&] { return Status() == text; });
+    }
+
+    std::uint64_t Ticks() { return box.Snapshot().ticks; }
+
+    // Waits until the box has answered `more` exchanges beyond now.
+    bool WaitForMoreTicks(std::uint64_t more) {
+        const std::uint64_t target = Ticks() + more;
+        return WaitUntil([&] { return Ticks() >= target; });
+    }
+
+    simulator::SimulatedBox box{simulator::SimulatedBoxOptions::FastLine()};
+    std::string device;
+    std::unique_ptr<kinemo::testing::ScopedPortOverride> port;
+    engine::DriverLink driverLink;
+    std::unique_ptr<PaintedTexts> painted;
+};
+
+TEST_F(MainDialogRunTest, RunListComputesPlaysAndFinishes) {
+    Click(PanelIds(0).right);
+    LimitShownMovement(30);
+    Click(kIdAdd);
+    Click(PanelIds(1).left);
+    LimitShownMovement(20);
+    const std::uint64_t before = Ticks();
+
+    Click(kIdRunList);
+    EXPECT_TRUE(painted->Saw("Berechnen..."));  // painted before the computation
+    EXPECT_FALSE(dialog->IsEnabled(kIdTestMovement));
+    EXPECT_FALSE(dialog->IsEnabled(kIdRunList));
+    EXPECT_EQ(Status(), "Ausführen...");
+    ASSERT_TRUE(WaitForStatus("Fertig"));
+    EXPECT_TRUE(dialog->IsEnabled(kIdTestMovement));
+    EXPECT_TRUE(dialog->IsEnabled(kIdRunList));
+
+    // Opening exchange, 30 + 20 ticks of the two movements, the run's closing
+    // all-off and the window's all-off at the end of the run.
+    ASSERT_TRUE(WaitUntil([&] { return Ticks() >= before + 53; }));
+    const simulator::BoxSnapshot after = box.Snapshot();
+    EXPECT_EQ(after.ticks, before + 53);
+    EXPECT_EQ(after.outputs, 0);
+    EXPECT_EQ(after.motors[0].onTicks, 29u);  // 100 %: on in every running tick
+    EXPECT_EQ(after.motors[1].onTicks, 19u);
+    EXPECT_EQ(after.motors[1].state, 0);
+}
+
+TEST_F(MainDialogRunTest, EmergencyStopShowsAbgebrochenThenFertig) {
+    Click(PanelIds(2).left);
+    UnlimitShownMovement();
+    Click(kIdRunList);
+    ASSERT_TRUE(WaitForMoreTicks(50));
+    EXPECT_EQ(Status(), "Ausführen...");
+    EXPECT_EQ(box.Snapshot().motors[2].state, 1);
+
+    Click(kIdEmergencyStop);
+    EXPECT_EQ(Status(), "Abgebrochen");
+    ASSERT_TRUE(WaitForStatus("Fertig"));
+    EXPECT_TRUE(dialog->IsEnabled(kIdRunList));
+    EXPECT_TRUE(dialog->IsEnabled(kIdTestMovement));
+    const std::uint64_t stopped = Ticks();
+    EXPECT_EQ(box.Snapshot().outputs, 0);
+    QTest::qWait(50);
+    EXPECT_EQ(Ticks(), stopped);  // nothing is sent once the run has ended
+}
+
+TEST_F(MainDialogRunTest, TestMovementRunsOnceEvenWithTheEndlessLoopChecked) {
+    LimitShownMovement(10);
+    Click(kIdAdd);
+    Click(PanelIds(3).right);
+    LimitShownMovement(15);
+    Click(kIdEndlessLoop);
+    const std::uint64_t before = Ticks();
+
+    Click(kIdTestMovement);
+    EXPECT_TRUE(painted->Saw("Berechnen..."));
+    ASSERT_TRUE(WaitForStatus("Fertig"));
+    // One movement of 15 ticks between the opening and the two closing all-offs.
+    ASSERT_TRUE(WaitUntil([&] { return Ticks() >= before + 18; }));
+    EXPECT_EQ(Ticks(), before + 18);
+    EXPECT_EQ(box.Snapshot().motors[3].onTicks, 14u);
+    EXPECT_EQ(box.Snapshot().motors[0].onTicks, 0u);
+    EXPECT_TRUE(dialog->IsChecked(kIdEndlessLoop));
+    EXPECT_EQ(dialog->Run().Settings().endlessLoop.load(), 0);
+
+    // "LOS!" stores the check again and repeats the whole list until the box
+    // is unchecked; the pass in progress then ends the run.
+    Click(kIdRunList);
+    ASSERT_TRUE(WaitForMoreTicks(200));
+    EXPECT_EQ(Status(), "Ausführen...");
+    Click(kIdEndlessLoop);
+    EXPECT_EQ(dialog->Run().Settings().endlessLoop.load(), 0);
+    ASSERT_TRUE(WaitForStatus("Fertig"));
+    EXPECT_EQ(box.Snapshot().outputs, 0);
+}
+
+}  // namespace
+}  // namespace kinemo::ui::testing
