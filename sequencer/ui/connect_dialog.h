@@ -13,6 +13,7 @@
 
 #include "platform/dialog_window.h"
 #include "platform/threads.h"
+#include "sequencer/engine/interface_binding.h"
 
 namespace kinemo::platform {
 class MessageService;
@@ -25,12 +26,13 @@ inline constexpr int kConnectDialogResource = 129;
 inline constexpr int kPortChoiceId = 1113;
 inline constexpr int kConnectStatusId = 1001;
 
-// Status texts of the connection, exactly as shown.
+// Status texts of the connection, exactly as shown; the connect step itself
+// reports the others.
 inline constexpr char kStatusNotConnected[] = "Nicht Verbunden";
-inline constexpr char kStatusConnecting[] = "Baue Verbindung zum Interface auf...\n";
-inline constexpr char kStatusConnected[] = "Verbindung zum Interface erfolgreich\n";
-inline constexpr char kStatusNoConnection[] = "Keine Verbindung zum Interface!\n";
-inline constexpr char kConnectFailedMessage[] = "Verbindung fehlgeschlagen!\n";
+inline constexpr const char* kStatusConnecting = engine::kConnectingText;
+inline constexpr const char* kStatusConnected = engine::kConnectedText;
+inline constexpr const char* kStatusNoConnection = engine::kNoConnectionText;
+inline constexpr const char* kConnectFailedMessage = engine::kConnectFailedBoxText;
 
 // Receives a status text; called on the worker thread.
 using ConnectStatusSink = std::function<void(const char* status)>;

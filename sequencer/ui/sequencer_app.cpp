@@ -8,11 +8,10 @@
 #include <QPoint>
 #include <QSocketNotifier>
 #include <csignal>
-#include <string>
 
-#include "driver/interface_driver.h"
 #include "platform/dialog_file.h"
 #include "platform/dialog_message.h"
+#include "sequencer/engine/interface_binding.h"
 #include "sequencer/engine/run_control.h"
 #include "sequencer/ui/about_dialog.h"
 #include "sequencer/ui/main_dialog.h"
@@ -37,27 +36,6 @@ extern "C" void OnEndSignal(int) {
     const ssize_t written = write(signalPipe[1], &byte, 1);
     (void)written;  // a full pipe already holds an end request
 }
-
-// The interface driver library behind the player and the connect dialog.
-class DriverInterface : public engine::InterfaceLink {
-  public:
-    std::uint32_t Exchange(std::uint32_t output) override {
-        return ExchangeWithInterface(&record_, output);
-    }
-    // Opens the interface on `portName` (kind 40 for the sequencer).
-    bool Connect(const std::string& portName, const ConnectStatusSink& status) {
-        status(kStatusConnecting);
-        char name[8] = {};
-        portName.copy(name, sizeof name - 1);
-        SetInterfaceKind(&record_, INTERFACE_KIND_SEQUENCER);
-        const bool connected = OpenInterface(&record_, name) != INTERFACE_OPEN_FAILED;
-        status(connected ? kStatusConnected : kStatusNoConnection);
-        return connected;
-    }
-
-  private:
-    InterfaceRecord record_{};
-};
 
 }  // namespace
 
@@ -137,13 +115,13 @@ int RunSequencerProgram(int argc, char** argv) {
     icon.addFile(QString::fromLatin1(resources::kProgramIconSmall));
     QApplication::setWindowIcon(icon);
 
-    DriverInterface driver;
+    engine::DriverLink driver;
     platform::QtMessageService messages;
     platform::QtFileDialogService files;
     SequencerAppServices services;
     services.link = &driver;
     services.connect = [&driver](const std::string& port, const ConnectStatusSink& status) {
-        return driver.Connect(port, status);
+        return engine::ConnectInterface(driver, port, status);
     };
     services.messages = &messages;
     services.files = &files;

@@ -9,10 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "driver/interface_driver.h"
 #include "platform/dialog_message.h"
 #include "platform/dialog_scripted.h"
 #include "platform/dialog_units.h"
+#include "sequencer/engine/interface_binding.h"
 #include "simulator/pseudo_terminal.h"
 #include "simulator/simulated_box.h"
 #include "tests/sequencer/ui/shell_test_support.h"
@@ -47,27 +47,21 @@ class ScopedEnv {
     bool hadOld_ = false;
 };
 
-// The real driver library behind the dialog, as the program wires it: status
-// texts first, then the open call with kind 40.
+// The real driver binding behind the dialog, as the program wires it.
 class DriverConnection {
   public:
     ConnectFunction Function() {
         return [this](const std::string& port, const ConnectStatusSink& status) {
-            status(kStatusConnecting);
-            SetInterfaceKind(&record_, INTERFACE_KIND_SEQUENCER);
-            const bool ok = OpenInterface(&record_, port.c_str()) != INTERFACE_OPEN_FAILED;
-            status(ok ? kStatusConnected : kStatusNoConnection);
             ++attempts_;
             lastPort_ = port;
-            return ok;
+            return engine::ConnectInterface(link_, port, status);
         };
     }
-    ~DriverConnection() { CloseInterface(&record_); }
-    int attempts_ = 0;
+    std::atomic<int> attempts_{0};
     std::string lastPort_;
 
   private:
-    InterfaceRecord record_{};
+    engine::DriverLink link_;
 };
 
 struct Fixture {
