@@ -1,0 +1,239 @@
+// The dialog layer: dialog-unit layout, controls by id, notifications, radio
+// groups, pictures, the context menu and posted events.
+#include "platform/dialog_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTest>
+#include <QThread>
+#include <thread>
+
+#include "platform/dialog_events.h"
+#include "platform/dialog_units.h"
+#include "tests/platform/dialog_test_support.h"
+
+namespace kinemo::platform {
+namespace {
+
+TEST(DialogUnits, ConvertWithTheFontsAverageCharacterWidthAndHeight) {
+    testing::DialogTestApplication();
+    const QFont font = DialogFont();
+    EXPECT_EQ(font.pointSize(), 8);
+    const DialogUnitBase base = MeasureDialogUnits(font);
+    const QFontMetrics metrics(font);
+    const int letters = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    EXPECT_EQ(base.x, (letters / 26 + 1) / 2);
+    EXPECT_EQ(base.y, metrics.height());
+
+    const DialogUnitBase fixed{6, 13};
+    EXPECT_EQ(HorizontalUnitsToPixels(fixed, 461), 692);  // 691.5 rounds up
+    EXPECT_EQ(VerticalUnitsToPixels(fixed, 327), 531);    // 531.375 rounds down
+    EXPECT_EQ(DialogUnitsToPixels(fixed, 4, 8, 2, 4), QRect(6, 13, 3, 7));
+    EXPECT_EQ(HorizontalUnitsToPixels(fixed, 0), 0);
+}
+
+class DialogWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        testing::DialogTestApplication();
+        dialog = std::make_unique<DialogWindow>(QStringLiteral("Probe"), 200, 100);
+    }
+    std::unique_ptr<DialogWindow> dialog;
+};
+
+TEST_F(DialogWindowTest, PlacesControlsInDialogUnitsAndFindsThemById) {
+    const DialogUnitBase& units = dialog->Units();
+    EXPECT_EQ(dialog->size(),
+              QSize(HorizontalUnitsToPixels(units, 200), VerticalUnitsToPixels(units, 100)));
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Probe"));
+
+    QLabel* label = dialog->AddStatic(10, QStringLiteral("rechts"), 5, 6, 40, 8, Qt::AlignRight);
+    dialog->AddGroupBox(11, QStringLiteral("Rahmen"), 1, 1, 100, 50);
+    dialog->AddPushButton(12, QStringLiteral("OK"), 50, 80, 40, 14);
+    dialog->AddCheckBox(13, QStringLiteral("Haken"), 5, 20, 50, 10);
+    dialog->AddEdit(14, 5, 35, 30, 13, 6);
+    dialog->AddListBox(15, 120, 5, 70, 60);
+    dialog->AddDropDownList(16, 120, 70, 30, 13);
+    dialog->AddTrackbar(17, 5, 50, 100, 14, 0, 99);
+    dialog->AddFlatButton(18, QStringLiteral("flach"), 5, 85, 40, 10);
+
+    EXPECT_EQ(label->geometry(), DialogUnitsToPixels(units, 5, 6, 40, 8));
+    EXPECT_TRUE(label->alignment() & Qt::AlignRight);
+    EXPECT_EQ(dialog->Control<QLabel>(10), label);
+    EXPECT_EQ(dialog->Control<QLabel>(10)->objectName(), QStringLiteral("10"));
+    EXPECT_EQ(dialog->findChild<QWidget*>(QStringLiteral("14")), dialog->ControlWidget(14));
+    EXPECT_EQ(dialog->Control<QGroupBox>(11)->title(), QStringLiteral("Rahmen"));
+    EXPECT_FALSE(dialog->Control<QPushButton>(12)->autoDefault());
+    EXPECT_TRUE(dialog->Control<QPushButton>(18)->isFlat());
+    EXPECT_EQ(dialog->Control<QLineEdit>(14)->maxLength(), 6);
+    EXPECT_EQ(dialog->Control<QSlider>(17)->maximum(), 99);
+    EXPECT_EQ(dialog->Control<QSlider>(17)->tickPosition(), QSlider::NoTicks);
+    EXPECT_EQ(dialog->Control<QComboBox>(16)->isEditable(), false);
+    EXPECT_EQ(dialog->Control<QPushButton>(10), nullptr);  // wrong kind
+    EXPECT_EQ(dialog->ControlWidget(99), nullptr);
+
+    dialog->SetText(12, QStringLiteral("Weiter"));
+    EXPECT_EQ(dialog->Text(12), QStringLiteral("Weiter"));
+    dialog->SetEnabled(13, false);
+    EXPECT_FALSE(dialog->IsEnabled(13));
+    EXPECT_FALSE(dialog->IsEnabled(99));
+    dialog->SetSliderValue(17, 150);  // the slider clamps
+    EXPECT_EQ(dialog->SliderValue(17), 99);
+}
+
+TEST_F(DialogWindowTest, RadioGroupsAreExclusiveWithinThemselvesOnly) {
+    dialog->AddRadioButton(1, QStringLiteral("a"), 0, 0, 20, 10, true);
+    dialog->AddRadioButton(2, QStringLiteral("b"), 20, 0, 20, 10, false);
+    dialog->AddRadioButton(3, QStringLiteral("c"), 0, 10, 20, 10, true);
+    dialog->AddRadioButton(4, QStringLiteral("d"), 20, 10, 20, 10, false);
+    dialog->Control<QRadioButton>(1)->click();
+    dialog->Control<QRadioButton>(4)->click();
+    EXPECT_EQ(dialog->CheckedRadio({1, 2}), 0);
+    EXPECT_EQ(dialog->CheckedRadio({3, 4}), 1);
+    dialog->Control<QRadioButton>(2)->click();
+    EXPECT_EQ(dialog->CheckedRadio({1, 2}), 1);
+    EXPECT_TRUE(dialog->IsChecked(4));
+    // The program may clear a whole group; clicks stay exclusive afterwards.
+    dialog->SetChecked(2, false);
+    EXPECT_EQ(dialog->CheckedRadio({1, 2}), -1);
+    dialog->Control<QRadioButton>(1)->click();
+    dialog->Control<QRadioButton>(2)->click();
+    EXPECT_FALSE(dialog->IsChecked(1));
+}
+
+TEST_F(DialogWindowTest, HandlersSeeUserActionsAndTheProgramChangesThatNotify) {
+    dialog->AddCheckBox(1, QStringLiteral("x"), 0, 0, 30, 10);
+    dialog->AddEdit(2, 0, 12, 30, 13);
+    dialog->AddListBox(3, 40, 0, 60, 60);
+    dialog->AddDropDownList(4, 0, 30, 30, 13);
+    dialog->AddTrackbar(5, 0, 50, 60, 14, 0, 10);
+    int clicks = 0, texts = 0, selections = 0, combos = 0, values = 0;
+    dialog->OnClicked(1, [&] { ++clicks; });
+    dialog->OnTextChanged(2, [&] { ++texts; });
+    dialog->OnSelectionChanged(3, [&] { ++selections; });
+    dialog->OnSelectionChanged(4, [&] { ++combos; });
+    dialog->OnValueChanged(5, [&] { ++values; });
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+
+    dialog->SetChecked(1, true);  // the program's check is no click
+    EXPECT_EQ(clicks, 0);
+    dialog->Control<QCheckBox>(1)->click();
+    EXPECT_EQ(clicks, 1);
+
+    dialog->SetText(2, QStringLiteral("12"));
+    QTest::keyClicks(dialog->Control<QLineEdit>(2), QStringLiteral("3"));
+    EXPECT_EQ(texts, 2);
+
+    for (const char* line : {"eins", "zwei", "drei"}) {
+        dialog->ListAppend(3, QString::fromLatin1(line));
+    }
+    dialog->ListInsert(3, 1, QStringLiteral("neu"));
+    dialog->ListSetSelection(3, 2);
+    dialog->ListDelete(3, 0);
+    EXPECT_EQ(selections, 0);
+    EXPECT_EQ(dialog->ListSelection(3), 1);
+    EXPECT_EQ(dialog->ListText(3, 1), QStringLiteral("zwei"));
+    auto* list = dialog->Control<QListWidget>(3);
+    list->doItemsLayout();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(2)).center());
+    EXPECT_EQ(selections, 1);
+    EXPECT_EQ(dialog->ListSelection(3), 2);  // already in place for the handler
+    dialog->ListInsert(3, -1, QStringLiteral("ende"));
+    EXPECT_EQ(dialog->ListText(3, 3), QStringLiteral("ende"));
+    dialog->ListClear(3);
+    EXPECT_EQ(dialog->ListCount(3), 0);
+    EXPECT_EQ(dialog->ListSelection(3), -1);
+    EXPECT_EQ(selections, 1);
+
+    dialog->ComboAppend(4, QStringLiteral("E1"));
+    dialog->ComboAppend(4, QStringLiteral("E2"));
+    dialog->ComboSetSelection(4, 0);
+    EXPECT_EQ(combos, 0);
+    QTest::keyClick(dialog->Control<QComboBox>(4), Qt::Key_Down);
+    EXPECT_EQ(combos, 1);
+    EXPECT_EQ(dialog->ComboSelection(4), 1);
+    dialog->ComboSetSelection(4, 8);  // out of range: nothing selected
+    EXPECT_EQ(dialog->ComboSelection(4), -1);
+
+    dialog->SetSliderValue(5, 4);
+    QTest::keyClick(dialog->Control<QSlider>(5), Qt::Key_Right);
+    EXPECT_EQ(values, 2);
+    EXPECT_EQ(dialog->SliderValue(5), 5);
+}
+
+TEST_F(DialogWindowTest, PicturesAndIconsFromMissingResourcesStayBlank) {
+    QPushButton* button = dialog->AddBitmapButton(7, 9999, 0, 0, 17, 16);
+    EXPECT_TRUE(button->icon().isNull());
+    EXPECT_TRUE(button->text().isEmpty());
+    EXPECT_EQ(dialog->Bitmap(7), 9999);
+    EXPECT_EQ(button->property(kBitmapProperty).toInt(), 9999);
+    dialog->SetBitmap(7, 9998);
+    EXPECT_EQ(dialog->Bitmap(7), 9998);
+    EXPECT_EQ(BitmapPath(131), QStringLiteral(":/kinemo/bitmaps/131.png"));
+    dialog->SetProgramIcon(QStringLiteral(":/kinemo/no-such-icon.png"));
+    EXPECT_TRUE(dialog->windowIcon().isNull());
+}
+
+TEST_F(DialogWindowTest, ContextMenuEntryOpensWithoutBlockingAndRunsItsHandler) {
+    int chosen = 0;
+    QAction* entry = dialog->AddContextMenuEntry(16, QStringLiteral("Inf&o..."), [&] { ++chosen; });
+    EXPECT_EQ(entry->objectName(), QStringLiteral("16"));
+    ASSERT_NE(dialog->ContextMenu(), nullptr);
+    EXPECT_TRUE(dialog->ContextMenu()->actions().front()->isSeparator());
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            dialog->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(dialog.get(), &event);  // returns at once: popup, not exec
+    EXPECT_TRUE(dialog->ContextMenu()->isVisible());
+    entry->trigger();
+    EXPECT_EQ(chosen, 1);
+    dialog->ContextMenu()->close();
+}
+
+// Receives posted events and notes the thread that handled them.
+class EventSink : public QObject {
+  public:
+    bool event(QEvent* e) override {
+        if (e->type() == kRunEndedEvent) {
+            handledOn = QThread::currentThread();
+            ++received;
+            return true;
+        }
+        return QObject::event(e);
+    }
+    QThread* handledOn = nullptr;
+    int received = 0;
+};
+
+TEST(DialogEvents, RunEndedPostedFromAWorkerIsHandledOnTheReceiversThread) {
+    testing::DialogTestApplication();
+    EXPECT_EQ(kRunEndedEvent, QEvent::User + 5);
+    EventSink sink;
+    std::thread worker([&] { PostDialogEvent(&sink, kRunEndedEvent); });
+    worker.join();
+    EXPECT_EQ(sink.received, 0);  // nothing runs on the worker
+    QCoreApplication::processEvents();
+    EXPECT_EQ(sink.received, 1);
+    EXPECT_EQ(sink.handledOn, QThread::currentThread());
+}
+
+}  // namespace
+}  // namespace kinemo::platform
