@@ -6,6 +6,7 @@
 #include "platform/dialog_events.h"
 #include "sequencer/ui/main_dialog_ids.h"
 #include "sequencer/ui/movement_list_names.h"
+#include "sequencer/ui/resource_paths.h"
 
 namespace kinemo::ui {
 namespace {
@@ -47,6 +48,7 @@ engine::MovementList& MainDialog::Movements() {
 }
 
 void MainDialog::CreateControls() {
+    resources::InitResources();  // the button pictures and the program icon
     for (int m = 0; m < engine::kMotorCount; ++m) {
         panels_[m] = std::make_unique<MotorPanel>(*this, m);
         panels_[m]->Create();

@@ -10,6 +10,7 @@ namespace {
 
 constexpr int kInputCount = 8;  // E1..E8
 constexpr int kLabelCopyChars = 8;
+constexpr int kLabelWidth = 36;
 
 QString InputName(int number) {
     return QStringLiteral("E%1").arg(number);
@@ -64,7 +65,9 @@ void MotorPanel::Create() {
 
     d.AddTrackbar(ids_.speed1, 14, 12 + dy, 142, 14, 0, 99);
     d.AddTrackbar(ids_.fine1, 163, 12 + dy, 73, 14, 0, 100);
-    d.AddStatic(ids_.label1, percent, 240, 12 + dy, 28, 14, Qt::AlignRight);
+    // The labels reach up to the check boxes (36 units instead of 28), so
+    // that "100.00 %" is never clipped in the sans-serif dialog font.
+    d.AddStatic(ids_.label1, percent, 240, 12 + dy, kLabelWidth, 14, Qt::AlignRight);
     // Scale captions under the sliders.
     d.AddStatic(-1, QStringLiteral("0%"), 16, 26 + dy, 20, 8);
     d.AddStatic(-1, QStringLiteral("50%"), 75, 26 + dy, 20, 8);
@@ -74,7 +77,7 @@ void MotorPanel::Create() {
     d.AddStatic(-1, QStringLiteral("1.0%"), 216, 26 + dy, 20, 8, Qt::AlignRight);
     d.AddTrackbar(ids_.speed2, 14, 34 + dy, 142, 16, 0, 99);
     d.AddTrackbar(ids_.fine2, 163, 34 + dy, 73, 16, 0, 100);
-    d.AddStatic(ids_.label2, percent, 240, 34 + dy, 28, 16, Qt::AlignRight);
+    d.AddStatic(ids_.label2, percent, 240, 34 + dy, kLabelWidth, 16, Qt::AlignRight);
 
     d.AddCheckBox(ids_.maxDurationCheck, QStringLiteral("Max. dauer:"), 277, 14 + dy, 50, 10);
     d.AddEdit(ids_.maxDurationEdit, 328, 14 + dy, 30, 13);
