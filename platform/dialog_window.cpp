@@ -40,7 +40,6 @@ DialogWindow::DialogWindow(const QString& title, int widthUnits, int heightUnits
     setFixedSize(HorizontalUnitsToPixels(units_, widthUnits),
                  VerticalUnitsToPixels(units_, heightUnits));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setWindowFlag(Qt::WindowMinimizeButtonHint, true);
 }
 
 DialogWindow::~DialogWindow() = default;

@@ -37,6 +37,7 @@ MainDialog::MainDialog(engine::InterfaceLink& link, platform::MessageService& me
       // The player thread starts here and waits for the first run; handlers
       // of the controls may touch the run settings from now on.
       run_(std::make_unique<engine::RunControl>(link, *poster_, diagnostics)) {
+    setWindowFlag(Qt::WindowMinimizeButtonHint, true);
     CreateControls();
     Initialise();
 }

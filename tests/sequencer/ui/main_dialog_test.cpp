@@ -99,7 +99,11 @@ TEST_F(MainDialogTest, StartsWithTheListColumnAndBottomRowInTheirInitialState) {
                               Expected{kIdSave, true, 142}, Expected{kIdLoad, true, 143}}) {
         EXPECT_EQ(dialog->IsEnabled(e.id), e.enabled) << e.id;
         EXPECT_EQ(dialog->Bitmap(e.id), e.bitmap) << e.id;
+        EXPECT_FALSE(Get<QAbstractButton>(e.id)->icon().isNull()) << e.id;
+        EXPECT_TRUE(Get<QAbstractButton>(e.id)->text().isEmpty()) << e.id;
     }
+    EXPECT_FALSE(dialog->windowIcon().isNull());
+    EXPECT_TRUE(dialog->windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_EQ(Text(kIdTestMovement), QStringLiteral("Bewegung Testen"));
     EXPECT_EQ(Text(kIdRunList), QStringLiteral("LOS!"));
     EXPECT_EQ(Text(kIdEmergencyStop), QStringLiteral("NOT-AUS"));
