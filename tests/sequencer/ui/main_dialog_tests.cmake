@@ -4,6 +4,7 @@ find_package(Qt6 REQUIRED COMPONENTS Test)
 kinemo_add_test(kinemo_main_dialog_test
     ${CMAKE_CURRENT_LIST_DIR}/main_dialog_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/main_dialog_test_support.h
+    ${CMAKE_CURRENT_LIST_DIR}/motor_panel_text_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/movement_list_editing_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/program_io_test.cpp)
 target_link_libraries(kinemo_main_dialog_test PRIVATE kinemo_sequencer_ui Qt6::Test)
