@@ -1,6 +1,8 @@
 #include "simulator/pseudo_terminal.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -63,6 +65,18 @@ bool PseudoTerminal::Open(std::string* error) {
     const int flags = ::fcntl(master_, F_GETFL);
     ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
     return true;
+}
+
+void PseudoTerminal::ReleaseStaleExclusiveMode() {
+    int exclusive = 0;
+    if (slaveKeeper_ < 0 || ::ioctl(slaveKeeper_, TIOCGEXCL, &exclusive) != 0 || exclusive == 0) {
+        return;
+    }
+    if (::flock(slaveKeeper_, LOCK_EX | LOCK_NB) != 0) {
+        return;  // a program holds the line: its exclusive mode is real
+    }
+    ::ioctl(slaveKeeper_, TIOCNXCL);
+    ::flock(slaveKeeper_, LOCK_UN);
 }
 
 void PseudoTerminal::Close() {

@@ -24,6 +24,14 @@ class PseudoTerminal {
     bool Open(std::string* error);
     void Close();
 
+    // Programs open the device exclusively (advisory lock plus the terminal's
+    // exclusive mode) and leave exclusive mode on if they die without closing.
+    // Since the box keeps the terminal alive, that mode would then refuse
+    // every later open by a normal user. When the device is exclusive but no
+    // program holds its lock, this clears the stale mode. Call it when the
+    // line is idle; it costs two system calls.
+    void ReleaseStaleExclusiveMode();
+
     int master() const { return master_; }
     const std::string& slavePath() const { return slavePath_; }
     bool isOpen() const { return master_ >= 0; }

@@ -175,7 +175,11 @@ void SimulatedBox::Run() {
             lineClosed_.notify_all();
             break;
         }
-        if (ready <= 0) {
+        if (ready == 0) {
+            line_.ReleaseStaleExclusiveMode();
+            continue;
+        }
+        if (ready < 0) {
             continue;
         }
         if ((fds[1].revents & POLLIN) != 0) {

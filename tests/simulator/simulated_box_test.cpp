@@ -3,6 +3,7 @@
 #include "simulator/simulated_box.h"
 
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 
 #include <chrono>
 #include <cstdio>
@@ -205,6 +206,35 @@ TEST_F(BoxOnLine, ProgramsCanCloseAndReopenTheDevice) {
     ASSERT_TRUE(port_.SetTimeouts(SerialTimeouts{}));
     EXPECT_EQ(Box(0x02), Bytes{0x00});
     EXPECT_EQ(box_->Snapshot().motors[0].position, 1002);
+}
+
+int ExclusiveMode(const std::string& path) {
+    testing::LineClient probe(path);
+    int exclusive = -1;
+    ::ioctl(probe.fd(), TIOCGEXCL, &exclusive);
+    return exclusive;
+}
+
+TEST_F(BoxOnLine, ExclusiveModeOfADeadProgramIsClearedButNotThatOfALiveOne) {
+    // A live program: its lock and exclusive mode stay while it is idle.
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(ExclusiveMode(path_), 1);
+    EXPECT_EQ(Box(0x00), Bytes{0x00});
+    port_.Close();
+    EXPECT_EQ(ExclusiveMode(path_), 0);
+
+    // A program that dies without closing leaves exclusive mode behind, which
+    // would refuse every later open by a normal user.
+    {
+        testing::LineClient crashed(path_);
+        ASSERT_EQ(::ioctl(crashed.fd(), TIOCEXCL), 0);
+    }
+    int exclusive = 1;
+    for (int i = 0; i < 500 && exclusive != 0; ++i) {
+        std::this_thread::sleep_for(10ms);
+        exclusive = ExclusiveMode(path_);
+    }
+    EXPECT_EQ(exclusive, 0);
 }
 
 TEST_F(BoxOnLine, ResetRequestPutsCarriagesBackAtTheNextExchange) {
