@@ -26,12 +26,12 @@ namespace {
 
 using namespace kinemo::simulator;
 
+#ifdef KINEMO_SIM_WINDOW
 bool DisplayAvailable() {
     return std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr ||
            std::getenv("QT_QPA_PLATFORM") != nullptr;
 }
 
-#ifdef KINEMO_SIM_WINDOW
 int RunWithWindow(char* programName, SimulatedBox& box, pid_t child) {
     // Qt sees no options: the launched program's arguments are not its own.
     int qtArgc = 1;
@@ -95,16 +95,15 @@ int main(int argc, char** argv) {
         }
     }
 
+#ifdef KINEMO_SIM_WINDOW
     bool headless = options.headless;
     if (!headless && !DisplayAvailable()) {
         std::fprintf(stderr, "kinemo-sim: no display, running without a window\n");
         headless = true;
     }
-    int code = 0;
-#ifdef KINEMO_SIM_WINDOW
-    code = headless ? WaitForEnd(child) : RunWithWindow(argv[0], box, child);
+    const int code = headless ? WaitForEnd(child) : RunWithWindow(argv[0], box, child);
 #else
-    code = WaitForEnd(child);
+    const int code = WaitForEnd(child);
 #endif
     box.Stop();
     return code;
