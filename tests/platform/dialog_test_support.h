@@ -1,5 +1,4 @@
-// One QApplication for the dialog-layer tests, named like a program so that
-// default captions are predictable.
+// The QApplication of the dialog-layer tests.
 #pragma once
 
 #include <QApplication>
@@ -7,13 +6,9 @@
 
 namespace kinemo::platform::testing {
 
+// The application object, which main() creates (dialog_test_main.cpp).
 inline QApplication& DialogTestApplication() {
-    static int argc = 1;
-    static char name[] = "kinemo-dialog-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Kinemo"));
-    return app;
+    return *static_cast<QApplication*>(QCoreApplication::instance());
 }
 
 }  // namespace kinemo::platform::testing

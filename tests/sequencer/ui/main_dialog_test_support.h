@@ -26,13 +26,9 @@
 
 namespace kinemo::ui::testing {
 
+// The application object, which main() creates (main_dialog_test_main.cpp).
 inline QApplication& TestApplication() {
-    static int argc = 1;
-    static char name[] = "kinemo-main-dialog-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Kinemo"));
-    return app;
+    return *static_cast<QApplication*>(QCoreApplication::instance());
 }
 
 // Serves events until `done` holds; false after `timeoutMs` (generous, as the
