@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 namespace kinemo::simulator {
@@ -63,6 +64,29 @@ TEST(FrameParser, DropsAPartialFrameAfterALongGap) {
     EXPECT_FALSE(parser.Feed(0xC1, kFrameGapUs + 2, &f));
     EXPECT_TRUE(parser.Feed(0x05, kFrameGapUs + 3, &f));
     EXPECT_EQ(f.startUs, kFrameGapUs + 2);
+}
+
+TEST(FrameParser, RandomBytesAreEitherFramesOrSkipped) {
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<int> byte(0, 255);
+    FrameParser parser;
+    std::uint64_t framed = 0;
+    constexpr int kBytes = 200'000;
+    for (int i = 0; i < kBytes; ++i) {
+        Frame f;
+        // Every 997th byte arrives after a long pause, which drops a partial frame.
+        const std::int64_t us = i * 10 + (i / 997) * kFrameGapUs * 2;
+        if (parser.Feed(static_cast<std::uint8_t>(byte(random)), us, &f)) {
+            ASSERT_TRUE(f.command == kCommandBox || f.command == kCommandBoxAndModule);
+            ASSERT_TRUE(f.command == kCommandBoxAndModule || f.outputs <= 0xFF);
+            framed += static_cast<std::uint64_t>(f.RequestBytes());
+        }
+    }
+    // At most one partial frame (two bytes) can still be waiting.
+    const std::uint64_t accounted = framed + parser.skippedBytes();
+    EXPECT_LE(accounted, static_cast<std::uint64_t>(kBytes));
+    EXPECT_GE(accounted + 2, static_cast<std::uint64_t>(kBytes));
+    EXPECT_GT(framed, 0u);
 }
 
 }  // namespace

@@ -198,6 +198,26 @@ TEST_F(BoxOnLine, SkipsStrayBytesAndFindsTheNextRequest) {
     EXPECT_EQ(s.motors[0].position, 1001);
 }
 
+TEST_F(BoxOnLine, RandomNoiseOnTheLineDoesNotStopTheBox) {
+    std::vector<std::uint8_t> noise(4096);
+    std::uint32_t x = 12345;
+    for (std::uint8_t& b : noise) {
+        x = x * 1103515245u + 12345u;
+        b = static_cast<std::uint8_t>(x >> 16);
+    }
+    ASSERT_EQ(port_.Write(noise.data(), noise.size()), noise.size());
+    std::this_thread::sleep_for(200ms);  // the box answers what looked like frames
+    // The next exchange drops whatever answers the noise produced, after a
+    // pause longer than the frame gap so no partial frame is pending.
+    std::this_thread::sleep_for(std::chrono::microseconds(kFrameGapUs));
+    port_.Close();
+    ASSERT_TRUE(port_.Open(path_.c_str()));
+    ASSERT_TRUE(port_.SetTimeouts(SerialTimeouts{}));
+    box_->ForceInput(7, InputForce::kOn);
+    EXPECT_EQ(Box(0x00), Bytes{0x40});
+    EXPECT_TRUE(box_->running());
+}
+
 TEST_F(BoxOnLine, ProgramsCanCloseAndReopenTheDevice) {
     EXPECT_EQ(Box(0x02), Bytes{0x00});
     port_.Close();
