@@ -88,7 +88,9 @@ class SimulatedBox {
     const SimulatedBoxOptions& options() const { return options_; }
 
     // A consistent copy of the state after the latest exchange. Callable from
-    // any thread; never blocks the serial thread.
+    // any thread; never blocks the serial thread. The state is published
+    // before the answer leaves, so once a program has its answer, a snapshot
+    // includes that exchange.
     BoxSnapshot Snapshot() const;
 
     // Waits (polling) until at least `ticks` exchanges were applied.
