@@ -19,6 +19,7 @@ sigset_t EndSignals() {
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);  // the terminal went away
     sigaddset(&set, SIGUSR1);
     sigaddset(&set, SIGCHLD);
     return set;
@@ -121,7 +122,7 @@ int WaitForEnd(pid_t child) {
             return code;
         }
         const int signal = ::sigwaitinfo(&set, nullptr);
-        if (signal == SIGINT || signal == SIGTERM || signal == SIGUSR1) {
+        if (signal == SIGINT || signal == SIGTERM || signal == SIGHUP || signal == SIGUSR1) {
             return child > 0 ? EndChild(child) : 0;
         }
         // SIGCHLD (or an interruption): look at the child again.

@@ -21,7 +21,7 @@ pid_t LaunchProgram(const std::vector<std::string>& argv, const std::string& dev
 // before starting any thread) and collect them with WaitForEnd.
 void BlockEndSignals();
 
-// Waits for SIGINT, SIGTERM, SIGUSR1 (the window closed) or, when child > 0,
+// Waits for SIGINT, SIGTERM, SIGHUP, SIGUSR1 (the window closed) or, when child > 0,
 // for the child's end. Returns the exit code for the simulator: the child's
 // own (128 + signal when a signal ended it), or 0 when a signal arrived and
 // there is no child. A signal with a child running passes SIGTERM on and

@@ -138,6 +138,17 @@ TEST(SimProgram, LinkPointsAtTheDeviceAndGoesAwayOnSigterm) {
     EXPECT_NE(::lstat(link.c_str(), &info), 0);
 }
 
+TEST(SimProgram, HangupEndsALaunchedProgramAndPassesOnItsEnd) {
+    const std::string link = ::testing::TempDir() + "/kinemo-sim-hangup-link";
+    SimProcess sim({"--headless", "--link", link, "--launch", "sleep", "60"});
+    ASSERT_TRUE(sim.started());
+    ASSERT_FALSE(sim.ReadLine().empty());
+    sim.Signal(SIGHUP);
+    EXPECT_EQ(sim.Wait(), 128 + SIGTERM);  // sleep ended by the passed-on SIGTERM
+    struct stat info {};
+    EXPECT_NE(::lstat(link.c_str(), &info), 0);
+}
+
 TEST(SimProgram, RefusesToReplaceAFileWithItsLink) {
     const std::string path = ::testing::TempDir() + "/kinemo-sim-not-a-link";
     std::ofstream(path) << "keep me";
