@@ -52,7 +52,7 @@ const char* SimUsage() {
            "                    end with its exit code when it ends\n"
            "  --help            this text\n"
            "\n"
-           "SIGINT and SIGTERM end the simulator (and a launched program) cleanly.\n";
+           "SIGINT, SIGTERM and SIGHUP end the simulator (and a launched program) cleanly.\n";
 }
 
 }  // namespace kinemo::simulator
