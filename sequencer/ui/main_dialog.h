@@ -70,6 +70,9 @@ class MainDialog : public platform::DialogWindow {
     // List editing.
     void SelectMovement();
     void RenameMovement();
+    // The common start of add and paste: stores the selected movement and
+    // marks the list full when the insertion fills it; false at the limit.
+    bool BeginInsertion();
     void AddMovement();
     void DeleteMovement();
     void CutMovement();

@@ -73,16 +73,25 @@ void MainDialog::RenameMovement() {
     ListSetSelection(kIdMovementList, selected);
 }
 
-void MainDialog::AddMovement() {
-    engine::MovementList& list = Movements();
+bool MainDialog::BeginInsertion() {
     const int count = ListCount(kIdMovementList);
     if (count >= engine::kMaxMovements) {
-        return;  // the button is disabled at the limit
+        return false;  // the buttons are disabled at the limit
     }
+    engine::MovementList& list = Movements();
     list.currentMovement = ListSelection(kIdMovementList);
     StoreMovement(list.currentMovement);
     if (count >= kFillingCount) {
         MarkListFull();
+    }
+    return true;
+}
+
+void MainDialog::AddMovement() {
+    engine::MovementList& list = Movements();
+    const int count = ListCount(kIdMovementList);
+    if (!BeginInsertion()) {
+        return;
     }
     ListAppend(kIdMovementList, QString::fromLatin1(engine::kNewMovementName));
     list.currentMovement = count;
@@ -136,13 +145,8 @@ void MainDialog::CopyMovement() {
 void MainDialog::PasteMovement() {
     engine::MovementList& list = Movements();
     const int count = ListCount(kIdMovementList);
-    if (count >= engine::kMaxMovements) {
-        return;  // the button is disabled at the limit
-    }
-    list.currentMovement = ListSelection(kIdMovementList);
-    StoreMovement(list.currentMovement);
-    if (count >= kFillingCount) {
-        MarkListFull();
+    if (!BeginInsertion()) {
+        return;
     }
     list.currentMovement += 1;
     ListInsert(kIdMovementList, list.currentMovement, RecordNameText(copyBuffer_));

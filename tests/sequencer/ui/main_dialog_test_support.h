@@ -26,7 +26,7 @@
 
 namespace kinemo::ui::testing {
 
-// The application object, which main() creates (main_dialog_test_main.cpp).
+// The application object, which main() creates (tests/platform/dialog_test_main.cpp).
 inline QApplication& TestApplication() {
     return *static_cast<QApplication*>(QCoreApplication::instance());
 }

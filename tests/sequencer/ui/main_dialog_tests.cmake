@@ -3,7 +3,7 @@
 find_package(Qt6 REQUIRED COMPONENTS Test)
 kinemo_add_test(kinemo_main_dialog_test
     ${CMAKE_CURRENT_LIST_DIR}/main_dialog_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/main_dialog_test_main.cpp
+    ${PROJECT_SOURCE_DIR}/tests/platform/dialog_test_main.cpp
     ${CMAKE_CURRENT_LIST_DIR}/main_dialog_test_support.h
     ${CMAKE_CURRENT_LIST_DIR}/motor_panel_text_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/movement_list_editing_test.cpp
@@ -13,7 +13,7 @@ target_link_libraries(kinemo_main_dialog_test PRIVATE kinemo_sequencer_ui Qt6::T
 # Runs from the main window against the simulated box through the driver.
 kinemo_add_test(kinemo_main_dialog_run_test
     ${CMAKE_CURRENT_LIST_DIR}/main_dialog_run_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/main_dialog_test_main.cpp
+    ${PROJECT_SOURCE_DIR}/tests/platform/dialog_test_main.cpp
     ${CMAKE_CURRENT_LIST_DIR}/main_dialog_test_support.h)
 target_link_libraries(kinemo_main_dialog_run_test PRIVATE
     kinemo_sequencer_ui kinemo_interface_binding kinemo_simulator Qt6::Test)
