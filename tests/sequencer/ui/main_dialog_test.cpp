@@ -316,10 +316,25 @@ TEST_F(MainDialogTest, EmergencyStopWithNothingRunningOnlyChangesTheStatus) {
     EXPECT_TRUE(dialog->isVisible());
 }
 
-TEST_F(MainDialogTest, EndClosesTheDialogWithTheOkResult) {
+TEST_F(MainDialogTest, EndRequestsAStopAndClosesWithTheOkResult) {
     Click(kIdEnd);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(dialog->Run().StopRequested().load(), 1);
+}
+
+TEST_F(MainDialogTest, EscapeClosesWithTheCancelResultWithoutAStop) {
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(dialog->Run().StopRequested().load(), 0);
+}
+
+TEST_F(MainDialogTest, ReturnInAnEditPressesNoButton) {
+    auto* edit = Get<QLineEdit>(PanelIds(0).maxDurationEdit);
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(Status(), "Bereit");
 }
 
 }  // namespace

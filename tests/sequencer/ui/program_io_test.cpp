@@ -276,6 +276,16 @@ TEST_F(ProgramIoTest, FullListsDisableAddAndPaste) {
     Load(PathOf("253.kmo"));
     EXPECT_TRUE(dialog->IsEnabled(kIdAdd));
     EXPECT_TRUE(dialog->IsEnabled(kIdPaste));  // the copy buffer holds a movement
+    Click(kIdPaste);
+    EXPECT_EQ(Lines(), 254);
+    EXPECT_TRUE(dialog->IsEnabled(kIdPaste));
+    Click(kIdPaste);  // starts with 254: inserts the 255th and fills the list
+    EXPECT_EQ(Lines(), 255);
+    EXPECT_EQ(dialog->ListSelection(kIdMovementList), 2);
+    EXPECT_FALSE(dialog->IsEnabled(kIdPaste));
+    EXPECT_FALSE(dialog->IsEnabled(kIdAdd));
+    Click(kIdPaste);
+    EXPECT_EQ(Lines(), 255);
 }
 
 TEST_F(ProgramIoTest, MoreThan255MovementsLoadTheFirst255WithANote) {
