@@ -3,6 +3,7 @@
 // refusal.
 #include <QFile>
 #include <QTemporaryDir>
+#include <random>
 
 #include "sequencer/engine/program_file.h"
 #include "tests/sequencer/ui/main_dialog_test_support.h"
@@ -300,6 +301,48 @@ TEST_F(ProgramIoTest, MoreThan255MovementsLoadTheFirst255WithANote) {
                                         "ersten 255 wurden geladen, 3 weitere wurden übergangen."));
     Save(PathOf("cut.kmo"));
     EXPECT_EQ(ReadBytes(PathOf("cut.kmo")), ProgramBytes(258).left(7 + 176 * 255));
+}
+
+TEST_F(ProgramIoTest, RandomFilesNeverBreakTheListInvariants) {
+    std::mt19937 random(20261207);
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(round);
+        const int length = std::uniform_int_distribution<int>(0, 7 + 176 * 4)(random);
+        QByteArray bytes(length, '\0');
+        for (char& byte : bytes) {
+            byte = static_cast<char>(random() & 0xFF);
+        }
+        if (round % 2 == 0 && length >= 4) {
+            bytes.replace(0, 4, "KMO3");  // a valid header over random records
+        }
+        WriteBytes(PathOf("random.kmo"), bytes);
+        const bool loadable = round % 2 == 0 && length >= 7 + 176;
+        files.Answer(PathOf("random.kmo"));
+        if (loadable) {
+            messages.Answer(MessageResult::kOk);
+        }
+        messages.ClearRequests();
+        Click(kIdLoad);
+        ASSERT_EQ(messages.Requests().size(), 1u);
+        EXPECT_EQ(messages.Requests()[0].caption,
+                  loadable ? QStringLiteral("Hinweis") : QStringLiteral("Fehler"));
+        ASSERT_GE(Lines(), 1);
+        EXPECT_EQ(dialog->ListSelection(kIdMovementList), Movements().currentMovement);
+        if (loadable) {
+            EXPECT_EQ(Lines(), (length - 7) / 176);
+        }
+        // Whatever the file held, the shown movement stores and shows again.
+        dialog->StoreMovement(Movements().currentMovement);
+        const MovementRecord& r = Movements().records[Movements().currentMovement];
+        for (int m = 0; m < engine::kMotorCount; ++m) {
+            EXPECT_LE(r.speed[m], 99);
+            EXPECT_LE(r.fineSpeed[m], 100);
+            EXPECT_GE(r.maxDuration[m], 0);
+            EXPECT_LE(r.maxDuration[m], 65535);
+            EXPECT_LE(r.endSwitchInput[m], 8);
+            EXPECT_LE(r.impulseInput[m], 8);
+        }
+    }
 }
 
 }  // namespace
