@@ -79,7 +79,10 @@ bool MainDialog::BeginInsertion() {
         return false;  // the buttons are disabled at the limit
     }
     engine::MovementList& list = Movements();
-    list.currentMovement = ListSelection(kIdMovementList);
+    const int selected = ListSelection(kIdMovementList);
+    if (selected >= 0) {  // the list keeps a selection; never store into slot -1
+        list.currentMovement = selected;
+    }
     StoreMovement(list.currentMovement);
     if (count >= kFillingCount) {
         MarkListFull();
