@@ -15,6 +15,8 @@
 #include "platform/threads.h"
 #include "sequencer/engine/interface_binding.h"
 
+class QLabel;
+
 namespace kinemo::platform {
 class MessageService;
 }
@@ -75,6 +77,7 @@ class ConnectDialog : public platform::DialogWindow {
     void reject() override;
 
   private:
+    void WidenForStatusTexts(QLabel* status);
     void StartAttempt();
     void FinishAttempt(bool success);
     void JoinWorker();
