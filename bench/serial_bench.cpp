@@ -9,6 +9,7 @@
 //   SerialLayerTraced SerialLayer with the box writing its CSV trace
 //   LineTiming        the box answering at 9600 baud: ticks per second
 //                     against the line limit of 320 (goal: at least 97 %)
+//   LineTimingBare    the same with the bare loop instead of the serial layer
 //   LineTimingRealtimeClient  the same with the program's thread at real-time
 //                     priority too (needs the privilege), so a loaded machine
 //                     does not hide the box's own timing
@@ -226,6 +227,32 @@ void BM_LineTiming(benchmark::State& state) {
     state.counters["line_limit_pct"] = 100.0 * rate / kLineLimitPerSecond;
 }
 BENCHMARK(BM_LineTiming)->UseRealTime()->Iterations(1600);
+
+// The same with the bare loop in place of the serial layer: what the
+// pseudo-terminal and the box allow without the layer's own cost.
+void BM_LineTimingBare(benchmark::State& state) {
+    SimulatedBox box;
+    const std::string path = box.Start();
+    if (path.empty()) {
+        state.SkipWithError("cannot start the box");
+        return;
+    }
+    BareLine line(path);
+    const auto begin = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(line.Exchange(0x02));
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    if (line.failed()) {
+        state.SkipWithError("an exchange failed");
+        return;
+    }
+    const double rate = static_cast<double>(state.iterations()) / seconds;
+    state.counters["ticks_per_s"] = rate;
+    state.counters["line_limit_pct"] = 100.0 * rate / kLineLimitPerSecond;
+}
+BENCHMARK(BM_LineTimingBare)->UseRealTime()->Iterations(1600);
 
 // The same with the program's thread at real-time priority as well, so the
 // figure shows the box's own timing rather than the machine's load.
