@@ -253,6 +253,31 @@ TEST_F(MainDialogTest, ShowMovementCutsLongDurationsAndShowsNumbersUnsigned) {
     EXPECT_EQ(r.maxImpulses[1], 429496729);
 }
 
+TEST_F(MainDialogTest, ShowMovementShowsTargetRowsOnlyWhereAccelerationIsOn) {
+    MovementRecord& r = Movements().records[0];
+    r.speed = {20, 20, 20, 20};
+    r.fineSpeed = {50, 50, 50, 50};
+    r.targetSpeed = {80, 80, 80, 80};
+    r.targetFineSpeed = {5, 5, 5, 5};
+    r.accelOn = {1, 0, 1, 0};
+    dialog->ShowMovement(0);
+    for (int m = 0; m < engine::kMotorCount; ++m) {
+        SCOPED_TRACE(m);
+        const MotorPanelIds ids = PanelIds(m);
+        const bool accelerates = m % 2 == 0;
+        EXPECT_EQ(Text(ids.label1), QStringLiteral("20.50 %"));
+        EXPECT_EQ(Text(ids.label2),
+                  accelerates ? QStringLiteral("80.05 %") : QStringLiteral("20.50 %"));
+        EXPECT_EQ(dialog->SliderValue(ids.speed2), accelerates ? 80 : 20);
+        EXPECT_EQ(dialog->IsEnabled(ids.speed2), accelerates);
+        EXPECT_EQ(dialog->IsEnabled(ids.accelEdit), accelerates);
+    }
+    // Without acceleration the next store keeps target and start equal.
+    dialog->StoreMovement(0);
+    EXPECT_EQ(r.targetSpeed, (std::array<std::uint8_t, 4>{80, 20, 80, 20}));
+    EXPECT_EQ(r.targetFineSpeed, (std::array<std::uint8_t, 4>{5, 50, 5, 50}));
+}
+
 TEST_F(MainDialogTest, StoreMovementReadsTheIntegerRuleAndKeepsDisabledLimits) {
     const MotorPanelIds ids = PanelIds(1);
     Click(ids.maxImpulsesCheck);
