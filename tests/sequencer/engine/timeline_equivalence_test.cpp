@@ -155,9 +155,9 @@ void CompareRun(Tables& tables, const MovementList& list, int first, int last, s
 }
 
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int kRandomLists = 5;
-#else
 constexpr int kRandomLists = 12;
+#else
+constexpr int kRandomLists = 40;
 #endif
 
 TEST(TimelineEquivalence, RandomListsOverGarbageMatchTheReference) {
@@ -173,6 +173,16 @@ TEST(TimelineEquivalence, RandomListsOverGarbageMatchTheReference) {
         SCOPED_TRACE("round " + std::to_string(round));
         CompareRun(tables, list, first, last, random());
     }
+}
+
+TEST(TimelineEquivalence, FullRandomListMatchesTheReference) {
+    Tables tables;
+    Random random(255);
+    MovementList list;
+    for (auto& record : list.records) {
+        record = RandomRecord(random);
+    }
+    CompareRun(tables, list, 0, kMaxMovements - 1, random());
 }
 
 TEST(TimelineEquivalence, TestingOneMovementAndEmptyRangesMatchTheReference) {
