@@ -33,6 +33,8 @@ class PseudoTerminal {
     void ReleaseStaleExclusiveMode();
 
     int master() const { return master_; }
+    // The box's own descriptor of the slave side (raw, like the master).
+    int slaveKeeper() const { return slaveKeeper_; }
     const std::string& slavePath() const { return slavePath_; }
     bool isOpen() const { return master_ >= 0; }
 

@@ -24,6 +24,10 @@ constexpr int kIdlePollMs = 20;
 // pace.
 constexpr std::int64_t kSpinUs = 80;
 
+// Bytes sent each way to measure the line's transport delay: enough for a
+// stable median; about 0.1 s at start (samples rest 3 ms apart).
+constexpr int kLatencySamples = 16;
+
 std::uint32_t ForceBits(std::uint32_t forces, int bit, InputForce force) {
     const std::uint32_t mask = 1u << bit;
     const std::uint32_t level = 1u << (bit + 16);
@@ -64,6 +68,10 @@ std::string SimulatedBox::Start() {
         line_.Close();
         return {};
     }
+    // Measured before the path is handed out, so no program's bytes mix in.
+    latency_ = options_.fast || !options_.correctLineLatency
+                   ? LineLatency{}
+                   : MeasureLineLatency(line_.master(), line_.slaveKeeper(), kLatencySamples);
     devicePath_ = line_.slavePath();
     model_.Reset();
     parser_ = FrameParser{};
@@ -246,8 +254,13 @@ void SimulatedBox::Handle(const Frame& frame) {
     std::int64_t due = frame.startUs;
     if (!options_.fast) {
         const std::int64_t lineUs = LineTimeUs(frame.RequestBytes() + frame.AnswerBytes());
-        due = std::max(frame.startUs, lastDueUs_) + lineUs;
+        // The program sent the command byte the inward delay before it
+        // arrived here; the answer is complete on its side the outward delay
+        // after it leaves. All in microseconds of the box's clock.
+        const std::int64_t sentUs = frame.startUs - latency_.inUs;
+        due = std::max(sentUs, lastDueUs_) + lineUs;
         lastDueUs_ = due;
+        due -= latency_.outUs;
     }
     due += static_cast<std::int64_t>(answerDelayMs_.load(std::memory_order_relaxed)) * 1000;
     if (due > NowUs() && !WaitUntil(due)) {

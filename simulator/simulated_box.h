@@ -13,10 +13,14 @@
 // the motion of that tick, so a program sees the effect of an output in the
 // answer to the very request that sent it. Forced inputs override the model.
 //
-// Line timing: the box answers (request bytes + answer bytes) * 10 bit times
-// at 9600 baud after the request's command byte arrived: 3.125 ms for a 0xC1
-// exchange, 5.208 ms for a 0xC2 exchange, and never sooner than that after
-// the previous answer was due, as on a real line. With `fast` it answers at
+// Line timing: the answer is complete (request bytes + answer bytes) * 10 bit
+// times at 9600 baud after the program sent the request's command byte:
+// 3.125 ms for a 0xC1 exchange, 5.208 ms for a 0xC2 exchange, and never
+// sooner than that after the previous answer was due, as on a real line.
+// The pseudo-terminal delays bytes in both directions, which a real line
+// does not; the box measures that delay at start (line_latency.h), dates each
+// request back by the inward delay and sends its answer early by the outward
+// one, so the program sees the real line's pace. With `fast` it answers at
 // once.
 //
 // The serial thread allocates nothing and takes no lock per tick; the window
@@ -32,6 +36,7 @@
 #include "simulator/box_model.h"
 #include "simulator/box_snapshot.h"
 #include "simulator/frame_parser.h"
+#include "simulator/line_latency.h"
 #include "simulator/pseudo_terminal.h"
 #include "simulator/snapshot_channel.h"
 #include "simulator/trace_writer.h"
@@ -53,6 +58,10 @@ struct SimulatedBoxOptions {
     // thread, so that answers leave on time on a busy machine. Without the
     // privilege the thread keeps its normal priority.
     bool realtime = true;
+    // With line timing, measure the pseudo-terminal's transport delay at
+    // start and correct answer times by it. Off: the line time counts from
+    // the request's arrival here and the answer leaves when it is due.
+    bool correctLineLatency = true;
 
     // Answers at once: for tests and for measuring the programs' own cost.
     static SimulatedBoxOptions FastLine() {
@@ -86,6 +95,8 @@ class SimulatedBox {
     const std::string& devicePath() const { return devicePath_; }
     const std::string& error() const { return error_; }
     const SimulatedBoxOptions& options() const { return options_; }
+    // The transport delays measured at start; zero when not corrected.
+    LineLatency lineLatency() const { return latency_; }
 
     // A consistent copy of the state after the latest exchange. Callable from
     // any thread; never blocks the serial thread. The state is published
@@ -141,6 +152,7 @@ class SimulatedBox {
     TraceWriter trace_;
     BoxSnapshot state_{};
     std::int64_t lastDueUs_ = 0;
+    LineLatency latency_{};  // written by Start() before the thread runs
 
     SnapshotChannel<BoxSnapshot> published_;
     std::atomic<std::uint32_t> forces_{0};  // mask in bits 0-15, levels in 16-31

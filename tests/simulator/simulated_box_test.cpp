@@ -330,30 +330,80 @@ TEST(BoxTrace, UnwritableTraceFailsTheStart) {
     EXPECT_FALSE(box.running());
 }
 
-TEST(BoxLineTiming, AnswersNoSoonerThanTheLineAllows) {
-    SimulatedBox box;  // line timing on
-    const std::string path = box.Start();
-    ASSERT_FALSE(path.empty()) << box.error();
-    SerialPort port;
-    ASSERT_TRUE(port.Open(path.c_str()));
-    ASSERT_TRUE(port.SetTimeouts(SerialTimeouts{}));
+// Runs 32 0xC1 and then 24 0xC2 exchanges through the serial layer and
+// returns how long each group took, in microseconds.
+struct LineRun {
+    std::int64_t boxUs = 0;
+    std::int64_t moduleUs = 0;
+};
+LineRun RunExchanges(SerialPort& port) {
     const std::uint8_t boxRequest[2] = {0xC1, 0x00};
     const std::uint8_t moduleRequest[3] = {0xC2, 0x00, 0x00};
-    std::uint8_t answer[2] = {};
+    std::uint8_t answer[2] = {0xFF, 0xFF};
     const auto begin = std::chrono::steady_clock::now();
     for (int i = 0; i < 32; ++i) {
-        ASSERT_EQ(port.Exchange(boxRequest, 2, answer, 1), 1u);
+        EXPECT_EQ(port.Exchange(boxRequest, 2, answer, 1), 1u);
+        EXPECT_EQ(answer[0], 0x00);
     }
     const auto middle = std::chrono::steady_clock::now();
     for (int i = 0; i < 24; ++i) {
-        ASSERT_EQ(port.Exchange(moduleRequest, 3, answer, 2), 2u);
+        EXPECT_EQ(port.Exchange(moduleRequest, 3, answer, 2), 2u);
     }
     const auto end = std::chrono::steady_clock::now();
+    using std::chrono::duration_cast;
+    using std::chrono::microseconds;
+    return {duration_cast<microseconds>(middle - begin).count(),
+            duration_cast<microseconds>(end - middle).count()};
+}
+
+TEST(BoxLineTiming, AnswersNoSoonerThanTheLineAllows) {
+    SimulatedBoxOptions options;  // line timing on
+    options.correctLineLatency = false;
+    SimulatedBox box(options);
+    const std::string path = box.Start();
+    ASSERT_FALSE(path.empty()) << box.error();
+    EXPECT_EQ(box.lineLatency().inUs, 0);
+    EXPECT_EQ(box.lineLatency().outUs, 0);
+    SerialPort port;
+    ASSERT_TRUE(port.Open(path.c_str()));
+    ASSERT_TRUE(port.SetTimeouts(SerialTimeouts{}));
+    const LineRun run = RunExchanges(port);
     // 30 bit times per 0xC1 exchange, 50 per 0xC2 exchange, at 9600 baud.
-    EXPECT_GE(middle - begin, 32 * 3125us);
-    EXPECT_GE(end - middle, 24 * 5208us);
+    EXPECT_GE(run.boxUs, 32 * 3125);
+    EXPECT_GE(run.moduleUs, 24 * 5208);
     EXPECT_EQ(LineTimeUs(3), 3125);
     EXPECT_EQ(LineTimeUs(5), 5208);
+}
+
+TEST(BoxLineTiming, CorrectsThePseudoTerminalDelayButNeverAnswersEarlierThanThat) {
+    SimulatedBox box;  // line timing with the measured delays corrected
+    const std::string path = box.Start();
+    ASSERT_FALSE(path.empty()) << box.error();
+    const LineLatency latency = box.lineLatency();
+    EXPECT_GE(latency.inUs, 0);
+    EXPECT_LE(latency.inUs, kMaxLatencyCorrectionUs);
+    EXPECT_GE(latency.outUs, 0);
+    EXPECT_LE(latency.outUs, kMaxLatencyCorrectionUs);
+
+    // Measuring left the device as it was: not exclusive, no bytes waiting
+    // for the box, and the serial layer still gets it for itself alone.
+    EXPECT_EQ(ExclusiveMode(path), 0);
+    SerialPort port;
+    ASSERT_TRUE(port.Open(path.c_str()));
+    ASSERT_TRUE(port.ApplyLineSettings().Ok());
+    ASSERT_TRUE(port.SetTimeouts(SerialTimeouts{}));
+    SerialPort second;
+    EXPECT_FALSE(second.Open(path.c_str()));
+
+    // An answer leaves at the earliest the line time after the request was
+    // written, less the two measured delays: never under 2.5 ms for 0xC1.
+    const LineRun run = RunExchanges(port);
+    const std::int64_t correction = latency.inUs + latency.outUs;
+    EXPECT_GE(run.boxUs, 32 * (3125 - correction));
+    EXPECT_GE(run.moduleUs, 24 * (5208 - correction));
+    EXPECT_GE(run.boxUs, 32 * 2500);
+    EXPECT_EQ(box.Snapshot().ticks, 56u);
+    EXPECT_EQ(box.Snapshot().skippedBytes, 0u);
 }
 
 }  // namespace
