@@ -9,6 +9,8 @@
 //   SerialLayerTraced SerialLayer with the box writing its CSV trace
 //   LineTiming        the box answering at 9600 baud: ticks per second
 //                     against the line limit of 320 (goal: at least 97 %)
+//   LineTimingUncorrected  the same without correcting the pseudo-terminal's
+//                     transport delays (the box's correctLineLatency off)
 //   LineTimingBare    the same with the bare loop instead of the serial layer
 //   LineTimingRealtimeClient  the same with the program's thread at real-time
 //                     priority too (needs the privilege), so a loaded machine
@@ -203,8 +205,8 @@ void BM_SerialLayerTraced(benchmark::State& state) {
 }
 BENCHMARK(BM_SerialLayerTraced)->UseRealTime()->MinTime(2.0);
 
-void BM_LineTiming(benchmark::State& state) {
-    SimulatedBox box;  // answers after 30 bit times at 9600 baud
+void LineTimingWith(benchmark::State& state, const SimulatedBoxOptions& options) {
+    SimulatedBox box(options);  // answers after 30 bit times at 9600 baud
     const std::string path = box.Start();
     SerialPort port;
     if (path.empty() || !OpenSerial(port, path)) {
@@ -229,7 +231,20 @@ void BM_LineTiming(benchmark::State& state) {
     state.counters["latency_in_us"] = static_cast<double>(box.lineLatency().inUs);
     state.counters["latency_out_us"] = static_cast<double>(box.lineLatency().outUs);
 }
+
+void BM_LineTiming(benchmark::State& state) {
+    LineTimingWith(state, SimulatedBoxOptions{});
+}
 BENCHMARK(BM_LineTiming)->UseRealTime()->Iterations(1600);
+
+// The same with the box timing answers from the request's arrival, without
+// correcting the pseudo-terminal's delays: what the correction gains.
+void BM_LineTimingUncorrected(benchmark::State& state) {
+    SimulatedBoxOptions options;
+    options.correctLineLatency = false;
+    LineTimingWith(state, options);
+}
+BENCHMARK(BM_LineTimingUncorrected)->UseRealTime()->Iterations(1600);
 
 // The same with the bare loop in place of the serial layer: what the
 // pseudo-terminal and the box allow without the layer's own cost.
