@@ -3,6 +3,8 @@
 // its controls by id.
 #pragma once
 
+#include "tests/sequencer/ui/wait_until.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -29,21 +31,6 @@ namespace kinemo::ui::testing {
 // The application object, which main() creates (tests/platform/dialog_test_main.cpp).
 inline QApplication& TestApplication() {
     return *static_cast<QApplication*>(QCoreApplication::instance());
-}
-
-// Serves events until `done` holds; false after `timeoutMs` (generous, as the
-// machine may be loaded).
-inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1);
-    }
-    return true;
 }
 
 // An interface that is never reached by the editing tests: every exchange

@@ -2,6 +2,8 @@
 // binary and waiting for queued results with a generous limit.
 #pragma once
 
+#include "tests/sequencer/ui/wait_until.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -21,21 +23,6 @@ inline QApplication& TestApplication() {
     static QApplication* app = new QApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Kinemo"));
     return *app;
-}
-
-// Serves events until `done` holds; false after `timeoutMs` (generous: the
-// machine may be loaded; no test relies on speed).
-inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
 }
 
 }  // namespace kinemo::ui::testing
