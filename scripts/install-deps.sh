@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libgl-dev libsdl2-dev
     xvfb xauth
+    libpocketsphinx-dev pocketsphinx-en-us espeak-ng sox
 )
 missing=()
 for p in "${packages[@]}"; do
