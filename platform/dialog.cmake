@@ -7,11 +7,15 @@ add_library(kinemo_dialogs STATIC
     ${CMAKE_CURRENT_LIST_DIR}/dialog_file.h
     ${CMAKE_CURRENT_LIST_DIR}/dialog_message.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dialog_message.h
+    ${CMAKE_CURRENT_LIST_DIR}/dialog_ports.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/dialog_ports.h
     ${CMAKE_CURRENT_LIST_DIR}/dialog_scripted.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dialog_scripted.h
+    ${CMAKE_CURRENT_LIST_DIR}/dialog_signals.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/dialog_signals.h
     ${CMAKE_CURRENT_LIST_DIR}/dialog_units.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dialog_units.h
     ${CMAKE_CURRENT_LIST_DIR}/dialog_window.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dialog_window.h)
 set_target_properties(kinemo_dialogs PROPERTIES AUTOMOC ON)
-target_link_libraries(kinemo_dialogs PUBLIC Qt6::Widgets kinemo_options)
+target_link_libraries(kinemo_dialogs PUBLIC Qt6::Widgets kinemo_options PRIVATE kinemo_serial)

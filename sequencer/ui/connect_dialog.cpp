@@ -9,24 +9,11 @@
 #include <utility>
 
 #include "platform/dialog_message.h"
+#include "platform/dialog_ports.h"
 #include "platform/port_map.h"
 #include "sequencer/ui/resource_paths.h"
 
 namespace kinemo::ui {
-namespace {
-
-// The tooltip of a port entry: the device the name stands for here.
-QString PortTooltip(std::string_view portName) {
-    const std::optional<std::string> device = platform::PortDevicePath(portName);
-    const QString variable = QString::fromStdString(platform::PortEnvironmentVariable(portName));
-    if (!device) {
-        return QStringLiteral("Kein Gerät zugeordnet (%1 setzen)").arg(variable);
-    }
-    return QStringLiteral("%1 (änderbar mit %2)").arg(QString::fromStdString(*device), variable);
-}
-
-}  // namespace
-
 ConnectDialog::ConnectDialog(ConnectDialogServices services, QWidget* parent)
     : DialogWindow(QStringLiteral("Kinemo"), 114, 54, parent), services_(std::move(services)) {
     resources::InitResources();
@@ -37,7 +24,7 @@ ConnectDialog::ConnectDialog(ConnectDialogServices services, QWidget* parent)
     QComboBox* ports = AddDropDownList(kPortChoiceId, 5, 15, 40, 12);
     for (std::string_view name : platform::kPortNames) {
         ComboAppend(kPortChoiceId, QString::fromLatin1(name.data(), static_cast<int>(name.size())));
-        ports->setItemData(ports->count() - 1, PortTooltip(name), Qt::ToolTipRole);
+        ports->setItemData(ports->count() - 1, platform::PortTooltip(name), Qt::ToolTipRole);
     }
     ComboSetSelection(kPortChoiceId, 0);
 
