@@ -18,4 +18,4 @@ add_library(kinemo_dialogs STATIC
     ${CMAKE_CURRENT_LIST_DIR}/dialog_window.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dialog_window.h)
 set_target_properties(kinemo_dialogs PROPERTIES AUTOMOC ON)
-target_link_libraries(kinemo_dialogs PUBLIC Qt6::Widgets kinemo_options PRIVATE kinemo_serial)
+target_link_libraries(kinemo_dialogs PUBLIC Qt6::Widgets kinemo_signals kinemo_options PRIVATE kinemo_serial)
