@@ -1,0 +1,106 @@
+#include "keyboard/ui/connect_dialog.h"
+
+#include <QMetaObject>
+#include <QPushButton>
+#include <QRadioButton>
+#include <utility>
+
+#include "keyboard/ui/main_dialog_ids.h"
+#include "keyboard/ui/resource_paths.h"
+#include "platform/dialog_message.h"
+#include "platform/dialog_ports.h"
+#include "platform/port_map.h"
+
+namespace kinemo::keyboard::ui {
+
+ConnectDialog::ConnectDialog(ConnectDialogServices services, QWidget* parent)
+    : DialogWindow(QString::fromLatin1(kProgramTitle), 160, 76, parent),
+      services_(std::move(services)) {
+    resources::InitResources();
+    setObjectName(QString::number(kConnectDialogResource));
+    SetProgramIcon(QString::fromLatin1(resources::kProgramIcon));
+
+    AddStatic(-1, QStringLiteral("Interface an:"), 7, 5, 60, 9);
+    for (int index = 0; index < kPortCount; ++index) {
+        QRadioButton* radio =
+            AddRadioButton(kPortRadioFirstId + index, QStringLiteral("Com %1").arg(index + 1), 12,
+                           16 + 11 * index, 45, 10, index == 0);
+        // The same names as the box's serial layer: "COM1" to "COM4".
+        radio->setToolTip(platform::PortTooltip(platform::kPortNames[index]));
+    }
+    SetChecked(kPortRadioFirstId, true);
+
+    QPushButton* connect =
+        AddPushButton(platform::kIdOk, QStringLiteral("Verbinden"), 103, 5, 50, 14);
+    connect->setDefault(true);
+    AddPushButton(platform::kIdCancel, QStringLiteral("Abbrechen"), 103, 23, 50, 14);
+    // A trailing line break must not push the one-line text up out of its
+    // field, so the text hangs from the top.
+    AddStatic(kConnectStatusId, QString::fromUtf8(kStatusNotConnected), 3, 62, 150, 10,
+              Qt::AlignRight | Qt::AlignTop);
+
+    OnClicked(platform::kIdOk, [this] { StartAttempt(); });
+    OnClicked(platform::kIdCancel, [this] { reject(); });
+}
+
+ConnectDialog::~ConnectDialog() {
+    JoinWorker();
+}
+
+int ConnectDialog::PortNumber() const {
+    const int index = CheckedRadio(
+        {kPortRadioFirstId, kPortRadioFirstId + 1, kPortRadioFirstId + 2, kPortRadioFirstId + 3});
+    return index < 0 ? 1 : index + 1;
+}
+
+void ConnectDialog::reject() {
+    if (services_.cancel) {
+        services_.cancel();
+    }
+}
+
+void ConnectDialog::JoinWorker() {
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+}
+
+void ConnectDialog::StartAttempt() {
+    if (Connecting() || connected_ || !services_.connect) {
+        return;
+    }
+    JoinWorker();  // the previous attempt has posted its result and is ending
+    SetEnabled(platform::kIdOk, false);
+    SetText(kConnectStatusId, QString::fromUtf8(kStatusConnecting));
+    finished_ = false;
+    const int portNumber = PortNumber();
+    // The worker only reads the connect function, which this dialog keeps
+    // unchanged and alive until it has joined the worker.
+    worker_ = std::thread([this, portNumber] {
+        const bool success = services_.connect(portNumber);
+        QMetaObject::invokeMethod(
+            this, [this, success] { FinishAttempt(success); }, Qt::QueuedConnection);
+    });
+}
+
+void ConnectDialog::FinishAttempt(bool success) {
+    finished_ = true;
+    if (success) {
+        connected_ = true;
+        SetText(kConnectStatusId, QString::fromUtf8(kStatusConnected));
+        hide();
+        emit connectedToInterface();
+        return;
+    }
+    SetText(kConnectStatusId, QString::fromUtf8(kStatusNoConnection));
+    if (services_.messages != nullptr) {
+        platform::MessageRequest request;
+        request.text = QString::fromUtf8(kConnectFailedMessage);
+        request.caption = QString::fromLatin1(kProgramTitle);
+        request.buttons = platform::MessageButtons::kOk;
+        services_.messages->Show(this, request);
+    }
+    SetEnabled(platform::kIdOk, true);
+}
+
+}  // namespace kinemo::keyboard::ui

@@ -1,0 +1,63 @@
+#include "keyboard/ui/about_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+namespace kinemo::keyboard::ui {
+namespace {
+
+TEST(SpeechAboutDialog, TitleTextsIconAndFit) {
+    AboutDialog dialog;
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Info über KinemoSpeech"));
+    EXPECT_EQ(dialog.objectName(), QStringLiteral("100"));
+    EXPECT_EQ(dialog.Text(kAboutVersionId), QStringLiteral("KinemoSpeech Version 1.2"));
+    EXPECT_EQ(dialog.Text(kAboutDescriptionId),
+              QStringLiteral("Programm zur Ansteuerung des Baukasten- Interfaces mit variablen "
+                             "Motorgeschwindigkeiten"));
+    EXPECT_EQ(dialog.Text(kAboutEditionId),
+              QStringLiteral("Echtzeit-\nSprach/\nTastatur-\nsteuerungs-\nVersion!"));
+    const QLabel* icon = dialog.Control<QLabel>(kAboutIconId);
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(icon->pixmap().size(), QSize(32, 32));
+    EXPECT_FALSE(dialog.windowIcon().isNull());
+    EXPECT_EQ(dialog.Text(platform::kIdOk), QStringLiteral("OK"));
+    for (int id : {kAboutVersionId, kAboutAuthorId, kAboutContactId, kAboutEditionId}) {
+        const QLabel* label = dialog.Control<QLabel>(id);
+        ASSERT_NE(label, nullptr);
+        EXPECT_FALSE(label->text().isEmpty());
+        EXPECT_LE(label->sizeHint().width(), label->width()) << label->text().toStdString();
+        EXPECT_LE(label->sizeHint().height(), label->height()) << label->text().toStdString();
+    }
+    const QLabel* description = dialog.Control<QLabel>(kAboutDescriptionId);
+    EXPECT_LE(description->heightForWidth(description->width()), description->height());
+}
+
+TEST(SpeechAboutDialog, OkClosesTheModalBox) {
+    bool sawBox = false;
+    QTimer::singleShot(0, [&sawBox] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* about = qobject_cast<AboutDialog*>(w);
+                about != nullptr && about->isVisible() && about->isModal()) {
+                sawBox = true;
+                about->Control<QPushButton>(platform::kIdOk)->click();
+            }
+        }
+    });
+    QTimer guard;  // should the click miss, the box is closed anyway
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+        }
+    });
+    guard.start(20000);
+    ShowAboutDialog(nullptr);
+    EXPECT_TRUE(sawBox);
+}
+
+}  // namespace
+}  // namespace kinemo::keyboard::ui
