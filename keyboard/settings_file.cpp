@@ -1,0 +1,301 @@
+#include "keyboard/settings_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace kinemo::keyboard {
+
+namespace {
+
+constexpr std::size_t kCountOffset = 88;
+constexpr std::size_t kKeysOffset = 92;
+
+// Sequential little-endian reader that fails once past the end.
+class Reader {
+  public:
+    explicit Reader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+
+    bool Int32(std::int32_t& value) {
+        if (bytes_.size() - position_ < 4) {
+            return false;
+        }
+        std::uint32_t raw = 0;
+        for (int i = 3; i >= 0; --i) {
+            raw = (raw << 8) | bytes_[position_ + static_cast<std::size_t>(i)];
+        }
+        value = static_cast<std::int32_t>(raw);
+        position_ += 4;
+        return true;
+    }
+    // A 32-bit integer that must lie in [0, max].
+    bool Ranged(std::int32_t max, std::uint8_t& value) {
+        std::int32_t raw = 0;
+        if (!Int32(raw) || raw < 0 || raw > max) {
+            return false;
+        }
+        value = static_cast<std::uint8_t>(raw);
+        return true;
+    }
+    bool Flag(bool& value) {
+        std::uint8_t raw = 0;
+        if (!Ranged(1, raw)) {
+            return false;
+        }
+        value = raw != 0;
+        return true;
+    }
+    // `count` bytes into column[first..first+count).
+    bool Column(KeyColumn& column, int first, int count) {
+        const auto size = static_cast<std::size_t>(count);
+        if (bytes_.size() - position_ < size) {
+            return false;
+        }
+        std::memcpy(column.data() + first, bytes_.data() + position_, size);
+        position_ += size;
+        return true;
+    }
+
+  private:
+    std::span<const std::uint8_t> bytes_;
+    std::size_t position_ = 0;
+};
+
+void PutInt32(std::vector<std::uint8_t>& out, std::int32_t value) {
+    const auto raw = static_cast<std::uint32_t>(value);
+    for (int i = 0; i < 4; ++i) {
+        out.push_back(static_cast<std::uint8_t>(raw >> (8 * i)));
+    }
+}
+
+void PutColumn(std::vector<std::uint8_t>& out, const KeyColumn& column, int first, int count) {
+    out.insert(out.end(), column.begin() + first, column.begin() + count);
+}
+
+// The values an entry's action reads must be in range; values of other
+// actions are not read and are kept as they are.
+bool EntriesInRange(int count, const KeyColumn& actions,
+                    const std::array<KeyColumn, kMotorCount>& included,
+                    const std::array<KeyColumn, kMotorCount>& values) {
+    for (int entry = 0; entry < count; ++entry) {
+        if (actions[entry] > kMaxKeyAction) {
+            return false;
+        }
+        const int limit = actions[entry] == kSetStates   ? kMaxMotorState
+                          : actions[entry] == kSetSpeeds ? kMaxSpeed
+                                                         : 255;
+        for (int motor = 0; motor < kMotorCount; ++motor) {
+            if (included[motor][entry] > 1 || values[motor][entry] > limit) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool ReadAll(int fd, std::vector<std::uint8_t>& bytes, std::size_t limit) {
+    bytes.resize(limit);
+    std::size_t filled = 0;
+    while (filled < limit) {
+        const ssize_t got = ::read(fd, bytes.data() + filled, limit - filled);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    bytes.resize(filled);
+    return true;
+}
+
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t put = ::write(fd, data, size);
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return false;
+        }
+        data += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Where a save has to go: the file a symbolic link points to, else the path.
+std::string SaveTarget(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+        return path;
+    }
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return path;  // a dangling link is replaced by the file
+    }
+    std::string target(resolved);
+    std::free(resolved);
+    return target;
+}
+
+std::string ErrorText(int error) {
+    return std::strerror(error);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeSettings(const KeyboardSettings& settings) {
+    const KeyTable& keys = settings.keys;
+    const int count = keys.Count();
+    std::vector<std::uint8_t> out;
+    out.reserve(SettingsFileSize(count));
+    for (const MotorStartSettings& motor : settings.start.motors) {
+        PutInt32(out, motor.startState);
+        PutInt32(out, motor.startSpeed);
+        PutInt32(out, motor.endSwitches ? 1 : 0);
+        PutInt32(out, motor.leftInput);
+        PutInt32(out, motor.rightInput);
+    }
+    PutInt32(out, settings.start.offSwitch ? 1 : 0);
+    PutInt32(out, settings.start.offSwitchInput);
+    PutInt32(out, count);
+    PutColumn(out, keys.Characters(), 1, count);
+    PutColumn(out, keys.Actions(), 0, count);
+    for (int motor = 0; motor < kMotorCount; ++motor) {
+        PutColumn(out, keys.IncludedColumn(motor), 0, count);
+        PutColumn(out, keys.ValueColumn(motor), 0, count);
+    }
+    return out;
+}
+
+bool DecodeSettings(std::span<const std::uint8_t> bytes, KeyboardSettings& settings) {
+    Reader in(bytes);
+    StartSettings start;
+    for (MotorStartSettings& motor : start.motors) {
+        if (!in.Ranged(kMaxMotorState, motor.startState) ||
+            !in.Ranged(kMaxSpeed, motor.startSpeed) || !in.Flag(motor.endSwitches) ||
+            !in.Ranged(kMaxInput, motor.leftInput) || !in.Ranged(kMaxInput, motor.rightInput)) {
+            return false;
+        }
+    }
+    if (!in.Flag(start.offSwitch) || !in.Ranged(kMaxInput, start.offSwitchInput)) {
+        return false;
+    }
+    std::int32_t count = 0;
+    if (!in.Int32(count) || count < 1 || count > kMaxKeys) {
+        return false;
+    }
+    KeyColumn characters{};
+    KeyColumn actions{};
+    std::array<KeyColumn, kMotorCount> included{};
+    std::array<KeyColumn, kMotorCount> values{};
+    if (!in.Column(characters, 1, count - 1) || !in.Column(actions, 0, count)) {
+        return false;
+    }
+    for (int motor = 0; motor < kMotorCount; ++motor) {
+        if (!in.Column(included[motor], 0, count) || !in.Column(values[motor], 0, count)) {
+            return false;
+        }
+    }
+    if (!EntriesInRange(count, actions, included, values)) {
+        return false;
+    }
+    settings.start = start;
+    settings.keys.Assign(count, characters, actions, included, values);
+    return true;
+}
+
+LoadOutcome LoadSettingsFile(const std::string& path, KeyboardSettings& settings) {
+    // Not blocking on open, so a pipe or device of that name cannot hang the start.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT ? LoadOutcome::kMissing : LoadOutcome::kInvalid;
+    }
+    struct stat info {};
+    std::vector<std::uint8_t> bytes;
+    // Anything after the largest layout is ignored, so that much is enough.
+    const bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                      ReadAll(fd, bytes, SettingsFileSize(kMaxKeys));
+    ::close(fd);
+    if (!read || !DecodeSettings(bytes, settings)) {
+        return LoadOutcome::kInvalid;
+    }
+    return LoadOutcome::kLoaded;
+}
+
+SaveResult SaveSettingsFile(const std::string& path, const KeyboardSettings& settings) {
+    const std::vector<std::uint8_t> bytes = EncodeSettings(settings);
+    const std::string target = SaveTarget(path);
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode)) {
+        return {false, ErrorText(S_ISDIR(existing.st_mode) ? EISDIR : EINVAL)};
+    }
+
+    // A name unique to this process and call, hidden beside the target.
+    static std::atomic<unsigned> serial{0};
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = FolderOf(target) + "/.settings-kms-" + std::to_string(::getpid()) + "-" +
+                    std::to_string(serial.fetch_add(1, std::memory_order_relaxed));
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            break;
+        }
+    }
+    if (fd < 0) {
+        return {false, ErrorText(errno)};
+    }
+    bool ok = !exists || ::fchmod(fd, existing.st_mode & 07777) == 0;
+    ok = ok && WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    int error = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return {false, ErrorText(error != 0 ? error : EIO)};
+    }
+    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return {true, {}};
+}
+
+std::string SaveFailedMessage(const SaveResult& result) {
+    std::string message = kSaveFailedText;
+    if (!result.reason.empty()) {
+        message += "\n";
+        message += result.reason;
+    }
+    return message;
+}
+
+}  // namespace kinemo::keyboard
