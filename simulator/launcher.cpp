@@ -1,12 +1,16 @@
 #include "simulator/launcher.h"
 
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 
 extern char** environ;
 
@@ -14,13 +18,14 @@ namespace kinemo::simulator {
 
 namespace {
 
-sigset_t EndSignals() {
+// The signals a launched program gets back at their default handling: the
+// termination signals this program blocks, and SIGCHLD for its own children.
+sigset_t ChildDefaultSignals() {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGHUP);  // the terminal went away
-    sigaddset(&set, SIGUSR1);
+    sigaddset(&set, SIGHUP);
     sigaddset(&set, SIGCHLD);
     return set;
 }
@@ -45,9 +50,43 @@ bool Reaped(pid_t child, int* code) {
     return false;
 }
 
-int EndChild(pid_t child) {
+// A descriptor that becomes readable when the child ends; without one (an
+// old kernel) the waits look at the child every kChildPollMs instead.
+constexpr int kChildPollMs = 100;
+
+class ChildWatch {
+  public:
+    explicit ChildWatch(pid_t child)
+        : fd_(child > 0 ? static_cast<int>(::syscall(SYS_pidfd_open, child, 0)) : -1) {}
+    ~ChildWatch() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    ChildWatch(const ChildWatch&) = delete;
+    ChildWatch& operator=(const ChildWatch&) = delete;
+
+    int Fd() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+// Waits until one of `fds` (negative entries are skipped) is readable or
+// `timeoutMs` passed (-1: no limit).
+void WaitReadable(std::initializer_list<int> fds, int timeoutMs) {
+    pollfd watched[4]{};
+    nfds_t count = 0;
+    for (const int fd : fds) {
+        if (fd >= 0 && count < 4) {
+            watched[count++] = pollfd{fd, POLLIN, 0};
+        }
+    }
+    ::poll(watched, count, timeoutMs);
+}
+
+int EndChild(platform::TerminationSignals& termination, pid_t child, const ChildWatch& watch) {
     ::kill(child, SIGTERM);
-    const sigset_t set = EndSignals();
     const std::time_t giveUp = std::time(nullptr) + kChildGraceSeconds;
     int code = 0;
     while (!Reaped(child, &code)) {
@@ -57,10 +96,20 @@ int EndChild(pid_t child) {
             ::waitpid(child, &status, 0);
             return ExitCodeOf(status);
         }
-        const timespec tick{0, 100'000'000};
-        ::sigtimedwait(&set, nullptr, &tick);
+        // Further end requests change nothing: the child is already asked to end.
+        while (termination.Take() != 0) {
+        }
+        WaitReadable({watch.Fd(), termination.Fd()}, kChildPollMs);
     }
     return code;
+}
+
+bool Readable(int fd) {
+    if (fd < 0) {
+        return false;
+    }
+    pollfd watched{fd, POLLIN, 0};
+    return ::poll(&watched, 1, 0) > 0 && (watched.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
 }
 
 }  // namespace
@@ -95,7 +144,7 @@ pid_t LaunchProgram(const std::vector<std::string>& argv, const std::string& dev
     posix_spawnattr_init(&attr);
     sigset_t none;
     sigemptyset(&none);
-    sigset_t defaults = EndSignals();
+    sigset_t defaults = ChildDefaultSignals();
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setsigdefault(&attr, &defaults);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
@@ -109,23 +158,19 @@ pid_t LaunchProgram(const std::vector<std::string>& argv, const std::string& dev
     return pid;
 }
 
-void BlockEndSignals() {
-    const sigset_t set = EndSignals();
-    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
-}
-
-int WaitForEnd(pid_t child) {
-    const sigset_t set = EndSignals();
+int WaitForEnd(platform::TerminationSignals& termination, pid_t child, int wakeFd) {
+    const ChildWatch watch(child);
+    // Without a descriptor for the child, look at it now and then.
+    const int timeoutMs = child > 0 && watch.Fd() < 0 ? kChildPollMs : -1;
     int code = 0;
     for (;;) {
         if (child > 0 && Reaped(child, &code)) {
             return code;
         }
-        const int signal = ::sigwaitinfo(&set, nullptr);
-        if (signal == SIGINT || signal == SIGTERM || signal == SIGHUP || signal == SIGUSR1) {
-            return child > 0 ? EndChild(child) : 0;
+        if (termination.Take() != 0 || Readable(wakeFd)) {
+            return child > 0 ? EndChild(termination, child, watch) : 0;
         }
-        // SIGCHLD (or an interruption): look at the child again.
+        WaitReadable({termination.Fd(), wakeFd, watch.Fd()}, timeoutMs);
     }
 }
 

@@ -4,14 +4,17 @@
 // (or "Bewegung Testen" with --movement) does: connects through the driver
 // library, computes the timeline and plays it on the player thread. Standard
 // output carries the engine's diagnostic lines; standard error the status
-// texts, one per line. SIGINT and SIGTERM act as NOT-AUS.
-#include <pthread.h>
-#include <signal.h>
+// texts, one per line. SIGINT, SIGTERM and SIGHUP act as NOT-AUS.
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "platform/termination_signals.h"
 #include "platform/threads.h"
 #include "sequencer/engine/interface_binding.h"
 #include "sequencer/engine/run_control.h"
@@ -27,8 +30,6 @@ constexpr char kPlayingText[] = "Ausführen...\n";
 constexpr char kFinishedText[] = "Fertig\n";
 constexpr char kStoppedText[] = "Abgebrochen\n";
 constexpr char kNoConnectionLine[] = "Keine Verbindung zum Interface!\n";
-// Wakes the signal thread when the command is done.
-constexpr int kWakeSignal = SIGUSR2;
 
 void Status(const char* text) {
     std::fputs(text, stderr);
@@ -41,31 +42,23 @@ class EndedEvent : public engine::RunEndedListener {
     platform::ManualResetEvent ended;
 };
 
-// SIGINT and SIGTERM are blocked in every thread of the command and taken by
-// one thread with sigwait, so the stop runs as ordinary code: it sets the
+// SIGINT, SIGTERM and SIGHUP are blocked in every thread of the command and
+// taken by one thread, so the stop runs as ordinary code: it sets the
 // player's stop flag, which the player reads at its next motor check.
 class StopSignals {
   public:
-    StopSignals() {
-        sigemptyset(&signals_);
-        sigaddset(&signals_, SIGINT);
-        sigaddset(&signals_, SIGTERM);
-        sigaddset(&signals_, kWakeSignal);
-        pthread_sigmask(SIG_BLOCK, &signals_, &previous_);
-        thread_ = platform::Thread(&Main, this);
-    }
+    StopSignals() : wake_(::eventfd(0, EFD_CLOEXEC)) { thread_ = platform::Thread(&Main, this); }
     ~StopSignals() {
         done_.store(true);
-        pthread_kill(thread_.Id().handle, kWakeSignal);
-        thread_.Join();
-        // A wake signal that was not consumed would stay pending once unblocked.
-        sigset_t wake;
-        sigemptyset(&wake);
-        sigaddset(&wake, kWakeSignal);
-        timespec none{};
-        while (sigtimedwait(&wake, nullptr, &none) == kWakeSignal) {
+        if (wake_ >= 0) {
+            const std::uint64_t one = 1;
+            const ssize_t written = ::write(wake_, &one, sizeof one);
+            (void)written;  // the counter cannot overflow from one write
         }
-        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+        thread_.Join();
+        if (wake_ >= 0) {
+            ::close(wake_);
+        }
     }
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
@@ -78,21 +71,24 @@ class StopSignals {
   private:
     static void Main(void* parameter) {
         auto& self = *static_cast<StopSignals*>(parameter);
+        pollfd watched[2] = {{self.termination_.Fd(), POLLIN, 0}, {self.wake_, POLLIN, 0}};
+        // Without a wake descriptor the thread looks at the done flag now and then.
+        const int timeoutMs = self.wake_ >= 0 ? -1 : 100;
         while (!self.done_.load()) {
-            int signal = 0;
-            if (sigwait(&self.signals_, &signal) != 0 || signal == kWakeSignal) {
-                continue;
+            ::poll(watched, 2, timeoutMs);
+            while (self.termination_.Take() != 0) {
+                self.interrupted_.store(true);
+                if (engine::RunControl* control = self.control_.load()) {
+                    control->EmergencyStop();
+                }
+                Status(kStoppedText);
             }
-            self.interrupted_.store(true);
-            if (engine::RunControl* control = self.control_.load()) {
-                control->EmergencyStop();
-            }
-            Status(kStoppedText);
         }
     }
 
-    sigset_t signals_{};
-    sigset_t previous_{};
+    // Declared first: the mask is in place before the thread starts.
+    platform::TerminationSignals termination_;
+    int wake_;  // eventfd: the command is done
     std::atomic<bool> done_{false};
     std::atomic<bool> interrupted_{false};
     std::atomic<engine::RunControl*> control_{nullptr};

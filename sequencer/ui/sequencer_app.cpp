@@ -1,16 +1,12 @@
 #include "sequencer/ui/sequencer_app.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QIcon>
 #include <QPoint>
-#include <QSocketNotifier>
-#include <csignal>
 
 #include "platform/dialog_file.h"
 #include "platform/dialog_message.h"
+#include "platform/dialog_signals.h"
 #include "sequencer/engine/interface_binding.h"
 #include "sequencer/engine/run_control.h"
 #include "sequencer/ui/about_dialog.h"
@@ -22,20 +18,6 @@ namespace {
 
 // Gap between the main window and the connect dialog beside it, in pixels.
 constexpr int kWindowGap = 12;
-
-// --- Ending on signals: the handler only stores the stop flag and writes one
-// byte into a pipe; the event loop reads the pipe and ends itself. ---
-std::atomic<std::uint8_t>* signalStopFlag = nullptr;
-int signalPipe[2] = {-1, -1};
-
-extern "C" void OnEndSignal(int) {
-    if (signalStopFlag != nullptr) {
-        signalStopFlag->store(1);
-    }
-    const char byte = 1;
-    const ssize_t written = write(signalPipe[1], &byte, 1);
-    (void)written;  // a full pipe already holds an end request
-}
 
 }  // namespace
 
@@ -80,28 +62,17 @@ int SequencerApp::Exec() {
     return 0;
 }
 
-void EndProgramOnSignals(std::atomic<std::uint8_t>& stopFlag) {
-    if (signalPipe[0] >= 0 || pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        return;
-    }
-    signalStopFlag = &stopFlag;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
-    QObject::connect(notifier, &QSocketNotifier::activated, [] {
-        char buffer[16];
-        while (read(signalPipe[0], buffer, sizeof buffer) > 0) {
-        }
+void EndProgramOnSignals(platform::TerminationSignals& termination,
+                         std::atomic<std::uint8_t>& stopFlag) {
+    WatchTerminationSignals(termination, qApp, [&stopFlag](int) {
+        stopFlag.store(1);
         SequencerApp::EndProgram();
     });
-    struct sigaction action = {};
-    action.sa_handler = OnEndSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaction(signal, &action, nullptr);
-    }
 }
 
 int RunSequencerProgram(int argc, char** argv) {
+    // Before the toolkit starts any thread of its own.
+    platform::TerminationSignals termination;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kProgramTitle));
     QApplication::setApplicationDisplayName(QString::fromLatin1(kProgramTitle));
@@ -126,7 +97,7 @@ int RunSequencerProgram(int argc, char** argv) {
     services.messages = &messages;
     services.files = &files;
     SequencerApp app(services);
-    EndProgramOnSignals(app.Main().Run().StopRequested());
+    EndProgramOnSignals(termination, app.Main().Run().StopRequested());
     return app.Exec();
 }
 

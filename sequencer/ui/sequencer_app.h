@@ -22,6 +22,7 @@ class InterfaceLink;
 namespace kinemo::platform {
 class FileDialogService;
 class MessageService;
+class TerminationSignals;
 }  // namespace kinemo::platform
 
 namespace kinemo::ui {
@@ -67,10 +68,11 @@ class SequencerApp : public QObject {
     std::unique_ptr<ConnectDialog> connect_;
 };
 
-// Ends the program cleanly on SIGINT, SIGTERM and SIGHUP: sets `stopFlag`
-// at once from the signal handler (the player stops within one tick) and
-// ends the event loop. Call once, after the QApplication exists.
-void EndProgramOnSignals(std::atomic<std::uint8_t>& stopFlag);
+// Ends the program cleanly on SIGINT, SIGTERM and SIGHUP: the window thread
+// sets `stopFlag` (the player stops at its next motor check) and ends the
+// event loop. Call once, after the QApplication exists.
+void EndProgramOnSignals(platform::TerminationSignals& termination,
+                         std::atomic<std::uint8_t>& stopFlag);
 
 // The whole program: application object, driver, windows, event loop.
 int RunSequencerProgram(int argc, char** argv);

@@ -1,15 +1,19 @@
 // kinemo-sim: the simulated interface box as a program.
 //
 // Prints the pseudo-terminal's path on the first line of standard output,
-// then answers the box's frames until SIGINT/SIGTERM, the window closes, or
+// then answers the box's frames until SIGINT/SIGTERM/SIGHUP, the window closes, or
 // the program started with --launch ends (its exit code becomes ours).
+#include <signal.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
 
+#include "platform/termination_signals.h"
 #include "simulator/launcher.h"
 #include "simulator/sim_options.h"
 #include "simulator/simulated_box.h"
@@ -17,7 +21,6 @@
 
 #ifdef KINEMO_SIM_WINDOW
 #include <QApplication>
-#include <csignal>
 
 #include "simulator/ui/simulator_window.h"
 #endif
@@ -25,6 +28,7 @@
 namespace {
 
 using namespace kinemo::simulator;
+using kinemo::platform::TerminationSignals;
 
 #ifdef KINEMO_SIM_WINDOW
 bool DisplayAvailable() {
@@ -32,23 +36,36 @@ bool DisplayAvailable() {
            std::getenv("QT_QPA_PLATFORM") != nullptr;
 }
 
-int RunWithWindow(char* programName, SimulatedBox& box, pid_t child) {
+int RunWithWindow(char* programName, SimulatedBox& box, TerminationSignals& termination,
+                  pid_t child) {
     // Qt sees no options: the launched program's arguments are not its own.
     int qtArgc = 1;
     char* qtArgv[] = {programName, nullptr};
     QApplication app(qtArgc, qtArgv);
     auto window = CreateSimulatorWindow(box);
     window->show();
+    // Readable once the window has closed: tells the waiter (it ends a
+    // launched program).
+    const int windowClosed = ::eventfd(0, EFD_CLOEXEC);
     int code = 0;
-    std::thread waiter([&code, child, &app] {
-        code = WaitForEnd(child);
+    std::thread waiter([&code, &termination, child, windowClosed, &app] {
+        code = WaitForEnd(termination, child, windowClosed);
         QMetaObject::invokeMethod(
             &app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     });
     app.exec();
-    // The window closed first: tell the waiter (it ends a launched program).
-    ::kill(::getpid(), SIGUSR1);
+    if (windowClosed >= 0) {
+        const std::uint64_t one = 1;
+        const ssize_t written = ::write(windowClosed, &one, sizeof one);
+        (void)written;  // one write cannot overflow the counter
+    } else {
+        // No descriptor to wake the waiter: end it as a signal would.
+        ::kill(::getpid(), SIGTERM);
+    }
     waiter.join();
+    if (windowClosed >= 0) {
+        ::close(windowClosed);
+    }
     return code;
 }
 #endif
@@ -67,7 +84,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     // Before any thread exists, so that only WaitForEnd ever takes them.
-    BlockEndSignals();
+    TerminationSignals termination;
 
     SimulatedBoxOptions boxOptions;
     boxOptions.fast = options.fast;
@@ -101,9 +118,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kinemo-sim: no display, running without a window\n");
         headless = true;
     }
-    const int code = headless ? WaitForEnd(child) : RunWithWindow(argv[0], box, child);
+    const int code =
+        headless ? WaitForEnd(termination, child) : RunWithWindow(argv[0], box, termination, child);
 #else
-    const int code = WaitForEnd(child);
+    const int code = WaitForEnd(termination, child);
 #endif
     box.Stop();
     return code;

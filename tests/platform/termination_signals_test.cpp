@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstring>
+#include <string>
 
 #include "platform/threads.h"
 
@@ -61,11 +63,18 @@ TEST_P(TerminationSignalsTest, ReportsEachSignalOnceAndRestoresTheMask) {
     EXPECT_FALSE(Blocked(c.signal));
 }
 
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
+    static const char* const kSenders[] = {"Raise", "Process", "OtherThread"};
+    return std::string(sigabbrev_np(info.param.signal)) +
+           kSenders[static_cast<int>(info.param.sender)];
+}
+
 INSTANTIATE_TEST_SUITE_P(All, TerminationSignalsTest,
                          ::testing::Values(Case{SIGINT, Sender::kRaise},
                                            Case{SIGTERM, Sender::kProcess},
                                            Case{SIGHUP, Sender::kOtherThread},
-                                           Case{SIGINT, Sender::kOtherThread}));
+                                           Case{SIGINT, Sender::kOtherThread}),
+                         CaseName);
 
 TEST(TerminationSignals, KeepsAMaskBlockedBeforeAndReportsSeveralInTurn) {
     sigset_t hup;
