@@ -1,29 +1,38 @@
 #include "tests/tools/cli_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <string_view>
+#include <thread>
+
+extern char** environ;
 
 namespace kinemo::cli::test {
 namespace {
 
-std::string ReadText(const std::string& path) {
+constexpr auto kGenerousWait = std::chrono::seconds(60);
+
+}  // namespace
+
+std::string ReadFileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-}  // namespace
-
 TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kinemo-cli-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "kinemo-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }
@@ -36,7 +45,7 @@ TempFolder::~TempFolder() {
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-    const std::string text = ReadText(path);
+    const std::string text = ReadFileText(path);
     return std::vector<std::uint8_t>(text.begin(), text.end());
 }
 
@@ -46,28 +55,24 @@ void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
               static_cast<std::streamsize>(bytes.size()));
 }
 
-ProcessResult RunCliProcess(const std::vector<std::string>& args, const std::string& workingFolder,
-                            const std::vector<std::pair<std::string, std::string>>& environment) {
-    // Output goes to files rather than pipes, so a large output can never
-    // block the child while the parent waits for it.
-    TempFolder capture;
-    const std::string outPath = capture.File("stdout");
-    const std::string errPath = capture.File("stderr");
-
-    std::vector<std::string> argvStrings;
-    argvStrings.emplace_back(KINEMO_CLI_PATH);
-    argvStrings.insert(argvStrings.end(), args.begin(), args.end());
+ChildProcess::ChildProcess(const std::vector<std::string>& argvStrings,
+                           const std::string& workingFolder, const Environment& environment) {
+    std::vector<std::string> args = argvStrings;
     std::vector<char*> argv;
-    for (std::string& arg : argvStrings) {
+    for (std::string& arg : args) {
         argv.push_back(arg.data());
     }
     argv.push_back(nullptr);
 
-    // The child's environment: ours without port overrides, plus `environment`.
+    // Ours without port overrides and without the names set here, plus `environment`.
     std::vector<std::string> envStrings;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::string_view(*entry).rfind("KINEMO_PORT_", 0) != 0) {
-            envStrings.emplace_back(*entry);
+        const std::string_view text(*entry);
+        const std::string_view name = text.substr(0, text.find('='));
+        const bool replaced = std::any_of(environment.begin(), environment.end(),
+                                          [&](const auto& pair) { return pair.first == name; });
+        if (!replaced && name.rfind("KINEMO_PORT_", 0) != 0) {
+            envStrings.emplace_back(text);
         }
     }
     for (const auto& [name, value] : environment) {
@@ -79,11 +84,10 @@ ProcessResult RunCliProcess(const std::vector<std::string>& args, const std::str
     }
     envp.push_back(nullptr);
 
-    const pid_t child = ::fork();
-    if (child < 0) {
-        throw std::runtime_error("fork failed");
-    }
-    if (child == 0) {
+    const std::string outPath = capture_.File("stdout");
+    const std::string errPath = capture_.File("stderr");
+    pid_ = ::fork();
+    if (pid_ == 0) {
         const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int in = ::open("/dev/null", O_RDONLY);
@@ -94,21 +98,95 @@ ProcessResult RunCliProcess(const std::vector<std::string>& args, const std::str
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
+}
+
+ChildProcess::~ChildProcess() {
+    if (pid_ > 0 && !ended_) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+}
+
+void ChildProcess::Signal(int signal) const {
+    if (pid_ > 0 && !ended_) {
+        ::kill(pid_, signal);
+    }
+}
+
+ProcessResult ChildProcess::Wait() {
+    ProcessResult result;
+    if (pid_ <= 0 || ended_) {
+        return result;
+    }
+    // Blocks on the process descriptor until the child ends or the bound passes.
+    const int descriptor = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+    pollfd ready{descriptor, POLLIN, 0};
+    const int waitMs = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(kGenerousWait).count());
+    if (descriptor >= 0 && ::poll(&ready, 1, waitMs) == 0) {
+        ::kill(pid_, SIGKILL);
+    }
+    if (descriptor >= 0) {
+        ::close(descriptor);
+    }
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
+    while (::waitpid(pid_, &status, 0) < 0) {
         if (errno != EINTR) {
             throw std::runtime_error("waitpid failed");
         }
     }
-    ProcessResult result;
+    ended_ = true;
     if (WIFEXITED(status)) {
         result.exitCode = WEXITSTATUS(status);
     } else if (WIFSIGNALED(status)) {
         result.signal = WTERMSIG(status);
     }
-    result.out = ReadText(outPath);
-    result.err = ReadText(errPath);
+    result.out = Out();
+    result.err = Err();
     return result;
+}
+
+std::string ChildProcess::Out() const { return ReadFileText(capture_.File("stdout")); }
+std::string ChildProcess::Err() const { return ReadFileText(capture_.File("stderr")); }
+
+bool ChildProcess::WaitForText(const std::string& text, bool inErr) const {
+    const auto deadline = std::chrono::steady_clock::now() + kGenerousWait;
+    while ((inErr ? Err() : Out()).find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));  // polling the file
+    }
+    return true;
+}
+
+std::string ChildProcess::WaitForLine(std::size_t index) const {
+    const auto deadline = std::chrono::steady_clock::now() + kGenerousWait;
+    while (true) {
+        const std::string out = Out();
+        std::size_t begin = 0;
+        for (std::size_t line = 0; line < index && begin != std::string::npos; ++line) {
+            begin = out.find('\n', begin);
+            begin = begin == std::string::npos ? begin : begin + 1;
+        }
+        const std::size_t end = begin == std::string::npos ? begin : out.find('\n', begin);
+        if (end != std::string::npos) {
+            return out.substr(begin, end - begin);
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            return "";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));  // polling the file
+    }
+}
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& workingFolder,
+                         const Environment& environment) {
+    ChildProcess child(argv, workingFolder, environment);
+    if (!child.Started()) {
+        throw std::runtime_error("fork failed");
+    }
+    return child.Wait();
 }
 
 }  // namespace kinemo::cli::test

@@ -1,5 +1,9 @@
-// Runs the built kinemo-cli as a child process and captures what it leaves.
+// Programs run as child processes by the tests: kinemo-cli, kinemo-sim, the
+// window programs' probes. Output goes to files rather than pipes, so a large
+// output can never block a child while the test waits for it.
 #pragma once
+
+#include <sys/types.h>
 
 #include <cstdint>
 #include <string>
@@ -8,19 +12,14 @@
 
 namespace kinemo::cli::test {
 
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
 struct ProcessResult {
     int exitCode = -1;  // -1 when the process did not exit normally
     int signal = 0;     // the signal that ended it, if any
     std::string out;
     std::string err;
 };
-
-// Runs kinemo-cli with `args` in `workingFolder`. The child inherits the
-// environment without any KINEMO_PORT_* variable, plus `environment`
-// (name, value).
-ProcessResult RunCliProcess(
-    const std::vector<std::string>& args, const std::string& workingFolder,
-    const std::vector<std::pair<std::string, std::string>>& environment = {});
 
 // A fresh temporary folder, removed with everything in it on destruction.
 class TempFolder {
@@ -37,6 +36,49 @@ class TempFolder {
     std::string path_;
 };
 
+// One started program. Its environment is the test's own without any
+// KINEMO_PORT_* variable, plus `environment` (name, value). A child still
+// running at destruction is killed.
+class ChildProcess {
+  public:
+    ChildProcess(const std::vector<std::string>& argv, const std::string& workingFolder,
+                 const Environment& environment = {});
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool Started() const { return pid_ > 0; }
+    void Signal(int signal) const;
+    // Waits for the end (killing the child after a generous bound).
+    ProcessResult Wait();
+    std::string Out() const;
+    std::string Err() const;
+    // Waits until standard output (or error) holds `text`.
+    bool WaitForText(const std::string& text, bool inErr = false) const;
+    // Line `index` of standard output once it is complete; empty if it never comes.
+    std::string WaitForLine(std::size_t index) const;
+
+  private:
+    TempFolder capture_;
+    pid_t pid_ = -1;
+    bool ended_ = false;
+};
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& workingFolder,
+                         const Environment& environment = {});
+
+#ifdef KINEMO_CLI_PATH
+// Runs the built kinemo-cli with `args` in `workingFolder`.
+inline ProcessResult RunCliProcess(const std::vector<std::string>& args,
+                                   const std::string& workingFolder,
+                                   const Environment& environment = {}) {
+    std::vector<std::string> argv{KINEMO_CLI_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProcess(argv, workingFolder, environment);
+}
+#endif
+
+std::string ReadFileText(const std::string& path);
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 

@@ -1,124 +1,28 @@
 // The whole headless path: kinemo-cli run against the simulated box program,
 // checked on the box's exchange trace.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "sequencer/engine/player.h"
 #include "sequencer/engine/program_file.h"
 #include "sequencer/engine/timeline.h"
 #include "simulator/box_model.h"
-
-extern char** environ;
+#include "tests/tools/cli_process.h"
 
 namespace kinemo::engine {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr auto kGenerousWait = std::chrono::seconds(60);
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// A child process with its standard output and error in files.
-class Child {
-  public:
-    Child(const std::vector<std::string>& argv, const std::string& folder, const std::string& name,
-          const std::vector<std::string>& extraEnvironment = {})
-        : outPath_(folder + "/" + name + ".out"), errPath_(folder + "/" + name + ".err") {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::vector<std::string> environment;
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            if (std::string(*entry).rfind("KINEMO_PORT_", 0) != 0) {
-                environment.emplace_back(*entry);
-            }
-        }
-        environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
-        std::vector<char*> args;
-        for (const std::string& arg : argv) {
-            args.push_back(const_cast<char*>(arg.c_str()));
-        }
-        args.push_back(nullptr);
-        std::vector<char*> env;
-        for (const std::string& entry : environment) {
-            env.push_back(const_cast<char*>(entry.c_str()));
-        }
-        env.push_back(nullptr);
-        if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), env.data()) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Child() {
-        if (pid_ > 0 && !exited_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    bool Started() const { return pid_ > 0; }
-    void Signal(int signal) const { kill(pid_, signal); }
-    // The exit code, or -1 when the child did not exit normally in time.
-    int Wait() {
-        const auto deadline = Clock::now() + kGenerousWait;
-        while (Clock::now() < deadline) {
-            int status = 0;
-            const pid_t done = waitpid(pid_, &status, WNOHANG);
-            if (done == pid_) {
-                exited_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return -1;
-    }
-    std::string Out() const { return ReadText(outPath_); }
-    std::string Err() const { return ReadText(errPath_); }
-    // Waits until standard error (or output) holds `text`.
-    bool WaitForText(const std::string& text, bool inErr) const {
-        const auto deadline = Clock::now() + kGenerousWait;
-        while (Clock::now() < deadline) {
-            if ((inErr ? Err() : Out()).find(text) != std::string::npos) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
-
-  private:
-    std::string outPath_;
-    std::string errPath_;
-    pid_t pid_ = -1;
-    bool exited_ = false;
-};
+using cli::test::ChildProcess;
+using cli::test::ReadFileText;
 
 struct TraceLine {
     std::uint32_t out = 0;
@@ -128,7 +32,7 @@ struct TraceLine {
 // The 0xC1 exchanges of a trace: tick,us,cmd,out1,out2,in1,in2.
 std::vector<TraceLine> ReadTrace(const std::string& path) {
     std::vector<TraceLine> lines;
-    std::istringstream text(ReadText(path));
+    std::istringstream text(ReadFileText(path));
     std::string line;
     std::getline(text, line);  // header
     while (std::getline(text, line)) {
@@ -183,29 +87,20 @@ std::vector<TraceLine> ExpectedExchanges(const std::string& programPath) {
 
 class CliRunTest : public ::testing::Test {
   protected:
-    CliRunTest() {
-        char pattern[] = "/tmp/kinemo-cli-run-XXXXXX";
-        folder_ = mkdtemp(pattern);
-    }
-    ~CliRunTest() override { std::system(("rm -rf '" + folder_ + "'").c_str()); }
-
     std::string Example(const std::string& name) const {
         return std::string(KINEMO_EXAMPLES_DIR) + "/" + name;
     }
-    std::string Trace() const { return folder_ + "/trace.csv"; }
+    std::string Trace() const { return folder_.File("trace.csv"); }
 
     // Starts the simulated box alone and returns its device path.
-    std::string StartBox(std::unique_ptr<Child>& box) {
-        box = std::make_unique<Child>(
+    std::string StartBox(std::unique_ptr<ChildProcess>& box) {
+        box = std::make_unique<ChildProcess>(
             std::vector<std::string>{KINEMO_SIM_PATH, "--fast", "--headless", "--trace", Trace()},
-            folder_, "sim");
-        EXPECT_TRUE(box->Started());
-        EXPECT_TRUE(box->WaitForText("\n", false));
-        const std::string out = box->Out();
-        return out.substr(0, out.find('\n'));
+            folder_.Path());
+        return box->WaitForLine(0);
     }
 
-    std::string folder_;
+    cli::test::TempFolder folder_;
     std::map<std::string, std::array<int, 8>> onTicks_;
 };
 
@@ -224,15 +119,22 @@ bool SameExchanges(const std::vector<TraceLine>& a, const std::vector<TraceLine>
     return true;
 }
 
+// Runs a program file with kinemo-cli on a fresh simulated box, tracing it.
+cli::test::ProcessResult RunOnBox(const std::string& folder, const std::string& trace,
+                                  std::vector<std::string> cliArgs) {
+    std::vector<std::string> argv{KINEMO_SIM_PATH, "--fast", "--headless", "--trace", trace,
+                                  "--launch", KINEMO_CLI_PATH};
+    argv.insert(argv.end(), cliArgs.begin(), cliArgs.end());
+    return cli::test::RunProcess(argv, folder);
+}
+
 TEST_F(CliRunTest, EveryExampleReachesTheBoxWordForWordWithItsLimitsApplied) {
     for (const char* name :
          {"ramp.kmo", "impulse_limit.kmo", "end_switch.kmo", "endless_loop.kmo"}) {
         SCOPED_TRACE(name);
-        Child sim({KINEMO_SIM_PATH, "--fast", "--headless", "--trace", Trace(), "--launch",
-                   KINEMO_CLI_PATH, "run", Example(name), "--port", "COM1"},
-                  folder_, "sim");
-        ASSERT_TRUE(sim.Started());
-        ASSERT_EQ(sim.Wait(), 0) << sim.Err();
+        const auto run =
+            RunOnBox(folder_.Path(), Trace(), {"run", Example(name), "--port", "COM1"});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
         const std::vector<TraceLine> trace = ReadTrace(Trace());
         EXPECT_TRUE(SameExchanges(trace, ExpectedExchanges(Example(name))));
         onTicks_[name] = {0, 0, 0, 0, 0, 0, 0, 0};
@@ -244,8 +146,18 @@ TEST_F(CliRunTest, EveryExampleReachesTheBoxWordForWordWithItsLimitsApplied) {
                 }
             }
         }
-        const std::string err = sim.Err();
-        EXPECT_NE(err.find("Berechnen...\nAusführen...\nFertig\n"), std::string::npos) << err;
+        EXPECT_NE(run.err.find("Berechnen...\nAusführen...\nFertig\n"), std::string::npos)
+            << run.err;
+        if (std::string(name) == "ramp.kmo") {
+            EXPECT_NE(run.out.find("Höchstdauer: 500\n"
+                                   "Höchstdauer: 300\n"
+                                   "\nBewegung 0: M1: 0 Impulse, M2: 0 impulse\n"
+                                   "Pulsecount[0]:0,  [1]:0,  [2]:0,  [3]:    0\n\n"
+                                   "\nBewegung 1: M1: 0 Impulse, M2: 0 impulse\n"
+                                   "Pulsecount[0]:0,  [1]:0,  [2]:0,  [3]:    0\n\n"),
+                      std::string::npos)
+                << run.out;
+        }
     }
     // On-ticks per motor and direction (M1 left, M1 right, M2 left, ...) as the
     // limits allow them on the simulated carriages.
@@ -257,38 +169,22 @@ TEST_F(CliRunTest, EveryExampleReachesTheBoxWordForWordWithItsLimitsApplied) {
 }
 
 TEST_F(CliRunTest, TheCommittedExamplesAreWhatTheGeneratorWrites) {
-    Child make({KINEMO_MAKE_EXAMPLES_PATH, folder_}, folder_, "make");
-    ASSERT_EQ(make.Wait(), 0) << make.Err();
+    const auto make = cli::test::RunProcess({KINEMO_MAKE_EXAMPLES_PATH, folder_.Path()},
+                                            folder_.Path());
+    ASSERT_EQ(make.exitCode, 0) << make.err;
     for (const char* name :
          {"ramp.kmo", "impulse_limit.kmo", "end_switch.kmo", "endless_loop.kmo"}) {
-        const std::string made = ReadText(folder_ + "/" + name);
+        const std::string made = ReadFileText(folder_.File(name));
         EXPECT_EQ(made.size(), kProgramHeaderSize + 2 * kMovementRecordSize) << name;
-        EXPECT_EQ(made, ReadText(Example(name))) << name;
+        EXPECT_EQ(made, ReadFileText(Example(name))) << name;
     }
 }
 
-TEST_F(CliRunTest, TheRampPrintsItsDiagnosticLines) {
-    Child sim({KINEMO_SIM_PATH, "--fast", "--headless", "--launch", KINEMO_CLI_PATH, "run",
-               Example("ramp.kmo"), "--port", "COM1"},
-              folder_, "sim");
-    ASSERT_EQ(sim.Wait(), 0);
-    const std::string out = sim.Out();
-    EXPECT_NE(out.find("Höchstdauer: 500\n"
-                       "Höchstdauer: 300\n"
-                       "\nBewegung 0: M1: 0 Impulse, M2: 0 impulse\n"
-                       "Pulsecount[0]:0,  [1]:0,  [2]:0,  [3]:    0\n\n"
-                       "\nBewegung 1: M1: 0 Impulse, M2: 0 impulse\n"
-                       "Pulsecount[0]:0,  [1]:0,  [2]:0,  [3]:    0\n\n"),
-              std::string::npos)
-        << out;
-}
-
 TEST_F(CliRunTest, TestingOneMovementPlaysItAloneOnce) {
-    Child sim(
-        {KINEMO_SIM_PATH, "--fast", "--headless", "--trace", Trace(), "--launch", KINEMO_CLI_PATH,
-         "run", Example("impulse_limit.kmo"), "--port", "COM1", "--movement", "1"},
-        folder_, "sim");
-    ASSERT_EQ(sim.Wait(), 0);
+    const auto run = RunOnBox(folder_.Path(), Trace(),
+                              {"run", Example("impulse_limit.kmo"), "--port", "COM1",
+                               "--movement", "1"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::vector<TraceLine> trace = ReadTrace(Trace());
     // Open, start, 80 ticks left at full speed until 10 impulses, stop, end, handler.
     ASSERT_EQ(trace.size(), 1U + 1U + 80U + 1U + 1U + 1U);
@@ -296,25 +192,27 @@ TEST_F(CliRunTest, TestingOneMovementPlaysItAloneOnce) {
         ASSERT_EQ(trace[i].out, 0x04U) << i;
     }
     EXPECT_EQ(trace[82].out, 0U);
-    EXPECT_NE(sim.Out().find("\nBewegung 0: M1: 0 Impulse, M2: 10 impulse\n"
-                             "Pulsecount[0]:0,  [1]:10,  [2]:0,  [3]:    0\n\n"),
+    EXPECT_NE(run.out.find("\nBewegung 0: M1: 0 Impulse, M2: 10 impulse\n"
+                           "Pulsecount[0]:0,  [1]:10,  [2]:0,  [3]:    0\n\n"),
               std::string::npos);
 }
 
 TEST_F(CliRunTest, InterruptAndTerminateStopTheRunWithAllMotorsOff) {
     for (int signal : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signal);
-        std::unique_ptr<Child> box;
+        std::unique_ptr<ChildProcess> box;
         const std::string device = StartBox(box);
-        Child cli({KINEMO_CLI_PATH, "run", Example("ramp.kmo"), "--port", "COM1", "--loop"},
-                  folder_, "cli", {"KINEMO_PORT_COM1=" + device});
+        ASSERT_FALSE(device.empty());
+        ChildProcess cli({KINEMO_CLI_PATH, "run", Example("ramp.kmo"), "--port", "COM1", "--loop"},
+                         folder_.Path(), {{"KINEMO_PORT_COM1", device}});
         ASSERT_TRUE(cli.WaitForText("Ausführen...\n", true));
-        ASSERT_TRUE(cli.WaitForText("Bewegung 1:", false));  // well into the run
+        ASSERT_TRUE(cli.WaitForText("Bewegung 1:"));  // well into the run
         cli.Signal(signal);
-        ASSERT_EQ(cli.Wait(), 0) << cli.Err();
-        EXPECT_EQ(cli.Err(), "Berechnen...\nAusführen...\nAbgebrochen\nFertig\n");
+        const auto ended = cli.Wait();
+        ASSERT_EQ(ended.exitCode, 0) << ended.err;
+        EXPECT_EQ(ended.err, "Berechnen...\nAusführen...\nAbgebrochen\nFertig\n");
         box->Signal(SIGTERM);
-        ASSERT_EQ(box->Wait(), 0);
+        ASSERT_EQ(box->Wait().exitCode, 0);
         const std::vector<TraceLine> trace = ReadTrace(Trace());
         ASSERT_GE(trace.size(), 3U);
         EXPECT_EQ(trace[trace.size() - 1].out, 0U);
@@ -323,11 +221,12 @@ TEST_F(CliRunTest, InterruptAndTerminateStopTheRunWithAllMotorsOff) {
 }
 
 TEST_F(CliRunTest, AFailedConnectionAndBadArgumentsAreReported) {
-    Child noBox({KINEMO_CLI_PATH, "run", Example("ramp.kmo"), "--port", "COM1"}, folder_, "nobox",
-                {"KINEMO_PORT_COM1=" + folder_ + "/missing"});
-    EXPECT_EQ(noBox.Wait(), 1);
-    EXPECT_EQ(noBox.Err(), "Keine Verbindung zum Interface!\n");
-    EXPECT_EQ(noBox.Out(), "");
+    const auto noBox =
+        cli::test::RunProcess({KINEMO_CLI_PATH, "run", Example("ramp.kmo"), "--port", "COM1"},
+                              folder_.Path(), {{"KINEMO_PORT_COM1", folder_.File("missing")}});
+    EXPECT_EQ(noBox.exitCode, 1);
+    EXPECT_EQ(noBox.err, "Keine Verbindung zum Interface!\n");
+    EXPECT_EQ(noBox.out, "");
 
     const std::vector<std::vector<std::string>> bad = {
         {"run", Example("ramp.kmo")},
@@ -336,16 +235,15 @@ TEST_F(CliRunTest, AFailedConnectionAndBadArgumentsAreReported) {
         {"run", Example("ramp.kmo"), "--port", "COM1", "--movement", "2"},
         {"run", Example("ramp.kmo"), "--port", "COM1", "--movement", "x"},
         {"run", Example("ramp.kmo"), "--port", "COM1", "--movement", "0", "--loop"},
-        {"run", folder_ + "/none.kmo", "--port", "COM1"},
+        {"run", folder_.File("none.kmo"), "--port", "COM1"},
     };
     for (const std::vector<std::string>& args : bad) {
         std::vector<std::string> argv = {KINEMO_CLI_PATH};
         argv.insert(argv.end(), args.begin(), args.end());
-        Child cli(argv, folder_, "bad");
-        EXPECT_EQ(cli.Wait(), 2) << argv.back();
-        const std::string err = cli.Err();
-        EXPECT_EQ(err.rfind("kinemo-cli: ", 0), 0U) << err;
-        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        const auto refused = cli::test::RunProcess(argv, folder_.Path());
+        EXPECT_EQ(refused.exitCode, 2) << argv.back();
+        EXPECT_EQ(refused.err.rfind("kinemo-cli: ", 0), 0U) << refused.err;
+        EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
     }
 }
 
