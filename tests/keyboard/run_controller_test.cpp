@@ -1,0 +1,204 @@
+// The control thread on the real serial link: InterfacePort against a
+// pseudo-terminal that answers as the box.
+#include "keyboard/run_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+
+#include "keyboard/interface_port.h"
+#include "keyboard/key_table.h"
+#include "tests/platform/pty_peer.h"
+#include "tests/platform/scoped_port_override.h"
+
+namespace kinemo::keyboard {
+namespace {
+
+using kinemo::testing::Bytes;
+using kinemo::testing::PtyPeer;
+using kinemo::testing::ScopedPortOverride;
+
+constexpr int kGenerousMs = 20000;
+
+// Waits until the requests the box received satisfy `done` (bounded).
+bool WaitForWire(const PtyPeer& box, const std::function<bool(const std::vector<Bytes>&)>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousMs);
+    for (;;) {
+        const std::vector<Bytes> requests = box.Requests();
+        if (done(requests)) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        box.WaitForRequests(requests.size() + 1, 100);
+    }
+}
+
+// The output words of the requests from `from` on; every request is C1 + word.
+std::vector<std::uint8_t> Words(const std::vector<Bytes>& requests, std::size_t from = 0) {
+    std::vector<std::uint8_t> words;
+    for (std::size_t i = from; i < requests.size(); ++i) {
+        EXPECT_EQ(requests[i].size(), 2U);
+        EXPECT_EQ(requests[i][0], 0xC1);
+        words.push_back(requests[i].size() == 2 ? requests[i][1] : 0xFF);
+    }
+    return words;
+}
+
+struct Ended {
+    platform::ManualResetEvent event;
+    std::atomic<std::uint32_t> run{0};
+    std::atomic<std::uint8_t> reason{kNotStopped};
+    RunEndedCallback Callback() {
+        return [this](std::uint32_t number, StopReason why) {
+            run.store(number);
+            reason.store(why);
+            event.Set();
+        };
+    }
+};
+
+struct Rig {
+    Rig() : com1("COM1", box.DevicePath()), link(port) {
+        box.StartBox(2, {0x00});
+        connected = port.connect(1);
+    }
+    PtyPeer box;
+    ScopedPortOverride com1;
+    InterfacePort port;
+    PortLink link;
+    LiveSettings settings;
+    KeyTable table;
+    Ended ended;
+    bool connected = false;
+};
+
+TEST(RunController, RunOnTheWireStartsAndEndsAllOffAndAKeyChangesTheNextWords) {
+    Rig rig;
+    ASSERT_TRUE(rig.connected);
+    rig.settings.motors[0].startState.store(kMotorLeft);
+    rig.settings.motors[0].startSpeed.store(30);
+    const int entry = rig.table.Append('a');
+    rig.table.SetAction(entry, kSetStates);
+    rig.table.SetIncluded(entry, 0, true);
+    rig.table.SetValue(entry, 0, kMotorRight);
+
+    RunController controller(rig.link, rig.settings, rig.ended.Callback());
+    ASSERT_EQ(controller.Start(), StartResult::kStarted);
+    EXPECT_EQ(controller.Start(), StartResult::kRunning);
+    ASSERT_TRUE(WaitForWire(rig.box, [](const auto& r) { return r.size() > 200; }));
+    EXPECT_EQ(controller.HandleKey(rig.table, 'A'), 0);
+    EXPECT_EQ(controller.HandleKey(rig.table, 'a'), 1);
+    const std::size_t keyed = rig.box.Requests().size();
+    ASSERT_TRUE(WaitForWire(rig.box, [&](const auto& r) { return r.size() > keyed + 200; }));
+    controller.RequestStop();
+    ASSERT_TRUE(rig.ended.event.WaitFor(kGenerousMs));
+    EXPECT_TRUE(controller.WaitUntilIdle(kGenerousMs));
+    EXPECT_EQ(rig.ended.run.load(), 1U);
+    EXPECT_EQ(rig.ended.reason.load(), kStopButton);
+    controller.OnRunEnded();
+
+    // Connection test, then the run: all-off first and last.
+    const std::vector<std::uint8_t> words = Words(rig.box.Requests());
+    ASSERT_GT(words.size(), keyed + 200);
+    EXPECT_EQ(words[0], 0x00);
+    EXPECT_EQ(words[1], 0x00);
+    EXPECT_EQ(words.back(), 0x00);
+    // M1 runs "L" at 30 %: on-ticks three or four apart; once the key has acted
+    // it runs "R" only, from a restarted pattern, with the same spacing.
+    std::size_t firstRight = 0;
+    std::size_t lastOn = 0;
+    for (std::size_t t = 2; t + 1 < words.size(); ++t) {
+        const unsigned field = words[t] & 3U;
+        ASSERT_EQ(words[t] & 0xFCU, 0U) << t;  // M2..M4 stay off
+        if (field == kMotorRight && firstRight == 0) {
+            firstRight = t;
+        }
+        if (field == 0) {
+            continue;
+        }
+        EXPECT_EQ(field, firstRight == 0 ? kMotorLeft : kMotorRight) << t;
+        if (lastOn != 0 && firstRight != t) {
+            EXPECT_TRUE(t - lastOn == 3 || t - lastOn == 4) << "gap " << t - lastOn << " at " << t;
+        }
+        lastOn = t;
+    }
+    ASSERT_GT(firstRight, 200U);
+    EXPECT_LE(firstRight, keyed + 8);
+}
+
+TEST(RunController, OffSwitchAtE8EndsTheRunByItselfWithAllOff) {
+    Rig rig;
+    ASSERT_TRUE(rig.connected);
+    for (int motor = 0; motor < kMotorCount; ++motor) {
+        rig.settings.motors[motor].startState.store(kMotorLeft);
+    }
+    rig.settings.offSwitch.store(1);
+    RunController controller(rig.link, rig.settings, rig.ended.Callback());
+    ASSERT_EQ(controller.Start(), StartResult::kStarted);
+    ASSERT_TRUE(WaitForWire(rig.box, [](const auto& r) { return r.size() > 50; }));
+    rig.box.SetAnswer({0x7F});  // every input but E8: the run goes on
+    const std::size_t others = rig.box.Requests().size();
+    ASSERT_TRUE(WaitForWire(rig.box, [&](const auto& r) { return r.size() > others + 50; }));
+    EXPECT_TRUE(controller.Running());
+    rig.box.SetAnswer({0x80});
+    ASSERT_TRUE(rig.ended.event.WaitFor(kGenerousMs));
+    EXPECT_EQ(rig.ended.reason.load(), kOffSwitch);
+    EXPECT_TRUE(controller.WaitUntilIdle(kGenerousMs));
+    const std::vector<std::uint8_t> words = Words(rig.box.Requests());
+    EXPECT_EQ(words.back(), 0x00);
+    EXPECT_EQ(words[words.size() - 2], 0x55);
+}
+
+TEST(RunController, ARunNeedsAConnectionAndEndingTheControllerStopsARun) {
+    PtyPeer box;
+    ScopedPortOverride com1("COM1", box.DevicePath());
+    box.StartBox(2, {0x00});
+    InterfacePort port;
+    PortLink link(port);
+    LiveSettings settings;
+    settings.motors[3].startState.store(kMotorRight);
+    Ended ended;
+    {
+        RunController controller(link, settings, ended.Callback());
+        EXPECT_EQ(controller.Start(), StartResult::kNotConnected);
+        EXPECT_FALSE(controller.Running());
+        EXPECT_TRUE(box.Requests().empty());
+
+        ASSERT_TRUE(port.connect(1));
+        ASSERT_EQ(controller.Start(), StartResult::kStarted);
+        ASSERT_TRUE(WaitForWire(box, [](const auto& r) { return r.size() > 20; }));
+    }
+    // The destructor waited for the final all-off exchange.
+    EXPECT_TRUE(ended.event.IsSet());
+    const std::vector<std::uint8_t> words = Words(box.Requests());
+    EXPECT_EQ(words.back(), 0x00);
+    EXPECT_EQ(words[words.size() - 2], 0x80);
+}
+
+TEST(RunController, EveryRunStartsFromTheStartSettingsAndGetsItsOwnNumber) {
+    Rig rig;
+    ASSERT_TRUE(rig.connected);
+    const int entry = rig.table.Append('s');
+    rig.table.SetAction(entry, kEmergencyStop);
+    RunController controller(rig.link, rig.settings, rig.ended.Callback());
+    for (std::uint32_t run = 1; run <= 3; ++run) {
+        rig.ended.event.Reset();
+        rig.settings.motors[1].startState.store(static_cast<std::uint8_t>(run % 3));
+        ASSERT_EQ(controller.Start(), StartResult::kStarted);
+        EXPECT_EQ(controller.Variables().state[1].load(), run % 3);
+        controller.HandleKey(rig.table, 's');
+        ASSERT_TRUE(rig.ended.event.WaitFor(kGenerousMs));
+        EXPECT_EQ(rig.ended.run.load(), run);
+        EXPECT_EQ(rig.ended.reason.load(), kStopKey);
+        EXPECT_TRUE(controller.WaitUntilIdle(kGenerousMs));
+        EXPECT_EQ(rig.box.Requests().back(), (Bytes{0xC1, 0x00}));
+        controller.OnRunEnded();
+    }
+}
+
+}  // namespace
+}  // namespace kinemo::keyboard
