@@ -1,0 +1,116 @@
+#include "tools/speech/speech_cli.h"
+
+#include <array>
+#include <exception>
+#include <string_view>
+
+#include "tools/cli_command.h"
+#include "tools/speech/speech_commands.h"
+
+namespace kinemo::speech {
+namespace {
+
+using CommandFunction = int (*)(cli::CommandArgs, const CliStreams&);
+
+struct Command {
+    std::string_view name;
+    std::string_view summary;
+    std::string_view help;
+    CommandFunction run;
+};
+
+constexpr std::array kCommands = {
+    Command{"run", "steuert das Interface mit Tasten von der Standardeingabe",
+            "Aufruf: kinemo-speech-cli run [--settings DATEI] [--port COM1..COM4]\n"
+            "Liest die Einstellungen (Vorgabe: settings.kms im Arbeitsverzeichnis;\n"
+            "fehlt die Datei, gelten die Vorgaben), verbindet sich mit dem Interface\n"
+            "(Vorgabe COM1) und startet einen Lauf mit den Starteinstellungen der Datei.\n"
+            "Jedes Byte der Standardeingabe geht sofort, in seiner Reihenfolge, an die\n"
+            "Tastentabelle. Der Lauf endet mit einer Taste \"Notaus\", dem Austaster,\n"
+            "dem Ende der Eingabe oder SIGINT, SIGTERM und SIGHUP (wie NOT-AUS); danach\n"
+            "sind alle Motoren aus. Die Datei wird nie geschrieben.\n"
+            "Auf stderr: Run, Abgebrochen, Ende. Exit-Code 0; ungültige Datei oder\n"
+            "keine Verbindung 1; ungültige Argumente 2.\n",
+            RunRunCommand},
+    Command{"keys", "zeigt Starteinstellungen und Tastentabelle einer Einstellungsdatei",
+            "Aufruf: kinemo-speech-cli keys [DATEI]\n"
+            "Zeigt die Starteinstellungen der vier Motoren, den Austaster und jede\n"
+            "Taste mit ihrer Aktion und je Motor, ob er einbezogen ist, und seinem\n"
+            "Wert. Vorgabe: settings.kms im Arbeitsverzeichnis.\n",
+            RunKeysCommand},
+};
+
+bool IsHelp(std::string_view arg) {
+    return arg == "--help" || arg == "-h";
+}
+
+void PrintUsage(std::FILE* out) {
+    std::fprintf(out,
+                 "Aufruf: kinemo-speech-cli BEFEHL [ARGUMENTE]\n"
+                 "KinemoSpeech ohne Fenster: Tasten von der Standardeingabe, z. B. aus\n"
+                 "einer Spracherkennung, steuern die Motoren des Interfaces.\n\nBefehle:\n");
+    for (const Command& command : kCommands) {
+        std::fprintf(out, "  %-6.*s %.*s\n", static_cast<int>(command.name.size()),
+                     command.name.data(), static_cast<int>(command.summary.size()),
+                     command.summary.data());
+    }
+    std::fprintf(out,
+                 "\nkinemo-speech-cli BEFEHL --help zeigt die Hilfe eines Befehls.\n"
+                 "Beispiel: echo \"aab\" | kinemo-speech-cli run --port COM1\n");
+}
+
+int Fail(std::FILE* err, const std::string& message, int code) {
+    std::fprintf(err, "kinemo-speech-cli: %s\n", message.c_str());
+    std::fflush(err);
+    return code;
+}
+
+}  // namespace
+
+int RunSpeechCli(std::span<const std::string> args, const CliStreams& streams) {
+    if (args.empty()) {
+        return Fail(streams.err, "Befehl fehlt (kinemo-speech-cli --help zeigt die Befehle)",
+                    kExitBadInput);
+    }
+    if (IsHelp(args[0]) || args[0] == "help") {
+        PrintUsage(streams.out);
+        return kExitOk;
+    }
+    const Command* command = nullptr;
+    for (const Command& candidate : kCommands) {
+        if (candidate.name == args[0]) {
+            command = &candidate;
+        }
+    }
+    if (command == nullptr) {
+        return Fail(
+            streams.err,
+            "Unbekannter Befehl \"" + args[0] + "\" (kinemo-speech-cli --help zeigt die Befehle)",
+            kExitBadInput);
+    }
+    const cli::CommandArgs rest = args.subspan(1);
+    for (const std::string& arg : rest) {
+        if (arg == "--") {
+            break;
+        }
+        if (IsHelp(arg)) {
+            std::fprintf(streams.out, "%.*s", static_cast<int>(command->help.size()),
+                         command->help.data());
+            return kExitOk;
+        }
+    }
+    int code = kExitOk;
+    try {
+        code = command->run(rest, streams);
+    } catch (const cli::CliFailure& failure) {
+        return Fail(streams.err, failure.what(), kExitBadInput);
+    } catch (const std::exception& failure) {
+        return Fail(streams.err, std::string("Interner Fehler: ") + failure.what(), kExitFailure);
+    }
+    if (std::fflush(streams.out) != 0 || std::ferror(streams.out) != 0) {
+        return Fail(streams.err, "Ausgabe kann nicht geschrieben werden", kExitFailure);
+    }
+    return code;
+}
+
+}  // namespace kinemo::speech

@@ -1,0 +1,178 @@
+// kinemo-speech-cli run [--settings FILE] [--port COM1..COM4]
+//
+// One run, as "LOS!" starts it in the window: the file's start settings, the
+// key table fed from standard input byte by byte as the bytes arrive, and the
+// end by a "Notaus" key, the off switch, the end of the input or a signal
+// (these last two act as "NOT-AUS"). The main thread waits in poll() on the
+// input, the signal descriptor and the control thread's end report, so it
+// never spins and never delays the ticks.
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "keyboard/box_link.h"
+#include "keyboard/interface_port.h"
+#include "keyboard/run_controller.h"
+#include "keyboard/settings_file.h"
+#include "keyboard/status_texts.h"
+#include "platform/termination_signals.h"
+#include "tools/cli_args.h"
+#include "tools/speech/speech_commands.h"
+
+namespace kinemo::speech {
+namespace {
+
+void Status(std::FILE* err, const char* text) {
+    std::fprintf(err, "%s\n", text);
+    std::fflush(err);
+}
+
+// A terminal on standard input hands over every key at once (no line
+// editing, no echo); Ctrl-C still sends SIGINT. Restored on every way out.
+class KeysFromTerminal {
+  public:
+    explicit KeysFromTerminal(int fd) : fd_(fd) {
+        if (::isatty(fd) == 0 || ::tcgetattr(fd, &saved_) != 0) {
+            return;
+        }
+        termios keys = saved_;
+        keys.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        keys.c_cc[VMIN] = 1;
+        keys.c_cc[VTIME] = 0;
+        active_ = ::tcsetattr(fd, TCSANOW, &keys) == 0;
+    }
+    ~KeysFromTerminal() {
+        if (active_) {
+            ::tcsetattr(fd_, TCSANOW, &saved_);
+        }
+    }
+    KeysFromTerminal(const KeysFromTerminal&) = delete;
+    KeysFromTerminal& operator=(const KeysFromTerminal&) = delete;
+
+  private:
+    int fd_;
+    termios saved_{};
+    bool active_ = false;
+};
+
+// The control thread's RunEnded, as a descriptor the main thread polls.
+class EndedEvent {
+  public:
+    EndedEvent() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~EndedEvent() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    EndedEvent(const EndedEvent&) = delete;
+    EndedEvent& operator=(const EndedEvent&) = delete;
+    int Fd() const { return fd_; }
+    void Post() const {
+        const std::uint64_t one = 1;
+        static_cast<void>(::write(fd_, &one, sizeof one));
+    }
+
+  private:
+    int fd_;
+};
+
+int PortNumber(const std::string& name) {
+    if (name.size() == 4 && name.compare(0, 3, "COM") == 0 && name[3] >= '1' && name[3] <= '4') {
+        return name[3] - '0';
+    }
+    throw cli::CliFailure("--port muss COM1, COM2, COM3 oder COM4 sein: \"" + name + "\"");
+}
+
+}  // namespace
+
+int RunRunCommand(cli::CommandArgs args, const CliStreams& streams) {
+    const cli::ParsedArgs parsed(args, {{"--settings", true}, {"--port", true}});
+    parsed.Positional({});
+    const std::string path = parsed.Value("--settings").value_or(keyboard::kSettingsFileName);
+    if (path.empty()) {
+        throw cli::CliFailure("--settings braucht einen Dateinamen");
+    }
+    const int portNumber = PortNumber(parsed.Value("--port").value_or("COM1"));
+
+    keyboard::KeyboardSettings settings;
+    if (!LoadForCommand(path, settings, streams.err)) {
+        return kExitFailure;
+    }
+    keyboard::InterfacePort port;
+    if (!port.connect(portNumber)) {
+        Status(streams.err, keyboard::kNoConnectionText);
+        return kExitFailure;
+    }
+
+    const EndedEvent ended;
+    if (ended.Fd() < 0) {
+        throw std::runtime_error("eventfd");
+    }
+    keyboard::PortLink link(port);
+    const keyboard::LiveSettings live(settings.start);
+    keyboard::RunController controller(
+        link, live, [&ended](std::uint32_t, keyboard::StopReason) { ended.Post(); });
+    const KeysFromTerminal terminal(streams.input);
+    if (controller.Start() != keyboard::StartResult::kStarted) {
+        Status(streams.err, keyboard::kNoConnectionText);
+        return kExitFailure;
+    }
+    Status(streams.err, keyboard::kStatusRun);
+
+    bool stopShown = false;
+    const auto stop = [&] {
+        if (!stopShown && controller.Variables().Stopped() == keyboard::kNotStopped) {
+            controller.RequestStop(keyboard::kStopButton);
+            Status(streams.err, keyboard::kStatusStopped);
+        }
+        stopShown = true;
+    };
+
+    enum { kEnded, kSignals, kInput };
+    pollfd watched[3] = {
+        {ended.Fd(), POLLIN, 0},
+        {streams.signals != nullptr ? streams.signals->Fd() : -1, POLLIN, 0},
+        {streams.input, POLLIN, 0},
+    };
+    for (;;) {
+        if (::poll(watched, 3, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            stop();  // cannot wait any more: end the run and wait for its report
+            watched[kSignals].fd = -1;
+            watched[kInput].fd = -1;
+            continue;
+        }
+        if (watched[kEnded].revents != 0) {
+            break;
+        }
+        if (watched[kSignals].revents != 0 && streams.signals->Take() != 0) {
+            stop();
+        }
+        if (watched[kInput].revents != 0) {
+            std::uint8_t bytes[4096];
+            const ssize_t got = ::read(streams.input, bytes, sizeof bytes);
+            if (got > 0) {
+                for (ssize_t i = 0; i < got; ++i) {
+                    controller.HandleKey(settings.keys, bytes[i]);
+                }
+            } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+                watched[kInput].fd = -1;  // end of input
+                stop();
+            }
+        }
+    }
+    controller.WaitUntilIdle(1000);
+    controller.OnRunEnded();
+    Status(streams.err, keyboard::kStatusEnded);
+    return kExitOk;
+}
+
+}  // namespace kinemo::speech
