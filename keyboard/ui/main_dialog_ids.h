@@ -3,10 +3,12 @@
 // M1) adds j.
 #pragma once
 
+#include "keyboard/status_texts.h"
+
 namespace kinemo::keyboard::ui {
 
 // The program's title: window captions and the caption of its message boxes.
-inline constexpr char kProgramTitle[] = "KinemoSpeech";
+inline constexpr const char* kProgramTitle = kProgramName;
 inline constexpr char kMainDialogTitle[] = "KinemoSpeech - Baukasten-Echtzeit-Sprachsteuerung";
 inline constexpr int kMainDialogResource = 103;
 
@@ -43,17 +45,5 @@ inline constexpr int kIdNewKey = 1235;
 
 // Command number of the "Inf&o über KinemoSpeech..." menu entry.
 inline constexpr int kCommandAbout = 16;
-
-// Status texts (UTF-8).
-inline constexpr char kStatusReady[] = "Bereit";
-inline constexpr char kStatusRunning[] = "Run";
-inline constexpr char kStatusStopped[] = "Abgebrochen";
-inline constexpr char kStatusEnded[] = "Ende";
-
-// Message boxes (UTF-8).
-inline constexpr char kNoConnectionMessage[] = "Keine Verbindung zum Interface!";
-inline constexpr char kSaveFailedMessage[] =
-    "Die Einstellungen konnten nicht in settings.kms gespeichert werden.\n"
-    "Die Änderungen dieser Sitzung gehen verloren.";
 
 }  // namespace kinemo::keyboard::ui

@@ -1,0 +1,124 @@
+#include "keyboard/ui/speech_app.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QPoint>
+
+#include "keyboard/ui/about_dialog.h"
+#include "keyboard/ui/main_dialog_ids.h"
+#include "keyboard/ui/resource_paths.h"
+#include "platform/dialog_signals.h"
+
+namespace kinemo::keyboard::ui {
+namespace {
+
+// Gap between the main window and the connect dialog beside it, in pixels.
+constexpr int kWindowGap = 12;
+// How long the end of the program waits for a run's final all-off exchange.
+constexpr int kFinalExchangeWaitMs = 1000;
+
+void ShowProgramMessage(platform::MessageService& messages, const QString& text, QWidget* parent) {
+    platform::MessageRequest request;
+    request.text = text;
+    request.caption = QString::fromLatin1(kProgramTitle);
+    request.buttons = platform::MessageButtons::kOk;
+    messages.Show(parent, request);
+}
+
+}  // namespace
+
+SpeechApp::SpeechApp(const SpeechAppServices& services) : services_(services) {
+    resources::InitResources();
+    main_ = std::make_unique<MainDialog>(*services_.link, *services_.messages);
+    main_->SetAboutHandler([](QWidget* parent) { ShowAboutDialog(parent); });
+    // "&Ende", Escape and the close box of the main window end the program.
+    connect(main_.get(), &QDialog::finished, this, [this] { EndProgram(); });
+
+    ConnectDialogServices connectServices;
+    InterfacePort* port = services_.port;
+    connectServices.connect = [port](int number) { return port->connect(number); };
+    connectServices.messages = services_.messages;
+    connectServices.cancel = [this] { CancelProgram(); };
+    connect_ = std::make_unique<ConnectDialog>(std::move(connectServices));
+}
+
+SpeechApp::~SpeechApp() = default;
+
+void SpeechApp::EndProgram() {
+    QCoreApplication::exit(0);
+}
+
+void SpeechApp::CancelProgram() {
+    cancelled_ = true;
+    QCoreApplication::exit(0);
+}
+
+int SpeechApp::Exec() {
+    main_->show();
+    const QRect frame = main_->frameGeometry();
+    connect_->move(frame.topRight() + QPoint(kWindowGap, 0));
+    connect_->show();
+    connect_->activateWindow();
+    QApplication::exec();
+    connect_->hide();
+    main_->StopRunAndWait(kFinalExchangeWaitMs);
+    if (!cancelled_) {
+        SaveSettings();
+    }
+    main_->hide();
+    return 0;
+}
+
+void SpeechApp::SaveSettings() {
+    const SaveResult result = SaveSettingsFile(services_.settingsPath, main_->CurrentSettings());
+    if (!result.ok) {
+        ShowProgramMessage(*services_.messages, QString::fromStdString(SaveFailedMessage(result)),
+                           main_.get());
+    }
+}
+
+int RunSpeechSession(const SpeechAppServices& services, platform::TerminationSignals* termination) {
+    KeyboardSettings loaded;
+    const LoadOutcome outcome = LoadSettingsFile(services.settingsPath, loaded);
+    if (outcome == LoadOutcome::kInvalid) {
+        // Before any window: the file is left as it is, with the user's keys.
+        ShowProgramMessage(*services.messages, QString::fromUtf8(kInvalidSettingsMessage), nullptr);
+        return kInvalidSettingsExitCode;
+    }
+    SpeechApp app(services);
+    if (outcome == LoadOutcome::kLoaded) {
+        app.Main().ApplySettings(loaded);
+    }
+    if (termination != nullptr) {
+        WatchTerminationSignals(*termination, &app, [&app](int) { app.EndProgram(); });
+    }
+    return app.Exec();
+}
+
+int RunSpeechProgram(int argc, char** argv) {
+    // Before any thread starts, so that every thread inherits the mask.
+    platform::TerminationSignals termination;
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(kProgramTitle));
+    QApplication::setApplicationDisplayName(QString::fromLatin1(kProgramTitle));
+    QApplication::setApplicationVersion(QStringLiteral("1.2"));
+    QApplication::setDesktopFileName(QStringLiteral("kinemo-speech"));
+    // The windows end the program themselves; hiding the connect dialog after
+    // a connection must not.
+    QApplication::setQuitOnLastWindowClosed(false);
+    resources::InitResources();
+    QIcon icon(QString::fromLatin1(resources::kProgramIcon));
+    icon.addFile(QString::fromLatin1(resources::kProgramIconSmall));
+    QApplication::setWindowIcon(icon);
+
+    InterfacePort port;
+    PortLink link(port);
+    platform::QtMessageService messages;
+    SpeechAppServices services;
+    services.port = &port;
+    services.link = &link;
+    services.messages = &messages;
+    return RunSpeechSession(services, &termination);
+}
+
+}  // namespace kinemo::keyboard::ui
