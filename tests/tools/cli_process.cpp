@@ -56,7 +56,8 @@ void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
 }
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argvStrings,
-                           const std::string& workingFolder, const Environment& environment) {
+                           const std::string& workingFolder, const Environment& environment,
+                           const std::string& standardInput) {
     std::vector<std::string> args = argvStrings;
     std::vector<char*> argv;
     for (std::string& arg : args) {
@@ -90,7 +91,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argvStrings,
     if (pid_ == 0) {
         const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int in = ::open("/dev/null", O_RDONLY);
+        const int in = ::open(standardInput.c_str(), O_RDONLY);
         if (out < 0 || err < 0 || in < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
             ::dup2(in, 0) < 0 || ::chdir(workingFolder.c_str()) != 0) {
             ::_exit(127);

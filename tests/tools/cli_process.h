@@ -38,11 +38,14 @@ class TempFolder {
 
 // One started program. Its environment is the test's own without any
 // KINEMO_PORT_* variable, plus `environment` (name, value). A child still
-// running at destruction is killed.
+// running at destruction is killed. Standard input is read from the file
+// `standardInput` (an absolute path; a named pipe lets a test type into the
+// child as it runs).
 class ChildProcess {
   public:
     ChildProcess(const std::vector<std::string>& argv, const std::string& workingFolder,
-                 const Environment& environment = {});
+                 const Environment& environment = {},
+                 const std::string& standardInput = "/dev/null");
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
