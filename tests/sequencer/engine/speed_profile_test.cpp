@@ -1,0 +1,311 @@
+// The speed profile against the timeline rows it is read from, and the picture
+// built from it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "sequencer/engine/profile_plot.h"
+#include "sequencer/engine/speed_profile.h"
+
+namespace kinemo::engine {
+namespace {
+
+// Sets motor m of a record: direction and a constant speed in hundredths of a
+// percent (0..10000).
+void SetMotor(MovementRecord& record, int m, std::uint8_t direction, int hundredths) {
+    record.direction[m] = direction;
+    const int whole = std::min(hundredths / 100, 99);
+    record.speed[m] = record.targetSpeed[m] = static_cast<std::uint8_t>(whole);
+    record.fineSpeed[m] = record.targetFineSpeed[m] =
+        static_cast<std::uint8_t>(hundredths - whole * 100);
+}
+
+void SetRamp(MovementRecord& record, int m, int targetHundredths, int duration) {
+    const int whole = std::min(targetHundredths / 100, 99);
+    record.targetSpeed[m] = static_cast<std::uint8_t>(whole);
+    record.targetFineSpeed[m] = static_cast<std::uint8_t>(targetHundredths - whole * 100);
+    record.accelOn[m] = 1;
+    record.accelDuration[m] = duration;
+}
+
+struct Fixture {
+    std::unique_ptr<MovementList> list = std::make_unique<MovementList>();
+    std::unique_ptr<Timeline> timeline = std::make_unique<Timeline>();
+
+    explicit Fixture(int count) {
+        FillMovementsAtStartup(*list);
+        list->movementCount = static_cast<std::uint8_t>(count);
+        for (int i = 0; i < count; ++i) {
+            ResetMovement(*list, i);
+        }
+    }
+    MovementRecord& Record(int i) { return list->records[static_cast<std::size_t>(i)]; }
+
+    SpeedProfile Profile(int first, int last, ProfileOptions options) {
+        std::FILE* sink = std::fopen("/dev/null", "w");
+        ComputeTimeline(*list, first, last, *timeline, sink);
+        std::fclose(sink);
+        return BuildSpeedProfile(*timeline, *list, first, last, options);
+    }
+};
+
+// The windows counted the slow way: every played tick of every row, a motor
+// counting only while its maximum duration has not struck.
+std::vector<ProfileWindow> CountByHand(const SpeedProfile& profile, const Timeline& timeline) {
+    std::vector<ProfileWindow> windows(profile.windows.size());
+    for (std::size_t row = 0; row < profile.movements.size(); ++row) {
+        const ProfileMovement& movement = profile.movements[row];
+        const SlotLimits& limits = timeline.Limits(static_cast<int>(row));
+        for (std::uint32_t pos = 0; pos < movement.length; ++pos) {
+            ProfileWindow& window = windows[(movement.startTick + pos) / profile.windowTicks];
+            ++window.ticks;
+            const std::uint8_t word = timeline.Row(static_cast<int>(row))[pos];
+            for (int m = 0; m < kMotorCount; ++m) {
+                const bool masked = limits.maxDuration[m] != 0 && pos + 1 >= limits.maxDuration[m];
+                const int state = (word >> (2 * m)) & 3;
+                if (!masked && state == 1) {
+                    ++window.leftOn[m];
+                } else if (!masked && state == 2) {
+                    ++window.rightOn[m];
+                }
+            }
+        }
+    }
+    return windows;
+}
+
+struct ConstantCase {
+    const char* name;
+    std::uint8_t direction;
+    int hundredths;
+    int maxDuration;
+    std::uint32_t window;
+    std::uint32_t onPerFullWindow;  // in every whole window before the motor stops
+};
+
+TEST(SpeedProfile, ConstantSpeedsGiveExactSharesPerWindow) {
+    const ConstantCase cases[] = {
+        {"25% left", kDirectionLeft, 2500, 125, 4, 1},
+        {"50% right", kDirectionRight, 5000, 200, 2, 1},
+        {"100% right", kDirectionRight, 10000, 101, 10, 10},
+        {"0% left", kDirectionLeft, 0, 300, 16, 0},
+        {"20% right", kDirectionRight, 2000, 1001, 5, 1},
+    };
+    for (const ConstantCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f(1);
+        SetMotor(f.Record(0), 0, c.direction, c.hundredths);
+        for (int m = 0; m < kMotorCount; ++m) {
+            f.Record(0).maxDuration[m] = c.maxDuration;
+        }
+        const SpeedProfile profile = f.Profile(0, 0, {c.window, 0});
+        ASSERT_EQ(profile.totalTicks, static_cast<std::uint64_t>(c.maxDuration));
+        ASSERT_EQ(profile.windows.size(), (profile.totalTicks + c.window - 1) / c.window);
+        EXPECT_FALSE(profile.movements[0].open);
+        const std::uint32_t motorTicks = static_cast<std::uint32_t>(c.maxDuration) - 1;
+        for (std::size_t k = 0; k < profile.windows.size(); ++k) {
+            const ProfileWindow& w = profile.windows[k];
+            const std::uint32_t on = c.direction == kDirectionLeft ? w.leftOn[0] : w.rightOn[0];
+            const std::uint32_t off = c.direction == kDirectionLeft ? w.rightOn[0] : w.leftOn[0];
+            EXPECT_EQ(off, 0u);
+            if ((k + 1) * c.window <= motorTicks) {
+                EXPECT_EQ(on, c.onPerFullWindow) << "window " << k;
+            }
+            for (int m = 1; m < kMotorCount; ++m) {
+                EXPECT_EQ(w.leftOn[m] + w.rightOn[m], 0u);  // motors set to off
+            }
+        }
+        EXPECT_EQ(profile.windows, CountByHand(profile, *f.timeline));
+    }
+}
+
+// Windows that cross movement boundaries and motor stops, over a list of mixed
+// movements with ramps, against the slow count.
+TEST(SpeedProfile, RandomListMatchesTheRowsWindowByWindow) {
+    std::mt19937 random(11);
+    Fixture f(12);
+    for (int i = 0; i < 12; ++i) {
+        MovementRecord& r = f.Record(i);
+        for (int m = 0; m < kMotorCount; ++m) {
+            SetMotor(r, m, static_cast<std::uint8_t>(random() % 3),
+                     static_cast<int>(random() % 10001));
+            r.maxDuration[m] = static_cast<std::int32_t>(1 + random() % 3000);
+            if (random() % 3 == 0) {
+                SetRamp(r, m, static_cast<int>(random() % 10001),
+                        static_cast<int>(random() % 2000));
+            }
+        }
+    }
+    for (const std::uint32_t window : {1u, 7u, 333u, 100000u}) {
+        const SpeedProfile profile = f.Profile(0, 11, {window, 0});
+        EXPECT_EQ(profile.windows, CountByHand(profile, *f.timeline)) << "window " << window;
+        std::uint64_t start = 0;
+        for (const ProfileMovement& movement : profile.movements) {
+            EXPECT_EQ(movement.startTick, start);
+            start += movement.length;
+        }
+        EXPECT_EQ(profile.totalTicks, start);
+    }
+    // The automatic window keeps to the number of windows asked for.
+    const SpeedProfile automatic = f.Profile(0, 11, {0, 50});
+    EXPECT_LE(automatic.windows.size(), 50u);
+    EXPECT_GE(automatic.windows.size(), 25u);
+    EXPECT_EQ(automatic.windows, CountByHand(automatic, *f.timeline));
+}
+
+TEST(SpeedProfile, MovementsLimitsAndOpenEnds) {
+    Fixture f(4);
+    SetRecordName(f.Record(0), "Heben");
+    SetMotor(f.Record(0), 0, kDirectionRight, 5000);
+    // Movement 1: M2 stops on impulses only, so its end is open.
+    SetRecordName(f.Record(1), "Drehen");
+    SetMotor(f.Record(1), 1, kDirectionLeft, 10000);
+    f.Record(1).maxDurationOn[1] = 0;
+    f.Record(1).maxImpulsesOn[1] = 1;
+    f.Record(1).maxImpulses[1] = 10;
+    f.Record(1).impulseInput[1] = 3;
+    // Movement 2: ramps and an end switch beside a maximum duration.
+    SetMotor(f.Record(2), 2, kDirectionRight, 0);
+    SetRamp(f.Record(2), 2, 10000, 100);
+    f.Record(2).endSwitchOn[2] = 1;
+    f.Record(2).endSwitchInput[2] = 4;
+    f.Record(2).maxDuration[2] = 400;
+    // Movement 3: a ramp and no maximum duration at all: its computed row of
+    // 65534 ticks is shown.
+    SetMotor(f.Record(3), 3, kDirectionLeft, 1000);
+    SetRamp(f.Record(3), 3, 9000, 500);
+    for (int m = 0; m < kMotorCount; ++m) {
+        f.Record(3).maxDurationOn[m] = 0;
+    }
+
+    const SpeedProfile profile = f.Profile(0, 3, {1000, 0});
+    ASSERT_EQ(profile.movements.size(), 4u);
+    const auto& mv = profile.movements;
+    EXPECT_EQ(mv[0].name, "Heben");
+    EXPECT_EQ(mv[1].name, "Drehen");
+    EXPECT_EQ(mv[0].length, 125u);
+    EXPECT_FALSE(mv[0].open);
+    EXPECT_EQ(mv[1].length, 65535u);
+    EXPECT_TRUE(mv[1].open);
+    EXPECT_EQ(mv[1].motorTicks[1], 65535u);
+    EXPECT_EQ(mv[1].motorTicks[0], 124u);
+    EXPECT_EQ(mv[2].length, 400u);
+    EXPECT_EQ(mv[2].rampLength, 100u);
+    EXPECT_EQ(mv[3].length, 65534u);
+    EXPECT_TRUE(mv[3].open);
+    EXPECT_EQ(mv[2].startTick, 125u + 65535u);
+
+    std::vector<std::string> texts;
+    for (const LimitMark& mark : profile.marks) {
+        if (mark.kind != LimitKind::kMaxDuration) {
+            texts.push_back(std::to_string(mark.movement) + " M" + std::to_string(mark.motor + 1) +
+                            " " + LimitMarkText(mark) + " @" + std::to_string(mark.tick));
+        }
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"1 M2 bis E3: 10 Impulse @125",
+                                               "2 M3 bis E4: Endtaster @65660"}));
+    EXPECT_EQ(profile.windows, CountByHand(profile, *f.timeline));
+}
+
+TEST(SpeedProfile, LimitTexts) {
+    struct Case {
+        LimitKind kind;
+        std::uint8_t input;
+        std::uint32_t value;
+        const char* text;
+    };
+    const Case cases[] = {
+        {LimitKind::kMaxDuration, 0, 125, "Max. dauer: 125"},
+        {LimitKind::kImpulses, 3, 10, "bis E3: 10 Impulse"},
+        {LimitKind::kImpulses, 1, 1, "bis E1: 1 Impuls"},
+        {LimitKind::kImpulses, 8, 0, "bis E8: 1 Impuls"},  // 0 stops at the first impulse too
+        {LimitKind::kEndSwitch, 4, 0, "bis E4: Endtaster"},
+    };
+    for (const Case& c : cases) {
+        LimitMark mark;
+        mark.kind = c.kind;
+        mark.input = c.input;
+        mark.value = c.value;
+        EXPECT_EQ(LimitMarkText(mark), c.text);
+    }
+}
+
+TEST(SpeedProfile, EmptyOrInvalidRangeGivesNothing) {
+    Fixture f(2);
+    auto timeline = std::make_unique<Timeline>();
+    for (const auto& [first, last] : {std::pair{1, 0}, {-1, 0}, {0, 256}}) {
+        const SpeedProfile profile = BuildSpeedProfile(*timeline, *f.list, first, last);
+        EXPECT_EQ(profile.totalTicks, 0u);
+        EXPECT_TRUE(profile.windows.empty());
+        EXPECT_TRUE(profile.movements.empty());
+    }
+}
+
+// Ramps up and down show as ramps: in the windows and in the drawn curve.
+TEST(ProfilePlot, RampsAreMonotoneInThePicture) {
+    Fixture f(1);
+    SetMotor(f.Record(0), 0, kDirectionRight, 0);
+    SetRamp(f.Record(0), 0, 10000, 3000);
+    SetMotor(f.Record(0), 1, kDirectionLeft, 8000);
+    SetRamp(f.Record(0), 1, 2000, 3000);
+    for (int m = 0; m < kMotorCount; ++m) {
+        f.Record(0).maxDuration[m] = 4000;
+    }
+    const SpeedProfile profile = f.Profile(0, 0, {100, 0});
+    const PlotScene scene = BuildPlotScene(profile, {1000, "ramp"});
+    ASSERT_EQ(scene.polygons.size(), 4u);
+
+    const std::size_t rampWindows = 3000 / 100;
+    for (std::size_t k = 1; k < rampWindows; ++k) {
+        EXPECT_GE(profile.windows[k].SignedShare(0), profile.windows[k - 1].SignedShare(0));
+        EXPECT_LE(profile.windows[k].Share(1), profile.windows[k - 1].Share(1));
+        EXPECT_LE(profile.windows[k].SignedShare(1), 0.0);
+    }
+    // Up to the ramp's end, the curve of M1 only rises (y falls on screen)
+    // and that of M2 only comes back towards its zero line from below.
+    const double rampEndX = scene.plotLeft + (scene.plotRight - scene.plotLeft) * 3000.0 / 4000.0;
+    for (int m = 0; m < 2; ++m) {
+        const auto& points = scene.polygons[static_cast<std::size_t>(m)].points;
+        const double zero = scene.lanes[static_cast<std::size_t>(m)].Zero();
+        for (std::size_t i = 2; i < points.size() && points[i].x <= rampEndX; ++i) {
+            EXPECT_GE(points[i].x, points[i - 1].x);
+            if (m == 0) {
+                EXPECT_LE(points[i].y, points[i - 1].y) << "point " << i;
+            } else {
+                EXPECT_GE(points[i].y, zero);
+                if (i > 2) {
+                    EXPECT_LE(points[i].y, points[i - 1].y) << "point " << i;
+                }
+            }
+        }
+    }
+}
+
+TEST(ProfilePlot, SvgCarriesNamesSafely) {
+    Fixture f(2);
+    SetRecordName(f.Record(0), "Kr\xE4n <&> \"1\"\x01");
+    SetMotor(f.Record(0), 0, kDirectionRight, 10000);
+    f.Record(0).maxDuration[0] = 2000;
+    const SpeedProfile profile = f.Profile(0, 1, {});
+    const std::string svg = SceneToSvg(BuildPlotScene(profile, {1200, "a&b.kmo"}));
+    EXPECT_EQ(svg.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg ", 0), 0u);
+    EXPECT_NE(svg.find("0: Kr\xC3\xA4n &lt;&amp;&gt; &quot;1&quot;?"), std::string::npos);
+    EXPECT_NE(svg.find("a&amp;b.kmo"), std::string::npos);
+    EXPECT_NE(svg.find(">1: Neue\u2026<"), std::string::npos);  // cut to its room
+    EXPECT_NE(svg.find("2000 Ticks = 6,25 s"), std::string::npos);
+    EXPECT_EQ(svg.find('\x01'), std::string::npos);
+    EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n");
+}
+
+TEST(ProfilePlot, Latin1Names) {
+    EXPECT_EQ(Latin1ToUtf8("Gr\xFC\xDF"), "Gr\xC3\xBC\xC3\x9F");
+    EXPECT_EQ(Latin1ToUtf8(std::string("a\tb\x7F\x85", 5)), "a?b??");
+    EXPECT_EQ(SecondsText(204.796875), "204,80 s");
+}
+
+}  // namespace
+}  // namespace kinemo::engine
