@@ -5,11 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <functional>
 
 #include "keyboard/interface_port.h"
 #include "keyboard/key_table.h"
+#include "tests/keyboard/box_wire.h"
 #include "tests/platform/pty_peer.h"
 #include "tests/platform/scoped_port_override.h"
 
@@ -19,34 +18,9 @@ namespace {
 using kinemo::testing::Bytes;
 using kinemo::testing::PtyPeer;
 using kinemo::testing::ScopedPortOverride;
-
-constexpr int kGenerousMs = 20000;
-
-// Waits until the requests the box received satisfy `done` (bounded).
-bool WaitForWire(const PtyPeer& box, const std::function<bool(const std::vector<Bytes>&)>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousMs);
-    for (;;) {
-        const std::vector<Bytes> requests = box.Requests();
-        if (done(requests)) {
-            return true;
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        box.WaitForRequests(requests.size() + 1, 100);
-    }
-}
-
-// The output words of the requests from `from` on; every request is C1 + word.
-std::vector<std::uint8_t> Words(const std::vector<Bytes>& requests, std::size_t from = 0) {
-    std::vector<std::uint8_t> words;
-    for (std::size_t i = from; i < requests.size(); ++i) {
-        EXPECT_EQ(requests[i].size(), 2U);
-        EXPECT_EQ(requests[i][0], 0xC1);
-        words.push_back(requests[i].size() == 2 ? requests[i][1] : 0xFF);
-    }
-    return words;
-}
+using testing::kGenerousMs;
+using testing::WaitForWire;
+using testing::Words;
 
 struct Ended {
     platform::ManualResetEvent event;

@@ -1,0 +1,289 @@
+// kinemo-speech-cli as a process: against a pseudo-terminal box with keys
+// typed into a named pipe on its standard input, and against kinemo-sim.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "keyboard/settings_file.h"
+#include "tests/keyboard/box_wire.h"
+#include "tests/platform/pty_peer.h"
+#include "tests/tools/cli_process.h"
+
+namespace kinemo::speech {
+namespace {
+
+using cli::test::ChildProcess;
+using cli::test::ProcessResult;
+using cli::test::ReadFileBytes;
+using cli::test::ReadFileText;
+using cli::test::TempFolder;
+using cli::test::WriteFileBytes;
+using keyboard::KeyboardSettings;
+using keyboard::testing::Bytes;
+using keyboard::testing::PtyPeer;
+using keyboard::testing::WaitForWire;
+using keyboard::testing::Words;
+
+constexpr char kInvalid[] =
+    "Ungültige Datei settings.kms\nLöschen Sie die Datei und starten Sie das Programm neu\n";
+
+// "a" sets M1 "R", "ü" (0xFC) sets M1 to 25 %, "n" is "Notaus"; M1 starts "L" at 50 %.
+KeyboardSettings Keys() {
+    KeyboardSettings settings;
+    settings.start.motors[0].startState = keyboard::kMotorLeft;
+    settings.start.motors[0].startSpeed = 50;
+    int entry = settings.keys.Append('a');
+    settings.keys.SetAction(entry, keyboard::kSetStates);
+    settings.keys.SetIncluded(entry, 0, true);
+    settings.keys.SetValue(entry, 0, keyboard::kMotorRight);
+    entry = settings.keys.Append(0xFC);
+    keyboard::ChooseAction(settings.keys, entry, keyboard::kSetSpeeds);
+    settings.keys.SetIncluded(entry, 0, true);
+    settings.keys.SetValue(entry, 0, 25);
+    entry = settings.keys.Append('n');
+    settings.keys.SetAction(entry, keyboard::kEmergencyStop);
+    return settings;
+}
+
+std::vector<std::string> Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), KINEMO_SPEECH_CLI_PATH);
+    return args;
+}
+
+// The CLI started in `folder` against `box`, its standard input a named pipe
+// the test types into.
+class TypedRun {
+  public:
+    TypedRun(const TempFolder& folder, const PtyPeer& box,
+             std::vector<std::string> args = {"run", "--port", "COM2"})
+        : pipe_(MakePipe(folder)),
+          child_(Cli(std::move(args)), folder.Path(), {{"KINEMO_PORT_COM2", box.DevicePath()}},
+                 pipe_) {
+        keys_ = ::open(pipe_.c_str(), O_WRONLY | O_CLOEXEC);
+    }
+    ~TypedRun() { Close(); }
+
+    void Type(const std::string& bytes) {
+        ASSERT_EQ(::write(keys_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    void Close() {
+        if (keys_ >= 0) {
+            ::close(keys_);
+            keys_ = -1;
+        }
+    }
+    ChildProcess& Child() { return child_; }
+
+  private:
+    static std::string MakePipe(const TempFolder& folder) {
+        const std::string path = folder.File("keys.fifo");
+        EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        return path;
+    }
+    std::string pipe_;
+    ChildProcess child_;
+    int keys_ = -1;
+};
+
+TEST(SpeechCli, TypedKeysDriveTheMotorsUntilTheNotausKey) {
+    TempFolder folder;
+    const Bytes file = keyboard::EncodeSettings(Keys());
+    WriteFileBytes(folder.File("settings.kms"), file);
+    PtyPeer box;
+    box.StartBox(2, {0x00});
+    TypedRun run(folder, box);
+    ASSERT_TRUE(WaitForWire(box, [](const auto& r) { return r.size() > 40; }));
+    run.Type("A");  // no entry: upper and lower case differ
+    ASSERT_TRUE(WaitForWire(box, [](const auto& r) { return r.size() > 80; }));
+    run.Type("a");
+    ASSERT_TRUE(WaitForWire(box, [](const auto& r) {
+        return !r.empty() && r.back().size() == 2 && (r.back()[1] & 3) == keyboard::kMotorRight;
+    }));
+    run.Type("\xFC");
+    const std::size_t slower = box.Requests().size();
+    ASSERT_TRUE(WaitForWire(box, [&](const auto& r) { return r.size() > slower + 80; }));
+    run.Type("n");
+    const ProcessResult result = run.Child().Wait();
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "Run\nEnde\n");
+
+    const std::vector<std::uint8_t> words = Words(box.Requests());
+    EXPECT_EQ(words[0], 0x00);  // connection test
+    EXPECT_EQ(words[1], 0x00);  // first tick
+    EXPECT_EQ(words.back(), 0x00);
+    // Until "a": M1 "L" only, half the ticks; then "R"; after "ü" a quarter.
+    std::size_t firstRight = 0;
+    int rightAfterSlow = 0;
+    for (std::size_t t = 1; t + 1 < words.size(); ++t) {
+        if (words[t] == keyboard::kMotorRight && firstRight == 0) {
+            firstRight = t;
+        }
+        if (firstRight == 0) {
+            ASSERT_EQ(words[t], t >= 3 && t % 2 == 1 ? keyboard::kMotorLeft : 0) << t;
+        } else {
+            ASSERT_TRUE(words[t] == 0 || words[t] == keyboard::kMotorRight) << t;
+        }
+        if (t >= slower + 8 && words[t] != 0) {
+            ++rightAfterSlow;
+        }
+    }
+    EXPECT_GT(firstRight, 80U);
+    const int slowTicks = static_cast<int>(words.size()) - 1 - static_cast<int>(slower + 8);
+    EXPECT_NEAR(rightAfterSlow, slowTicks / 4, 2);
+    // The settings file is only read.
+    EXPECT_EQ(ReadFileBytes(folder.File("settings.kms")), file);
+}
+
+TEST(SpeechCli, EndOfInputAndSignalsActAsNotAus) {
+    struct Case {
+        const char* name;
+        int signal;  // 0: close the input
+    };
+    const Case cases[] = {
+        {"end of input", 0}, {"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}};
+    for (const Case& c : cases) {
+        TempFolder folder;
+        PtyPeer box;
+        box.StartBox(2, {0x00});
+        KeyboardSettings settings;
+        settings.start.motors[2].startState = keyboard::kMotorLeft;
+        WriteFileBytes(folder.File("motors.kms"), keyboard::EncodeSettings(settings));
+        TypedRun run(folder, box, {"run", "--settings", "motors.kms", "--port=COM2"});
+        ASSERT_TRUE(WaitForWire(box, [](const auto& r) { return r.size() > 30; })) << c.name;
+        if (c.signal == 0) {
+            run.Close();
+        } else {
+            run.Child().Signal(c.signal);
+        }
+        const ProcessResult result = run.Child().Wait();
+        EXPECT_EQ(result.exitCode, 0) << c.name;
+        EXPECT_EQ(result.err, "Run\nAbgebrochen\nEnde\n") << c.name;
+        const std::vector<std::uint8_t> words = Words(box.Requests());
+        EXPECT_EQ(words.back(), 0x00) << c.name;
+        EXPECT_EQ(words[words.size() - 2], 0x10) << c.name;
+        // No settings file is written, not even the missing default one.
+        EXPECT_FALSE(::access(folder.File("settings.kms").c_str(), F_OK) == 0) << c.name;
+    }
+}
+
+TEST(SpeechCli, OffSwitchAtE8EndsTheRun) {
+    TempFolder folder;
+    KeyboardSettings settings;
+    settings.start.offSwitch = true;
+    settings.start.motors[3].startState = keyboard::kMotorRight;
+    WriteFileBytes(folder.File("settings.kms"), keyboard::EncodeSettings(settings));
+    PtyPeer box;
+    box.StartBox(2, {0x00});
+    TypedRun run(folder, box);
+    ASSERT_TRUE(WaitForWire(box, [](const auto& r) { return r.size() > 30; }));
+    box.SetAnswer({0x80});
+    const ProcessResult result = run.Child().Wait();
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "Run\nEnde\n");
+    EXPECT_EQ(Words(box.Requests()).back(), 0x00);
+}
+
+TEST(SpeechCli, KeysFromAPipeThroughTheSimulatedBox) {
+    TempFolder folder;
+    WriteFileBytes(folder.File("settings.kms"), keyboard::EncodeSettings(Keys()));
+    WriteFileBytes(folder.File("typed"), {'a', 'a', 'b', '\n'});
+    ChildProcess sim({KINEMO_SIM_PATH, "--headless", "--trace", folder.File("trace.csv"),
+                      "--launch", KINEMO_SPEECH_CLI_PATH, "run", "--port", "COM1"},
+                     folder.Path(), {}, folder.File("typed"));
+    const ProcessResult result = sim.Wait();
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.err.find("Run\nAbgebrochen\nEnde\n"), std::string::npos) << result.err;
+    // Last traced exchange: C1 with all motors off.
+    const std::string trace = ReadFileText(folder.File("trace.csv"));
+    const std::size_t last = trace.rfind('\n', trace.size() - 2);
+    ASSERT_NE(last, std::string::npos);
+    const std::string row = trace.substr(last + 1);
+    EXPECT_NE(row.find(",C1,00,"), std::string::npos) << row;
+}
+
+TEST(SpeechCli, RefusedSettingsEndWithExitCodeOneAndStayUntouched) {
+    Bytes count0 = keyboard::EncodeSettings(KeyboardSettings{});
+    count0[88] = 0;
+    Bytes count256 = keyboard::EncodeSettings(KeyboardSettings{});
+    count256[88] = 0;
+    count256[89] = 1;
+    Bytes truncated = keyboard::EncodeSettings(Keys());
+    truncated.resize(truncated.size() - 1);
+    for (const Bytes& file : {count0, count256, truncated}) {
+        for (const char* command : {"run", "keys"}) {
+            TempFolder folder;
+            WriteFileBytes(folder.File("settings.kms"), file);
+            const ProcessResult result = cli::test::RunProcess(Cli({command}), folder.Path());
+            EXPECT_EQ(result.exitCode, 1) << command << " " << file.size();
+            EXPECT_EQ(result.err, kInvalid) << command;
+            EXPECT_EQ(ReadFileBytes(folder.File("settings.kms")), file);
+        }
+    }
+}
+
+TEST(SpeechCli, BadArgumentsGiveOneLineAndExitCodeTwo) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"fly"},
+        {"run", "--port", "COM5"},
+        {"run", "--port", "LPT1"},
+        {"run", "--port"},
+        {"run", "--speed", "3"},
+        {"run", "extra"},
+        {"run", "--settings="},
+        {"keys", "a.kms", "b.kms"},
+    };
+    TempFolder folder;
+    for (const auto& args : cases) {
+        const ProcessResult result = cli::test::RunProcess(Cli(args), folder.Path());
+        EXPECT_EQ(result.exitCode, 2) << (args.empty() ? "" : args.back());
+        EXPECT_EQ(result.out, "");
+        ASSERT_FALSE(result.err.empty());
+        EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
+        EXPECT_EQ(result.err.rfind("kinemo-speech-cli: ", 0), 0U) << result.err;
+    }
+}
+
+TEST(SpeechCli, NoConnectionEndsWithExitCodeOne) {
+    TempFolder folder;
+    const ProcessResult result = cli::test::RunProcess(
+        Cli({"run", "--port", "COM3"}), folder.Path(), {{"KINEMO_PORT_COM3", "/dev/kinemo-none"}});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "Keine Verbindung zum Interface!\n");
+}
+
+TEST(SpeechCli, KeysListsStartSettingsAndEveryKey) {
+    TempFolder folder;
+    KeyboardSettings settings = Keys();
+    settings.start.motors[1] = {keyboard::kMotorRight, 7, true, 5, 6};
+    settings.start.offSwitch = true;
+    settings.start.offSwitchInput = 0;
+    settings.keys.Append('\n');
+    WriteFileBytes(folder.File("my.kms"), keyboard::EncodeSettings(settings));
+    const ProcessResult result = cli::test::RunProcess(Cli({"keys", "my.kms"}), folder.Path());
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out,
+              "Motor 1: Start L 50 %, Endtaster aus (L: E1, R: E2)\n"
+              "Motor 2: Start R 7 %, Endtaster an (L: E6, R: E7)\n"
+              "Motor 3: Start A 100 %, Endtaster aus (L: E5, R: E6)\n"
+              "Motor 4: Start A 100 %, Endtaster aus (L: E7, R: E8)\n"
+              "Austaster: an (E1)\n"
+              "Tasten: 4\n"
+              "1 \"a\" Motorstatus ändern: M1 R, M2 -, M3 -, M4 -\n"
+              "2 \"ü\" (0xFC) Geschwindigkeiten ändern: M1 25 %, M2 -, M3 -, M4 -\n"
+              "3 \"n\" Notaus\n"
+              "4 0x0A --keine Aktion--\n");
+    // Without a file: the defaults.
+    const ProcessResult defaults = cli::test::RunProcess(Cli({"keys"}), folder.Path());
+    EXPECT_EQ(defaults.exitCode, 0);
+    EXPECT_NE(defaults.out.find("Austaster: aus (E8)\nTasten: 0\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kinemo::speech
