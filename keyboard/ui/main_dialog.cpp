@@ -89,6 +89,7 @@ void MainDialog::CreateControls() {
     AddGroupBox(-1, QStringLiteral("Eingabe&feld:"), 7, 5, 230, 36);
     inputField_ = AddEdit(kIdInputField, 15, 19, 20, 13, 1);
     inputField_->installEventFilter(this);
+    SetEnabled(kIdInputField, false);  // until a run starts
     AddStatic(-1, QStringLiteral("(Hier muss der Cursor beim Steuern sein!)"), 42, 21, 190, 8);
 
     AddPushButton(kIdStart, QStringLiteral("&LOS!"), 245, 7, 70, 34);
@@ -420,7 +421,7 @@ bool MainDialog::event(QEvent* event) {
 // --- Input field ---
 
 bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != inputField_) {
+    if (watched != inputField_ || !inputField_->isEnabled()) {
         return DialogWindow::eventFilter(watched, event);
     }
     if (event->type() == QEvent::KeyPress) {

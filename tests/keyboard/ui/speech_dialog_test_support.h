@@ -1,0 +1,68 @@
+// The main window of KinemoSpeech for tests: wired to a real InterfacePort
+// (without a box unless a test connects one) and scripted message boxes, with
+// the user's gestures on the key editor.
+#pragma once
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest/QTest>
+#include <memory>
+
+#include "keyboard/box_link.h"
+#include "keyboard/interface_port.h"
+#include "keyboard/ui/main_dialog.h"
+#include "keyboard/ui/main_dialog_ids.h"
+#include "platform/dialog_scripted.h"
+
+namespace kinemo::keyboard::ui::testing {
+
+// Types `text` into `widget` as a keyboard does: one key press and release
+// per character, the character as the event's text (any character, also
+// outside ASCII; `text` may also be a whole word in one event).
+inline void TypeText(QWidget* widget, const QString& text, bool wholeWordAtOnce = false) {
+    const auto send = [widget](const QString& keyText) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, keyText);
+        QApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, keyText);
+        QApplication::sendEvent(widget, &release);
+    };
+    if (wholeWordAtOnce) {
+        send(text);
+        return;
+    }
+    for (const QChar c : text) {
+        send(QString(c));
+    }
+}
+
+struct DialogFixture {
+    DialogFixture() : link(port) {
+        main = std::make_unique<MainDialog>(link, messages);
+        main->show();
+    }
+    MainDialog& Main() { return *main; }
+
+    // Types `character` into the new-key edit and presses "&Neu:".
+    void AddKey(const QString& character) {
+        auto* edit = main->Control<QLineEdit>(kIdNewKey);
+        edit->clear();
+        TypeText(edit, character);
+        main->Control<QPushButton>(kIdAddKey)->click();
+    }
+    // Chooses entry `index` of a drop-down list as the user does.
+    void Choose(int id, int index) {
+        auto* combo = main->Control<QComboBox>(id);
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    }
+
+    InterfacePort port;
+    PortLink link;
+    platform::ScriptedMessageService messages;
+    std::unique_ptr<MainDialog> main;
+};
+
+}  // namespace kinemo::keyboard::ui::testing
