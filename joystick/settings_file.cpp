@@ -1,0 +1,271 @@
+#include "joystick/settings_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "joystick/joy_texts.h"
+
+namespace kinemo::joy {
+namespace {
+
+constexpr std::size_t kMagicSize = 5;
+constexpr std::size_t kMappingsOffset = 22;
+constexpr std::size_t kOffSettingsOffset = kMappingsOffset + kSlotCount * sizeof(MotorMapping);
+static_assert(kOffSettingsOffset == 150);
+static_assert(kOffSettingsOffset + 16 == kSettingsFileSize);
+
+std::uint32_t GetU32(std::span<const std::uint8_t> bytes, std::size_t offset) {
+    return static_cast<std::uint32_t>(bytes[offset]) |
+           (static_cast<std::uint32_t>(bytes[offset + 1]) << 8) |
+           (static_cast<std::uint32_t>(bytes[offset + 2]) << 16) |
+           (static_cast<std::uint32_t>(bytes[offset + 3]) << 24);
+}
+
+std::int32_t GetI32(std::span<const std::uint8_t> bytes, std::size_t offset) {
+    return static_cast<std::int32_t>(GetU32(bytes, offset));
+}
+
+void PutU32(SettingsBytes& bytes, std::size_t offset, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
+bool StartsWith(std::span<const std::uint8_t> bytes, const char* magic) {
+    return bytes.size() >= kMagicSize && std::memcmp(bytes.data(), magic, kMagicSize) == 0;
+}
+
+// A file that begins "KMJ14" is usable when it is complete and its module
+// fields agree with each other; anything else counts as damaged, since the
+// loop would otherwise drive a motor count the box does not have.
+bool Usable(std::span<const std::uint8_t> bytes) {
+    if (!StartsWith(bytes, kSettingsMagic) || bytes.size() < kSettingsFileSize) {
+        return false;
+    }
+    const std::uint8_t extension = bytes[16];
+    const std::uint8_t lpt = bytes[17];
+    const std::uint32_t motors = GetU32(bytes, 18);
+    return extension <= 1 && lpt <= 1 && motors == (extension != 0 ? 8U : 4U);
+}
+
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t put = ::write(fd, data, size);
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Writes `bytes` to a new file beside `path` and renames it over `path`, so a
+// reader sees the old file or the new one, never a part. A symbolic link is
+// followed (the file it names is replaced); a folder or device never is.
+bool WriteAtomically(const std::string& path, const std::uint8_t* data, std::size_t size) {
+    if (path.empty()) {
+        return false;
+    }
+    std::string target = path;
+    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode)) {
+        return false;
+    }
+    std::string temporary = target + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) {
+        return false;
+    }
+    // The replacement keeps the old file's permissions; a new file gets the
+    // usual mode less the umask.
+    mode_t mode = 0666;
+    if (exists) {
+        mode = existing.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode &= ~mask;
+    }
+    bool ok = ::fchmod(fd, mode) == 0;
+    ok = ok && WriteAll(fd, data, size) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return true;
+}
+
+}  // namespace
+
+SettingsBytes EncodeSettings(const JoySettings& settings) {
+    SettingsBytes bytes{};
+    std::memcpy(bytes.data(), kSettingsMagic, kMagicSize);
+    bytes[5] = settings.joystickButtons;
+    bytes[6] = settings.joystickAxes;
+    PutU32(bytes, 7, settings.joystickCaps);
+    bytes[11] = settings.moduleShown;
+    PutU32(bytes, 12, static_cast<std::uint32_t>(settings.portNumber));
+    bytes[16] = settings.extensionModule;
+    bytes[17] = settings.lptPort;
+    PutU32(bytes, 18, settings.motorCount);
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        std::memcpy(bytes.data() + kMappingsOffset + slot * sizeof(MotorMapping),
+                    &settings.mappings[slot], sizeof(MotorMapping));
+    }
+    PutU32(bytes, 150, settings.offSwitchOn != 0 ? 1U : 0U);
+    PutU32(bytes, 154, settings.offButtonOn != 0 ? 1U : 0U);
+    PutU32(bytes, 158, static_cast<std::uint32_t>(settings.offSwitchInput));
+    PutU32(bytes, 162, static_cast<std::uint32_t>(settings.offButtonIndex));
+    return bytes;
+}
+
+bool SaveSettings(const std::string& path, const JoySettings& settings) {
+    const SettingsBytes bytes = EncodeSettings(settings);
+    return WriteAtomically(path, bytes.data(), bytes.size());
+}
+
+bool WriteDeletedFile(const std::string& path) {
+    return WriteAtomically(path, reinterpret_cast<const std::uint8_t*>(kDeletedFileText),
+                           std::strlen(kDeletedFileText));
+}
+
+bool ReadSettingsBytes(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    bytes.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    bytes.resize(kSettingsFileSize + 1);
+    std::size_t filled = 0;
+    bool ok = true;
+    while (filled < bytes.size()) {
+        const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ok = false;
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    bytes.resize(ok ? filled : 0);
+    return ok;
+}
+
+HeaderResult ParseSettingsHeader(std::span<const std::uint8_t> bytes,
+                                 const platform::JoystickCaps& current, JoySettings& settings) {
+    HeaderResult result;
+    if (StartsWith(bytes, kDeletedMagic)) {
+        result.status = HeaderStatus::kDeleted;
+    } else if (!Usable(bytes)) {
+        result.status = HeaderStatus::kForeign;
+    } else {
+        result.status = HeaderStatus::kUsable;
+    }
+    if (result.status != HeaderStatus::kUsable) {
+        TakeJoystickCaps(settings, current);
+        return result;
+    }
+    settings.joystickButtons = bytes[5];
+    settings.joystickAxes = bytes[6];
+    // The stored mask is not compared: an empty mask now counts as another
+    // joystick even with equal counts.
+    result.otherJoystick = current.buttons != settings.joystickButtons ||
+                           current.axes != settings.joystickAxes || current.mask == 0;
+    settings.joystickCaps = current.mask;
+    if (result.otherJoystick) {
+        settings.joystickButtons = static_cast<std::uint8_t>(current.buttons);
+        settings.joystickAxes = static_cast<std::uint8_t>(current.axes);
+    }
+    settings.moduleShown = bytes[11];
+    settings.portNumber = GetI32(bytes, 12);
+    settings.extensionModule = bytes[16];
+    settings.lptPort = bytes[17];
+    settings.motorCount = GetU32(bytes, 18);
+    return result;
+}
+
+HeaderResult ReadSettingsHeader(const std::string& path, const platform::JoystickCaps& current,
+                                JoySettings& settings) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadSettingsBytes(path, bytes)) {
+        TakeJoystickCaps(settings, current);
+        return HeaderResult{HeaderStatus::kMissing, false};
+    }
+    return ParseSettingsHeader(bytes, current, settings);
+}
+
+LoadStatus ParseSettingsBody(std::span<const std::uint8_t> bytes, JoySettings& settings) {
+    if (!Usable(bytes)) {
+        return LoadStatus::kDefaults;
+    }
+    // Offsets 5..21 were taken by the header; the window starts on the
+    // interface's motors whatever was shown when the file was saved.
+    settings.moduleShown = 0;
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        std::memcpy(&settings.mappings[slot],
+                    bytes.data() + kMappingsOffset + slot * sizeof(MotorMapping),
+                    sizeof(MotorMapping));
+    }
+    const ListContents lists = MakeListContents(settings);
+    // The check boxes hold a state, the lists a position that exists or none.
+    const auto position = [](std::int32_t stored, std::size_t entries) {
+        return stored >= 0 && static_cast<std::size_t>(stored) < entries ? stored : -1;
+    };
+    settings.offSwitchOn = GetU32(bytes, 150) != 0 ? 1 : 0;
+    settings.offButtonOn = GetU32(bytes, 154) != 0 ? 1 : 0;
+    settings.offSwitchInput = position(GetI32(bytes, 158), lists.offSwitch.size());
+    settings.offButtonIndex = position(GetI32(bytes, 162), lists.buttons.size());
+    DeriveAllBindings(settings, lists);
+    return LoadStatus::kLoaded;
+}
+
+LoadStatus LoadSettings(const std::string& path, JoySettings& settings) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadSettingsBytes(path, bytes)) {
+        return LoadStatus::kDefaults;
+    }
+    return ParseSettingsBody(bytes, settings);
+}
+
+}  // namespace kinemo::joy
