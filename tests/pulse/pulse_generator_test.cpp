@@ -43,27 +43,20 @@ TEST(ComputePulseRatio, ClampsUpperBoundFirstAndNeedsSixtyFourBits) {
 }
 
 TEST(PulseStep, PatternsFromZeroAccumulator) {
-    EXPECT_EQ(Pattern(50.0, 8), "10101010");
-    EXPECT_EQ(Pattern(25.0, 12), "001000100010");
-    EXPECT_EQ(Pattern(75.0, 12), "110111011101");
-    EXPECT_EQ(Pattern(33.33, 9), "010010010");
-}
-
-TEST(PulseStep, TenAndNinetyPercentSwitchEveryTenthTick) {
-    const std::string ten = Pattern(10.0, 40);
-    const std::string ninety = Pattern(90.0, 40);
-    for (int t = 0; t < 40; ++t) {
-        const bool marked = t == 8 || t == 18 || t == 28 || t == 38;
-        EXPECT_EQ(ten[t], marked ? '1' : '0') << "tick " << t;
-        EXPECT_EQ(ninety[t], marked ? '0' : '1') << "tick " << t;
+    struct Case {
+        double speed;
+        const char* pattern;
+    };
+    for (const Case& c : {Case{50.0, "10101010"}, Case{25.0, "001000100010"},
+                          Case{75.0, "110111011101"}, Case{33.33, "010010010"},
+                          Case{10.0, "000000001000000000100000000010"},
+                          Case{90.0, "111111110111111111011111111101"}}) {
+        EXPECT_EQ(Pattern(c.speed, static_cast<int>(std::string(c.pattern).size())), c.pattern)
+            << c.speed;
     }
-}
-
-TEST(PulseStep, ExtremeSpeedsNeverSwitchFullyOnOrOff) {
-    const std::string slow = Pattern(0.01, 10000);
-    EXPECT_EQ(slow.find('1'), 9998u);
-    const std::string fast = Pattern(99.99, 10000);
-    EXPECT_EQ(fast.find('0'), 9998u);
+    // Extreme speeds never switch fully on or off; the clamped ends do.
+    EXPECT_EQ(Pattern(0.01, 10000).find('1'), 9998u);
+    EXPECT_EQ(Pattern(99.99, 10000).find('0'), 9998u);
     EXPECT_EQ(Pattern(0.0, 65535).find('1'), std::string::npos);
     EXPECT_EQ(Pattern(100.0, 65535).find('0'), std::string::npos);
 }
