@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Kinemo and starts the sequencer wired to the
 # simulated box, so it drives the simulator's motors without any hardware.
+# `bash scripts/run.sh speech` starts KinemoSpeech the same way.
 #
 # With a display: two windows open, the simulated box and Kinemo (with its
 # connect dialog beside it). Without one (DISPLAY and WAYLAND_DISPLAY empty)
@@ -17,6 +18,42 @@ cmake --build "$build" -j "$(nproc)"
 
 sim=$build/simulator/kinemo-sim
 kinemo=$build/sequencer/ui/kinemo
+
+if [[ "${1:-}" == "speech" ]]; then
+    # KinemoSpeech in a folder of its own, so that its settings.kms (the
+    # example keys at the first start) is kept from one start to the next.
+    root=$PWD
+    demo=$root/$build/speech
+    mkdir -p "$demo"
+    [[ -f "$demo/settings.kms" ]] || cp examples/speech/settings.kms "$demo/"
+    speech_cli=$root/$build/tools/speech/kinemo-speech-cli
+    cd "$demo"
+    if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
+        cat <<'TEXT'
+== KinemoSpeech and the simulated box ==
+The connect dialog offers Com 1, which is the simulated box: press "Verbinden",
+then "LOS!" and type into the input field: l / r / a move or stop M1, L / R / A
+M2, 1..9 and 0 set their speeds (10 % .. 100 %), x is Notaus. Speech software
+that types words into the field works the same way. "Ende" ends both programs.
+TEXT
+        exec "$root/$sim" --launch "$root/$build/keyboard/ui/kinemo-speech"
+    fi
+    shots=$root/$build/screenshots
+    cat <<TEXT
+== No display: KinemoSpeech runs off screen ==
+Its windows are saved as pictures in $shots; then keys are piped into
+kinemo-speech-cli against the simulated box: "l5" (M1 left at 50 %), "r0"
+(M1 right at 100 %), "x" (Notaus), a second apart.
+TEXT
+    QT_QPA_PLATFORM=offscreen "$root/$build/keyboard/ui/kinemo-speech-screenshots" "$shots" \
+        2>/dev/null || true
+    { printf 'l5'; sleep 1; printf 'r0'; sleep 1; printf 'x'; } |
+        "$root/$sim" --headless --trace trace.csv --launch "$speech_cli" run --port COM1
+    echo "M1 on the wire (exchanges: off, left, right):"
+    awk -F, 'NR > 1 { n[(index("0123456789ABCDEF", toupper(substr($4, 2, 1))) - 1) % 4]++ }
+        END { printf "  %d, %d, %d\n", n[0], n[1], n[2] }' trace.csv
+    exit 0
+fi
 
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
     cat <<'TEXT'
