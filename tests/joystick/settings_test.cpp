@@ -1,0 +1,482 @@
+// KinemoJoy's settings: the lists and bindings a joystick gives, the default
+// mappings as file bytes, settings.kmj read and written byte for byte, and
+// damaged, truncated, oversized and random files.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "joystick/control_loop.h"
+#include "joystick/joy_connect.h"
+#include "joystick/joy_settings.h"
+#include "joystick/joy_texts.h"
+#include "joystick/settings_file.h"
+#include "tests/joystick/joy_test_support.h"
+
+namespace kinemo::joy {
+namespace {
+
+using test::Caps;
+using test::FreshSettings;
+using Bytes = std::vector<std::uint8_t>;
+
+class SettingsFileTest : public ::testing::Test {
+  protected:
+    SettingsFileTest() {
+        char pattern[] = "/tmp/kinemo-joy-settings-XXXXXX";
+        folder_ = ::mkdtemp(pattern);
+        path_ = folder_ + "/settings.kmj";
+    }
+    ~SettingsFileTest() override { std::filesystem::remove_all(folder_); }
+
+    void Write(const Bytes& bytes) const {
+        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    }
+    Bytes Read() const {
+        std::ifstream in(path_, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    // What the program holds after both steps of reading at start-up with
+    // this joystick: the connect dialog's defaults, the header, the defaults
+    // and then the mappings.
+    JoySettings StartUp(const platform::JoystickCaps& caps, HeaderResult* header = nullptr) {
+        JoySettings settings;
+        const HeaderResult found = ReadSettingsHeader(path_, caps, settings);
+        if (header != nullptr) {
+            *header = found;
+        }
+        ResetSettings(settings);
+        LoadSettings(path_, settings);
+        return settings;
+    }
+
+    std::string folder_;
+    std::string path_;
+};
+
+Bytes ToBytes(const SettingsBytes& bytes) {
+    return Bytes(bytes.begin(), bytes.end());
+}
+
+// The default file for a joystick of 2 axes and 4 buttons on COM1, built by
+// hand from the file layout.
+TEST(SettingsDefaults, TheDefaultFileByteForByte) {
+    JoySettings settings = FreshSettings(Caps(2, 4, false));
+    settings.portNumber = 1;
+    Bytes want = {'K', 'M', 'J', '1', '4', 4, 2, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 4, 0, 0, 0};
+    // M1 and M2 follow X and Y; every other motor stands ("A" at 100 %).
+    const Bytes m1 = {1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 1, 1, 0, 100};
+    const Bytes m2 = {1, 0, 0, 0, 1, 0, 0, 1, 0, 1, 0, 2, 3, 1, 1, 100};
+    for (int slot = 0; slot < 8; ++slot) {
+        const int motor = slot / 2;
+        Bytes m = {0, 0, 1, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 100};
+        m[7] = m[14] = static_cast<std::uint8_t>(motor % 2);
+        m[11] = static_cast<std::uint8_t>(2 * motor);
+        m[12] = static_cast<std::uint8_t>(2 * motor + 1);
+        if (slot == 0) {
+            m = m1;
+        } else if (slot == 2) {
+            m = m2;
+        }
+        want.insert(want.end(), m.begin(), m.end());
+    }
+    const Bytes off = {0, 0, 0, 0, 0, 0, 0, 0, 7, 0, 0, 0, 3, 0, 0, 0};
+    want.insert(want.end(), off.begin(), off.end());
+    EXPECT_EQ(ToBytes(EncodeSettings(settings)), want);
+
+    // With the extension module its motors take E9 to E16 and the off
+    // switch E16.
+    settings = FreshSettings(Caps(2, 4, false), true);
+    const Bytes ext = ToBytes(EncodeSettings(settings));
+    EXPECT_EQ(ext[16], 1);
+    EXPECT_EQ(ext[18], 8);
+    for (int m = 0; m < 4; ++m) {
+        EXPECT_EQ(ext[22 + 16 * SlotOf(1, m) + 11], 2 * m + 8);
+        EXPECT_EQ(ext[22 + 16 * SlotOf(1, m) + 12], 2 * m + 9);
+        EXPECT_EQ(ext[22 + 16 * SlotOf(0, m) + 11], 2 * m);
+    }
+    EXPECT_EQ(ext[158], 15);
+}
+
+TEST(SettingsLists, ListsFollowTheJoystickAndTheModule) {
+    struct Case {
+        platform::JoystickCaps caps;
+        bool extension;
+        std::vector<std::string> axes, throttle;
+        std::size_t buttons, inputs;
+        std::string throttleDefault;
+    };
+    const Case cases[] = {
+        {Caps(2, 4, false), false, {"X", "Y"}, {"X", "Y"}, 4, 8, "Y"},
+        {Caps(2, 4, true), false, {"X", "Y", "POV1", "POV2"}, {"X", "Y"}, 4, 8, "Y"},
+        {Caps(4, 12, true),
+         true,
+         {"X", "Y", "Z", "R", "POV1", "POV2"},
+         {"X", "Y", "Z", "R"},
+         12,
+         16,
+         "R"},
+        {Caps(6, 32, false),
+         false,
+         {"X", "Y", "Z", "R", "U", "V"},
+         {"X", "Y", "Z", "R", "U", "V"},
+         32,
+         8,
+         "V"},
+    };
+    for (const Case& c : cases) {
+        const JoySettings settings = FreshSettings(c.caps, c.extension);
+        const ListContents lists = MakeListContents(settings);
+        EXPECT_EQ(lists.axes, c.axes);
+        EXPECT_EQ(lists.throttle, c.throttle);
+        ASSERT_EQ(lists.buttons.size(), c.buttons);
+        EXPECT_EQ(lists.buttons.front(), " 1");
+        EXPECT_EQ(lists.buttons.back(),
+                  c.buttons < 10 ? " " + std::to_string(c.buttons) : std::to_string(c.buttons));
+        ASSERT_EQ(lists.inputs.size(), c.inputs);
+        EXPECT_EQ(lists.inputs.back(), "E" + std::to_string(c.inputs));
+        EXPECT_EQ(lists.offSwitch[settings.offSwitchInput], "E" + std::to_string(c.inputs));
+        EXPECT_EQ(lists.buttons[settings.offButtonIndex], lists.buttons.back());
+        EXPECT_EQ(lists.throttle[settings.mappings[0].throttleIndex], c.throttleDefault);
+        EXPECT_EQ(settings.throttleBindings[0], ThrottleBindingFromText(c.throttleDefault));
+        EXPECT_EQ(lists.modules.size(), c.extension ? 2U : 1U);
+        EXPECT_EQ(lists.directions, (std::vector<std::string>{"A", "L", "R"}));
+    }
+}
+
+TEST(SettingsBindings, ListTextsGiveTheirBindingsAndNoEntryBindsNothing) {
+    struct Case {
+        std::string text;
+        std::optional<AxisBinding> axis;
+        std::optional<ThrottleBinding> throttle;
+    };
+    const Case cases[] = {
+        {"X", AxisBinding{AxisSource::kX, HatMode::kAxis}, ThrottleBinding{AxisSource::kX}},
+        {"V", AxisBinding{AxisSource::kV, HatMode::kAxis}, ThrottleBinding{AxisSource::kV}},
+        {"POV1", AxisBinding{AxisSource::kPov, HatMode::kPov1}, std::nullopt},
+        {"POV2", AxisBinding{AxisSource::kPov, HatMode::kPov2}, std::nullopt},
+        {"POV3", std::nullopt, std::nullopt},
+        {"x", std::nullopt, std::nullopt},
+        {"", std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(AxisBindingFromText(c.text), c.axis) << c.text;
+        EXPECT_EQ(ThrottleBindingFromText(c.text), c.throttle) << c.text;
+    }
+
+    JoySettings settings = FreshSettings(Caps(2, 4, true), true);
+    const ListContents lists = MakeListContents(settings);
+    settings.moduleShown = 1;
+    EXPECT_TRUE(DeriveAxisBinding(settings, lists, 2, 3));  // M7 on "POV2"
+    EXPECT_EQ(settings.axisBindings[SlotOf(1, 2)], (AxisBinding{AxisSource::kPov, HatMode::kPov2}));
+    EXPECT_TRUE(DeriveAxisBinding(settings, lists, 2, 9));  // no such entry
+    EXPECT_EQ(settings.axisBindings[SlotOf(1, 2)].source, AxisSource::kNone);
+    DeriveThrottleBinding(settings, lists, 0, 0);
+    EXPECT_EQ(settings.throttleBindings[SlotOf(1, 0)].source, AxisSource::kX);
+    DeriveThrottleBinding(settings, lists, 0, -1);
+    EXPECT_EQ(settings.throttleBindings[SlotOf(1, 0)].source, AxisSource::kNone);
+    // Unrecognised text leaves the binding as it was.
+    ListContents odd = lists;
+    odd.axes[0] = "W";
+    settings.moduleShown = 0;
+    EXPECT_FALSE(DeriveAxisBinding(settings, odd, 1, 0));
+    EXPECT_EQ(settings.axisBindings[SlotOf(0, 1)], (AxisBinding{AxisSource::kY, HatMode::kAxis}));
+}
+
+TEST(SettingsPorts, PortNamesKindsAndListPositions) {
+    EXPECT_EQ(PortListTexts(), (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4", "LPT1",
+                                                         "LPT2", "LPT3", "LPT"}));
+    struct Case {
+        std::int32_t number;
+        std::uint8_t lpt, extension;
+        std::string name;
+        std::int32_t kind;
+    };
+    const Case cases[] = {
+        {1, 0, 0, "COM1", 1},
+        {4, 0, 1, "COM4", 2},
+        {1, 1, 1, "LPT1", 10},
+        {4, 1, 0, "LPT", 10},
+        {9, 1, 0, "LPT", 10},
+        {0, 0, 0, "COM0", 1},
+        {-2147483647 - 1, 0, 0, "COM-214", 1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PortName(c.number, c.lpt), c.name);
+        EXPECT_EQ(InterfaceKindFor(c.lpt, c.extension), c.kind);
+    }
+    std::int32_t number = 0;
+    std::uint8_t lpt = 0;
+    EXPECT_TRUE(ParsePortName("LPT", number, lpt));
+    EXPECT_EQ(number, 4);
+    EXPECT_EQ(lpt, 1);
+    EXPECT_FALSE(ParsePortName("COM5", number, lpt));
+    EXPECT_FALSE(ParsePortName("com1", number, lpt));
+}
+
+TEST(SettingsTexts, MessagesAreFilledWithNameAxesAndButtons) {
+    const platform::JoystickCaps caps = Caps(3, 10, true, "Knüppel 3000");
+    EXPECT_EQ(JoystickFoundText(caps),
+              "Verbindung zum Joystick erfolgreich!\n\nTreiberbezeichnung: Knüppel 3000\n"
+              "Achsen: 3\nButtons: 10");
+    const std::string other = OtherJoystickText(caps);
+    EXPECT_EQ(other.rfind("\nTreiberbezeichnung: Knüppel 3000\nAchsen: 3\nButtons: 10\n\n"
+                          "Achtung:\nWenn dieser Joystick",
+                          0),
+              0U);
+    const std::string tail = "Einstellungsdatei \"settings.kmj\" löschen.";
+    EXPECT_EQ(other.substr(other.size() - tail.size()), tail);
+    EXPECT_EQ(MotorPanelTitle(1, 3), "Motor 8");
+}
+
+TEST_F(SettingsFileTest, FirstStartTakesTheJoystickAndAsksForThePort) {
+    HeaderResult header;
+    const JoySettings settings = StartUp(Caps(2, 4, true), &header);
+    EXPECT_EQ(header.status, HeaderStatus::kMissing);
+    EXPECT_TRUE(header.AskForPort());
+    EXPECT_FALSE(header.ShowForeignWarning());
+    EXPECT_EQ(settings.joystickButtons, 4);
+    EXPECT_EQ(settings.joystickCaps, platform::kJoystickHasPov);
+    ASSERT_TRUE(SaveSettings(path_, settings));
+    const Bytes bytes = Read();
+    ASSERT_EQ(bytes.size(), kSettingsFileSize);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 5), "KMJ14");
+}
+
+TEST_F(SettingsFileTest, HeaderCasesByFileContents) {
+    JoySettings saved = FreshSettings(Caps(4, 8, true), true);
+    saved.portNumber = 3;
+    const Bytes good = ToBytes(EncodeSettings(saved));
+    const auto with = [&good](std::size_t offset, std::uint8_t value) {
+        Bytes bytes = good;
+        bytes[offset] = value;
+        return bytes;
+    };
+    const auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
+    Bytes longer = good;
+    longer.resize(400, 0xEE);
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        platform::JoystickCaps caps;
+        HeaderStatus status;
+        bool other;
+    };
+    const Case cases[] = {
+        {"same joystick", good, Caps(4, 8, true), HeaderStatus::kUsable, false},
+        {"same joystick, another mask", good, Caps(4, 8, false), HeaderStatus::kUsable, false},
+        {"more buttons", good, Caps(4, 9, true), HeaderStatus::kUsable, true},
+        {"fewer axes", good, Caps(3, 8, true), HeaderStatus::kUsable, true},
+        {"same counts, empty mask", good, platform::JoystickCaps{"Leer", 4, 8, false, 0},
+         HeaderStatus::kUsable, true},
+        {"longer than 166 bytes", longer, Caps(4, 8, true), HeaderStatus::kUsable, false},
+        {"DELETED", text(kDeletedFileText), Caps(4, 8, true), HeaderStatus::kDeleted, false},
+        {"DELET", text("DELET"), Caps(4, 8, true), HeaderStatus::kDeleted, false},
+        {"another version", with(4, '3'), Caps(4, 8, true), HeaderStatus::kForeign, false},
+        {"empty", Bytes{}, Caps(4, 8, true), HeaderStatus::kForeign, false},
+        {"DELE", text("DELE"), Caps(4, 8, true), HeaderStatus::kForeign, false},
+        {"module without its motors", with(18, 4), Caps(4, 8, true), HeaderStatus::kForeign, false},
+        {"lptPort 2", with(17, 2), Caps(4, 8, true), HeaderStatus::kForeign, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Write(c.bytes);
+        JoySettings settings;
+        const HeaderResult header = ReadSettingsHeader(path_, c.caps, settings);
+        EXPECT_EQ(header.status, c.status);
+        EXPECT_EQ(header.otherJoystick, c.other);
+        EXPECT_EQ(header.ConnectNow(), c.status == HeaderStatus::kUsable);
+        EXPECT_EQ(header.ShowForeignWarning(), c.status == HeaderStatus::kForeign);
+        // The mask is always the current joystick's; the counts too for
+        // another joystick or without usable settings.
+        EXPECT_EQ(settings.joystickCaps, c.caps.mask);
+        if (c.other || c.status != HeaderStatus::kUsable) {
+            EXPECT_EQ(settings.joystickButtons, c.caps.buttons);
+            EXPECT_EQ(settings.joystickAxes, c.caps.axes);
+        }
+        if (c.status == HeaderStatus::kUsable) {
+            EXPECT_EQ(settings.portNumber, 3);
+            EXPECT_EQ(settings.motorCount, 8U);
+        } else {
+            EXPECT_EQ(settings.portNumber, 0);
+            EXPECT_EQ(settings.motorCount, 4U);
+        }
+        EXPECT_EQ(Read(), c.bytes) << "reading never changes the file";
+    }
+}
+
+TEST_F(SettingsFileTest, EveryTruncationIsDamagedAndKeepsTheDefaults) {
+    JoySettings saved = FreshSettings(Caps(2, 4, false));
+    saved.mappings[0].fixedSpeed = 42;
+    const Bytes good = ToBytes(EncodeSettings(saved));
+    const JoySettings defaults = FreshSettings(Caps(2, 4, false));
+    for (std::size_t length = 0; length < kSettingsFileSize; ++length) {
+        Write(Bytes(good.begin(), good.begin() + length));
+        HeaderResult header;
+        const JoySettings settings = StartUp(Caps(2, 4, false), &header);
+        ASSERT_EQ(header.status, HeaderStatus::kForeign) << length;
+        ASSERT_TRUE(settings.mappings == defaults.mappings) << length;
+        ASSERT_EQ(Read().size(), length) << "the file is left for the orderly end";
+    }
+}
+
+TEST_F(SettingsFileTest, SavedAndLoadedMappingsComeBackByteForByte) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 50; ++round) {
+        JoySettings saved = FreshSettings(Caps(6, 32, true), (round % 2) != 0);
+        saved.moduleShown = static_cast<std::uint8_t>(round % 2);
+        saved.portNumber = round % 5;
+        for (MotorMapping& m : saved.mappings) {
+            std::uint8_t* bytes = reinterpret_cast<std::uint8_t*>(&m);
+            for (std::size_t i = 0; i < sizeof m; ++i) {
+                bytes[i] = static_cast<std::uint8_t>(random() % 8);
+            }
+        }
+        saved.offSwitchOn = round % 2;
+        saved.offButtonOn = 1 - round % 2;
+        saved.offSwitchInput = round % 8;
+        saved.offButtonIndex = round % 32;
+        ASSERT_TRUE(SaveSettings(path_, saved));
+        const Bytes written = Read();
+        const JoySettings loaded = StartUp(Caps(6, 32, true));
+        EXPECT_TRUE(loaded.mappings == saved.mappings);
+        EXPECT_EQ(loaded.moduleShown, 0) << "the window always starts on Hauptmodul";
+        JoySettings again = loaded;
+        again.moduleShown = saved.moduleShown;
+        EXPECT_EQ(ToBytes(EncodeSettings(again)), written);
+    }
+}
+
+TEST_F(SettingsFileTest, AnExtensionMotorSavedOnZIsDrivenByZAfterARestart) {
+    JoySettings saved = FreshSettings(Caps(3, 4, false), true);
+    saved.mappings[SlotOf(1, 0)].dirFromAxis = 1;
+    saved.mappings[SlotOf(1, 0)].axisIndex = 2;  // "Z"
+    saved.mappings[SlotOf(1, 0)].speedAxisIndex = 2;
+    ASSERT_TRUE(SaveSettings(path_, saved));
+    const JoySettings loaded = StartUp(Caps(3, 4, false));
+    EXPECT_EQ(loaded.axisBindings[SlotOf(1, 0)], (AxisBinding{AxisSource::kZ, HatMode::kAxis}));
+}
+
+TEST_F(SettingsFileTest, PositionsWithoutEntryForAnotherJoystickBindNothing) {
+    JoySettings saved = FreshSettings(Caps(6, 12, true));
+    saved.mappings[0].axisIndex = 5;      // "V"
+    saved.mappings[2].axisIndex = 7;      // "POV2"
+    saved.mappings[2].throttleIndex = 4;  // "U"
+    saved.offButtonIndex = 11;
+    ASSERT_TRUE(SaveSettings(path_, saved));
+    HeaderResult header;
+    const JoySettings loaded = StartUp(Caps(2, 4, false), &header);
+    EXPECT_TRUE(header.otherJoystick);
+    EXPECT_EQ(loaded.axisBindings[0].source, AxisSource::kNone);
+    EXPECT_EQ(loaded.axisBindings[2].source, AxisSource::kNone);
+    EXPECT_EQ(loaded.throttleBindings[2].source, AxisSource::kNone);
+    EXPECT_EQ(loaded.mappings[0].axisIndex, 5) << "the stored position itself stays";
+    EXPECT_EQ(loaded.offButtonIndex, -1);
+}
+
+TEST_F(SettingsFileTest, RandomFilesNeverCrashAndNeverPutAThreeOnTheWire) {
+    std::mt19937 random(11);
+    struct NoJoystick : JoystickSource {
+        ReadResult Read(platform::JoystickPosition& position) override {
+            position.axes = {0, 65535, 0, 65535, 0, 65535};
+            position.buttons = 0xFFFFFFFFU;
+            position.pov = 4500;
+            return ReadResult::kOk;
+        }
+    } source;
+    struct Echo : InterfaceLink {
+        std::uint32_t Exchange(std::uint32_t output) override {
+            for (int k = 0; k < 8; ++k) {
+                EXPECT_NE((output >> (2 * k)) & 3U, 3U);
+            }
+            EXPECT_EQ(output >> 16, 0U);
+            return ~output;
+        }
+    } link;
+    for (int round = 0; round < 400; ++round) {
+        Bytes bytes(random() % 400);
+        for (std::uint8_t& b : bytes) {
+            b = static_cast<std::uint8_t>(random());
+        }
+        if (round % 2 == 0 && bytes.size() >= 5) {
+            std::memcpy(bytes.data(), "KMJ14", 5);
+            if (bytes.size() > 21) {
+                bytes[16] = round % 4 == 0 ? 1 : 0;
+                bytes[17] = 0;
+                bytes[18] = round % 4 == 0 ? 8 : 4;
+                bytes[19] = bytes[20] = bytes[21] = 0;
+            }
+        }
+        Write(bytes);
+        const JoySettings settings = StartUp(Caps(6, 32, true));
+        LiveSettings live;
+        PublishAll(live, settings);
+        StopFlag stop{0};
+        ControlLoop loop(live, source, link, stop);
+        ASSERT_TRUE(loop.BeginRun());
+        for (int tick = 0; tick < 20; ++tick) {
+            loop.Tick();
+        }
+        loop.EndRun();
+    }
+}
+
+TEST_F(SettingsFileTest, TheResetWithRestartLeavesOnlyTheDeletedText) {
+    ASSERT_TRUE(SaveSettings(path_, FreshSettings(Caps(2, 4, false))));
+    ASSERT_TRUE(WriteDeletedFile(path_));
+    const Bytes bytes = Read();
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
+              "DELETED - Bitte starten Sie KinemoJoy neu.");
+    HeaderResult header;
+    JoySettings settings;
+    header = ReadSettingsHeader(path_, Caps(2, 4, false), settings);
+    EXPECT_EQ(header.status, HeaderStatus::kDeleted);
+    EXPECT_EQ(LoadSettings(path_, settings), LoadStatus::kDefaults);
+}
+
+TEST_F(SettingsFileTest, SavingReplacesTheFileWholeKeepsItsModeAndRefusesFolders) {
+    ASSERT_TRUE(SaveSettings(path_, FreshSettings(Caps(2, 4, false))));
+    ASSERT_EQ(::chmod(path_.c_str(), 0604), 0);
+    ASSERT_TRUE(SaveSettings(path_, FreshSettings(Caps(3, 5, true))));
+    struct stat info {};
+    ASSERT_EQ(::stat(path_.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0604U);
+    EXPECT_EQ(Read()[5], 5);
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder_)) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1U) << "no temporary file is left behind";
+
+    EXPECT_FALSE(SaveSettings(folder_, FreshSettings(Caps(2, 4, false))));
+    EXPECT_FALSE(SaveSettings(folder_ + "/missing/settings.kmj", FreshSettings(Caps(2, 4, false))));
+    EXPECT_FALSE(SaveSettings("", FreshSettings(Caps(2, 4, false))));
+    JoySettings settings;
+    EXPECT_EQ(ReadSettingsHeader(folder_, Caps(2, 4, false), settings).status,
+              HeaderStatus::kMissing);
+}
+
+TEST(SettingsReset, ResetKeepsJoystickPortAndModule) {
+    JoySettings settings = FreshSettings(Caps(4, 6, true), true);
+    settings.portNumber = 2;
+    settings.moduleShown = 1;
+    settings.mappings[3].fixedSpeed = 3;
+    ResetSettings(settings);
+    EXPECT_EQ(settings.portNumber, 2);
+    EXPECT_EQ(settings.motorCount, 8U);
+    EXPECT_EQ(settings.joystickButtons, 6);
+    EXPECT_EQ(settings.moduleShown, 0);
+    EXPECT_EQ(settings.mappings[3].fixedSpeed, 100);
+    EXPECT_EQ(settings.startButtonIndex, 4);
+}
+
+}  // namespace
+}  // namespace kinemo::joy
