@@ -45,5 +45,6 @@ int RunTimelineCommand(CommandArgs args, std::FILE* out);
 int RunNewCommand(CommandArgs args, std::FILE* out);
 int RunPortsCommand(CommandArgs args, std::FILE* out);
 int RunRunCommand(CommandArgs args, std::FILE* out);
+int RunPlotCommand(CommandArgs args, std::FILE* out);
 
 }  // namespace kinemo::cli

@@ -51,6 +51,15 @@ constexpr std::array kCommands = {
                "Ausführen..., Abgebrochen und Fertig. SIGINT und SIGTERM wirken wie\n"
                "NOT-AUS (Exit-Code 0); ohne Verbindung Exit-Code 1.\n",
                RunRunCommand},
+    CliCommand{"plot", "zeichnet das Geschwindigkeitsprofil einer Programmdatei",
+               "Aufruf: kinemo-cli plot DATEI.kmo --out BILD.svg|BILD.png [--movement I]\n"
+               "                        [--width PIXEL]\n"
+               "Berechnet die Liste wie \"LOS!\" (mit --movement nur die Bewegung I, von 0\n"
+               "an gezählt) und zeichnet je Motor M1 bis M4 Richtung und Anteil der\n"
+               "Ein-Ticks über Ticks und Sekunden bei 320 Ticks/s, mit Bewegungsgrenzen,\n"
+               "Namen, Höchstdauern und Marken für Impuls- und Endtastergrenzen, wie das\n"
+               "Fenster \"Vorschau\". --width 400 bis 20000, Vorgabe 1200.\n",
+               RunPlotCommand},
 };
 
 bool IsHelp(std::string_view arg) {

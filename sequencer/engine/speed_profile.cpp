@@ -129,7 +129,8 @@ SpeedProfile BuildSpeedProfile(const Timeline& timeline, const MovementList& lis
     std::uint64_t window = options.windowTicks;
     if (window == 0) {
         const std::uint64_t most = std::max<std::uint32_t>(options.maxWindows, 1);
-        window = std::max<std::uint64_t>(1, (profile.totalTicks + most - 1) / most);
+        window = std::max<std::uint64_t>({1, options.minWindowTicks,
+                                          (profile.totalTicks + most - 1) / most});
     }
     profile.windowTicks = static_cast<std::uint32_t>(window);
     profile.windows.resize(static_cast<std::size_t>((profile.totalTicks + window - 1) / window));

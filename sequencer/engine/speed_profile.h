@@ -93,9 +93,11 @@ struct SpeedProfile {
 
 struct ProfileOptions {
     // Ticks per window; 0 chooses the smallest window that gives at most
-    // `maxWindows` windows.
+    // `maxWindows` windows, but no fewer than `minWindowTicks` ticks, so that
+    // a short list shows speeds rather than single pulses.
     std::uint32_t windowTicks = 0;
     std::uint32_t maxWindows = 2000;
+    std::uint32_t minWindowTicks = 25;
 };
 
 // Ticks shown for one movement and whether its end is open (see above), from

@@ -6,6 +6,7 @@
 #include "platform/dialog_events.h"
 #include "sequencer/ui/main_dialog_ids.h"
 #include "sequencer/ui/movement_list_names.h"
+#include "sequencer/ui/preview_window.h"
 #include "sequencer/ui/resource_paths.h"
 
 namespace kinemo::ui {
@@ -112,6 +113,10 @@ void MainDialog::CreateControls() {
 void MainDialog::Initialise() {
     AddContextMenuEntry(kCommandAbout, QStringLiteral("Inf&o über Kinemo..."),
                         [this] { ShowAbout(); });
+    AddContextMenuEntry(kCommandPreview, QStringLiteral("Vorschau"), [this] {
+        StoreMovement(Movements().currentMovement);
+        OpenPreview(*this, Movements());
+    });
     SetProgramIcon(QString::fromLatin1(kProgramIconPath));
 
     for (auto& panel : panels_) {

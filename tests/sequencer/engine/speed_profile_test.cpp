@@ -155,6 +155,8 @@ TEST(SpeedProfile, RandomListMatchesTheRowsWindowByWindow) {
     EXPECT_LE(automatic.windows.size(), 50u);
     EXPECT_GE(automatic.windows.size(), 25u);
     EXPECT_EQ(automatic.windows, CountByHand(automatic, *f.timeline));
+    // A short movement is still averaged over a few pulse periods.
+    EXPECT_EQ(f.Profile(0, 0, {}).windowTicks, 25u);
 }
 
 TEST(SpeedProfile, MovementsLimitsAndOpenEnds) {
