@@ -1,11 +1,9 @@
-// The key table's editing operations and the defaults of the start settings.
+// The key table's editing operations.
 #include "keyboard/key_table.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "keyboard/start_settings.h"
 
 namespace kinemo::keyboard {
 namespace {
@@ -102,26 +100,6 @@ TEST(KeyTable, ChooseActionClearsTheRowsAndGivesSpeedsOneHundred) {
             EXPECT_EQ(table.Value(c.entry, motor), c.value);
         }
     }
-}
-
-TEST(StartSettings, DefaultsAndTheirAtomicCopyAgree) {
-    const StartSettings defaults = DefaultStartSettings();
-    // M3's end switches are E5 ("L") and E6 ("R"); the off switch is off at E8.
-    EXPECT_EQ(defaults.motors[2].leftInput, 4);
-    EXPECT_EQ(defaults.motors[2].rightInput, 5);
-    EXPECT_FALSE(defaults.offSwitch);
-    EXPECT_EQ(defaults.offSwitchInput, 7);
-    const LiveSettings live;
-    EXPECT_EQ(live.Load(), defaults);
-
-    StartSettings changed = defaults;
-    changed.motors[1] = {kMotorRight, 42, true, 6, 0};
-    changed.offSwitch = true;
-    changed.offSwitchInput = 3;
-    LiveSettings copy(changed);
-    EXPECT_EQ(copy.Load(), changed);
-    copy.Store(defaults);
-    EXPECT_EQ(copy.Load(), defaults);
 }
 
 }  // namespace

@@ -140,53 +140,43 @@ TEST(SpeechCli, TypedKeysDriveTheMotorsUntilTheNotausKey) {
     EXPECT_EQ(ReadFileBytes(folder.File("settings.kms")), file);
 }
 
-TEST(SpeechCli, EndOfInputAndSignalsActAsNotAus) {
+TEST(SpeechCli, EveryWayOutEndsWithAllOffAndExitCodeZero) {
     struct Case {
         const char* name;
-        int signal;  // 0: close the input
+        int signal;  // 0: close the input, -1: the off switch's input E8 becomes active
+        const char* status;
     };
-    const Case cases[] = {
-        {"end of input", 0}, {"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}};
+    const Case cases[] = {{"end of input", 0, "Run\nAbgebrochen\nEnde\n"},
+                          {"SIGINT", SIGINT, "Run\nAbgebrochen\nEnde\n"},
+                          {"SIGTERM", SIGTERM, "Run\nAbgebrochen\nEnde\n"},
+                          {"SIGHUP", SIGHUP, "Run\nAbgebrochen\nEnde\n"},
+                          {"off switch", -1, "Run\nEnde\n"}};
     for (const Case& c : cases) {
         TempFolder folder;
         PtyPeer box;
         box.StartBox(2, {0x00});
         KeyboardSettings settings;
         settings.start.motors[2].startState = keyboard::kMotorLeft;
+        settings.start.offSwitch = true;
         WriteFileBytes(folder.File("motors.kms"), keyboard::EncodeSettings(settings));
         TypedRun run(folder, box, {"run", "--settings", "motors.kms", "--port=COM2"});
         ASSERT_TRUE(WaitForWire(box, [](const auto& r) { return r.size() > 30; })) << c.name;
         if (c.signal == 0) {
             run.Close();
+        } else if (c.signal < 0) {
+            box.SetAnswer({0x80});
         } else {
             run.Child().Signal(c.signal);
         }
         const ProcessResult result = run.Child().Wait();
         EXPECT_EQ(result.exitCode, 0) << c.name;
-        EXPECT_EQ(result.err, "Run\nAbgebrochen\nEnde\n") << c.name;
+        EXPECT_EQ(result.err, c.status) << c.name;
         const std::vector<std::uint8_t> words = Words(box.Requests());
         EXPECT_EQ(words.back(), 0x00) << c.name;
         EXPECT_EQ(words[words.size() - 2], 0x10) << c.name;
         // No settings file is written, not even the missing default one.
-        EXPECT_FALSE(::access(folder.File("settings.kms").c_str(), F_OK) == 0) << c.name;
+        EXPECT_NE(::access(folder.File("settings.kms").c_str(), F_OK), 0) << c.name;
     }
-}
-
-TEST(SpeechCli, OffSwitchAtE8EndsTheRun) {
-    TempFolder folder;
-    KeyboardSettings settings;
-    settings.start.offSwitch = true;
-    settings.start.motors[3].startState = keyboard::kMotorRight;
-    WriteFileBytes(folder.File("settings.kms"), keyboard::EncodeSettings(settings));
-    PtyPeer box;
-    box.StartBox(2, {0x00});
-    TypedRun run(folder, box);
-    ASSERT_TRUE(WaitForWire(box, [](const auto& r) { return r.size() > 30; }));
-    box.SetAnswer({0x80});
-    const ProcessResult result = run.Child().Wait();
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.err, "Run\nEnde\n");
-    EXPECT_EQ(Words(box.Requests()).back(), 0x00);
 }
 
 TEST(SpeechCli, KeysFromAPipeThroughTheSimulatedBox) {
