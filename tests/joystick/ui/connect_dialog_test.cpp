@@ -1,0 +1,398 @@
+// The connect dialog with a virtual joystick, scripted boxes and the real
+// driver against the simulated box: the joystick check, every kind of
+// settings file it meets, the automatic connection and the user's choice.
+#include "joystick/ui/connect_dialog.h"
+
+#include <QLabel>
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+#include "joystick/joy_connect.h"
+#include "joystick/joy_texts.h"
+#include "joystick/settings_file.h"
+#include "joystick/ui/main_dialog_ids.h"
+#include "simulator/simulated_box.h"
+#include "tests/joystick/ui/joy_window_test_support.h"
+#include "tests/platform/scoped_port_override.h"
+
+namespace kinemo::joy::ui::testing {
+namespace {
+
+using platform::MessageButtons;
+using platform::MessageResult;
+
+// The connect dialog as the program wires it, on a fresh settings folder,
+// with the simulated box on COM1 and nothing on COM3.
+class ConnectRig {
+  public:
+    explicit ConnectRig(StickShape shape = {4, 6, 1}) : stick_(shape) {
+        device_ = box_.Start();
+        EXPECT_FALSE(device_.empty()) << box_.error();
+        com1_ = std::make_unique<kinemo::testing::ScopedPortOverride>("COM1", device_);
+    }
+    ~ConnectRig() { box_.Stop(); }
+
+    std::string SettingsPath() const { return folder_.File("settings.kmj"); }
+    platform::JoystickCaps Caps() const { return stick_.Caps(); }
+
+    // Runs the dialog; `user` acts once the dialog shows (never, when it
+    // connects by itself).
+    ConnectOutcome Run(std::function<void(ConnectDialog&)> user = {}) {
+        ConnectDialogServices services;
+        services.probeJoystick = [this]() -> std::optional<platform::JoystickCaps> {
+            ++probes;
+            platform::JoystickPosition position;
+            if (joystickMissing > 0) {
+                --joystickMissing;
+                return std::nullopt;
+            }
+            if (stick_.Source().Read(position) != ReadResult::kOk) {
+                return std::nullopt;
+            }
+            return stick_.Caps();
+        };
+        services.open = [this](const JoySettings& chosen) {
+            ++attempts;
+            return ConnectInterface(link, chosen, nullptr);
+        };
+        services.messages = &messages;
+        services.settingsPath = SettingsPath();
+        dialog = std::make_unique<ConnectDialog>(settings, std::move(services));
+        QTimer::singleShot(0, dialog.get(), [this, user] {
+            shown = dialog->isVisible();
+            if (user) {
+                user(*dialog);
+            }
+        });
+        return dialog->Run();
+    }
+
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const platform::MessageRequest& r : messages.Requests()) {
+            texts.push_back(r.text.toStdString());
+        }
+        return texts;
+    }
+
+    TestStick stick_;
+    simulator::SimulatedBox box_{simulator::SimulatedBoxOptions::FastLine()};
+    std::string device_;
+    std::unique_ptr<kinemo::testing::ScopedPortOverride> com1_;
+    kinemo::testing::ScopedPortOverride com3_{"COM3", "/nonexistent/kinemo-no-such-port"};
+    TempFolder folder_;
+    DriverLink link;
+    JoySettings settings;
+    platform::ScriptedMessageService messages;
+    std::unique_ptr<ConnectDialog> dialog;
+    int joystickMissing = 0;
+    int probes = 0;
+    int attempts = 0;
+    bool shown = false;
+};
+
+// Chooses a port and the module, then presses "Verbinden".
+std::function<void(ConnectDialog&)> ConnectOn(int portPosition, bool extension) {
+    return [portPosition, extension](ConnectDialog& d) {
+        Choose(d, kIdPortList, portPosition);
+        if (d.IsChecked(kIdExtension) != extension) {
+            Click(d, kIdExtension);
+        }
+        Click(d, kIdConnect);
+    };
+}
+
+std::function<void(ConnectDialog&)> Cancel() {
+    return [](ConnectDialog& d) { Click(d, kIdCancel); };
+}
+
+std::vector<std::uint8_t> UsableFile(const platform::JoystickCaps& caps, int port, bool extension,
+                                     int storedButtons) {
+    JoySettings stored;
+    TakeJoystickCaps(stored, caps);
+    stored.joystickButtons = static_cast<std::uint8_t>(storedButtons);
+    stored.portNumber = port;
+    SetExtensionModule(stored, extension);
+    ResetSettings(stored);
+    const SettingsBytes bytes = EncodeSettings(stored);
+    return {bytes.begin(), bytes.end()};
+}
+
+TEST(JoyConnectDialog, FillsThePortListWithDeviceTooltipsAndStartsUnconnected) {
+    ConnectRig rig;
+    const ConnectOutcome outcome = rig.Run([](ConnectDialog& d) {
+        EXPECT_EQ(ComboTexts(d, kIdPortList),
+                  (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4", "LPT1", "LPT2", "LPT3",
+                                            "LPT"}));
+        EXPECT_EQ(d.ComboSelection(kIdPortList), 0);
+        EXPECT_FALSE(d.IsChecked(kIdExtension));
+        EXPECT_EQ(Text(d, kIdExtension), "Extension- Modul");
+        EXPECT_EQ(Text(d, kIdConnectStatus), kNotConnectedText);
+        auto* ports = d.Control<QComboBox>(kIdPortList);
+        EXPECT_TRUE(ports->itemData(0, Qt::ToolTipRole).toString().contains(QStringLiteral("/")));
+        // Every status text fits its field.
+        auto* status = d.Control<QLabel>(kIdConnectStatus);
+        for (const char* text :
+             {kNotConnectedText, kConnectingText, kConnectedText, kNoConnectionText}) {
+            EXPECT_LE(status->fontMetrics().horizontalAdvance(QString::fromUtf8(text).trimmed()),
+                      status->width())
+                << text;
+        }
+        Click(d, kIdCancel);
+    });
+    EXPECT_EQ(outcome, ConnectOutcome::kCancelled);
+    EXPECT_EQ(rig.dialog->windowTitle().toStdString(), "KinemoJoy");
+}
+
+// What the dialog does with each kind of settings file it finds.
+TEST(JoyConnectDialog, SettingsFileCases) {
+    struct Case {
+        const char* name;
+        std::function<std::optional<std::vector<std::uint8_t>>(const platform::JoystickCaps&)> file;
+        std::vector<MessageResult> answers;
+        std::function<void(ConnectDialog&)> user;
+        ConnectOutcome outcome;
+        int exitCode;
+        bool foreignWarning;
+        bool foundBox;
+        bool otherBox;
+        bool shown;         // the dialog waited for the user
+        std::int32_t kind;  // interface kind after a connection (0: none)
+        StickShape stick = {4, 6, 1};
+    };
+    const auto none = [](const platform::JoystickCaps&) {
+        return std::optional<std::vector<std::uint8_t>>();
+    };
+    const auto text = [](const char* content) {
+        return [content](const platform::JoystickCaps&) {
+            return std::optional<std::vector<std::uint8_t>>(Bytes(content));
+        };
+    };
+    const Case cases[] = {
+        {"first start",
+         none,
+         {},
+         ConnectOn(0, true),
+         ConnectOutcome::kConnected,
+         0,
+         false,
+         true,
+         false,
+         true,
+         2},
+        {"deleted file",
+         text(kDeletedFileText),
+         {},
+         ConnectOn(0, false),
+         ConnectOutcome::kConnected,
+         0,
+         false,
+         true,
+         false,
+         true,
+         1},
+        {"only DELET",
+         text("DELET"),
+         {},
+         Cancel(),
+         ConnectOutcome::kCancelled,
+         0,
+         false,
+         true,
+         false,
+         true,
+         0},
+        {"other version, OK",
+         text("KMJ13 older"),
+         {MessageResult::kOk},
+         ConnectOn(0, false),
+         ConnectOutcome::kConnected,
+         0,
+         true,
+         true,
+         false,
+         true,
+         1},
+        {"other version, Cancel",
+         text("KMJ13 older"),
+         {MessageResult::kCancel},
+         {},
+         ConnectOutcome::kSettingsRefused,
+         2,
+         true,
+         false,
+         false,
+         false,
+         0},
+        {"truncated KMJ14",
+         text("KMJ14\x04\x02"),
+         {MessageResult::kOk},
+         Cancel(),
+         ConnectOutcome::kCancelled,
+         0,
+         true,
+         true,
+         false,
+         true,
+         0},
+        {"usable, same joystick",
+         [](const platform::JoystickCaps& caps) {
+             return std::optional(UsableFile(caps, 1, true, static_cast<int>(caps.buttons)));
+         },
+         {},
+         {},
+         ConnectOutcome::kConnected,
+         0,
+         false,
+         false,
+         false,
+         false,
+         2},
+        {"usable, another joystick",
+         [](const platform::JoystickCaps& caps) {
+             return std::optional(UsableFile(caps, 1, false, 12));
+         },
+         {},
+         {},
+         ConnectOutcome::kConnected,
+         0,
+         false,
+         false,
+         true,
+         false,
+         1},
+        // Same counts, but a joystick without Z, R, U, V and hat counts as
+        // another one.
+        {"usable, same counts, empty mask",
+         [](const platform::JoystickCaps& caps) {
+             return std::optional(UsableFile(caps, 1, false, static_cast<int>(caps.buttons)));
+         },
+         {},
+         {},
+         ConnectOutcome::kConnected,
+         0,
+         false,
+         false,
+         true,
+         false,
+         1,
+         {2, 6, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConnectRig rig(c.stick);
+        if (auto bytes = c.file(rig.Caps())) {
+            WriteFileBytes(rig.SettingsPath(), *bytes);
+        }
+        for (const MessageResult answer : c.answers) {
+            rig.messages.Answer(answer);
+        }
+        const ConnectOutcome outcome = rig.Run(c.user);
+        EXPECT_EQ(outcome, c.outcome);
+        EXPECT_EQ(ExitCodeOf(outcome), c.exitCode);
+        EXPECT_EQ(rig.shown, c.shown);
+        EXPECT_EQ(rig.messages.PendingAnswers(), 0U);
+        std::vector<std::string> expected;
+        if (c.foreignWarning) {
+            expected.push_back(kForeignFileText);
+        }
+        if (c.foundBox) {
+            expected.push_back(JoystickFoundText(rig.Caps()));
+        }
+        if (c.otherBox) {
+            expected.push_back(OtherJoystickText(rig.Caps()));
+        }
+        EXPECT_EQ(rig.Texts(), expected);
+        for (const platform::MessageRequest& r : rig.messages.Requests()) {
+            const std::string t = r.text.toStdString();
+            const std::string caption = t == kForeignFileText ? kForeignFileCaption
+                                        : t.rfind("Verbindung zum Joystick", 0) == 0
+                                            ? kJoystickFoundCaption
+                                            : kOtherJoystickCaption;
+            EXPECT_EQ(r.caption.toStdString(), caption);
+            EXPECT_EQ(r.buttons,
+                      t == kForeignFileText ? MessageButtons::kOkCancel : MessageButtons::kOk);
+        }
+        EXPECT_EQ(GetInterfaceKind(&rig.link.Record()), c.kind);
+        if (outcome == ConnectOutcome::kConnected) {
+            EXPECT_EQ(Text(*rig.dialog, kIdConnectStatus), kConnectedText);
+            EXPECT_EQ(rig.settings.motorCount, c.kind == 2 ? 8U : 4U);
+            EXPECT_EQ(rig.settings.joystickButtons, rig.Caps().buttons);
+            rig.link.Close();
+        }
+    }
+}
+
+TEST(JoyConnectDialog, AFailedAutomaticConnectionShowsTheStoredChoiceAndWaits) {
+    ConnectRig rig;
+    WriteFileBytes(rig.SettingsPath(),
+                   UsableFile(rig.Caps(), 3, true, static_cast<int>(rig.Caps().buttons)));
+    const ConnectOutcome outcome = rig.Run([&rig](ConnectDialog& d) {
+        EXPECT_EQ(rig.attempts, 1);
+        EXPECT_EQ(Text(d, kIdConnectStatus), kNoConnectionText);
+        EXPECT_EQ(d.Control<QComboBox>(kIdPortList)->currentText().toStdString(), "COM3");
+        EXPECT_TRUE(d.IsChecked(kIdExtension));
+        ConnectOn(0, true)(d);
+    });
+    EXPECT_EQ(outcome, ConnectOutcome::kConnected);
+    EXPECT_EQ(rig.attempts, 2);
+    EXPECT_EQ(rig.Texts(), std::vector<std::string>{kConnectFailedBoxText});
+    EXPECT_EQ(rig.messages.Requests()[0].caption.toStdString(),
+              "KinemoJoy");  // the program's title
+    EXPECT_EQ(rig.settings.portNumber, 1);
+    EXPECT_EQ(GetInterfaceKind(&rig.link.Record()), 2);
+    rig.link.Close();
+}
+
+TEST(JoyConnectDialog, NoJoystickAsksRetryOrCancel) {
+    struct Case {
+        std::vector<MessageResult> answers;
+        int missingReads;
+        ConnectOutcome outcome;
+        int boxes;
+    };
+    const Case cases[] = {
+        {{MessageResult::kCancel}, 5, ConnectOutcome::kNoJoystick, 1},
+        {{MessageResult::kRetry, MessageResult::kRetry, MessageResult::kCancel},
+         5,
+         ConnectOutcome::kNoJoystick,
+         3},
+        // Plugged in while the box was open: Retry finds it and goes on.
+        {{MessageResult::kRetry}, 1, ConnectOutcome::kCancelled, 2},
+    };
+    for (const Case& c : cases) {
+        ConnectRig rig;
+        rig.joystickMissing = c.missingReads;
+        for (const MessageResult answer : c.answers) {
+            rig.messages.Answer(answer);
+        }
+        const ConnectOutcome outcome = rig.Run(Cancel());
+        EXPECT_EQ(outcome, c.outcome);
+        ASSERT_EQ(rig.messages.Requests().size(), static_cast<std::size_t>(c.boxes));
+        const platform::MessageRequest& box = rig.messages.Requests()[0];
+        EXPECT_EQ(box.text.toStdString(), kNoJoystickText);
+        EXPECT_EQ(box.caption.toStdString(), kNoJoystickCaption);
+        EXPECT_EQ(box.buttons, MessageButtons::kRetryCancel);
+        EXPECT_EQ(rig.attempts, 0);
+    }
+    EXPECT_EQ(ExitCodeOf(ConnectOutcome::kNoJoystick), 1);
+}
+
+TEST(JoyConnectDialog, EscapeAndCloseBoxCancel) {
+    for (const bool escape : {true, false}) {
+        ConnectRig rig;
+        const ConnectOutcome outcome = rig.Run([escape](ConnectDialog& d) {
+            if (escape) {
+                QTest::keyClick(&d, Qt::Key_Escape);
+            } else {
+                d.close();
+            }
+        });
+        EXPECT_EQ(outcome, ConnectOutcome::kCancelled);
+        EXPECT_EQ(rig.attempts, 0);
+    }
+}
+
+}  // namespace
+}  // namespace kinemo::joy::ui::testing

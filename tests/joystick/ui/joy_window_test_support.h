@@ -1,0 +1,106 @@
+// Helpers of the KinemoJoy window tests: an SDL virtual joystick read through
+// the joystick layer, scripted message boxes and file dialogs, a settings
+// file in a fresh folder, and user actions on controls by id.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QSlider>
+#include <QTest>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "joystick/joy_settings.h"
+#include "joystick/joystick_source.h"
+#include "platform/dialog_scripted.h"
+#include "platform/dialog_window.h"
+#include "platform/joystick.h"
+#include "tests/sequencer/ui/wait_until.h"
+#include "tests/tools/cli_process.h"
+
+namespace kinemo::joy::ui::testing {
+
+using kinemo::cli::test::ReadFileBytes;
+using kinemo::cli::test::TempFolder;
+using kinemo::cli::test::WriteFileBytes;
+using kinemo::ui::testing::WaitUntil;
+
+// The shape of a test joystick.
+struct StickShape {
+    int axes = 2;
+    int buttons = 4;
+    int hats = 0;
+};
+
+// A virtual joystick and the device source that reads it, as the program's
+// runs read a real one.
+class TestStick {
+  public:
+    explicit TestStick(StickShape shape, const std::string& name = "Testknüppel") {
+        EXPECT_TRUE(system_.Ok()) << system_.Error();
+        EXPECT_TRUE(stick_.Attach(name, shape.axes, shape.buttons, shape.hats));
+        source_ = std::make_unique<DeviceSource>(stick_.Index());
+        EXPECT_TRUE(source_->Opened());
+    }
+    platform::VirtualJoystick& Stick() { return stick_; }
+    DeviceSource& Source() { return *source_; }
+    platform::JoystickCaps Caps() const { return source_->Caps(); }
+    void Set(const platform::JoystickPosition& position) { stick_.Set(position); }
+
+  private:
+    platform::JoystickSystem system_;
+    platform::VirtualJoystick stick_;
+    std::unique_ptr<DeviceSource> source_;
+};
+
+// A user's actions on a dialog's controls.
+inline void Click(platform::DialogWindow& dialog, int id) {
+    auto* button = dialog.Control<QAbstractButton>(id);
+    ASSERT_NE(button, nullptr) << "control " << id;
+    button->click();
+}
+
+// The user picks entry `index` of a drop-down list (as with the mouse: only
+// enabled lists take it, and the selection handler runs).
+inline void Choose(platform::DialogWindow& dialog, int id, int index) {
+    auto* combo = dialog.Control<QComboBox>(id);
+    ASSERT_NE(combo, nullptr) << "control " << id;
+    if (!combo->isEnabled()) {
+        return;
+    }
+    combo->setCurrentIndex(index);
+    Q_EMIT combo->activated(index);
+}
+
+inline std::vector<std::string> ComboTexts(platform::DialogWindow& dialog, int id) {
+    std::vector<std::string> texts;
+    auto* combo = dialog.Control<QComboBox>(id);
+    for (int i = 0; combo != nullptr && i < combo->count(); ++i) {
+        texts.push_back(combo->itemText(i).toStdString());
+    }
+    return texts;
+}
+
+inline std::string Text(const platform::DialogWindow& dialog, int id) {
+    return dialog.Text(id).toStdString();
+}
+
+inline std::vector<std::uint8_t> Bytes(std::string_view text) {
+    return {text.begin(), text.end()};
+}
+
+// The settings as the connect dialog leaves them for this joystick.
+inline JoySettings ConnectedSettings(const platform::JoystickCaps& caps, bool extension) {
+    JoySettings settings;
+    TakeJoystickCaps(settings, caps);
+    SetExtensionModule(settings, extension);
+    settings.portNumber = 1;
+    return settings;
+}
+
+}  // namespace kinemo::joy::ui::testing
