@@ -28,10 +28,10 @@ void WriteMovementDiagnostics(std::FILE* out, int row, const SlotLimits& limits,
 
 }  // namespace
 
-RunOutcome PlayRun(const PlayerContext& context, int runLength) {
+RunOutcome PlayRun(const PlayerContext& context, int runLength, bool loop) {
     InterfaceLink& link = *context.link;
     const Timeline& timeline = *context.timeline;
-    RunSettings& settings = *context.settings;
+    const RunSettings& settings = *context.settings;
     StopFlag& stopRequested = *context.stopRequested;
     // The timeline holds at most kTimelineRows computed rows.
     if (runLength > kTimelineRows) {
@@ -59,7 +59,6 @@ RunOutcome PlayRun(const PlayerContext& context, int runLength) {
                 for (int m = 0; m < kMotorCount; ++m) {
                     if (stopRequested.load(std::memory_order_relaxed) != 0) {
                         link.Exchange(0);
-                        settings.endlessLoop.store(0, std::memory_order_relaxed);
                         stopRequested.store(0, std::memory_order_relaxed);
                         return RunOutcome::kStopped;
                     }
@@ -91,7 +90,8 @@ RunOutcome PlayRun(const PlayerContext& context, int runLength) {
             counts.fill(0);
         }
         // With no rows the loop would never check the stop flag again.
-    } while (runLength > 0 && settings.endlessLoop.load(std::memory_order_relaxed) == 1);
+    } while (loop && runLength > 0 &&
+             settings.endlessLoop.load(std::memory_order_relaxed) == 1);
 
     link.Exchange(0);
     return RunOutcome::kFinished;
@@ -105,7 +105,7 @@ void PlayerThreadMain(void* parameter) {
         if (state.quit.load()) {
             break;
         }
-        PlayRun(state.context, state.runLength.load());
+        PlayRun(state.context, state.runLength.load(), state.loop.load());
         if (state.quit.load()) {
             break;
         }

@@ -32,13 +32,14 @@ class RunEndedListener {
 // player, read by the player at every motor check (four times per tick).
 using StopFlag = std::atomic<std::uint8_t>;
 
-// Everything one run reads. The timeline is only read; the run settings are
-// read as the run goes (endlessLoop is cleared by a stop), the stop flag is
-// read, set by the off switch and cleared when the player has stopped.
+// Everything one run reads. The timeline and the run settings are only read
+// (the settings as the run goes, so unchecking the endless loop ends it after
+// the last row); the stop flag is read, set by the off switch and cleared when
+// the player has stopped.
 struct PlayerContext {
     InterfaceLink* link = nullptr;
     const Timeline* timeline = nullptr;
-    RunSettings* settings = nullptr;
+    const RunSettings* settings = nullptr;
     StopFlag* stopRequested = nullptr;
     std::FILE* diagnostics = nullptr;  // may be null: no diagnostic lines
 };
@@ -54,11 +55,11 @@ constexpr bool InputSet(std::uint8_t inputWord, unsigned input) {
     return input - 1U < 8U && ((inputWord >> (input - 1U)) & 1U) != 0;
 }
 
-// Plays rows 0..runLength-1 of the timeline (repeated while endlessLoop is 1)
-// and returns after the final all-off exchange. Every way out sends the output
+// Plays rows 0..runLength-1 of the timeline, repeated while `loop` is set and
+// the endlessLoop setting is 1, and returns after the final all-off exchange. Every way out sends the output
 // word 0. No allocation, locking or waiting inside a tick; the two diagnostic
 // lines are written between movements only.
-RunOutcome PlayRun(const PlayerContext& context, int runLength);
+RunOutcome PlayRun(const PlayerContext& context, int runLength, bool loop = true);
 
 // What the player thread shares with the dialog thread between runs.
 struct PlayerThreadState {
@@ -70,6 +71,8 @@ struct PlayerThreadState {
     platform::ManualResetEvent startEvent;
     // Rows computed for the run, fixed when the run starts.
     std::atomic<int> runLength{0};
+    // Whether the run follows the endless-loop setting, fixed when it starts.
+    std::atomic<bool> loop{false};
     // Signalled while no run is in progress.
     platform::ManualResetEvent idle{true};
     // Set when the program ends: the player leaves instead of running again.

@@ -82,37 +82,30 @@ const Timeline& RunControl::GetTimeline() const {
     return state_->timeline;
 }
 
-bool RunControl::TestMovement(int currentMovement) {
+bool RunControl::Start(const RunRequest& run) {
     State& s = *state_;
-    if (Running() || currentMovement < 0 || currentMovement >= kMaxMovements) {
+    if (Running() || run.first < 0 || run.count < 0 || run.first + run.count > kMovementSlots) {
         return false;
     }
-    s.movements.movementCount = 1;
-    s.settings.endlessLoop.store(0);
-    ComputeTimeline(s.movements, currentMovement, currentMovement, s.timeline, s.diagnostics);
-    StartRun();
-    return true;
-}
-
-bool RunControl::RunList() {
-    State& s = *state_;
-    if (Running()) {
-        return false;
-    }
-    ComputeTimeline(s.movements, 0, s.movements.movementCount - 1, s.timeline, s.diagnostics);
-    StartRun();
-    return true;
-}
-
-void RunControl::StartRun() {
-    State& s = *state_;
+    ComputeTimeline(s.movements, run.first, run.first + run.count - 1, s.timeline,
+                    s.diagnostics);
     s.SetConnectPriority(ThreadPriority::kIdle);
     s.SetPlayerPriority(ThreadPriority::kNormal);
     s.stopRequested.store(0);
-    s.player.runLength.store(s.movements.movementCount);
+    s.player.runLength.store(run.count);
+    s.player.loop.store(run.loop);
     s.player.idle.Reset();
     // The player resets the event when it wakes.
     s.player.startEvent.Set();
+    return true;
+}
+
+bool RunControl::TestMovement(int current) {
+    return current < kMaxMovements && Start(RunRequest{current, 1, false});
+}
+
+bool RunControl::RunList() {
+    return Start(RunRequest{0, state_->movements.movementCount, true});
 }
 
 void RunControl::EmergencyStop() {

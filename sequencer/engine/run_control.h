@@ -21,6 +21,16 @@ namespace kinemo::engine {
 
 using platform::ThreadPriority;
 
+// What one run plays, handed to the engine as a value: the movements
+// first..first + count - 1 of the list, computed into rows 0..count - 1 and
+// played once, or repeated while the endless-loop setting stays on when
+// `loop` is set. The list and the settings are left as they are.
+struct RunRequest {
+    int first = 0;
+    int count = 0;
+    bool loop = false;
+};
+
 // Owns the movement table, the run settings, the timeline and the player thread.
 // All member functions except the destructor's wait run on the dialog thread,
 // except where noted.
@@ -41,13 +51,14 @@ class RunControl {
     RunSettings& Settings();
     const Timeline& GetTimeline() const;
 
-    // "Bewegung Testen" after the dialog's StoreMovement: movementCount := 1,
-    // endlessLoop := 0, ComputeTimeline(current, current), StartRun().
-    // Refused (false) while a run is in progress: the player reads the
-    // timeline then.
-    bool TestMovement(int currentMovement);
-    // "LOS!" after the dialog's StoreMovement: ComputeTimeline(0,
-    // movementCount - 1), StartRun(). Refused (false) while a run is in progress.
+    // Computes and starts `run`. Refused (false) while a run is in progress
+    // (the player reads the timeline then) and for a range outside the table.
+    bool Start(const RunRequest& run);
+    // "Bewegung Testen" after the dialog's StoreMovement: movement `current`
+    // once, whatever the endless-loop setting says.
+    bool TestMovement(int current);
+    // "LOS!" after the dialog's StoreMovement: the whole list, repeated while
+    // the endless loop is on.
     bool RunList();
     // "NOT-AUS" and "Ende": sets stopRequested; the player stops within one tick.
     // Safe from any thread.
@@ -76,7 +87,6 @@ class RunControl {
     StopFlag& StopRequested();
 
   private:
-    void StartRun();
 
     struct State;
     std::unique_ptr<State> state_;

@@ -165,7 +165,6 @@ void MainDialog::StoreMovement(int index) {
         panel->Store(record);
     }
     SetRecordNameFromText(record, Text(kIdMovementName));
-    list.movementCount = static_cast<std::uint8_t>(ListCount(kIdMovementList));
     engine::RunSettings& settings = Run().Settings();
     settings.endlessLoop.store(IsChecked(kIdEndlessLoop) ? 1 : 0, std::memory_order_relaxed);
     settings.offSwitchOn.store(IsChecked(kIdOffSwitch) ? 1 : 0, std::memory_order_relaxed);

@@ -16,8 +16,7 @@ void MainDialog::TestMovement() {
     ControlWidget(kIdStatus)->repaint();
     const int current = Movements().currentMovement;
     StoreMovement(current);
-    // Sets movementCount to 1 and endlessLoop to 0, so the movement runs once;
-    // the "Endlosschleife" box keeps its check.
+    // The movement runs once; the list and the "Endlosschleife" setting stay.
     if (!Run().TestMovement(current)) {
         return;  // a run is still in progress; its RunEnded re-enables the buttons
     }

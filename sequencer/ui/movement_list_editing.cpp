@@ -74,7 +74,7 @@ void MainDialog::RenameMovement() {
 }
 
 bool MainDialog::BeginInsertion() {
-    const int count = ListCount(kIdMovementList);
+    const int count = Movements().movementCount;
     if (count >= engine::kMaxMovements) {
         return false;  // the buttons are disabled at the limit
     }
@@ -92,10 +92,11 @@ bool MainDialog::BeginInsertion() {
 
 void MainDialog::AddMovement() {
     engine::MovementList& list = Movements();
-    const int count = ListCount(kIdMovementList);
+    const int count = list.movementCount;
     if (!BeginInsertion()) {
         return;
     }
+    list.movementCount = static_cast<std::uint8_t>(count + 1);
     ListAppend(kIdMovementList, QString::fromLatin1(engine::kNewMovementName));
     list.currentMovement = count;
     ListSetSelection(kIdMovementList, list.currentMovement);
@@ -107,12 +108,13 @@ void MainDialog::AddMovement() {
 
 void MainDialog::DeleteMovement() {
     engine::MovementList& list = Movements();
-    if (ListCount(kIdMovementList) <= 1) {
+    if (list.movementCount <= 1) {
         return;  // the list never becomes empty
     }
     // The shown movement's unsaved edits are dropped.
     ListDelete(kIdMovementList, list.currentMovement);
-    const int remaining = ListCount(kIdMovementList);
+    const int remaining = list.movementCount - 1;
+    list.movementCount = static_cast<std::uint8_t>(remaining);
     for (int i = list.currentMovement; i < remaining; ++i) {
         CopyFields(list.records[i], list.records[i + 1]);
     }
@@ -140,17 +142,18 @@ void MainDialog::CopyMovement() {
     engine::MovementList& list = Movements();
     StoreMovement(list.currentMovement);
     CopyFields(copyBuffer_, list.records[list.currentMovement]);
-    if (ListCount(kIdMovementList) < kFillingCount) {
+    if (list.movementCount < kFillingCount) {
         SetPasteEnabled(true);
     }
 }
 
 void MainDialog::PasteMovement() {
     engine::MovementList& list = Movements();
-    const int count = ListCount(kIdMovementList);
+    const int count = list.movementCount;
     if (!BeginInsertion()) {
         return;
     }
+    list.movementCount = static_cast<std::uint8_t>(count + 1);
     list.currentMovement += 1;
     ListInsert(kIdMovementList, list.currentMovement, RecordNameText(copyBuffer_));
     ListSetSelection(kIdMovementList, list.currentMovement);
@@ -177,6 +180,7 @@ bool MainDialog::NewList() {
         engine::ResetMovement(list, i);
     }
     engine::StoreRunSettings(Run().Settings(), engine::RunSettingsValues{});
+    list.movementCount = 1;
     list.currentMovement = 0;
     ShowMovement(0);
     ListClear(kIdMovementList);

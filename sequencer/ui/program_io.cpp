@@ -40,7 +40,7 @@ void MainDialog::SaveProgram() {
     if (path.isEmpty()) {
         return;
     }
-    const std::size_t count = static_cast<std::size_t>(ListCount(kIdMovementList));
+    const std::size_t count = list.movementCount;
     const engine::ProgramFileStatus status =
         engine::WriteProgramFile(path.toStdString(), engine::LoadRunSettings(Run().Settings()),
                                  std::span(list.records).first(count));
@@ -81,6 +81,7 @@ void MainDialog::LoadProgram() {
     for (int i = 0; i < count; ++i) {
         list.records[i] = contents.records[i];
     }
+    list.movementCount = static_cast<std::uint8_t>(count);
     ListClear(kIdMovementList);
     for (int i = 0; i < count; ++i) {
         ListAppend(kIdMovementList, RecordNameText(list.records[i]));

@@ -96,7 +96,7 @@ TEST_F(RunControlTest, LosPlaysTheWholeListAndReportsTheEndOnce) {
     EXPECT_EQ(link_.outputs.back(), 0U);
 }
 
-TEST_F(RunControlTest, TestingAMovementPlaysRowZeroOnlyWhileTheListChanges) {
+TEST_F(RunControlTest, TestingAMovementPlaysItOnceAndLeavesListAndSettings) {
     SetMovement(List(), 0, 0, kDirectionLeft, 3);
     SetMovement(List(), 1, 1, kDirectionRight, 3);
     SetMovement(List(), 2, 2, kDirectionLeft, 3);
@@ -105,19 +105,16 @@ TEST_F(RunControlTest, TestingAMovementPlaysRowZeroOnlyWhileTheListChanges) {
     ASSERT_TRUE(control_->WaitUntilIdle(kGenerousWaitMs));
     EXPECT_EQ(link_.outputs, (Words{0, 1, 1, 0, 8, 8, 0, 16, 16, 0, 0}));
 
+    // Played once although the loop is on; the list and settings stay as they are.
     link_.outputs.clear();
     control_->Settings().endlessLoop = 1;
-    // The dialog's StoreMovement rewrites movementCount during the test run.
-    link_.onExchange = [this](std::size_t index, std::uint32_t) {
-        if (index == 1) {
-            List().movementCount = 3;
-        }
-    };
     ASSERT_TRUE(control_->TestMovement(1));
     ASSERT_TRUE(control_->WaitUntilIdle(kGenerousWaitMs));
     EXPECT_EQ(link_.outputs, (Words{0, 8, 8, 0, 0}));
     EXPECT_EQ(listener_.posts.load(), 2);
-    EXPECT_EQ(control_->Settings().endlessLoop.load(), 0);
+    EXPECT_EQ(control_->Settings().endlessLoop.load(), 1);
+    EXPECT_EQ(List().movementCount, 3);
+    EXPECT_FALSE(control_->Start({250, 7, false}));  // beyond the table
 }
 
 TEST_F(RunControlTest, EmergencyStopPutsAllOffOnTheWireWithinOneTick) {
@@ -144,7 +141,7 @@ TEST_F(RunControlTest, EmergencyStopPutsAllOffOnTheWireWithinOneTick) {
     EXPECT_EQ(link_.outputs.back(), 0U);
     EXPECT_EQ(listener_.posts.load(), 1);
     EXPECT_EQ(control_->StopRequested().load(), 0);
-    EXPECT_EQ(control_->Settings().endlessLoop.load(), 0);  // a stop clears the loop
+    EXPECT_EQ(control_->Settings().endlessLoop.load(), 1);  // a stop leaves the setting
 }
 
 TEST_F(RunControlTest, OffSwitchEndsTheRunWithAllOffAndReportsIt) {

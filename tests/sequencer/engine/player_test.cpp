@@ -179,7 +179,7 @@ TEST_F(PlayerTest, OffSwitchPressedAtTheStartEndsTheRunBeforeTheFirstTimelineWor
     EXPECT_EQ(Play(1), RunOutcome::kStopped);
     EXPECT_EQ(link_.outputs, (Words{0, 0}));
     EXPECT_EQ(stop_.load(), 0);
-    EXPECT_EQ(settings_.endlessLoop.load(), 0);
+    EXPECT_EQ(settings_.endlessLoop.load(), 1);  // a stop leaves the settings alone
     EXPECT_EQ(diagnostics_.Text(), "");
 }
 
@@ -243,10 +243,13 @@ TEST_F(PlayerTest, EndlessLoopRepeatsTheListUntilUncheckedAndEndsAfterTheLastRow
     EXPECT_EQ(link_.outputs.back(), 0U);
 }
 
-TEST_F(PlayerTest, EndlessLoopWithoutRowsEndsInsteadOfSpinning) {
+TEST_F(PlayerTest, EndlessLoopWithoutRowsOrForARunThatDoesNotLoopEndsAfterOnePass) {
     settings_.endlessLoop = 1;
     EXPECT_EQ(Play(0), RunOutcome::kFinished);
     EXPECT_EQ(link_.outputs, (Words{0, 0}));
+    Row(0, kM1Left).maxDuration[0] = 3;
+    EXPECT_EQ(PlayRun(context_, 1, false), RunOutcome::kFinished);
+    EXPECT_EQ(link_.outputs, (Words{0, 0, 0, 1, 1, 0, 0}));
 }
 
 TEST_F(PlayerTest, StopFlagSetBetweenAnyTwoExchangesPutsAllOffOnTheWireAtTheNextExchange) {
@@ -270,7 +273,7 @@ TEST_F(PlayerTest, StopFlagSetBetweenAnyTwoExchangesPutsAllOffOnTheWireAtTheNext
         ASSERT_EQ(link_.outputs.size(), stopAt + 2) << "trial " << trial;
         ASSERT_EQ(link_.outputs.back(), 0U) << "trial " << trial;
         ASSERT_EQ(stop_.load(), 0);
-        ASSERT_EQ(settings_.endlessLoop.load(), 0);
+        ASSERT_EQ(settings_.endlessLoop.load(), 1);
     }
 }
 
