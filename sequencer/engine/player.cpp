@@ -90,8 +90,7 @@ RunOutcome PlayRun(const PlayerContext& context, int runLength, bool loop) {
             counts.fill(0);
         }
         // With no rows the loop would never check the stop flag again.
-    } while (loop && runLength > 0 &&
-             settings.endlessLoop.load(std::memory_order_relaxed) == 1);
+    } while (loop && runLength > 0 && settings.endlessLoop.load(std::memory_order_relaxed) == 1);
 
     link.Exchange(0);
     return RunOutcome::kFinished;

@@ -56,9 +56,9 @@ constexpr bool InputSet(std::uint8_t inputWord, unsigned input) {
 }
 
 // Plays rows 0..runLength-1 of the timeline, repeated while `loop` is set and
-// the endlessLoop setting is 1, and returns after the final all-off exchange. Every way out sends the output
-// word 0. No allocation, locking or waiting inside a tick; the two diagnostic
-// lines are written between movements only.
+// the endlessLoop setting is 1, and returns after the final all-off exchange. Every way out sends
+// the output word 0. No allocation, locking or waiting inside a tick; the two diagnostic lines are
+// written between movements only.
 RunOutcome PlayRun(const PlayerContext& context, int runLength, bool loop = true);
 
 // What the player thread shares with the dialog thread between runs.

@@ -87,8 +87,7 @@ bool RunControl::Start(const RunRequest& run) {
     if (Running() || run.first < 0 || run.count < 0 || run.first + run.count > kMovementSlots) {
         return false;
     }
-    ComputeTimeline(s.movements, run.first, run.first + run.count - 1, s.timeline,
-                    s.diagnostics);
+    ComputeTimeline(s.movements, run.first, run.first + run.count - 1, s.timeline, s.diagnostics);
     s.SetConnectPriority(ThreadPriority::kIdle);
     s.SetPlayerPriority(ThreadPriority::kNormal);
     s.stopRequested.store(0);

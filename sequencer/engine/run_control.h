@@ -87,7 +87,6 @@ class RunControl {
     StopFlag& StopRequested();
 
   private:
-
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -47,10 +47,10 @@ TEST(PulseStep, PatternsFromZeroAccumulator) {
         double speed;
         const char* pattern;
     };
-    for (const Case& c : {Case{50.0, "10101010"}, Case{25.0, "001000100010"},
-                          Case{75.0, "110111011101"}, Case{33.33, "010010010"},
-                          Case{10.0, "000000001000000000100000000010"},
-                          Case{90.0, "111111110111111111011111111101"}}) {
+    for (const Case& c :
+         {Case{50.0, "10101010"}, Case{25.0, "001000100010"}, Case{75.0, "110111011101"},
+          Case{33.33, "010010010"}, Case{10.0, "000000001000000000100000000010"},
+          Case{90.0, "111111110111111111011111111101"}}) {
         EXPECT_EQ(Pattern(c.speed, static_cast<int>(std::string(c.pattern).size())), c.pattern)
             << c.speed;
     }

@@ -147,8 +147,12 @@ ProcessResult ChildProcess::Wait() {
     return result;
 }
 
-std::string ChildProcess::Out() const { return ReadFileText(capture_.File("stdout")); }
-std::string ChildProcess::Err() const { return ReadFileText(capture_.File("stderr")); }
+std::string ChildProcess::Out() const {
+    return ReadFileText(capture_.File("stdout"));
+}
+std::string ChildProcess::Err() const {
+    return ReadFileText(capture_.File("stderr"));
+}
 
 bool ChildProcess::WaitForText(const std::string& text, bool inErr) const {
     const auto deadline = std::chrono::steady_clock::now() + kGenerousWait;

@@ -122,8 +122,8 @@ bool SameExchanges(const std::vector<TraceLine>& a, const std::vector<TraceLine>
 // Runs a program file with kinemo-cli on a fresh simulated box, tracing it.
 cli::test::ProcessResult RunOnBox(const std::string& folder, const std::string& trace,
                                   std::vector<std::string> cliArgs) {
-    std::vector<std::string> argv{KINEMO_SIM_PATH, "--fast", "--headless", "--trace", trace,
-                                  "--launch", KINEMO_CLI_PATH};
+    std::vector<std::string> argv{KINEMO_SIM_PATH, "--fast",   "--headless",   "--trace",
+                                  trace,           "--launch", KINEMO_CLI_PATH};
     argv.insert(argv.end(), cliArgs.begin(), cliArgs.end());
     return cli::test::RunProcess(argv, folder);
 }
@@ -169,8 +169,8 @@ TEST_F(CliRunTest, EveryExampleReachesTheBoxWordForWordWithItsLimitsApplied) {
 }
 
 TEST_F(CliRunTest, TheCommittedExamplesAreWhatTheGeneratorWrites) {
-    const auto make = cli::test::RunProcess({KINEMO_MAKE_EXAMPLES_PATH, folder_.Path()},
-                                            folder_.Path());
+    const auto make =
+        cli::test::RunProcess({KINEMO_MAKE_EXAMPLES_PATH, folder_.Path()}, folder_.Path());
     ASSERT_EQ(make.exitCode, 0) << make.err;
     for (const char* name :
          {"ramp.kmo", "impulse_limit.kmo", "end_switch.kmo", "endless_loop.kmo"}) {
@@ -181,9 +181,9 @@ TEST_F(CliRunTest, TheCommittedExamplesAreWhatTheGeneratorWrites) {
 }
 
 TEST_F(CliRunTest, TestingOneMovementPlaysItAloneOnce) {
-    const auto run = RunOnBox(folder_.Path(), Trace(),
-                              {"run", Example("impulse_limit.kmo"), "--port", "COM1",
-                               "--movement", "1"});
+    const auto run =
+        RunOnBox(folder_.Path(), Trace(),
+                 {"run", Example("impulse_limit.kmo"), "--port", "COM1", "--movement", "1"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::vector<TraceLine> trace = ReadTrace(Trace());
     // Open, start, 80 ticks left at full speed until 10 impulses, stop, end, handler.

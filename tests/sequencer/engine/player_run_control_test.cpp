@@ -30,7 +30,7 @@ class CountingListener : public RunEndedListener {
 // run can be held after a number of exchanges until the stop flag is set, so
 // that a slow test thread never lets the recording grow without bound.
 class WatchedLink : public ScriptedLink {
-public:
+  public:
     std::uint32_t Exchange(std::uint32_t output) override {
         const std::uint32_t input = ScriptedLink::Exchange(output);
         const std::size_t count = exchanges.fetch_add(1) + 1;

@@ -214,7 +214,6 @@ TEST(Timeline, OffMotorNeverRunsButItsDurationSetsTheRampLength) {
                     PulsesOf(RampSpeeds(10.0, 90.0, 100, 300).speeds));
 }
 
-
 TEST(Timeline, AccelerationIsDecidedByTheSumOfTheFlagsAndDurationsAreUnsigned) {
     auto timeline = MarkedTimeline();
     MovementList list = QuietList(4);
@@ -222,7 +221,7 @@ TEST(Timeline, AccelerationIsDecidedByTheSumOfTheFlagsAndDurationsAreUnsigned) {
     list.records[0].accelDuration = {40, 50, 0, 0};
     list.records[1].accelOn = {-1, 2, 0, 0};  // sum 1: every non-zero flag is on
     list.records[1].accelDuration = {500, 10, 0, 0};
-    Accelerate(list.records[2], 3, -1);  // 4294967295 ticks as unsigned
+    Accelerate(list.records[2], 3, -1);       // 4294967295 ticks as unsigned
     list.records[3].accelOn = {-1, 0, 0, 0};  // sum below 0: constant
     list.records[3].accelDuration = {70000, 0, 0, 0};
     EXPECT_EQ(Compute(list, 0, 3, *timeline), "Höchstdauer: 500\nHöchstdauer: 4294967295\n");
@@ -231,7 +230,6 @@ TEST(Timeline, AccelerationIsDecidedByTheSumOfTheFlagsAndDurationsAreUnsigned) {
     EXPECT_EQ(WrittenTicks(*timeline, 2), 65535u);
     EXPECT_EQ(WrittenTicks(*timeline, 3), 65535u);
 }
-
 
 TEST(Timeline, SlotLimitsCopyOnlyTheLimitsInForce) {
     auto timeline = std::make_unique<Timeline>();
