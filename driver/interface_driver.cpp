@@ -3,9 +3,10 @@
 // only when the slot still belongs to this record in that generation, so a
 // zero, copied or garbage record is safely "not open".
 //
-// Slot states move Free -> Opening -> Ready <-> Busy, Ready -> Closing -> Free.
-// An exchange holds the slot Busy for its duration; a close waits for it. No
-// locks and nothing allocated after an open.
+// A slot is claimed by an open and released by a close. Its port guard keeps
+// the exchanging thread and the opening or closing thread apart: an exchange
+// never waits (a busy or closed slot is a tick without answer), a close waits,
+// blocked, for a running exchange. Nothing is allocated after an open.
 #include "driver/interface_driver.h"
 
 #include <atomic>
@@ -13,17 +14,17 @@
 #include <cstring>
 #include <optional>
 #include <string>
-#include <thread>
 
+#include "platform/port_guard.h"
 #include "platform/port_map.h"
 #include "platform/serial_port.h"
+#include "protocol/box_protocol.h"
 
 namespace {
 
+using kinemo::platform::PortGuard;
 using kinemo::platform::SerialPort;
 
-constexpr std::uint8_t kSetOutputsCommand = 0xC1;          // one output word, one input word
-constexpr std::uint8_t kSetOutputsExtendedCommand = 0xC2;  // with the extension module
 constexpr std::size_t kSlotCount = 16;
 // A Port name is at most 7 characters and the terminating NUL.
 constexpr std::size_t kPortNameCapacity = 8;
@@ -32,13 +33,12 @@ constexpr std::size_t kPortNameCapacity = 8;
 constexpr std::size_t kSlotOffset = 0;
 constexpr std::size_t kGenerationOffset = 4;
 
-enum SlotState : int { kFree, kOpening, kReady, kBusy, kClosing };
-
 struct Slot {
-    std::atomic<int> state{kFree};
+    std::atomic<bool> claimed{false};
     std::atomic<const InterfaceRecord*> owner{nullptr};
     std::atomic<std::uint32_t> generation{0};
-    // Touched only by the thread that holds the slot Opening, Busy or Closing.
+    PortGuard guard;
+    // Touched only by the thread that holds the guard.
     SerialPort port;
     bool extended = false;
 };
@@ -77,6 +77,11 @@ struct Handle {
     std::uint32_t generation = 0;
 };
 
+bool Owns(const Slot& slot, const InterfaceRecord* record, std::uint32_t generation) {
+    return slot.owner.load(std::memory_order_acquire) == record &&
+           slot.generation.load(std::memory_order_acquire) == generation;
+}
+
 Handle FindHandle(InterfaceRecord* record) {
     const std::uint32_t slotNumber = LoadRecordWord(record, kSlotOffset);
     const std::uint32_t generation = LoadRecordWord(record, kGenerationOffset);
@@ -84,73 +89,47 @@ Handle FindHandle(InterfaceRecord* record) {
         return {};
     }
     Slot& slot = Slots()[slotNumber - 1];
-    if (slot.owner.load(std::memory_order_acquire) != record ||
-        slot.generation.load(std::memory_order_acquire) != generation) {
+    if (!Owns(slot, record, generation)) {
         return {};
     }
     return {&slot, generation};
 }
 
-// Takes the slot from Ready to `to`; false when it is not (or no longer) this
-// record's open slot. With `wait`, waits for a running exchange to finish.
-bool Acquire(const Handle& handle, InterfaceRecord* record, int to, bool wait) {
-    Slot& slot = *handle.slot;
-    for (;;) {
-        int expected = kReady;
-        if (slot.state.compare_exchange_strong(expected, to, std::memory_order_acquire)) {
-            break;
-        }
-        if (expected != kBusy || !wait) {
-            return false;
-        }
-        std::this_thread::yield();
-    }
-    if (slot.owner.load(std::memory_order_relaxed) != record ||
-        slot.generation.load(std::memory_order_relaxed) != handle.generation) {
-        slot.state.store(kReady, std::memory_order_release);
-        return false;
-    }
-    return true;
-}
-
-// One request/answer; false when the answer was incomplete.
+// One request/answer on a slot whose guard this thread holds; false when the
+// answer was incomplete.
 bool ExchangeOnSlot(Slot& slot, std::uint32_t output, std::uint32_t& inputs) {
-    std::uint8_t answer[2] = {0, 0};
-    if (slot.extended) {
-        const std::uint8_t request[3] = {kSetOutputsExtendedCommand,
-                                         static_cast<std::uint8_t>(output & 0xFFu),
-                                         static_cast<std::uint8_t>((output >> 8) & 0xFFu)};
-        if (slot.port.Exchange(request, sizeof request, answer, 2) != 2) {
-            return false;
-        }
-        inputs =
-            static_cast<std::uint32_t>(answer[0]) | (static_cast<std::uint32_t>(answer[1]) << 8);
-        return true;
-    }
-    const std::uint8_t request[2] = {kSetOutputsCommand, static_cast<std::uint8_t>(output & 0xFFu)};
-    if (slot.port.Exchange(request, sizeof request, answer, 1) != 1) {
+    namespace protocol = kinemo::protocol;
+    const protocol::Request request = protocol::EncodeRequest(output, slot.extended);
+    const std::uint8_t command = request.bytes[0];
+    const auto answerSize = static_cast<std::size_t>(protocol::AnswerBytes(command));
+    std::uint8_t answer[protocol::kMaxAnswerBytes] = {};
+    if (slot.port.Exchange(request.data(), request.length(), answer, answerSize) != answerSize) {
         return false;
     }
-    inputs = answer[0];
+    inputs = protocol::DecodeAnswer(command, answer);
     return true;
 }
 
 Slot* ClaimFreeSlot(std::size_t& index) {
     for (index = 0; index < kSlotCount; ++index) {
-        int expected = kFree;
-        if (Slots()[index].state.compare_exchange_strong(expected, kOpening,
-                                                         std::memory_order_acquire)) {
+        bool expected = false;
+        if (Slots()[index].claimed.compare_exchange_strong(expected, true,
+                                                           std::memory_order_acquire)) {
             return &Slots()[index];
         }
     }
     return nullptr;
 }
 
-void ReleaseSlot(Slot& slot) {
+// Closes the port of a slot whose guard this thread holds and gives the slot
+// back; the guard is released on the way.
+void ReleaseSlot(Slot& slot, PortGuard::Hold& hold) {
     slot.port.Close();
     slot.owner.store(nullptr, std::memory_order_relaxed);
     slot.generation.store(0, std::memory_order_relaxed);
-    slot.state.store(kFree, std::memory_order_release);
+    slot.guard.SetOpen(false);
+    hold.unlock();
+    slot.claimed.store(false, std::memory_order_release);
 }
 
 }  // namespace
@@ -198,12 +177,13 @@ __attribute__((visibility("default"))) uint32_t OpenInterface(InterfaceRecord* r
     if (slot == nullptr) {
         return INTERFACE_OPEN_FAILED;
     }
+    PortGuard::Hold hold = slot->guard.Exclusive();
     const std::optional<std::string> device = kinemo::platform::PortDevicePath(name);
     slot->extended = GetInterfaceKind(record) == INTERFACE_KIND_SERIAL_EXTENDED;
     std::uint32_t inputs = 0;
     if (!device || !slot->port.Open(device->c_str()) || !slot->port.ApplyLineSettings().Ok() ||
         !slot->port.SetTimeouts({}) || !ExchangeOnSlot(*slot, 0, inputs)) {
-        ReleaseSlot(*slot);
+        ReleaseSlot(*slot, hold);
         return INTERFACE_OPEN_FAILED;
     }
 
@@ -213,7 +193,8 @@ __attribute__((visibility("default"))) uint32_t OpenInterface(InterfaceRecord* r
     }
     slot->generation.store(generation, std::memory_order_relaxed);
     slot->owner.store(record, std::memory_order_relaxed);
-    slot->state.store(kReady, std::memory_order_release);
+    slot->guard.SetOpen(true);
+    hold.unlock();
     StoreRecordWord(record, kGenerationOffset, generation);
     StoreRecordWord(record, kSlotOffset, static_cast<std::uint32_t>(index + 1));
     return 0;
@@ -225,14 +206,19 @@ __attribute__((visibility("default"))) uint32_t ExchangeWithInterface(InterfaceR
         return 0;
     }
     const Handle handle = FindHandle(record);
-    if (handle.slot == nullptr || !Acquire(handle, record, kBusy, false)) {
+    if (handle.slot == nullptr) {
+        return 0;
+    }
+    Slot& slot = *handle.slot;
+    const PortGuard::Hold hold = slot.guard.TryExchange();
+    // Closed and opened again (by another record) between the look and the hold?
+    if (!hold.owns_lock() || !Owns(slot, record, handle.generation)) {
         return 0;
     }
     std::uint32_t inputs = 0;
-    if (!handle.slot->port.LineDead() && !ExchangeOnSlot(*handle.slot, output, inputs)) {
+    if (!slot.port.LineDead() && !ExchangeOnSlot(slot, output, inputs)) {
         inputs = 0;
     }
-    handle.slot->state.store(kReady, std::memory_order_release);
     return inputs;
 }
 
@@ -241,16 +227,21 @@ __attribute__((visibility("default"))) uint32_t CloseInterface(InterfaceRecord* 
         return 0;
     }
     const Handle handle = FindHandle(record);
-    if (handle.slot == nullptr || !Acquire(handle, record, kClosing, true)) {
+    if (handle.slot == nullptr) {
         return 0;
+    }
+    Slot& slot = *handle.slot;
+    PortGuard::Hold hold = slot.guard.Exclusive();  // waits for a running exchange
+    if (!slot.guard.IsOpen() || !Owns(slot, record, handle.generation)) {
+        return 0;  // closed meanwhile by another thread
     }
     StoreRecordWord(record, kSlotOffset, 0);
     StoreRecordWord(record, kGenerationOffset, 0);
     std::uint32_t inputs = 0;
-    if (!handle.slot->port.LineDead()) {
-        ExchangeOnSlot(*handle.slot, 0, inputs);  // all motors off before letting go
+    if (!slot.port.LineDead()) {
+        ExchangeOnSlot(slot, 0, inputs);  // all motors off before letting go
     }
-    ReleaseSlot(*handle.slot);
+    ReleaseSlot(slot, hold);
     return 0;
 }
 

@@ -1,9 +1,9 @@
 #include "keyboard/interface_port.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "platform/port_map.h"
 
@@ -12,19 +12,20 @@ namespace kinemo::keyboard {
 InterfacePort::InterfacePort(const platform::SerialTimeouts& timeouts) : timeouts_(timeouts) {}
 
 bool InterfacePort::connect(int portNumber) {
-    // Take the port from the control thread: wait out a running exchange.
-    for (;;) {
-        int expected = state_.load(std::memory_order_acquire);
-        if (expected == kConnecting) {
-            return false;  // another connection test is running
-        }
-        if (expected != kBusy &&
-            state_.compare_exchange_weak(expected, kConnecting, std::memory_order_acquire)) {
-            break;
-        }
-        std::this_thread::yield();
+    if (connecting_.exchange(true, std::memory_order_acquire)) {
+        return false;  // another connection test is running
     }
+    // Take the port from the control thread: wait out a running exchange.
+    platform::PortGuard::Hold hold = guard_.Exclusive();
+    guard_.SetOpen(false);
+    const bool connected = ConnectHeld(portNumber);
+    guard_.SetOpen(connected);
+    hold.unlock();
+    connecting_.store(false, std::memory_order_release);
+    return connected;
+}
 
+bool InterfacePort::ConnectHeld(int portNumber) {
     char portName[16];
     std::snprintf(portName, sizeof portName, "COM%1d", portNumber);
 
@@ -36,38 +37,41 @@ bool InterfacePort::connect(int portNumber) {
     const bool timeoutsOk = port_.SetTimeouts(timeouts_);
 
     readFailed_.store(false, std::memory_order_relaxed);
-    ExchangeHeld(0);
+    bool answered = false;
+    ExchangeHeld(0, &answered);
 
-    if (readFailed() || !line.readOk || !line.writeOk || !timeoutsOk) {
+    // The test's own answer decides: a tick refused meanwhile also sets
+    // readFailed, but says nothing about this port.
+    if (!answered || !line.readOk || !line.writeOk || !timeoutsOk) {
         port_.Close();
-        state_.store(kClosed, std::memory_order_release);
         return false;
     }
-    state_.store(kReady, std::memory_order_release);
     return true;
 }
 
 std::uint8_t InterfacePort::exchange(std::uint8_t output) {
-    int expected = kReady;
-    if (!state_.compare_exchange_strong(expected, kBusy, std::memory_order_acquire)) {
+    const platform::PortGuard::Hold hold = guard_.TryExchange();
+    if (!hold.owns_lock()) {
         output_.store(output, std::memory_order_relaxed);
         readFailed_.store(true, std::memory_order_relaxed);
         return 0;
     }
-    const std::uint8_t input = ExchangeHeld(output);
-    state_.store(kReady, std::memory_order_release);
-    return input;
+    bool answered = false;
+    return ExchangeHeld(output, &answered);
 }
 
-std::uint8_t InterfacePort::ExchangeHeld(std::uint8_t output) {
+std::uint8_t InterfacePort::ExchangeHeld(std::uint8_t output, bool* answered) {
     output_.store(output, std::memory_order_relaxed);
-    const std::uint8_t request[2] = {kSetOutputsCommand, output};
-    std::uint8_t answer = 0;
-    if (port_.Exchange(request, sizeof request, &answer, 1) != 1) {
+    const protocol::Request request = protocol::EncodeRequest(output, false);
+    std::uint8_t answer[protocol::kMaxAnswerBytes] = {};
+    constexpr auto kAnswerBytes =
+        static_cast<std::size_t>(protocol::AnswerBytes(protocol::kSetOutputs));
+    if (port_.Exchange(request.data(), request.length(), answer, kAnswerBytes) != kAnswerBytes) {
         readFailed_.store(true, std::memory_order_relaxed);
         return 0;
     }
-    return answer;
+    *answered = true;
+    return static_cast<std::uint8_t>(protocol::DecodeAnswer(protocol::kSetOutputs, answer));
 }
 
 }  // namespace kinemo::keyboard

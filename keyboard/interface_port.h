@@ -6,17 +6,19 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/port_guard.h"
 #include "platform/serial_port.h"
+#include "protocol/box_protocol.h"
 
 namespace kinemo::keyboard {
 
 // Command byte: set the motor outputs and return the digital inputs.
-inline constexpr std::uint8_t kSetOutputsCommand = 0xC1;
+inline constexpr std::uint8_t kSetOutputsCommand = protocol::kSetOutputs;
 
 // `connect` runs on the connect dialog's thread and `exchange` on the control
-// thread; a small atomic state keeps them apart, so an exchange before (or
-// during) a connection only reports a failed read and never touches a port
-// that is being opened.
+// thread; a port guard keeps them apart, so an exchange before (or during) a
+// connection only reports a failed read at once and never touches a port that
+// is being opened, and a connection waits for a running exchange.
 class InterfacePort {
   public:
     explicit InterfacePort(const platform::SerialTimeouts& timeouts = {});
@@ -40,15 +42,18 @@ class InterfacePort {
     bool readFailed() const { return readFailed_.load(std::memory_order_relaxed); }
     // The output byte of the latest exchange.
     std::uint8_t output() const { return output_.load(std::memory_order_relaxed); }
-    bool isOpen() const { return state_.load(std::memory_order_acquire) != kClosed; }
+    // True once a connection test succeeded (not while one runs).
+    bool isOpen() const { return guard_.IsOpen(); }
 
   private:
-    enum State : int { kClosed, kConnecting, kReady, kBusy };
+    // The connection test on the port this thread holds exclusively.
+    bool ConnectHeld(int portNumber);
+    // The exchange itself, on a port this thread holds; *answered tells
+    // whether the whole answer arrived.
+    std::uint8_t ExchangeHeld(std::uint8_t output, bool* answered);
 
-    // The exchange itself, on a port this thread holds.
-    std::uint8_t ExchangeHeld(std::uint8_t output);
-
-    std::atomic<int> state_{kClosed};
+    platform::PortGuard guard_;
+    std::atomic<bool> connecting_{false};
     platform::SerialPort port_;
     platform::SerialTimeouts timeouts_;
     std::atomic<bool> readFailed_{false};

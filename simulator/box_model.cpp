@@ -1,15 +1,17 @@
 #include "simulator/box_model.h"
 
+#include "protocol/box_protocol.h"
+
 namespace kinemo::simulator {
 
 std::uint16_t BoxModel::Apply(std::uint16_t outputs) {
     for (int k = 0; k < kMotorCount; ++k) {
         Carriage& c = carriages_[k];
-        c.state = static_cast<std::uint8_t>((outputs >> (2 * k)) & 3u);
+        c.state = protocol::MotorField(outputs, k);
         int direction = 0;
-        if (c.state == 1) {
+        if (c.state == protocol::kMotorFieldLeft) {
             direction = -1;
-        } else if (c.state == 2) {
+        } else if (c.state == protocol::kMotorFieldRight) {
             direction = 1;
         }
         if (direction == 0) {
@@ -33,10 +35,10 @@ std::uint16_t BoxModel::Inputs() const {
         const bool impulse = ((c.stepsMoved / kStepsPerImpulseLevel) & 1u) != 0;
         const bool endSwitch = c.position == 0 || c.position == kTravelSteps;
         if (impulse) {
-            word = static_cast<std::uint16_t>(word | (1u << (2 * k)));
+            word = static_cast<std::uint16_t>(word | protocol::InputBit(2 * k));
         }
         if (endSwitch) {
-            word = static_cast<std::uint16_t>(word | (1u << (2 * k + 1)));
+            word = static_cast<std::uint16_t>(word | protocol::InputBit(2 * k + 1));
         }
     }
     return word;

@@ -2,13 +2,7 @@
 
 namespace kinemo::simulator {
 
-namespace {
-
-bool IsCommand(std::uint8_t byte) {
-    return byte == kCommandBox || byte == kCommandBoxAndModule;
-}
-
-}  // namespace
+using protocol::IsCommand;
 
 bool FrameParser::Feed(std::uint8_t byte, std::int64_t nowUs, Frame* frame) {
     if (have_ > 0 && (IsCommand(byte) || nowUs - lastUs_ > kFrameGapUs)) {

@@ -12,10 +12,12 @@
 
 #include <cstdint>
 
+#include "protocol/box_protocol.h"
+
 namespace kinemo::simulator {
 
-inline constexpr std::uint8_t kCommandBox = 0xC1;
-inline constexpr std::uint8_t kCommandBoxAndModule = 0xC2;
+inline constexpr std::uint8_t kCommandBox = protocol::kSetOutputs;
+inline constexpr std::uint8_t kCommandBoxAndModule = protocol::kSetOutputsExtended;
 inline constexpr std::int64_t kFrameGapUs = 100'000;
 
 struct Frame {
@@ -25,8 +27,8 @@ struct Frame {
     // When the frame's command byte arrived, in the caller's microseconds.
     std::int64_t startUs = 0;
 
-    int RequestBytes() const { return command == kCommandBoxAndModule ? 3 : 2; }
-    int AnswerBytes() const { return command == kCommandBoxAndModule ? 2 : 1; }
+    int RequestBytes() const { return protocol::RequestBytes(command); }
+    int AnswerBytes() const { return protocol::AnswerBytes(command); }
 };
 
 class FrameParser {

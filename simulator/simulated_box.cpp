@@ -253,7 +253,7 @@ void SimulatedBox::Handle(const Frame& frame) {
 
     std::int64_t due = frame.startUs;
     if (!options_.fast) {
-        const std::int64_t lineUs = LineTimeUs(frame.RequestBytes() + frame.AnswerBytes());
+        const std::int64_t lineUs = protocol::ExchangeLineTimeUs(frame.command);
         // The program sent the command byte the inward delay before it
         // arrived here; the answer is complete on its side the outward delay
         // after it leaves. All in microseconds of the box's clock.
@@ -266,14 +266,13 @@ void SimulatedBox::Handle(const Frame& frame) {
     if (due > NowUs() && !WaitUntil(due)) {
         return;
     }
-    const std::uint8_t answer[2] = {static_cast<std::uint8_t>(inputs & 0xFFu),
-                                    static_cast<std::uint8_t>(inputs >> 8)};
+    const auto answer = protocol::EncodeAnswer(inputs);
     const int dropped = std::clamp(answerBytesDropped_.load(std::memory_order_relaxed), 0, 2);
     const int count = frame.AnswerBytes() - std::min(dropped, frame.AnswerBytes());
     if (count > 0) {
         // Non-blocking: an answer nobody reads is lost, as on a real line.
         [[maybe_unused]] const ssize_t n =
-            ::write(line_.master(), answer, static_cast<std::size_t>(count));
+            ::write(line_.master(), answer.data(), static_cast<std::size_t>(count));
     }
     trace_.FlushIfDue(NowUs());
 }

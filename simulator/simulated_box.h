@@ -43,13 +43,7 @@
 
 namespace kinemo::simulator {
 
-inline constexpr std::int64_t kBaudRate = 9600;
-inline constexpr std::int64_t kBitsPerCharacter = 10;  // start, 8 data, stop
-
-// Time the line needs for an exchange of this many characters, in microseconds.
-constexpr std::int64_t LineTimeUs(int characters) {
-    return characters * kBitsPerCharacter * 1'000'000 / kBaudRate;
-}
+using protocol::LineTimeUs;
 
 struct SimulatedBoxOptions {
     bool fast = false;      // answer at once instead of after the line time

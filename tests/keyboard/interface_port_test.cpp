@@ -1,7 +1,9 @@
 // The keyboard controller's InterfacePort against a pseudo-terminal box.
 #include "keyboard/interface_port.h"
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -200,6 +202,41 @@ TEST_F(InterfacePortExchange, BoxGoneReturnsZeroWithoutHanging) {
     EXPECT_EQ(port_.exchange(0x55), 0);
     EXPECT_TRUE(port_.readFailed());
     EXPECT_EQ(port_.exchange(0x00), 0);
+}
+
+// The box side is played by hand here, with read time-outs long enough that
+// no answer is ever late: each step waits for the bytes it expects.
+TEST(InterfacePortThreads, ConnectionWaitsForARunningExchangeAndExchangesNeverWait) {
+    PtyPeer box;
+    ScopedPortOverride com1("COM1", box.DevicePath());
+    platform::SerialTimeouts patient;
+    patient.readTotalConstantMs = 20000;
+    InterfacePort port(patient);
+    box.StartBox(2, {0x00});
+    ASSERT_TRUE(port.connect(1));
+    box.StopBox();
+
+    // An exchange is in flight; a new connection test must not cut into it.
+    std::atomic<int> tickInputs{-1};
+    std::thread tick([&] { tickInputs.store(port.exchange(0x01)); });
+    ASSERT_EQ(box.Read(2), (Bytes{0xC1, 0x01}));
+    std::atomic<int> connected{-1};
+    std::thread reconnect([&] { connected.store(port.connect(1) ? 1 : 0); });
+    EXPECT_EQ(box.Drain(), Bytes{});  // the test waits for the exchange's answer
+    ASSERT_TRUE(box.Write({0x42}));
+    tick.join();
+    EXPECT_EQ(tickInputs.load(), 0x42);
+
+    // While the connection test waits for its answer, a tick returns at once.
+    ASSERT_EQ(box.Read(2), (Bytes{0xC1, 0x00}));
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.exchange(0x55), 0);
+    EXPECT_TRUE(port.readFailed());
+    ASSERT_TRUE(box.Write({0x00}));
+    reconnect.join();
+    EXPECT_EQ(connected.load(), 1);  // the refused tick does not fail the test
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_EQ(box.Drain(), Bytes{});  // and it sent nothing
 }
 
 TEST(InterfacePortWithSimulatedBox, DrivesTheMotorsAndReadsTheInputs) {
