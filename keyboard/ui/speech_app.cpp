@@ -78,6 +78,13 @@ void SpeechApp::SaveSettings() {
 }
 
 int RunSpeechSession(const SpeechAppServices& services, platform::TerminationSignals* termination) {
+    // Watched from the start: a signal also closes a message box that is up
+    // (the refused file's, a failed save's), since ending the event loop ends
+    // the box's loop too.
+    QObject watchScope;
+    if (termination != nullptr) {
+        WatchTerminationSignals(*termination, &watchScope, [](int) { SpeechApp::EndProgram(); });
+    }
     KeyboardSettings loaded;
     const LoadOutcome outcome = LoadSettingsFile(services.settingsPath, loaded);
     if (outcome == LoadOutcome::kInvalid) {
@@ -88,9 +95,6 @@ int RunSpeechSession(const SpeechAppServices& services, platform::TerminationSig
     SpeechApp app(services);
     if (outcome == LoadOutcome::kLoaded) {
         app.Main().ApplySettings(loaded);
-    }
-    if (termination != nullptr) {
-        WatchTerminationSignals(*termination, &app, [&app](int) { app.EndProgram(); });
     }
     return app.Exec();
 }

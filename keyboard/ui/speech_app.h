@@ -43,9 +43,9 @@ class SpeechApp : public QObject {
     MainDialog& Main() { return *main_; }
     ConnectDialog& Connect() { return *connect_; }
 
-    // Ends the event loop: a normal end (settings saved) or, for
-    // "Abbrechen", one without saving.
-    void EndProgram();
+    // Ends the event loop (and any message box's loop within it): a normal
+    // end, settings saved, or, for "Abbrechen", one without saving.
+    static void EndProgram();
     void CancelProgram();
 
     // Shows both windows, serves events until the program is ended, then

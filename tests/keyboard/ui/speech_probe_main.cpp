@@ -1,8 +1,8 @@
 // The kinemo-speech program with a scripted user: runs the real program
 // function and acts as the environment variable KINEMO_PROBE_ACTION says, so
 // process tests can check how the program starts and ends. Every message box
-// is answered with OK, its caption and text printed on standard output as
-// "box: <caption>: <text>".
+// is answered with OK (unless KINEMO_PROBE_KEEP_BOXES is set), its caption and
+// text printed on standard output as "box: <caption>: <text>".
 //
 //   cancel        "Abbrechen" in the connect dialog
 //   run-ende      connect, M1 starts "R", "LOS!", then "&Ende"
@@ -64,11 +64,17 @@ void Click(kinemo::platform::DialogWindow* window, int id) {
     window->Control<QAbstractButton>(id)->click();
 }
 
-// Answers every message box with OK, printing what it said.
+// Prints what every message box says and answers it with OK, unless
+// KINEMO_PROBE_KEEP_BOXES is set (then a signal has to end it).
 void AnswerMessageBoxes() {
-    Poll([] {
-        if (auto* box = FindWindow<QMessageBox>()) {
+    const bool keep = std::getenv("KINEMO_PROBE_KEEP_BOXES") != nullptr;
+    Poll([keep, seen = static_cast<QMessageBox*>(nullptr)]() mutable {
+        auto* box = FindWindow<QMessageBox>();
+        if (box != nullptr && box != seen) {
             Say("box: " + box->windowTitle().toStdString() + ": " + box->text().toStdString());
+            seen = box;
+        }
+        if (box != nullptr && !keep) {
             box->accept();
         }
         return false;

@@ -118,4 +118,18 @@ TEST(SpeechProgram, RefusedSettingsEndWithOneAndKeepTheFile) {
     }
 }
 
+// A signal while the refusal box is up closes it; the exit code stays 1.
+TEST(SpeechProgram, SignalDuringTheRefusalBoxEndsWithOne) {
+    TempFolder folder;
+    WriteFileBytes(folder.File("settings.kms"), {1, 2, 3});
+    kinemo::cli::test::Environment environment = ProbeEnvironment("report-ende", "/nonexistent");
+    environment.emplace_back("KINEMO_PROBE_KEEP_BOXES", "1");
+    ChildProcess child({KINEMO_SPEECH_PROBE}, folder.Path(), environment);
+    ASSERT_TRUE(child.WaitForText(kInvalidBox));
+    child.Signal(SIGTERM);
+    const ProcessResult ended = child.Wait();
+    EXPECT_EQ(ended.exitCode, 1) << ended.err;
+    EXPECT_EQ(ReadFileBytes(folder.File("settings.kms")), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
 }  // namespace
