@@ -34,7 +34,8 @@ void Status(std::FILE* err, const char* text) {
 }
 
 // A terminal on standard input hands over every key at once (no line
-// editing, no echo); Ctrl-C still sends SIGINT. Restored on every way out.
+// editing, no echo); Ctrl-C still sends SIGINT, and the end-of-file key
+// (Ctrl-D) still ends the input. Restored on every way out.
 class KeysFromTerminal {
   public:
     explicit KeysFromTerminal(int fd) : fd_(fd) {
@@ -54,6 +55,11 @@ class KeysFromTerminal {
     }
     KeysFromTerminal(const KeysFromTerminal&) = delete;
     KeysFromTerminal& operator=(const KeysFromTerminal&) = delete;
+
+    // True for the terminal's end-of-file key, which no longer ends a read.
+    bool EndsInput(std::uint8_t byte) const {
+        return active_ && saved_.c_cc[VEOF] != _POSIX_VDISABLE && byte == saved_.c_cc[VEOF];
+    }
 
   private:
     int fd_;
@@ -159,11 +165,11 @@ int RunRunCommand(cli::CommandArgs args, const CliStreams& streams) {
         if (watched[kInput].revents != 0) {
             std::uint8_t bytes[4096];
             const ssize_t got = ::read(streams.input, bytes, sizeof bytes);
-            if (got > 0) {
-                for (ssize_t i = 0; i < got; ++i) {
-                    controller.HandleKey(settings.keys, bytes[i]);
-                }
-            } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+            ssize_t handled = 0;
+            while (handled < got && !terminal.EndsInput(bytes[handled])) {
+                controller.HandleKey(settings.keys, bytes[handled++]);
+            }
+            if (handled < got || got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) {
                 watched[kInput].fd = -1;  // end of input
                 stop();
             }

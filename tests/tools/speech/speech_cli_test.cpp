@@ -179,6 +179,27 @@ TEST(SpeechCli, EveryWayOutEndsWithAllOffAndExitCodeZero) {
     }
 }
 
+TEST(SpeechCli, OnATerminalEveryKeyActsAtOnceAndTheEndOfFileKeyEndsTheInput) {
+    TempFolder folder;
+    WriteFileBytes(folder.File("settings.kms"), keyboard::EncodeSettings(Keys()));
+    PtyPeer box;
+    box.StartBox(2, {0x00});
+    PtyPeer terminal;
+    ChildProcess child(Cli({"run", "--port", "COM4"}), folder.Path(),
+                       {{"KINEMO_PORT_COM4", box.DevicePath()}}, terminal.DevicePath());
+    ASSERT_TRUE(WaitForWire(box, [](const auto& r) { return r.size() > 30; }));
+    ASSERT_TRUE(terminal.Write({'a'}));  // no line end: acts at once
+    ASSERT_TRUE(WaitForWire(box, [](const auto& r) {
+        return !r.empty() && r.back().size() == 2 && r.back()[1] == keyboard::kMotorRight;
+    }));
+    ASSERT_TRUE(terminal.Write({0x04}));  // Ctrl-D
+    const ProcessResult result = child.Wait();
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "Run\nAbgebrochen\nEnde\n");
+    EXPECT_EQ(terminal.Drain(100), Bytes{});  // nothing echoed
+    EXPECT_EQ(Words(box.Requests()).back(), 0x00);
+}
+
 TEST(SpeechCli, KeysFromAPipeThroughTheSimulatedBox) {
     TempFolder folder;
     WriteFileBytes(folder.File("settings.kms"), keyboard::EncodeSettings(Keys()));
