@@ -46,7 +46,9 @@ struct RunController::State {
             const std::uint32_t number = s.runNumber.load();
             const StopReason reason = s.loop.Run();
             s.idle.Set();
-            if (s.runEnded) {
+            // A controller that is being destroyed reports to nobody: its
+            // owner may already be gone.
+            if (s.runEnded && !s.quit.load()) {
                 s.runEnded(number, reason);
             }
         }

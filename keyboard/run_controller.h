@@ -37,8 +37,8 @@ class RunController {
     RunController(BoxLink& link, const LiveSettings& settings, RunEndedCallback runEnded);
     // Stops a run in progress, raises the control thread to normal priority
     // and waits at most one second for the run's final all-off exchange, then
-    // ends the thread. A thread still stuck in an exchange after that is left
-    // to finish alone (with its state).
+    // ends the thread; the run ended this way is not reported. A thread still
+    // stuck in an exchange after that is left to finish alone (with its state).
     ~RunController();
     RunController(const RunController&) = delete;
     RunController& operator=(const RunController&) = delete;
