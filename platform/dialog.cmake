@@ -5,6 +5,8 @@ add_library(kinemo_dialogs STATIC
     ${CMAKE_CURRENT_LIST_DIR}/dialog_events.h
     ${CMAKE_CURRENT_LIST_DIR}/dialog_file.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dialog_file.h
+    ${CMAKE_CURRENT_LIST_DIR}/dialog_job.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/dialog_job.h
     ${CMAKE_CURRENT_LIST_DIR}/dialog_message.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dialog_message.h
     ${CMAKE_CURRENT_LIST_DIR}/dialog_ports.cpp

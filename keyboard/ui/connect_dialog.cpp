@@ -1,6 +1,5 @@
 #include "keyboard/ui/connect_dialog.h"
 
-#include <QMetaObject>
 #include <QPushButton>
 #include <QRadioButton>
 #include <utility>
@@ -43,10 +42,6 @@ ConnectDialog::ConnectDialog(ConnectDialogServices services, QWidget* parent)
     OnClicked(platform::kIdCancel, [this] { reject(); });
 }
 
-ConnectDialog::~ConnectDialog() {
-    JoinWorker();
-}
-
 int ConnectDialog::PortNumber() const {
     const int index = CheckedRadio(
         {kPortRadioFirstId, kPortRadioFirstId + 1, kPortRadioFirstId + 2, kPortRadioFirstId + 3});
@@ -59,32 +54,19 @@ void ConnectDialog::reject() {
     }
 }
 
-void ConnectDialog::JoinWorker() {
-    if (worker_.joinable()) {
-        worker_.join();
-    }
-}
-
 void ConnectDialog::StartAttempt() {
     if (Connecting() || connected_ || !services_.connect) {
         return;
     }
-    JoinWorker();  // the previous attempt has posted its result and is ending
     SetEnabled(platform::kIdOk, false);
     SetText(kConnectStatusId, QString::fromUtf8(kStatusConnecting));
-    finished_ = false;
     const int portNumber = PortNumber();
-    // The worker only reads the connect function, which this dialog keeps
-    // unchanged and alive until it has joined the worker.
-    worker_ = std::thread([this, portNumber] {
-        const bool success = services_.connect(portNumber);
-        QMetaObject::invokeMethod(
-            this, [this, success] { FinishAttempt(success); }, Qt::QueuedConnection);
-    });
+    attempt_.Start(
+        this, [this, portNumber] { return services_.connect(portNumber); },
+        [this](bool success) { FinishAttempt(success); });
 }
 
 void ConnectDialog::FinishAttempt(bool success) {
-    finished_ = true;
     if (success) {
         connected_ = true;
         SetText(kConnectStatusId, QString::fromUtf8(kStatusConnected));

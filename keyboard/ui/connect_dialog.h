@@ -7,10 +7,9 @@
 // the main window stays usable beside the dialog all the while.
 #pragma once
 
-#include <atomic>
 #include <functional>
-#include <thread>
 
+#include "platform/dialog_job.h"
 #include "platform/dialog_window.h"
 
 namespace kinemo::platform {
@@ -50,12 +49,12 @@ class ConnectDialog : public platform::DialogWindow {
     explicit ConnectDialog(ConnectDialogServices services, QWidget* parent = nullptr);
     // Waits for a running attempt, which ends by itself within the read
     // time-out of the connection test.
-    ~ConnectDialog() override;
+    ~ConnectDialog() override = default;
 
     // The chosen port number, 1 to 4.
     int PortNumber() const;
     // True from "Verbinden" until the attempt's result has been shown.
-    bool Connecting() const { return worker_.joinable() && !finished_; }
+    bool Connecting() const { return attempt_.Busy(); }
     // True once an attempt has succeeded (the dialog is then closed).
     bool Connected() const { return connected_; }
 
@@ -70,12 +69,12 @@ class ConnectDialog : public platform::DialogWindow {
   private:
     void StartAttempt();
     void FinishAttempt(bool success);
-    void JoinWorker();
 
     ConnectDialogServices services_;
-    std::thread worker_;
-    std::atomic<bool> finished_{false};
     bool connected_ = false;
+    // Declared last: destroyed first, waiting for an attempt that still uses
+    // the services.
+    platform::DialogJob attempt_;
 };
 
 }  // namespace kinemo::keyboard::ui

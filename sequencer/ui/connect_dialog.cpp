@@ -64,19 +64,9 @@ void ConnectDialog::WidenForStatusTexts(QLabel* status) {
     setFixedWidth(width() + missing);
 }
 
-ConnectDialog::~ConnectDialog() {
-    JoinWorker();
-}
-
 void ConnectDialog::reject() {
     if (services_.cancel) {
         services_.cancel();
-    }
-}
-
-void ConnectDialog::JoinWorker() {
-    if (worker_.joinable()) {
-        worker_.join();
     }
 }
 
@@ -84,10 +74,8 @@ void ConnectDialog::StartAttempt() {
     if (Connecting() || connected_ || !services_.connect) {
         return;
     }
-    JoinWorker();  // the previous attempt has posted its result and is ending
     SetEnabled(platform::kIdOk, false);
     SetText(kConnectStatusId, QString::fromUtf8(kStatusConnecting));
-    finished_ = false;
 
     const int index = ComboSelection(kPortChoiceId);
     std::string portName = index >= 0
@@ -95,27 +83,29 @@ void ConnectDialog::StartAttempt() {
                                : std::string();
     // The worker only reads the function objects, which this dialog keeps
     // unchanged and alive until it has joined the worker.
-    worker_ = std::thread([this, portName = std::move(portName)] {
-        const platform::ThreadId self = platform::CurrentThreadId();
-        if (services_.workerChanged) {
-            services_.workerChanged(&self);
-        }
-        const ConnectStatusSink status = [this](const char* text) {
-            QMetaObject::invokeMethod(
-                this, [this, line = QString::fromUtf8(text)] { SetText(kConnectStatusId, line); },
-                Qt::QueuedConnection);
-        };
-        const bool success = services_.connect(portName, status);
-        if (services_.workerChanged) {
-            services_.workerChanged(nullptr);
-        }
-        QMetaObject::invokeMethod(
-            this, [this, success] { FinishAttempt(success); }, Qt::QueuedConnection);
-    });
+    attempt_.Start(
+        this,
+        [this, portName = std::move(portName)] {
+            const platform::ThreadId self = platform::CurrentThreadId();
+            if (services_.workerChanged) {
+                services_.workerChanged(&self);
+            }
+            const ConnectStatusSink status = [this](const char* text) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, line = QString::fromUtf8(text)] { SetText(kConnectStatusId, line); },
+                    Qt::QueuedConnection);
+            };
+            const bool success = services_.connect(portName, status);
+            if (services_.workerChanged) {
+                services_.workerChanged(nullptr);
+            }
+            return success;
+        },
+        [this](bool success) { FinishAttempt(success); });
 }
 
 void ConnectDialog::FinishAttempt(bool success) {
-    finished_ = true;
     if (success) {
         connected_ = true;
         SetText(kConnectStatusId, QString::fromUtf8(kStatusConnected));

@@ -6,11 +6,10 @@
 // to the dialog as queued calls, so the worker never touches a widget.
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <string>
-#include <thread>
 
+#include "platform/dialog_job.h"
 #include "platform/dialog_window.h"
 #include "platform/threads.h"
 #include "sequencer/engine/interface_binding.h"
@@ -61,10 +60,10 @@ class ConnectDialog : public platform::DialogWindow {
     explicit ConnectDialog(ConnectDialogServices services, QWidget* parent = nullptr);
     // Waits for a running attempt, which ends by itself within the driver's
     // time-out.
-    ~ConnectDialog() override;
+    ~ConnectDialog() override = default;
 
     // True from "Verbinden" until the attempt's result has been shown.
-    bool Connecting() const { return worker_.joinable() && !finished_; }
+    bool Connecting() const { return attempt_.Busy(); }
     // True once an attempt has succeeded (the dialog is then closed).
     bool Connected() const { return connected_; }
 
@@ -80,12 +79,12 @@ class ConnectDialog : public platform::DialogWindow {
     void WidenForStatusTexts(QLabel* status);
     void StartAttempt();
     void FinishAttempt(bool success);
-    void JoinWorker();
 
     ConnectDialogServices services_;
-    std::thread worker_;
-    std::atomic<bool> finished_{false};
     bool connected_ = false;
+    // Declared last: destroyed first, waiting for an attempt that still uses
+    // the services.
+    platform::DialogJob attempt_;
 };
 
 }  // namespace kinemo::ui
