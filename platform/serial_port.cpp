@@ -85,6 +85,7 @@ bool SerialPort::Open(const char* devicePath) {
     fd_ = fd;
     dead_ = false;
     dropStaleInput_ = false;
+    latency_.Acquire(fd_, devicePath);
     return true;
 }
 
@@ -95,6 +96,7 @@ void SerialPort::Close() {
     if (isatty(fd_) != 0) {
         ioctl(fd_, TIOCNXCL);
     }
+    latency_.Release(fd_);
     flock(fd_, LOCK_UN);
     close(fd_);
     fd_ = -1;

@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/usb_latency.h"
+
 namespace kinemo::platform {
 
 // The five timeouts of the box protocol, in milliseconds.
@@ -80,6 +82,7 @@ class SerialPort {
     bool dead_ = false;
     bool dropStaleInput_ = false;
     SerialTimeouts timeouts_{};
+    UsbLatencyHold latency_;  // low latency of a USB adapter while it is open
 };
 
 }  // namespace kinemo::platform

@@ -38,7 +38,9 @@ constexpr std::array kCommands = {
     CliCommand{"ports", "zeigt die Anschlussnamen und ihre Geräte",
                "Aufruf: kinemo-cli ports\n"
                "Zeigt für COM1 bis COM4, LPT1 bis LPT3 und LPT das Gerät und ob es\n"
-               "vorhanden ist: NAME GERÄT ZUSTAND. KINEMO_PORT_<NAME>=GERÄT ordnet\n"
+               "vorhanden ist: NAME GERÄT ZUSTAND, bei vorhandenen Geräten die Art\n"
+               "(eingebaut, USB-Seriell, Pseudo-Terminal) und den Latenz-Timer eines\n"
+               "USB-Seriell-Adapters. KINEMO_PORT_<NAME>=GERÄT ordnet\n"
                "einem Namen ein Gerät zu (leer: keines); sonst ist COMn /dev/ttyS(n-1).\n",
                RunPortsCommand},
     CliCommand{"run", "spielt eine Programmdatei auf dem Interface ab",

@@ -1,7 +1,9 @@
 // kinemo-cli ports: every port name the programs offer, the device it stands
 // for on this system and whether that device exists. One line per name:
-//   NAME DEVICE STATE [(VARIABLE)]
-// DEVICE is "-" for a name without a device; VARIABLE names the environment
+//   NAME DEVICE STATE [KIND[, Latenz-Timer N ms[ (nicht änderbar)]]] [(VARIABLE)]
+// DEVICE is "-" for a name without a device; KIND is shown for a device whose
+// kind is known (eingebaut, USB-Seriell, Pseudo-Terminal), with the latency
+// timer of an adapter whose driver shows it; VARIABLE names the environment
 // variable that set the device, when one did.
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +11,7 @@
 #include <string>
 
 #include "platform/port_map.h"
+#include "platform/usb_latency.h"
 #include "tools/cli_args.h"
 #include "tools/cli_command.h"
 
@@ -26,6 +29,16 @@ int RunPortsCommand(CommandArgs args, std::FILE* out) {
                                                                : "fehlt";
         std::fprintf(out, "%.*s %s %s", static_cast<int>(name.size()), name.data(),
                      device ? device->c_str() : "-", state);
+        if (device && platform::PortDeviceExists(name)) {
+            const platform::SerialDeviceInfo info = platform::InspectSerialDevice(*device);
+            if (info.kind != platform::SerialDeviceKind::kUnknown) {
+                std::fprintf(out, " %s", platform::SerialDeviceKindText(info.kind));
+            }
+            if (info.latencyMs >= 0) {
+                std::fprintf(out, ", Latenz-Timer %d ms%s", info.latencyMs,
+                             info.latencyWritable ? "" : " (nicht änderbar)");
+            }
+        }
         if (overridden) {
             std::fprintf(out, " (%s)", variable.c_str());
         }

@@ -392,7 +392,8 @@ TEST_F(CliTest, PortsShowsEveryNameWithItsDevice) {
     WriteFileBytes(device, Bytes{});
     const std::string defaultCom4 = std::filesystem::exists("/dev/ttyS3") ? "vorhanden" : "fehlt";
     const ProcessResult result = RunCliProcess({"ports"}, folder_.Path(),
-                                               {{"KINEMO_PORT_COM1", device},
+                                               {{"KINEMO_SYSFS_ROOT", folder_.Path()},
+                                                {"KINEMO_PORT_COM1", device},
                                                 {"KINEMO_PORT_COM2", File("fehlt")},
                                                 {"KINEMO_PORT_COM3", ""},
                                                 {"KINEMO_PORT_LPT2", device}});
