@@ -15,3 +15,8 @@ if(KINEMO_SANITIZE)
     target_link_options(kinemo_options INTERFACE -fsanitize=address,undefined)
 endif()
 target_include_directories(kinemo_options INTERFACE ${PROJECT_SOURCE_DIR})
+
+# The version in one place: project(VERSION) becomes "kinemo/version.h".
+configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in
+    ${PROJECT_BINARY_DIR}/generated/kinemo/version.h @ONLY)
+target_include_directories(kinemo_options INTERFACE ${PROJECT_BINARY_DIR}/generated)

@@ -154,10 +154,6 @@ bool SetNice(pid_t tid, int nice) {
     return setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice) == 0;
 }
 
-bool IsCurrent(const std::thread& thread) {
-    return thread.get_id() == std::this_thread::get_id();
-}
-
 PriorityApplied ApplyRaised(const ThreadId& thread, int rtPriority, int niceStep) {
     const int minimum = sched_get_priority_min(SCHED_RR);
     if (SetPolicy(thread.handle, SCHED_RR, minimum + rtPriority)) {
@@ -206,18 +202,6 @@ PriorityApplied SetThreadPriority(const ThreadId& thread, ThreadPriority priorit
             return ApplyRaised(thread, 2, kHighestNiceStep);
     }
     return PriorityApplied::kUnchanged;
-}
-
-PriorityApplied SetThreadPriority(std::thread& thread, ThreadPriority priority) {
-    if (!thread.joinable()) {
-        return PriorityApplied::kUnchanged;
-    }
-    ThreadId id;
-    id.handle = thread.native_handle();
-    if (IsCurrent(thread)) {
-        id.tid = CurrentThreadId().tid;
-    }
-    return SetThreadPriority(id, priority);
 }
 
 }  // namespace kinemo::platform

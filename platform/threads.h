@@ -74,7 +74,6 @@ class Thread {
     // Lets the thread run on alone; its id is no longer valid afterwards.
     void Detach();
     const ThreadId& Id() const { return id_; }
-    std::thread& Native() { return thread_; }
 
   private:
     std::thread thread_;
@@ -88,9 +87,5 @@ class Thread {
 // run at the lowest priority; nice 0 under normal scheduling for normal.
 // Never fails: what the system refuses is left unchanged.
 PriorityApplied SetThreadPriority(const ThreadId& thread, ThreadPriority priority);
-// Same for a std::thread; the nice value of a thread not started through
-// Thread can be changed only from the thread itself, so the real-time policy
-// is all this form applies when called from another thread.
-PriorityApplied SetThreadPriority(std::thread& thread, ThreadPriority priority);
 
 }  // namespace kinemo::platform

@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#include "kinemo/version.h"
 #include "sequencer/ui/resource_paths.h"
 
 namespace kinemo::ui {
@@ -17,7 +18,9 @@ AboutDialog::AboutDialog(QWidget* parent)
     QLabel* icon = AddStatic(kAboutIconId, QString(), 11, 10, 21, 20);
     icon->setPixmap(QPixmap(QString::fromLatin1(resources::kProgramIcon)));
 
-    AddStatic(kAboutVersionId, QStringLiteral("Kinemo Version 3.1"), 40, 10, 130, 8);
+    AddStatic(kAboutVersionId,
+              QStringLiteral("Kinemo Version ") + QString::fromLatin1(version::kShortVersion), 40,
+              10, 130, 8);
     QLabel* description =
         AddStatic(kAboutDescriptionId,
                   QStringLiteral("Programm zur Ansteuerung des Baukasten- Interfaces mit variablen "

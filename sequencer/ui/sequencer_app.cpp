@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QPoint>
 
+#include "kinemo/version.h"
 #include "platform/dialog_file.h"
 #include "platform/dialog_message.h"
 #include "platform/dialog_signals.h"
@@ -76,7 +77,7 @@ int RunSequencerProgram(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kProgramTitle));
     QApplication::setApplicationDisplayName(QString::fromLatin1(kProgramTitle));
-    QApplication::setApplicationVersion(QStringLiteral("3.1.0.0"));
+    QApplication::setApplicationVersion(QString::fromLatin1(version::kFileVersion));
     QApplication::setDesktopFileName(QStringLiteral("kinemo"));
     // The windows end the program themselves; hiding the connect dialog after
     // a connection must not.

@@ -151,9 +151,9 @@ TEST(SetThreadPriority, LeavesThreadsUnchangedWhereNothingIsAllowed) {
 }
 
 TEST(SetThreadPriority, AThreadThatIsNotRunningIsLeftAlone) {
-    std::thread none;
-    EXPECT_EQ(SetThreadPriority(none, ThreadPriority::kHighest), PriorityApplied::kUnchanged);
-    EXPECT_EQ(SetThreadPriority(ThreadId{}, ThreadPriority::kIdle), PriorityApplied::kUnchanged);
+    for (const ThreadPriority priority : {ThreadPriority::kIdle, ThreadPriority::kHighest}) {
+        EXPECT_EQ(SetThreadPriority(ThreadId{}, priority), PriorityApplied::kUnchanged);
+    }
 }
 
 }  // namespace
