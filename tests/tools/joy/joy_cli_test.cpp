@@ -1,0 +1,368 @@
+// kinemo-joy-cli as a process: arguments, exit codes and texts, and runs
+// against the kinemo-sim program checked word for word on the box's trace,
+// with the interface alone (kind 1) and with the extension module (kind 2).
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "joystick/control_loop.h"
+#include "joystick/joy_settings.h"
+#include "joystick/joy_texts.h"
+#include "joystick/joystick_source.h"
+#include "joystick/settings_file.h"
+#include "simulator/box_model.h"
+#include "tests/tools/cli_process.h"
+
+namespace kinemo::joy {
+namespace {
+
+using cli::test::ChildProcess;
+using cli::test::ProcessResult;
+using cli::test::ReadFileText;
+using cli::test::RunProcess;
+using cli::test::TempFolder;
+
+std::string Example(const std::string& name) {
+    return std::string(KINEMO_EXAMPLES_DIR) + "/" + name;
+}
+
+struct WireExchange {
+    bool extended = false;  // 0xC2 with the extension module
+    std::uint32_t out = 0;
+    std::uint32_t in = 0;
+    friend bool operator==(const WireExchange&, const WireExchange&) = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const WireExchange& e) {
+    return os << (e.extended ? "C2 " : "C1 ") << e.out << "/" << e.in;
+}
+
+// The exchanges of a trace: tick,us,cmd,out1,out2,in1,in2 in hex.
+std::vector<WireExchange> ReadTrace(const std::string& path) {
+    std::vector<WireExchange> exchanges;
+    std::istringstream text(ReadFileText(path));
+    std::string line;
+    std::getline(text, line);
+    while (std::getline(text, line)) {
+        std::vector<std::string> cells;
+        std::stringstream fields(line);
+        std::string cell;
+        while (std::getline(fields, cell, ',')) {
+            cells.push_back(cell);
+        }
+        cells.resize(7);
+        const auto hex = [](const std::string& s) {
+            return s.empty() ? 0U : static_cast<std::uint32_t>(std::stoul(s, nullptr, 16));
+        };
+        exchanges.push_back({cells[2] == "C2", hex(cells[3]) | (hex(cells[4]) << 8),
+                             hex(cells[5]) | (hex(cells[6]) << 8)});
+    }
+    return exchanges;
+}
+
+// The box's side of a run, computed in this process with the engine against
+// the simulator's own carriage model.
+class ModelLink : public InterfaceLink {
+  public:
+    explicit ModelLink(bool extended) : extended_(extended) {}
+    std::uint32_t Exchange(std::uint32_t output) override {
+        const std::uint32_t mask = extended_ ? 0xFFFFU : 0xFFU;
+        const std::uint32_t input = model.Apply(static_cast<std::uint16_t>(output & mask)) & mask;
+        exchanges.push_back({extended_, output & mask, input});
+        return input;
+    }
+    simulator::BoxModel model;
+    std::vector<WireExchange> exchanges;
+
+  private:
+    bool extended_;
+};
+
+// What the box must see from `run --replay`: the driver's test exchange at
+// the open, the run with its final all-off, and the close's all-off.
+std::vector<WireExchange> Expected(const std::string& replayPath, const std::string& settingsPath,
+                                   bool extension) {
+    platform::JoystickSystem system;
+    Replay replay;
+    EXPECT_TRUE(LoadReplay(replayPath, replay).ok);
+    ReplaySource source(replay);
+    JoySettings settings;
+    settings.portNumber = 1;
+    ReadSettingsHeader(settingsPath, source.Caps(), settings);
+    SetExtensionModule(settings, extension);
+    ResetSettings(settings);
+    LoadSettings(settingsPath, settings);
+    ModelLink link(extension);
+    link.Exchange(0);
+    LiveSettings live;
+    PublishAll(live, settings);
+    StopFlag stop{0};
+    ControlLoop loop(live, source, link, stop);
+    loop.Run();
+    link.Exchange(0);
+    return link.exchanges;
+}
+
+class JoyCliTest : public ::testing::Test {
+  protected:
+    ProcessResult Run(const std::vector<std::string>& args,
+                      const cli::test::Environment& environment = {{"KINEMO_PORT_COM1", ""}}) {
+        std::vector<std::string> argv{KINEMO_JOY_CLI_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return RunProcess(argv, folder_.Path(), environment);
+    }
+    // kinemo-joy-cli launched by kinemo-sim in the test folder.
+    std::vector<std::string> OnBox(const std::vector<std::string>& args) const {
+        std::vector<std::string> argv{KINEMO_SIM_PATH, "--fast",   "--headless",       "--trace",
+                                      Trace(),         "--launch", KINEMO_JOY_CLI_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return argv;
+    }
+    ProcessResult RunOnBox(const std::vector<std::string>& args) {
+        return RunProcess(OnBox(args), folder_.Path());
+    }
+    std::string File(const std::string& name) const { return folder_.File(name); }
+    std::string Trace() const { return folder_.File("trace.csv"); }
+    std::string Settings() const { return folder_.File("settings.kmj"); }
+
+    TempFolder folder_;
+};
+
+TEST_F(JoyCliTest, BadArgumentsAreRefusedWithOneLineAndExitCode2) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string line;
+    };
+    const Case cases[] = {
+        {{}, "Befehl fehlt (kinemo-joy-cli --help zeigt die Befehle)"},
+        {{"fly"}, "Unbekannter Befehl \"fly\" (kinemo-joy-cli --help zeigt die Befehle)"},
+        {{"run", "--port", "COM9"},
+         "--port: unbekannter Anschluss \"COM9\" (COM1 bis COM4, LPT1 bis LPT3, LPT)"},
+        {{"run", "--extension", "--no-extension"},
+         "--extension und --no-extension schließen einander aus"},
+        {{"run", "--fast"}, "Unbekannte Option \"--fast\""},
+        {{"run", "--replay"}, "Option --replay braucht einen Wert"},
+        {{"run", "extra"}, "Überzähliges Argument \"extra\""},
+        {{"show", "a", "b"}, "Überzähliges Argument \"b\""},
+        {{"joysticks", "x"}, "Überzähliges Argument \"x\""},
+        {{"run", "--replay", "/nonexistent.replay"},
+         "/nonexistent.replay: Datei kann nicht geöffnet werden"},
+        {{"show", "/nonexistent.kmj"}, "/nonexistent.kmj: Datei kann nicht geöffnet werden"},
+    };
+    for (const Case& c : cases) {
+        const ProcessResult result = Run(c.args);
+        EXPECT_EQ(result.exitCode, 2) << c.line;
+        EXPECT_EQ(result.err, "kinemo-joy-cli: " + c.line + "\n");
+        EXPECT_EQ(result.out, "");
+    }
+}
+
+TEST_F(JoyCliTest, HelpNamesEveryCommandAndExitCode) {
+    ProcessResult result = Run({"--help"});
+    EXPECT_EQ(result.exitCode, 0);
+    for (const char* word : {"run", "joysticks", "show", "Exit-Code"}) {
+        EXPECT_NE(result.out.find(word), std::string::npos) << word;
+    }
+    result = Run({"run", "--help"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.out.find("--record DATEI"), std::string::npos);
+}
+
+TEST_F(JoyCliTest, AMalformedReplayIsRefusedWithItsLineBeforeAnythingRuns) {
+    cli::test::WriteFileBytes(File("bad.replay"), {'#', ' ', 'x', '\n'});  // no header
+    ProcessResult result = Run({"run", "--replay", File("bad.replay")});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err.rfind("kinemo-joy-cli: " + File("bad.replay") + ":1: Kopfzeile", 0), 0U)
+        << result.err;
+    const std::string text =
+        "# kinemo-joy replay name=\"P\" axes=2 buttons=4 hat=0\n"
+        "1,2,3,4,5,6,65535,0\n1,2,3,4,5,6,65535,99\n";
+    cli::test::WriteFileBytes(File("bad.replay"),
+                              std::vector<std::uint8_t>(text.begin(), text.end()));
+    result = Run({"run", "--replay", File("bad.replay")});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find(":3: buttons muss eine Bitmaske unter 2^4 sein"), std::string::npos)
+        << result.err;
+}
+
+TEST_F(JoyCliTest, ADamagedSettingsFileGivesTheWarningAndExitCode2AndStaysAsItWas) {
+    const std::vector<std::uint8_t> damaged = {'K', 'M', 'J', '1', '4', 4, 2};
+    cli::test::WriteFileBytes(Settings(), damaged);
+    const ProcessResult result = Run({"run", "--replay", Example("joy_sweep.replay")});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, std::string(kForeignFileText) + "\n");
+    EXPECT_EQ(cli::test::ReadFileBytes(Settings()), damaged);
+}
+
+TEST_F(JoyCliTest, NoInterfaceGivesItsTextAndExitCode1) {
+    const ProcessResult result = Run({"run", "--replay", Example("joy_sweep.replay")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "Keine Verbindung zum Interface!\n");
+}
+
+TEST_F(JoyCliTest, ShowDescribesEveryMotorAgainstTheStoredJoystick) {
+    JoySettings settings;
+    TakeJoystickCaps(settings, {"", 3, 6, true, platform::JoystickCapsMask(3, true)});
+    SetExtensionModule(settings, true);
+    settings.portNumber = 2;
+    ResetSettings(settings);
+    settings.mappings[SlotOf(1, 0)].dirFromAxis = 1;
+    settings.mappings[SlotOf(1, 0)].dirFixed = 0;
+    settings.mappings[SlotOf(1, 0)].axisIndex = 4;  // "POV2"
+    settings.mappings[SlotOf(1, 0)].speedFromThrottle = 1;
+    settings.mappings[SlotOf(1, 0)].speedFixed = 0;
+    settings.mappings[SlotOf(1, 0)].throttleIndex = 2;  // "Z"
+    settings.offButtonOn = 1;
+    ASSERT_TRUE(SaveSettings(Settings(), settings));
+    const ProcessResult result = Run({"show"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "Datei: settings.kmj\n"
+              "Joystick: Achsen 3, Buttons 6, Fähigkeiten 0x11\n"
+              "Interface: COM2, mit Extensionmodul (8 Motoren), gezeigt: Hauptmodul\n"
+              "Aus-Taster: aus, E16\n"
+              "Aus-Button: an, 6\n"
+              "M1: Richtung Achse X, Geschwindigkeit Achse X, Endtaster aus (L E1, R E2)\n"
+              "M2: Richtung Achse Y, Geschwindigkeit Achse Y, Endtaster aus (L E3, R E4)\n"
+              "M3: Richtung Fest A, Geschwindigkeit Fest 100%, Endtaster aus (L E5, R E6)\n"
+              "M4: Richtung Fest A, Geschwindigkeit Fest 100%, Endtaster aus (L E7, R E8)\n"
+              "M5: Richtung Achse POV2, Geschwindigkeit Schubregler Z, Endtaster aus (L E9, R "
+              "E10)\n"
+              "M6: Richtung Fest A, Geschwindigkeit Fest 100%, Endtaster aus (L E11, R E12)\n"
+              "M7: Richtung Fest A, Geschwindigkeit Fest 100%, Endtaster aus (L E13, R E14)\n"
+              "M8: Richtung Fest A, Geschwindigkeit Fest 100%, Endtaster aus (L E15, R E16)\n");
+
+    ASSERT_TRUE(WriteDeletedFile(Settings()));
+    EXPECT_EQ(Run({"show"}).exitCode, 2);
+}
+
+TEST_F(JoyCliTest, JoysticksListsWhatTheProgramSees) {
+    const ProcessResult result = Run({"joysticks"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_FALSE(result.out.empty());
+}
+
+TEST_F(JoyCliTest, EveryExampleReplayReachesTheBoxWordForWordAndEndsAllOff) {
+    for (const char* name : {"joy_sweep.replay", "joy_hat_buttons.replay"}) {
+        SCOPED_TRACE(name);
+        const ProcessResult result = RunOnBox({"run", "--replay", Example(name), "--port", "COM1"});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.err, "Run\nBereit\n");
+        const std::vector<WireExchange> trace = ReadTrace(Trace());
+        EXPECT_EQ(trace, Expected(Example(name), Settings(), false));
+        ASSERT_GE(trace.size(), 3U);
+        EXPECT_EQ(trace[trace.size() - 2].out, 0U);
+        EXPECT_EQ(trace.back().out, 0U);
+        std::uint32_t driven = 0;
+        for (const WireExchange& e : trace) {
+            driven |= e.out;
+        }
+        EXPECT_EQ(driven & 0xF, 0xFU) << "M1 and M2 ran both ways";
+    }
+    EXPECT_FALSE(std::filesystem::exists(Settings())) << "the tool never writes the settings";
+}
+
+TEST_F(JoyCliTest, WithTheExtensionModuleM5RunsToItsEndSwitchOnTheBox) {
+    JoySettings settings;
+    TakeJoystickCaps(settings, {"Beispiel-Joystick", 2, 4, false, 0});
+    SetExtensionModule(settings, true);
+    settings.portNumber = 1;
+    ResetSettings(settings);
+    MotorMapping& m5 = settings.mappings[SlotOf(1, 0)];
+    m5.fixedDirIndex = 2;  // "R" at 100 %, stopped by E10
+    m5.endSwitchesOn = 1;
+    ASSERT_TRUE(SaveSettings(Settings(), settings));
+    const ProcessResult result =
+        RunOnBox({"run", "--replay", Example("joy_sweep.replay"), "--settings", Settings()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<WireExchange> trace = ReadTrace(Trace());
+    EXPECT_EQ(trace, Expected(Example("joy_sweep.replay"), Settings(), true));
+    int m5OnTicks = 0;
+    for (const WireExchange& e : trace) {
+        EXPECT_TRUE(e.extended);
+        m5OnTicks += ((e.out >> 8) & 3U) == 2 ? 1 : 0;
+    }
+    EXPECT_EQ(m5OnTicks, simulator::kTravelSteps - simulator::kStartPosition);
+    EXPECT_NE(trace.back().in & (1U << 9), 0U) << "E10 closed at the end of the travel";
+    EXPECT_EQ(trace.back().out, 0U);
+}
+
+TEST_F(JoyCliTest, ARecordingReplayedGivesTheSameWordsOnTheBox) {
+    ProcessResult result = RunOnBox(
+        {"run", "--replay", Example("joy_hat_buttons.replay"), "--record", File("rec.replay")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<WireExchange> recorded = ReadTrace(Trace());
+    result = RunOnBox({"run", "--replay", File("rec.replay")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(ReadTrace(Trace()), recorded);
+    EXPECT_GT(recorded.size(), 1000U);
+}
+
+TEST_F(JoyCliTest, TheOffSwitchEndsTheRunOnTheBoxAllOff) {
+    JoySettings settings;
+    TakeJoystickCaps(settings, {"Beispiel-Joystick", 2, 4, false, 0});
+    settings.portNumber = 1;
+    ResetSettings(settings);
+    MotorMapping& m3 = settings.mappings[SlotOf(0, 2)];
+    m3.fixedDirIndex = 1;  // M3 "L" at 100 % until its end switch E6 closes
+    settings.offSwitchOn = 1;
+    settings.offSwitchInput = 5;  // E6
+    ASSERT_TRUE(SaveSettings(Settings(), settings));
+    const ProcessResult result = RunOnBox({"run", "--replay", Example("joy_sweep.replay")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<WireExchange> trace = ReadTrace(Trace());
+    EXPECT_EQ(trace, Expected(Example("joy_sweep.replay"), Settings(), false));
+    // The open, the first tick's 0, 1000 ticks to the end (the last one's
+    // answer has E6), the all-off and the close.
+    EXPECT_EQ(trace.size(), 1U + 1U + 1000U + 1U + 1U);
+    EXPECT_EQ(trace.back().out, 0U);
+}
+
+TEST_F(JoyCliTest, SigtermEndsARunningRunAllOffWithExitCode0) {
+    // A replay far longer than the test: the signal ends it.
+    std::string text = "# kinemo-joy replay name=\"Lang\" axes=2 buttons=0 hat=0\n";
+    for (int i = 0; i < 200'000; ++i) {
+        text += "0,0,32768,32768,32768,32768,65535,0\n";
+    }
+    cli::test::WriteFileBytes(File("long.replay"),
+                              std::vector<std::uint8_t>(text.begin(), text.end()));
+    std::vector<std::string> argv = OnBox({"run", "--replay", File("long.replay")});
+    argv.erase(argv.begin() + 1);  // with the line timing, not --fast
+    ChildProcess box(argv, folder_.Path());
+    ASSERT_TRUE(box.WaitForText("Run\n", true));
+    box.Signal(SIGTERM);
+    const ProcessResult result = box.Wait();
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.err.find("Bereit\n"), std::string::npos) << result.err;
+    const std::vector<WireExchange> trace = ReadTrace(Trace());
+    ASSERT_GE(trace.size(), 2U);
+    EXPECT_EQ(trace[trace.size() - 2].out, 0U);
+    EXPECT_EQ(trace.back().out, 0U);
+}
+
+}  // namespace
+}  // namespace kinemo::joy
+
+namespace kinemo::joy {
+namespace {
+
+TEST(JoyExamples, TheCommittedReplaysAreWhatTheGeneratorWrites) {
+    TempFolder folder;
+    const ProcessResult result =
+        RunProcess({KINEMO_JOY_MAKE_EXAMPLES_PATH, folder.Path()}, folder.Path());
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    for (const char* name : {"joy_sweep.replay", "joy_hat_buttons.replay"}) {
+        EXPECT_EQ(ReadFileText(folder.File(name)), ReadFileText(Example(name))) << name;
+        Replay replay;
+        EXPECT_TRUE(LoadReplay(Example(name), replay).ok) << name;
+    }
+}
+
+}  // namespace
+}  // namespace kinemo::joy
