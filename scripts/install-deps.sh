@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Kinemo needs to build, test and run; only
-# what is missing, so a second call does nothing.
+# what is missing, so a second call does nothing and needs no privileges.
+# As a normal user the missing packages are installed through sudo.
 set -euo pipefail
 
 packages=(
+    # build
     build-essential cmake ninja-build pkg-config
+    # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
+    # windows (Qt 6), joystick and audio capture (SDL2)
     qt6-base-dev libgl-dev libsdl2-dev
-    xvfb xauth
+    # speech recognition, and the spoken test words of scripts/make-test-speech.sh
     libpocketsphinx-dev pocketsphinx-en-us espeak-ng sox
 )
 missing=()
@@ -16,9 +20,18 @@ for p in "${packages[@]}"; do
         missing+=("$p")
     fi
 done
-if ((${#missing[@]})); then
-    echo "Installing: ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
+((${#missing[@]})) || exit 0
+
+as_root=()
+if ((EUID != 0)); then
+    if ! command -v sudo >/dev/null; then
+        echo "Missing packages: ${missing[*]}" >&2
+        echo "Install them as root (apt-get install ${missing[*]}) or install sudo." >&2
+        exit 1
+    fi
+    as_root=(sudo)
 fi
+echo "Installing: ${missing[*]}"
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
