@@ -32,4 +32,18 @@ inline constexpr std::int64_t kMaxLatencyCorrectionUs = 250;
 // input queues empty. Call it before any program has the line open.
 LineLatency MeasureLineLatency(int masterFd, int slaveFd, int samples);
 
+// A USB serial adapter passes received bytes on when its latency timer
+// expires; the timer runs from `epochUs` with a period of `latencyMs`. The
+// time an answer complete at `dueUs` reaches the program: the timer's next
+// expiry after it (`dueUs` itself when latencyMs is 0 or less).
+constexpr std::int64_t UsbTimerExpiryUs(std::int64_t dueUs, std::int64_t epochUs, int latencyMs) {
+    if (latencyMs <= 0) {
+        return dueUs;
+    }
+    const std::int64_t periodUs = static_cast<std::int64_t>(latencyMs) * 1000;
+    const std::int64_t since = dueUs - epochUs;
+    const std::int64_t periods = since < 0 ? 0 : since / periodUs + 1;
+    return epochUs + periods * periodUs;
+}
+
 }  // namespace kinemo::simulator

@@ -1,8 +1,24 @@
 #include "simulator/sim_options.h"
 
+#include <charconv>
 #include <string_view>
 
 namespace kinemo::simulator {
+namespace {
+
+// Whole milliseconds 0..255, the range of the adapters' latency timers.
+bool ParseUsbLatency(std::string_view text, int* ms) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 0 ||
+        value > 255) {
+        return false;
+    }
+    *ms = value;
+    return true;
+}
+
+}  // namespace
 
 bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std::string* error) {
     *options = SimOptions{};
@@ -21,6 +37,12 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std
                 return false;
             }
             (arg == "--link" ? options->linkPath : options->tracePath) = argv[++i];
+        } else if (arg == "--usb-latency") {
+            if (!ParseUsbLatency(hasValue ? argv[i + 1] : "", &options->usbLatencyMs)) {
+                *error = "--usb-latency needs milliseconds from 0 to 255";
+                return false;
+            }
+            ++i;
         } else if (arg == "--launch") {
             if (!hasValue) {
                 *error = "--launch needs a program";
@@ -45,6 +67,9 @@ const char* SimUsage() {
            "  --fast            answer at once instead of after the line time\n"
            "                    (3.125 ms per 0xC1 exchange at 9600 baud)\n"
            "  --link PATH       create a symbolic link PATH to the device (removed at exit)\n"
+           "  --usb-latency MS  act like a USB serial adapter with a latency timer of MS\n"
+           "                    milliseconds (1 to 255; 0: none): an answer leaves at the\n"
+           "                    timer's next expiry, so at 16 ms about 62 ticks per second\n"
            "  --trace FILE      write every exchange to FILE as CSV:\n"
            "                    tick,us,cmd,out1,out2,in1,in2 (bytes in hex)\n"
            "  --launch PROGRAM [ARGS...]\n"

@@ -13,6 +13,7 @@ struct SimOptions {
     std::string linkPath;             // --link PATH
     std::string tracePath;            // --trace FILE
     std::vector<std::string> launch;  // --launch PROGRAM [ARGS...]
+    int usbLatencyMs = 0;             // --usb-latency MS: an adapter's latency timer, 0 = none
 };
 
 // Parses argv[1..argc-1]. On a mistake returns false with *error set.

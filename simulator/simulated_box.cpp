@@ -263,6 +263,7 @@ void SimulatedBox::Handle(const Frame& frame) {
         due -= latency_.outUs;
     }
     due += static_cast<std::int64_t>(answerDelayMs_.load(std::memory_order_relaxed)) * 1000;
+    due = UsbTimerExpiryUs(due, 0, options_.usbLatencyMs);
     if (due > NowUs() && !WaitUntil(due)) {
         return;
     }

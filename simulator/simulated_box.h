@@ -56,6 +56,10 @@ struct SimulatedBoxOptions {
     // start and correct answer times by it. Off: the line time counts from
     // the request's arrival here and the answer leaves when it is due.
     bool correctLineLatency = true;
+    // Emulates a USB serial adapter's latency timer of this many milliseconds
+    // (0: none): every answer leaves at the timer's next expiry, counted from
+    // the box's start.
+    int usbLatencyMs = 0;
 
     // Answers at once: for tests and for measuring the programs' own cost.
     static SimulatedBoxOptions FastLine() {

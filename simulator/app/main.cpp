@@ -88,6 +88,7 @@ int main(int argc, char** argv) {
 
     SimulatedBoxOptions boxOptions;
     boxOptions.fast = options.fast;
+    boxOptions.usbLatencyMs = options.usbLatencyMs;
     boxOptions.tracePath = options.tracePath;
     SimulatedBox box(boxOptions);
     const std::string device = box.Start();
