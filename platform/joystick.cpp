@@ -239,6 +239,7 @@ bool VirtualJoystick::Attach(const std::string& name, int axes, int buttons, int
     }
     joystick_ = joystick;
     instance_ = SDL_JoystickInstanceID(joystick);
+    lastValid_ = false;
     axes_ = desc.naxes;
     buttons_ = desc.nbuttons;
     hats_ = desc.nhats;
@@ -276,19 +277,29 @@ void VirtualJoystick::Set(const JoystickPosition& position) {
         return;
     }
     SDL_Joystick* joystick = Sdl(joystick_);
+    const bool all = !lastValid_;
     for (int axis = 0; axis < axes_; ++axis) {
+        if (!all && position.axes[axis] == last_.axes[axis]) {
+            continue;
+        }
         const std::uint32_t value = std::min<std::uint32_t>(position.axes[axis], 65535);
         SDL_JoystickSetVirtualAxis(joystick, axis,
                                    static_cast<Sint16>(static_cast<int>(value) - 32768));
     }
+    const std::uint32_t changed = all ? 0xFFFFFFFFU : position.buttons ^ last_.buttons;
     for (int button = 0; button < buttons_; ++button) {
+        if (((changed >> button) & 1U) == 0) {
+            continue;
+        }
         SDL_JoystickSetVirtualButton(
             joystick, button,
             ((position.buttons >> button) & 1U) != 0 ? SDL_PRESSED : SDL_RELEASED);
     }
-    if (hats_ > 0) {
+    if (hats_ > 0 && (all || position.pov != last_.pov)) {
         SDL_JoystickSetVirtualHat(joystick, 0, SdlHatFromPov(position.pov));
     }
+    last_ = position;
+    lastValid_ = true;
 }
 
 }  // namespace kinemo::platform

@@ -132,10 +132,13 @@ class VirtualJoystick {
     int Index() const;
 
     // Sets every axis, button and the hat; values outside the joystick's
-    // counts are ignored. Allocates nothing.
+    // counts are ignored. Only what changed since the last Set goes to SDL.
+    // Allocates nothing.
     void Set(const JoystickPosition& position);
 
   private:
+    JoystickPosition last_{};
+    bool lastValid_ = false;
     void* joystick_ = nullptr;  // SDL_Joystick* opened on the virtual device
     std::int32_t instance_ = -1;
     int axes_ = 0;
