@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Kinemo and starts the sequencer wired to the
 # simulated box, so it drives the simulator's motors without any hardware.
-# `bash scripts/run.sh speech` starts KinemoSpeech the same way.
+# `bash scripts/run.sh speech` starts KinemoSpeech the same way, and
+# `bash scripts/run.sh joy` KinemoJoy (with a replayed joystick where none is
+# attached).
 #
 # With a display: two windows open, the simulated box and Kinemo (with its
 # connect dialog beside it). Without one (DISPLAY and WAYLAND_DISPLAY empty)
@@ -52,6 +54,46 @@ TEXT
     echo "M1 on the wire (exchanges: off, left, right):"
     awk -F, 'NR > 1 { n[(index("0123456789ABCDEF", toupper(substr($4, 2, 1))) - 1) % 4]++ }
         END { printf "  %d, %d, %d\n", n[0], n[1], n[2] }' trace.csv
+    exit 0
+fi
+
+if [[ "${1:-}" == "joy" ]]; then
+    # KinemoJoy in a folder of its own, so that its settings.kmj is kept from
+    # one start to the next.
+    root=$PWD
+    demo=$root/$build/joy
+    mkdir -p "$demo"
+    joy_cli=$root/$build/tools/joy/kinemo-joy-cli
+    replay=$root/examples/joy_sweep.replay
+    cd "$demo"
+    # A joystick attached: KinemoJoy reads it. None: a virtual joystick plays
+    # the example replay (X left and right, then Y: motors M1 and M2).
+    joy_args=()
+    if "$joy_cli" joysticks | grep -q '^Kein Joystick'; then
+        joy_args=(--replay "$replay")
+    fi
+    if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
+        cat <<'TEXT'
+== KinemoJoy and the simulated box ==
+The connect dialog offers COM1, which is the simulated box: press "Verbinden"
+(at later starts it connects by itself). "LOS!" starts the run: M1 follows the
+joystick's X axis and M2 its Y axis; without a joystick the example replay
+moves them and the run ends with the replay. "Ende" ends both programs.
+TEXT
+        exec "$root/$sim" --launch "$root/$build/joystick/ui/kinemo-joy" "${joy_args[@]}"
+    fi
+    cat <<TEXT
+== No display: KinemoJoy runs headless ==
+kinemo-joy-cli plays ${joy_args[1]:-joystick 0} against the simulated box
+(default settings: M1 on X, M2 on Y) and ends with all motors off.
+TEXT
+    "$root/$sim" --headless --trace trace.csv --launch "$joy_cli" run --port COM1 \
+        --settings "$demo/settings.kmj" "${joy_args[@]}"
+    echo "On the wire (exchanges with M1 left, M1 right, M2 left, M2 right):"
+    awk -F, 'NR > 1 { v = index("0123456789ABCDEF", toupper(substr($4, 2, 1))) - 1
+        m1 = v % 4; m2 = int(v / 4); if (m1 == 1) a++; if (m1 == 2) b++
+        if (m2 == 1) c++; if (m2 == 2) d++ }
+        END { printf "  %d, %d, %d, %d\n", a, b, c, d }' trace.csv
     exit 0
 fi
 
