@@ -5,17 +5,14 @@
 #include <unistd.h>
 
 #include <array>
-#include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
+
+#include "platform/file_save.h"
 
 namespace kinemo::keyboard {
 
 namespace {
-
-constexpr std::size_t kCountOffset = 88;
-constexpr std::size_t kKeysOffset = 92;
 
 // Sequential little-endian reader that fails once past the end.
 class Reader {
@@ -119,44 +116,6 @@ bool ReadAll(int fd, std::vector<std::uint8_t>& bytes, std::size_t limit) {
     return true;
 }
 
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t put = ::write(fd, data, size);
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            return false;
-        }
-        data += put;
-        size -= static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Where a save has to go: the file a symbolic link points to, else the path.
-std::string SaveTarget(const std::string& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-        return path;
-    }
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) {
-        return path;  // a dangling link is replaced by the file
-    }
-    std::string target(resolved);
-    std::free(resolved);
-    return target;
-}
-
 std::string ErrorText(int error) {
     return std::strerror(error);
 }
@@ -243,48 +202,9 @@ LoadOutcome LoadSettingsFile(const std::string& path, KeyboardSettings& settings
 }
 
 SaveResult SaveSettingsFile(const std::string& path, const KeyboardSettings& settings) {
-    const std::vector<std::uint8_t> bytes = EncodeSettings(settings);
-    const std::string target = SaveTarget(path);
-    struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && !S_ISREG(existing.st_mode)) {
-        return {false, ErrorText(S_ISDIR(existing.st_mode) ? EISDIR : EINVAL)};
-    }
-
-    // A name unique to this process and call, hidden beside the target.
-    static std::atomic<unsigned> serial{0};
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = FolderOf(target) + "/.settings-kms-" + std::to_string(::getpid()) + "-" +
-                    std::to_string(serial.fetch_add(1, std::memory_order_relaxed));
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            break;
-        }
-    }
-    if (fd < 0) {
-        return {false, ErrorText(errno)};
-    }
-    bool ok = !exists || ::fchmod(fd, existing.st_mode & 07777) == 0;
-    ok = ok && WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    int error = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        return {false, ErrorText(error != 0 ? error : EIO)};
-    }
-    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
+    const int error = platform::SaveFileAtomically(path, EncodeSettings(settings));
+    if (error != 0) {
+        return {false, ErrorText(error)};
     }
     return {true, {}};
 }
