@@ -14,7 +14,8 @@ if(KINEMO_SANITIZE)
         -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     target_link_options(kinemo_options INTERFACE -fsanitize=address,undefined)
 endif()
-target_include_directories(kinemo_options INTERFACE ${PROJECT_SOURCE_DIR})
+# Include paths: each target's own headers (and, unless strict, the source tree).
+include(${CMAKE_CURRENT_LIST_DIR}/KinemoHeaders.cmake)
 
 # The version in one place: project(VERSION) becomes "kinemo/version.h".
 configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in
