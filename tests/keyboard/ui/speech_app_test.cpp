@@ -14,6 +14,7 @@
 #include "keyboard/ui/about_dialog.h"
 #include "keyboard/ui/main_dialog_ids.h"
 #include "platform/dialog_scripted.h"
+#include "tests/keyboard/ui/speech_dialog_test_support.h"
 #include "tests/tools/cli_process.h"
 
 namespace kinemo::keyboard::ui {
@@ -21,6 +22,7 @@ namespace {
 
 using kinemo::cli::test::ReadFileBytes;
 using kinemo::cli::test::TempFolder;
+using testing::FindWindow;
 
 struct AppFixture {
     AppFixture() : link(port) {
@@ -51,16 +53,6 @@ struct AppFixture {
     platform::ScriptedMessageService messages;
     SpeechAppServices services;
 };
-
-template <typename T>
-T* FindWindow() {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* window = qobject_cast<T*>(widget); window != nullptr && window->isVisible()) {
-            return window;
-        }
-    }
-    return nullptr;
-}
 
 TEST(SpeechApp, ConnectDialogBesideTheMainWindowAboutBoxFromTheWindowAndSaveAtEnde) {
     AppFixture f;

@@ -8,7 +8,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QtTest/QTest>
 #include <memory>
 
 #include "keyboard/box_link.h"
@@ -18,6 +17,17 @@
 #include "platform/dialog_scripted.h"
 
 namespace kinemo::keyboard::ui::testing {
+
+// The visible top-level window of type T, if there is one.
+template <typename T>
+T* FindWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<T*>(widget); window != nullptr && window->isVisible()) {
+            return window;
+        }
+    }
+    return nullptr;
+}
 
 // Types `text` into `widget` as a keyboard does: one key press and release
 // per character, the character as the event's text (any character, also

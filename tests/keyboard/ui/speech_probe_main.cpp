@@ -28,20 +28,12 @@
 #include "keyboard/ui/main_dialog.h"
 #include "keyboard/ui/main_dialog_ids.h"
 #include "keyboard/ui/speech_app.h"
+#include "tests/keyboard/ui/speech_dialog_test_support.h"
 
 namespace {
 
 namespace ui = kinemo::keyboard::ui;
-
-template <typename T>
-T* FindWindow() {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* window = qobject_cast<T*>(widget); window != nullptr && window->isVisible()) {
-            return window;
-        }
-    }
-    return nullptr;
-}
+using ui::testing::FindWindow;
 
 // Calls `step` every 10 ms until it returns true.
 void Poll(std::function<bool()> step) {
