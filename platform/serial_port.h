@@ -56,7 +56,6 @@ class SerialPort {
     // Takes the timeouts for all following reads and writes. False when the
     // port is not open or a value is negative.
     bool SetTimeouts(const SerialTimeouts& timeouts);
-    const SerialTimeouts& Timeouts() const { return timeouts_; }
 
     // Writes `size` bytes; returns how many were written before the write
     // timeout (0 when not open or the line is dead).
