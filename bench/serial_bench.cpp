@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "platform/serial_port.h"
+#include "protocol/box_protocol.h"
 #include "simulator/simulated_box.h"
 
 namespace {
@@ -41,7 +42,9 @@ using kinemo::platform::SerialTimeouts;
 using kinemo::simulator::SimulatedBox;
 using kinemo::simulator::SimulatedBoxOptions;
 
-constexpr double kLineLimitPerSecond = 1e6 / 3125.0;  // 320 exchanges of 30 bit times
+// 320 exchanges of 30 bit times per second.
+constexpr double kLineLimitPerSecond =
+    1e6 / static_cast<double>(kinemo::protocol::ExchangeLineTimeUs(kinemo::protocol::kSetOutputs));
 
 SimulatedBox& FastBox() {
     static SimulatedBox box(SimulatedBoxOptions::FastLine());
@@ -68,7 +71,7 @@ class BareLine {
     bool ok() const { return fd_ >= 0; }
 
     std::uint8_t Exchange(std::uint8_t out) {
-        const std::uint8_t request[2] = {0xC1, out};
+        const std::uint8_t request[2] = {kinemo::protocol::kSetOutputs, out};
         std::uint8_t answer = 0;
         if (::write(fd_, request, 2) != 2 || ::read(fd_, &answer, 1) != 1) {
             failed_ = true;
@@ -88,7 +91,7 @@ bool OpenSerial(SerialPort& port, const std::string& path) {
 }
 
 std::uint8_t SerialExchange(SerialPort& port, std::uint8_t out, bool* failed) {
-    const std::uint8_t request[2] = {0xC1, out};
+    const std::uint8_t request[2] = {kinemo::protocol::kSetOutputs, out};
     std::uint8_t answer = 0;
     if (port.Exchange(request, 2, &answer, 1) != 1) {
         *failed = true;
