@@ -10,7 +10,6 @@
 //   run-close     the same, then the main window's close box
 //   run           the same, then wait (the test sends a signal)
 //   report-ende   print the loaded settings ("keys N m1 S"), then "&Ende"
-//   los-ende      "LOS!" without a connection, then "&Ende"
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -131,20 +130,15 @@ void ScheduleProbe() {
         });
     } else if (action.rfind("run", 0) == 0) {
         RunThen(action.size() > 4 ? action.substr(4) : "");
-    } else if (action == "report-ende" || action == "los-ende") {
-        Poll([action] {
+    } else if (action == "report-ende") {
+        Poll([] {
             auto* main = FindWindow<ui::MainDialog>();
             if (main == nullptr) {
                 return false;
             }
-            if (action == "los-ende") {
-                Click(main, ui::kIdStart);
-                Say("status " + main->Text(ui::kIdStatus).toStdString());
-            } else {
-                const kinemo::keyboard::KeyboardSettings s = main->CurrentSettings();
-                Say("keys " + std::to_string(s.keys.Count()) + " m1 " +
-                    std::to_string(s.start.motors[0].startState));
-            }
+            const kinemo::keyboard::KeyboardSettings s = main->CurrentSettings();
+            Say("keys " + std::to_string(s.keys.Count()) + " m1 " +
+                std::to_string(s.start.motors[0].startState));
             Click(main, ui::kIdEnd);
             return true;
         });

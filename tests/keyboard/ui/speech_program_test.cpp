@@ -81,16 +81,6 @@ TEST(SpeechProgram, CancelEndsWithZeroWithoutSaving) {
     EXPECT_TRUE(ReadFileBytes(folder.File("settings.kms")).empty());
 }
 
-TEST(SpeechProgram, StartWithoutConnectionSaysSoAndStartsNothing) {
-    TempFolder folder;
-    const ProcessResult ended = RunProbe("los-ende", folder.Path());
-    EXPECT_EQ(ended.exitCode, 0) << ended.err;
-    EXPECT_NE(ended.out.find("box: KinemoSpeech: Keine Verbindung zum Interface!\n"),
-              std::string::npos)
-        << ended.out;
-    EXPECT_NE(ended.out.find("status Bereit"), std::string::npos) << ended.out;
-}
-
 // Counts 0 and 256 and a truncated file are refused before any window shows:
 // the message, exit code 1 and the file left as it was.
 TEST(SpeechProgram, RefusedSettingsEndWithOneAndKeepTheFile) {
