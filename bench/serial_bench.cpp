@@ -6,6 +6,7 @@
 //                     programs' serial code (goal: at least 90 % of BareLoop)
 //   SideBySide        both, alternating in blocks; serial_share_pct is the
 //                     median of the blocks' rate ratios
+//   DriverExchange    the same exchange through the driver library's call
 //   SerialLayerTraced SerialLayer with the box writing its CSV trace
 //   LineTiming        the box answering at 9600 baud: ticks per second
 //                     against the line limit of 320 (goal: at least 97 %)
@@ -27,10 +28,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "driver/interface_driver.h"
 #include "platform/serial_port.h"
 #include "protocol/box_protocol.h"
 #include "simulator/simulated_box.h"
@@ -135,6 +138,26 @@ void BM_SerialLayer(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_SerialLayer)->UseRealTime()->MinTime(2.0);
+
+// The same exchange through the driver library's call, with its record check
+// and port guard around the serial layer (compare with SerialLayer).
+void BM_DriverExchange(benchmark::State& state) {
+    ::setenv("KINEMO_PORT_COM1", FastBox().devicePath().c_str(), 1);
+    InterfaceRecord record{};
+    SetInterfaceKind(&record, INTERFACE_KIND_SEQUENCER);
+    if (OpenInterface(&record, "COM1") == INTERFACE_OPEN_FAILED) {
+        state.SkipWithError("cannot open the box");
+        return;
+    }
+    std::uint32_t out = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ExchangeWithInterface(&record, out));
+        out ^= 0x02;
+    }
+    CloseInterface(&record);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DriverExchange)->UseRealTime()->MinTime(2.0);
 
 // Alternating blocks cancel out drift of the machine's load between the two;
 // the median of the blocks' ratios ignores the blocks that a burst of other
