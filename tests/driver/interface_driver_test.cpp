@@ -79,19 +79,6 @@ TEST(InterfaceDriverLibrary, ExportsOnlyItsCalls) {
         nullptr);
 }
 
-TEST(InterfaceDriverOpen, SequencerKindSendsOneAllOffFrame) {
-    PtyPeer box;
-    ScopedPortOverride com2("COM2", box.DevicePath());
-    box.StartBox(2, {0x00});
-    InterfaceRecord record = RecordOfKind(INTERFACE_KIND_SEQUENCER);
-    EXPECT_EQ(OpenInterface(&record, "COM2"), 0u);
-    EXPECT_EQ(GetInterfaceKind(&record), 40);  // the library leaves the kind alone
-    box.StopBox();
-    EXPECT_EQ(box.Requests(), std::vector<Bytes>{Bytes({0xC1, 0x00})});
-    EXPECT_FALSE(DeviceIsFree(box.DevicePath()));
-    CloseInterface(&record);
-}
-
 TEST(InterfaceDriverOpen, FailsOnMissingSilentUnmappedAndBadNames) {
     PtyPeer silent;
     ScopedPortOverride com1("COM1", silent.DevicePath());
@@ -116,18 +103,6 @@ TEST(InterfaceDriverOpen, FailsOnMissingSilentUnmappedAndBadNames) {
     EXPECT_EQ(silent.Drain(), (Bytes{0xC1, 0x00}));
 }
 
-TEST(InterfaceDriverOpen, ParallelNameMappedToASerialDeviceWorks) {
-    PtyPeer box;
-    ScopedPortOverride lpt("LPT", box.DevicePath());
-    box.StartBox(2, {0x00});
-    InterfaceRecord record = RecordOfKind(INTERFACE_KIND_PARALLEL);
-    EXPECT_EQ(OpenInterface(&record, "LPT"), 0u);
-    box.SetAnswer({0x81});
-    EXPECT_EQ(ExchangeWithInterface(&record, 0x0A), 0x81u);
-    EXPECT_EQ(box.Requests().back(), (Bytes{0xC1, 0x0A}));
-    CloseInterface(&record);
-}
-
 class InterfaceDriverExchange : public ::testing::Test {
   protected:
     void Open(int32_t kind, std::size_t requestSize, const Bytes& answer) {
@@ -143,31 +118,46 @@ class InterfaceDriverExchange : public ::testing::Test {
     InterfaceRecord record_{};
 };
 
-TEST_F(InterfaceDriverExchange, SequencerKindSendsTheMotorWordAlone) {
-    Open(INTERFACE_KIND_SEQUENCER, 2, {0x81});
-    // Bits 8-15 (the extension module) have no place in this frame.
-    EXPECT_EQ(ExchangeWithInterface(&record_, 0xFF55u), 0x81u);
-    ASSERT_TRUE(box_.WaitForRequests(2));
-    EXPECT_EQ(box_.Requests()[0], (Bytes{0xC1, 0x00}));
-    EXPECT_EQ(box_.Requests()[1], (Bytes{0xC1, 0x55}));
-}
-
-TEST_F(InterfaceDriverExchange, SerialKindWithoutModuleSpeaksTheOneByteFrame) {
-    Open(INTERFACE_KIND_SERIAL, 2, {0x00});
-    box_.SetAnswer({0x7E});
-    EXPECT_EQ(ExchangeWithInterface(&record_, 0xAAu), 0x7Eu);
-    EXPECT_EQ(box_.Requests().back(), (Bytes{0xC1, 0xAA}));
-}
-
-TEST_F(InterfaceDriverExchange, ExtensionModuleKindSpeaksTheTwoWordFrame) {
-    Open(INTERFACE_KIND_SERIAL_EXTENDED, 3, {0x00, 0x00});
-    EXPECT_EQ(box_.Requests()[0], (Bytes{0xC2, 0x00, 0x00}));
-    box_.SetAnswer({0x81, 0x02});
-    // M1-M4 in bits 0-7, M5-M8 in bits 8-15; E1-E8 back in 0-7, E9-E16 in 8-15.
-    EXPECT_EQ(ExchangeWithInterface(&record_, 0x1234u), 0x0281u);
-    EXPECT_EQ(box_.Requests().back(), (Bytes{0xC2, 0x34, 0x12}));
-    CloseInterface(&record_);
-    EXPECT_EQ(box_.Requests().back(), (Bytes{0xC2, 0x00, 0x00}));
+// Every kind opens with an all-off frame, exchanges its frame and closes
+// with an all-off frame. Without the module, bits 8-15 have no place on the wire.
+TEST_F(InterfaceDriverExchange, EachKindSpeaksItsFrame) {
+    struct Case {
+        int32_t kind;
+        const char* port;
+        std::uint32_t output;
+        Bytes answer;
+        Bytes wire;
+        std::uint32_t inputs;
+    };
+    const Case cases[] = {
+        {INTERFACE_KIND_SEQUENCER, "COM1", 0xFF55u, {0x81}, {0xC1, 0x55}, 0x81u},
+        {INTERFACE_KIND_SERIAL, "COM1", 0xAAu, {0x7E}, {0xC1, 0xAA}, 0x7Eu},
+        {INTERFACE_KIND_PARALLEL, "LPT", 0x0Au, {0x81}, {0xC1, 0x0A}, 0x81u},  // mapped to a line
+        // M1-M4 in bits 0-7, M5-M8 in 8-15; E1-E8 back in 0-7, E9-E16 in 8-15.
+        {INTERFACE_KIND_SERIAL_EXTENDED,
+         "COM1",
+         0x1234u,
+         {0x81, 0x02},
+         {0xC2, 0x34, 0x12},
+         0x0281u},
+    };
+    const ScopedPortOverride lpt("LPT", box_.DevicePath());
+    for (const Case& c : cases) {
+        const Bytes allOff = c.wire.size() == 3 ? Bytes{0xC2, 0x00, 0x00} : Bytes{0xC1, 0x00};
+        const std::size_t before = box_.Requests().size();
+        box_.StartBox(c.wire.size(), c.answer);
+        record_ = RecordOfKind(c.kind);
+        ASSERT_EQ(OpenInterface(&record_, c.port), 0u) << c.kind;
+        EXPECT_EQ(GetInterfaceKind(&record_), c.kind);  // the library leaves the kind alone
+        EXPECT_EQ(ExchangeWithInterface(&record_, c.output), c.inputs) << c.kind;
+        EXPECT_EQ(CloseInterface(&record_), 0u);
+        box_.StopBox();
+        const std::vector<Bytes> requests = box_.Requests();
+        EXPECT_EQ(std::vector<Bytes>(requests.begin() + static_cast<std::ptrdiff_t>(before),
+                                     requests.end()),
+                  (std::vector<Bytes>{allOff, c.wire, allOff}))
+            << c.kind;
+    }
 }
 
 TEST_F(InterfaceDriverExchange, IncompleteTwoByteAnswerCountsAsNoAnswer) {
