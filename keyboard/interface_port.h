@@ -34,7 +34,8 @@ class InterfacePort {
 
     // Sends 0xC1 and `output` in one write and reads the one-byte answer.
     // When not exactly one byte arrives, readFailed is set and 0 is returned;
-    // so it is without a connection, and then nothing is sent.
+    // so it is without a connection and while a connection test runs, and
+    // then nothing is sent and nothing waited for.
     std::uint8_t exchange(std::uint8_t output);
 
     // Set by a read that returned anything but one byte; cleared only when a
