@@ -50,8 +50,8 @@ constexpr std::array kCommands = {
                "nur die Bewegung I (von 0 an gezählt) einmal, wie \"Bewegung Testen\".\n"
                "--loop und --no-loop ersetzen die Endlosschleife der Datei.\n"
                "Ausgabe: die Diagnosezeilen; auf stderr die Zustände Berechnen...,\n"
-               "Ausführen..., Abgebrochen und Fertig. SIGINT und SIGTERM wirken wie\n"
-               "NOT-AUS (Exit-Code 0); ohne Verbindung Exit-Code 1.\n",
+               "Ausführen..., Abgebrochen und Fertig. SIGINT, SIGTERM und SIGHUP wirken\n"
+               "wie NOT-AUS (Exit-Code 0); ohne Verbindung Exit-Code 1.\n",
                RunRunCommand},
     CliCommand{"plot", "zeichnet das Geschwindigkeitsprofil einer Programmdatei",
                "Aufruf: kinemo-cli plot DATEI.kmo --out BILD.svg|BILD.png [--movement I]\n"
