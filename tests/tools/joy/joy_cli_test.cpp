@@ -324,6 +324,42 @@ TEST_F(JoyCliTest, TheOffSwitchEndsTheRunOnTheBoxAllOff) {
     EXPECT_EQ(trace.back().out, 0U);
 }
 
+TEST_F(JoyCliTest, ThePortComesFromTheSettingsFileUnlessGiven) {
+    JoySettings settings;
+    TakeJoystickCaps(settings, {"Beispiel-Joystick", 2, 4, false, 0});
+    settings.portNumber = 2;  // COM2: not the simulated box
+    ResetSettings(settings);
+    ASSERT_TRUE(SaveSettings(Settings(), settings));
+    const std::vector<std::string> args = {"run", "--replay", Example("joy_sweep.replay")};
+    ProcessResult result = RunProcess(OnBox(args), folder_.Path(), {{"KINEMO_PORT_COM2", ""}});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("Keine Verbindung zum Interface!\n"), std::string::npos);
+    std::vector<std::string> onCom1 = args;
+    onCom1.insert(onCom1.end(), {"--port", "COM1"});
+    result = RunProcess(OnBox(onCom1), folder_.Path(), {{"KINEMO_PORT_COM2", ""}});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(ReadTrace(Trace()), Expected(Example("joy_sweep.replay"), Settings(), false));
+}
+
+TEST_F(JoyCliTest, AParallelPortNameOpensTheOneByteFrameEvenWithTheModule) {
+    // The simulated box alone; LPT1 mapped onto it.
+    ChildProcess box({KINEMO_SIM_PATH, "--fast", "--headless", "--trace", Trace()}, folder_.Path());
+    const std::string device = box.WaitForLine(0);
+    ASSERT_FALSE(device.empty());
+    const ProcessResult result =
+        Run({"run", "--replay", Example("joy_sweep.replay"), "--port", "LPT1", "--extension"},
+            {{"KINEMO_PORT_LPT1", device}});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    box.Signal(SIGTERM);
+    EXPECT_EQ(box.Wait().exitCode, 0);
+    const std::vector<WireExchange> trace = ReadTrace(Trace());
+    ASSERT_GT(trace.size(), 1000U);
+    for (const WireExchange& e : trace) {
+        ASSERT_FALSE(e.extended);
+    }
+    EXPECT_EQ(trace.back().out, 0U);
+}
+
 TEST_F(JoyCliTest, SigtermEndsARunningRunAllOffWithExitCode0) {
     // A replay far longer than the test: the signal ends it.
     std::string text = "# kinemo-joy replay name=\"Lang\" axes=2 buttons=0 hat=0\n";
