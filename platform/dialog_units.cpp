@@ -15,13 +15,6 @@ int ScaleRounded(int a, int b, int c) {
 
 }  // namespace
 
-QFont DialogFont() {
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSize(8);
-    return font;
-}
-
 DialogUnitBase MeasureDialogUnits(const QFont& font) {
     const QFontMetrics metrics(font);
     const int letters = metrics.horizontalAdvance(

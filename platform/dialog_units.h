@@ -18,9 +18,6 @@ struct DialogUnitBase {
     int y = 0;
 };
 
-// The plain sans-serif font of 8 points in which the dialogs are designed.
-QFont DialogFont();
-
 // Measures the base units of `font`.
 DialogUnitBase MeasureDialogUnits(const QFont& font);
 

@@ -1,5 +1,8 @@
-// A dialog of fixed layout: controls placed at positions given in dialog
-// units, each known by its numeric id, with handlers bound per id.
+// A dialog laid out in dialog units: controls placed at rectangles given in
+// units of the window's font, each known by its numeric id, with handlers
+// bound per id. The window and its controls grow with the font: where a text
+// needs more room than its rectangle gives at that font, the columns or rows
+// after it move on, and the window's size follows from its layout.
 //
 // Every control's objectName is its id as decimal text, so tests and the
 // program find it with Control<T>(id). Notifications follow the behaviour of
@@ -12,6 +15,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <map>
 
@@ -47,7 +51,8 @@ class DialogWindow : public QDialog {
 
   public:
     // A dialog titled `title`, `widthUnits` x `heightUnits` dialog units of
-    // client area in the dialog font, fixed in size.
+    // client area in its font, more where its texts need it; the user cannot
+    // resize it.
     DialogWindow(const QString& title, int widthUnits, int heightUnits, QWidget* parent = nullptr);
     ~DialogWindow() override;
 
@@ -74,6 +79,10 @@ class DialogWindow : public QDialog {
     QComboBox* AddDropDownList(int id, int x, int y, int w, int h);
     // A horizontal slider without tick marks.
     QSlider* AddTrackbar(int id, int x, int y, int w, int h, int minimum, int maximum);
+
+    // The control `id` gets room for the widest and tallest of `texts` too, for
+    // texts it shows later (status lines), so the window never jumps.
+    void ReserveTexts(int id, const QStringList& texts);
 
     // --- Finding controls. ---
     QWidget* ControlWidget(int id) const;
@@ -127,13 +136,15 @@ class DialogWindow : public QDialog {
 
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
-    QRect Place(int x, int y, int w, int h) const;
+    class UnitLayout;
+    void Place(QWidget* widget, int x, int y, int w, int h);
     void Register(QWidget* widget, int id);
 
-    QFont font_;
     DialogUnitBase units_;
+    UnitLayout* layout_;
     std::map<int, QWidget*> controls_;
     QButtonGroup* currentRadioGroup_ = nullptr;
     QMenu* contextMenu_ = nullptr;

@@ -5,7 +5,6 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QPushButton>
-#include <algorithm>
 #include <utility>
 
 #include "platform/dialog_message.h"
@@ -34,34 +33,17 @@ ConnectDialog::ConnectDialog(ConnectDialogServices services, QWidget* parent)
     AddPushButton(platform::kIdCancel, QStringLiteral("Abbrechen"), 59, 22, 50, 14);
     // A trailing line break of a status text must not push the text up out of
     // its one-line field, so the text hangs from the top.
-    QLabel* status = AddStatic(kConnectStatusId, QString::fromUtf8(kStatusNotConnected), 0, 42, 109,
-                               10, Qt::AlignRight | Qt::AlignTop);
-    WidenForStatusTexts(status);
+    AddStatic(kConnectStatusId, QString::fromUtf8(kStatusNotConnected), 0, 42, 109, 10,
+              Qt::AlignRight | Qt::AlignTop);
+    QStringList statusTexts;
+    for (const char* text :
+         {kStatusNotConnected, kStatusConnecting, kStatusConnected, kStatusNoConnection}) {
+        statusTexts << QString::fromUtf8(text);
+    }
+    ReserveTexts(kConnectStatusId, statusTexts);
 
     OnClicked(platform::kIdOk, [this] { StartAttempt(); });
     OnClicked(platform::kIdCancel, [this] { reject(); });
-}
-
-void ConnectDialog::WidenForStatusTexts(QLabel* status) {
-    // The layout was made for a narrower font: where the longest status text
-    // does not fit its field, the field, the buttons above its right end and
-    // the dialog grow by the missing pixels, so no text is ever cut off.
-    int widest = 0;
-    for (const char* text :
-         {kStatusNotConnected, kStatusConnecting, kStatusConnected, kStatusNoConnection}) {
-        const QString line = QString::fromUtf8(text).trimmed();
-        widest = std::max(widest, status->fontMetrics().horizontalAdvance(line));
-    }
-    const int missing = widest - status->width();
-    if (missing <= 0) {
-        return;
-    }
-    status->resize(status->width() + missing, status->height());
-    for (const int id : {platform::kIdOk, platform::kIdCancel}) {
-        QWidget* button = ControlWidget(id);
-        button->move(button->x() + missing, button->y());
-    }
-    setFixedWidth(width() + missing);
 }
 
 void ConnectDialog::reject() {

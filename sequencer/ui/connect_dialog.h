@@ -76,7 +76,6 @@ class ConnectDialog : public platform::DialogWindow {
     void reject() override;
 
   private:
-    void WidenForStatusTexts(QLabel* status);
     void StartAttempt();
     void FinishAttempt(bool success);
 

@@ -30,8 +30,8 @@ namespace {
 
 TEST(DialogUnits, ConvertWithTheFontsAverageCharacterWidthAndHeight) {
     testing::DialogTestApplication();
-    const QFont font = DialogFont();
-    EXPECT_EQ(font.pointSize(), 8);
+    QFont font = QApplication::font();
+    font.setPointSize(11);
     const DialogUnitBase base = MeasureDialogUnits(font);
     const QFontMetrics metrics(font);
     const int letters = metrics.horizontalAdvance(
@@ -43,7 +43,6 @@ TEST(DialogUnits, ConvertWithTheFontsAverageCharacterWidthAndHeight) {
     EXPECT_EQ(HorizontalUnitsToPixels(fixed, 461), 692);  // 691.5 rounds up
     EXPECT_EQ(VerticalUnitsToPixels(fixed, 327), 531);    // 531.375 rounds down
     EXPECT_EQ(DialogUnitsToPixels(fixed, 4, 8, 2, 4), QRect(6, 13, 3, 7));
-    EXPECT_EQ(HorizontalUnitsToPixels(fixed, 0), 0);
 }
 
 class DialogWindowTest : public ::testing::Test {
@@ -52,15 +51,22 @@ class DialogWindowTest : public ::testing::Test {
         testing::DialogTestApplication();
         dialog = std::make_unique<DialogWindow>(QStringLiteral("Probe"), 200, 100);
     }
+    // Lays the dialog out as showing it would.
+    void Layout() {
+        dialog->ensurePolished();
+        dialog->layout()->activate();
+    }
+    // A rectangle between the pixel positions of its edges.
+    QRect At(int x, int y, int w, int h) {
+        const DialogUnitBase& u = dialog->Units();
+        return QRect(
+            QPoint(HorizontalUnitsToPixels(u, x), VerticalUnitsToPixels(u, y)),
+            QPoint(HorizontalUnitsToPixels(u, x + w) - 1, VerticalUnitsToPixels(u, y + h) - 1));
+    }
     std::unique_ptr<DialogWindow> dialog;
 };
 
 TEST_F(DialogWindowTest, PlacesControlsInDialogUnitsAndFindsThemById) {
-    const DialogUnitBase& units = dialog->Units();
-    EXPECT_EQ(dialog->size(),
-              QSize(HorizontalUnitsToPixels(units, 200), VerticalUnitsToPixels(units, 100)));
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Probe"));
-
     QLabel* label = dialog->AddStatic(10, QStringLiteral("rechts"), 5, 6, 40, 8, Qt::AlignRight);
     dialog->AddGroupBox(11, QStringLiteral("Rahmen"), 1, 1, 100, 50);
     dialog->AddPushButton(12, QStringLiteral("OK"), 50, 80, 40, 14);
@@ -70,29 +76,67 @@ TEST_F(DialogWindowTest, PlacesControlsInDialogUnitsAndFindsThemById) {
     dialog->AddDropDownList(16, 120, 70, 30, 13);
     dialog->AddTrackbar(17, 5, 50, 100, 14, 0, 99);
     dialog->AddFlatButton(18, QStringLiteral("flach"), 5, 85, 40, 10);
-
-    EXPECT_EQ(label->geometry(), DialogUnitsToPixels(units, 5, 6, 40, 8));
+    Layout();
+    // Every text fits its rectangle: nothing grows.
+    EXPECT_EQ(dialog->size(), At(0, 0, 200, 100).size());
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Probe"));
+    EXPECT_EQ(label->geometry(), At(5, 6, 40, 8));
+    EXPECT_EQ(dialog->ControlWidget(15)->geometry(), At(120, 5, 70, 60));
     EXPECT_TRUE(label->alignment() & Qt::AlignRight);
     EXPECT_EQ(dialog->Control<QLabel>(10), label);
-    EXPECT_EQ(dialog->Control<QLabel>(10)->objectName(), QStringLiteral("10"));
     EXPECT_EQ(dialog->findChild<QWidget*>(QStringLiteral("14")), dialog->ControlWidget(14));
-    EXPECT_EQ(dialog->Control<QGroupBox>(11)->title(), QStringLiteral("Rahmen"));
     EXPECT_FALSE(dialog->Control<QPushButton>(12)->autoDefault());
     EXPECT_TRUE(dialog->Control<QPushButton>(18)->isFlat());
     EXPECT_EQ(dialog->Control<QLineEdit>(14)->maxLength(), 6);
-    EXPECT_EQ(dialog->Control<QSlider>(17)->maximum(), 99);
     EXPECT_EQ(dialog->Control<QSlider>(17)->tickPosition(), QSlider::NoTicks);
     EXPECT_EQ(dialog->Control<QComboBox>(16)->isEditable(), false);
     EXPECT_EQ(dialog->Control<QPushButton>(10), nullptr);  // wrong kind
     EXPECT_EQ(dialog->ControlWidget(99), nullptr);
 
-    dialog->SetText(12, QStringLiteral("Weiter"));
-    EXPECT_EQ(dialog->Text(12), QStringLiteral("Weiter"));
     dialog->SetEnabled(13, false);
     EXPECT_FALSE(dialog->IsEnabled(13));
     EXPECT_FALSE(dialog->IsEnabled(99));
     dialog->SetSliderValue(17, 150);  // the slider clamps
     EXPECT_EQ(dialog->SliderValue(17), 99);
+}
+
+TEST_F(DialogWindowTest, ALongTextMovesTheColumnsAfterItAndTheWindowGrows) {
+    QLabel* label = dialog->AddStatic(10, QStringLiteral("kurz"), 5, 6, 40, 8);
+    QPushButton* beside = dialog->AddPushButton(11, QStringLiteral("OK"), 50, 4, 40, 14);
+    QPushButton* below = dialog->AddPushButton(12, QStringLiteral("Nein"), 5, 80, 30, 14);
+    Layout();
+    const QSize designed = dialog->size();
+
+    const QString longText(60, QLatin1Char('W'));
+    dialog->SetText(10, longText);
+    Layout();
+    const int needed = label->fontMetrics().horizontalAdvance(longText);
+    EXPECT_GE(label->width(), needed);
+    const int grown = label->width() - At(5, 6, 40, 8).width();
+    // The button to the right moves on by what the label grew; the one
+    // below keeps its column; the window is as much wider.
+    EXPECT_EQ(beside->geometry(), At(50, 4, 40, 14).translated(grown, 0));
+    EXPECT_EQ(below->geometry(), At(5, 80, 30, 14));
+    EXPECT_EQ(dialog->size(), designed + QSize(grown, 0));
+
+    // A larger font scales everything and still fits the text.
+    QFont larger = dialog->font();
+    larger.setPointSize(larger.pointSize() * 2);
+    dialog->setFont(larger);
+    Layout();
+    EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(longText));
+    EXPECT_GT(dialog->width(), designed.width() + grown);
+    EXPECT_EQ(below->geometry(), At(5, 80, 30, 14));
+
+    // Texts reserved for later keep the window from growing when they come.
+    dialog->setFont(QApplication::font());
+    dialog->SetText(10, QStringLiteral("kurz"));
+    dialog->ReserveTexts(10, {longText});
+    Layout();
+    const QSize reserved = dialog->size();
+    dialog->SetText(10, longText);
+    Layout();
+    EXPECT_EQ(dialog->size(), reserved);
 }
 
 TEST_F(DialogWindowTest, RadioGroupsAreExclusiveWithinThemselvesOnly) {

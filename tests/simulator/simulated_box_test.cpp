@@ -76,38 +76,7 @@ TEST_F(BoxOnLine, AnswersEachFrameWithItsInputWords) {
     EXPECT_FALSE(s.Input(2));
 }
 
-TEST_F(BoxOnLine, CarriageMovesOneStepPerOnTickWithImpulseEdgesEveryEight) {
-    // M1 right: E1 rises with the 8th step, falls with the 16th.
-    std::vector<int> risingOrFalling;
-    std::uint8_t last = 0;
-    for (int tick = 1; tick <= 16; ++tick) {
-        const Bytes answer = Box(0x02);
-        ASSERT_EQ(answer.size(), 1u);
-        if ((answer[0] & 0x01) != (last & 0x01)) {
-            risingOrFalling.push_back(tick);
-        }
-        last = answer[0];
-    }
-    EXPECT_EQ(risingOrFalling, (std::vector<int>{8, 16}));
-    EXPECT_EQ(box_->Snapshot().motors[0].position, 1016);
-    // Off ticks leave it where it is.
-    Box(0x00);
-    EXPECT_EQ(box_->Snapshot().motors[0].position, 1016);
-    EXPECT_EQ(box_->Snapshot().motors[0].onTicks, 16u);
-}
-
-TEST_F(BoxOnLine, EndSwitchClosesAt2000AndOpensWhenLeaving) {
-    // M2 right; its end switch is E4 (bit 3).
-    for (int tick = 1; tick < 1000; ++tick) {
-        ASSERT_EQ(Box(0x08).at(0) & 0x08, 0) << tick;
-    }
-    EXPECT_NE(Box(0x08).at(0) & 0x08, 0);
-    EXPECT_NE(Box(0x08).at(0) & 0x08, 0);  // clamped, still closed
-    EXPECT_EQ(box_->Snapshot().motors[1].position, 2000);
-    EXPECT_EQ(Box(0x04).at(0) & 0x08, 0);  // one step left
-    EXPECT_EQ(box_->Snapshot().motors[1].position, 1999);
-}
-
+// The carriages themselves: box_model_test; here only that frames drive them.
 TEST_F(BoxOnLine, ModuleFramesDriveM5ToM8AndBoxFramesLeaveThemStill) {
     for (int tick = 1; tick <= 8; ++tick) {
         const Bytes answer = Module(0x00, 0x01);  // M5 left

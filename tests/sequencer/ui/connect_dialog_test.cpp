@@ -6,16 +6,16 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "platform/dialog_message.h"
 #include "platform/dialog_scripted.h"
-#include "platform/dialog_units.h"
 #include "sequencer/engine/interface_binding.h"
 #include "simulator/pseudo_terminal.h"
 #include "simulator/simulated_box.h"
+#include "tests/platform/dialog_test_support.h"
+#include "tests/platform/scoped_port_override.h"
 #include "tests/sequencer/ui/shell_test_support.h"
 
 namespace kinemo::ui {
@@ -23,30 +23,6 @@ namespace {
 
 using testing::TestApplication;
 using testing::WaitUntil;
-
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-            hadOld_ = true;
-        }
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (hadOld_) {
-            setenv(name_, old_.c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-  private:
-    const char* name_;
-    std::string old_;
-    bool hadOld_ = false;
-};
 
 // The real driver binding behind the dialog, as the program wires it.
 class DriverConnection {
@@ -93,45 +69,44 @@ struct Fixture {
     std::unique_ptr<ConnectDialog> dialog;
 };
 
-TEST(ConnectDialog, LayoutPortsAndInitialState) {
-    ScopedEnv com3("KINEMO_PORT_COM3", "/dev/kinemo-test-box");
-    ScopedEnv lpt1("KINEMO_PORT_LPT1", "");
+TEST(ConnectDialog, StartsWithItsControlsAndEveryPortItsDevice) {
+    kinemo::testing::ScopedPortOverride com3("COM3", "/dev/kinemo-test-box");
+    kinemo::testing::ScopedPortOverride lpt1("LPT1", "");
     Fixture f;
     ConnectDialog& d = *f.dialog;
+    platform::testing::ExpectSameAsStored(
+        platform::testing::ControlInventory(d),
+        QStringLiteral(KINEMO_EXPECTED_DIR "/connect_dialog_controls.txt"));
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Kinemo"));
     EXPECT_EQ(d.objectName(), QStringLiteral("129"));
     EXPECT_EQ(d.parentWidget(), nullptr);
-    // 114 units wide, or wider where the font needs it for the status texts.
-    EXPECT_GE(d.width(), platform::HorizontalUnitsToPixels(d.Units(), 114));
-    EXPECT_EQ(d.height(), platform::VerticalUnitsToPixels(d.Units(), 54));
-
     const QComboBox* ports = d.Control<QComboBox>(kPortChoiceId);
-    ASSERT_NE(ports, nullptr);
-    QStringList names;
-    for (int i = 0; i < ports->count(); ++i) {
-        names << ports->itemText(i);
-    }
-    EXPECT_EQ(names, QStringList({"COM1", "COM2", "COM3", "COM4", "LPT1", "LPT2", "LPT3", "LPT"}));
-    EXPECT_EQ(ports->currentIndex(), 0);
     EXPECT_TRUE(ports->itemData(2, Qt::ToolTipRole).toString().startsWith("/dev/kinemo-test-box"));
     EXPECT_TRUE(ports->itemData(4, Qt::ToolTipRole).toString().contains("KINEMO_PORT_LPT1"));
-
-    EXPECT_EQ(d.Text(platform::kIdOk), QStringLiteral("Verbinden"));
     EXPECT_TRUE(d.Control<QPushButton>(platform::kIdOk)->isDefault());
-    EXPECT_EQ(d.Text(platform::kIdCancel), QStringLiteral("Abbrechen"));
-    EXPECT_EQ(f.Status(), QStringLiteral("Nicht Verbunden"));
-    const QLabel* status = d.Control<QLabel>(kConnectStatusId);
-    ASSERT_NE(status, nullptr);
-    EXPECT_TRUE(status->alignment() & Qt::AlignRight);
-    // Every status text fits its one-line field, whose right end stays under
-    // the buttons' right end.
-    EXPECT_EQ(status->geometry().right(), d.ControlWidget(platform::kIdOk)->geometry().right());
-    EXPECT_EQ(d.ControlWidget(platform::kIdCancel)->geometry().right(),
-              d.ControlWidget(platform::kIdOk)->geometry().right());
-    for (const char* text :
-         {kStatusNotConnected, kStatusConnecting, kStatusConnected, kStatusNoConnection}) {
-        const QString line = QString::fromUtf8(text).trimmed();
-        EXPECT_LE(status->fontMetrics().horizontalAdvance(line), status->width()) << text;
+    EXPECT_TRUE(d.Control<QLabel>(kConnectStatusId)->alignment() & Qt::AlignRight);
+}
+
+// Every status text fits its one-line field at every font, and showing one
+// never resizes the window.
+TEST(ConnectDialog, TextsFitEveryStatusAtEveryFont) {
+    Fixture f;
+    ConnectDialog& d = *f.dialog;
+    for (const char* family : {"", "DejaVu Sans Mono", "DejaVu Serif"}) {
+        QFont font = QApplication::font();
+        if (*family != 0) {
+            font = QFont(QString::fromLatin1(family), font.pointSize() * 2, QFont::Bold);
+        }
+        d.setFont(font);
+        SCOPED_TRACE(font.toString().toStdString());
+        platform::testing::ExpectTextsFit(d);
+        const QSize size = d.size();
+        for (const char* text :
+             {kStatusConnecting, kStatusConnected, kStatusNoConnection, kStatusNotConnected}) {
+            d.SetText(kConnectStatusId, QString::fromUtf8(text));
+            platform::testing::ExpectTextsFit(d);
+            EXPECT_EQ(d.size(), size) << text;
+        }
     }
 }
 
@@ -142,9 +117,9 @@ TEST(ConnectDialog, FailedPortReportsStaysOpenAndRetriesOnTheRightPort) {
     simulator::SimulatedBox box(simulator::SimulatedBoxOptions::FastLine());
     const std::string boxDevice = box.Start();
     ASSERT_FALSE(boxDevice.empty());
-    ScopedEnv com1("KINEMO_PORT_COM1", "/nonexistent/kinemo-no-such-port");
-    ScopedEnv com2("KINEMO_PORT_COM2", silent.slavePath());
-    ScopedEnv com4("KINEMO_PORT_COM4", boxDevice);
+    kinemo::testing::ScopedPortOverride com1("COM1", "/nonexistent/kinemo-no-such-port");
+    kinemo::testing::ScopedPortOverride com2("COM2", silent.slavePath());
+    kinemo::testing::ScopedPortOverride com4("COM4", boxDevice);
     Fixture f;
 
     // A missing device: refused, reported, dialog open, "Verbinden" usable again.

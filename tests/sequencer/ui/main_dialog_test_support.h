@@ -19,6 +19,8 @@
 #include <QThread>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/dialog_scripted.h"
 #include "sequencer/engine/movement_list.h"
@@ -55,6 +57,8 @@ class MainDialogFixture : public ::testing::Test {
         EXPECT_EQ(messages.PendingAnswers(), 0u) << "an expected question was not asked";
         EXPECT_EQ(files.PendingAnswers(), 0u) << "an expected file dialog did not open";
         EXPECT_EQ(files.UnscriptedCount(), 0) << "a file dialog was not expected";
+        // The list in the document and the lines that show it agree.
+        EXPECT_EQ(Movements().movementCount, Lines());
         dialog.reset();
     }
 
@@ -84,6 +88,14 @@ class MainDialogFixture : public ::testing::Test {
         auto* edit = Get<QLineEdit>(id);
         edit->selectAll();
         QTest::keyClicks(edit, text);
+    }
+
+    std::vector<std::string> LineTexts() {
+        std::vector<std::string> lines;
+        for (int i = 0; i < Lines(); ++i) {
+            lines.push_back(dialog->ListText(kIdMovementList, i).toStdString());
+        }
+        return lines;
     }
 
     QString Text(int id) { return dialog->Text(id); }

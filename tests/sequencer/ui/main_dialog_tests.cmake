@@ -9,6 +9,13 @@ kinemo_add_test(kinemo_main_dialog_test
     ${CMAKE_CURRENT_LIST_DIR}/movement_list_editing_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/program_io_test.cpp)
 target_link_libraries(kinemo_main_dialog_test PRIVATE kinemo_sequencer_ui Qt6::Test)
+target_compile_definitions(kinemo_main_dialog_test PRIVATE
+    KINEMO_EXPECTED_DIR="${CMAKE_CURRENT_LIST_DIR}/expected")
+# The same windows on a screen of twice the pixel density.
+add_test(NAME kinemo_main_dialog_fits_at_200_percent
+    COMMAND kinemo_main_dialog_test --gtest_filter=*TextsFit*)
+set_tests_properties(kinemo_main_dialog_fits_at_200_percent PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=2")
 
 # Runs from the main window against the simulated box through the driver.
 kinemo_add_test(kinemo_main_dialog_run_test

@@ -24,14 +24,6 @@ class MovementListEditingTest : public MainDialogFixture {
         SelectLine(0);  // stores "C"
     }
 
-    std::vector<std::string> LineTexts() {
-        std::vector<std::string> lines;
-        for (int i = 0; i < Lines(); ++i) {
-            lines.push_back(dialog->ListText(kIdMovementList, i).toStdString());
-        }
-        return lines;
-    }
-
     void ExpectButton(int id, bool enabled, int bitmap) {
         EXPECT_EQ(dialog->IsEnabled(id), enabled) << id;
         EXPECT_EQ(dialog->Bitmap(id), bitmap) << id;

@@ -97,14 +97,6 @@ class ProgramIoTest : public MainDialogFixture {
         QTest::keyClick(Get<QComboBox>(kIdOffSwitchInput), Qt::Key_Up);  // E7
     }
 
-    std::vector<std::string> LineTexts() {
-        std::vector<std::string> lines;
-        for (int i = 0; i < Lines(); ++i) {
-            lines.push_back(dialog->ListText(kIdMovementList, i).toStdString());
-        }
-        return lines;
-    }
-
     void ExpectErrorBox(const QString& text) {
         ASSERT_FALSE(messages.Requests().empty());
         const platform::MessageRequest& box = messages.Requests().back();
