@@ -41,14 +41,20 @@ QString KeyText(std::uint8_t character) {
     return QString(QChar(static_cast<char16_t>(character)));
 }
 
-// A typed or entered character as the byte the key table holds; false for
-// one outside Latin-1 and for control characters, which no key can carry.
-bool KeyByte(QChar c, std::uint8_t& byte) {
+// Control characters (C0, DEL and C1) are keys of the dialog (Return,
+// Escape, Tab, ...), never keys of the table.
+bool IsControl(QChar c) {
     const char16_t code = c.unicode();
-    if (code < 0x20 || code == 0x7F || code > 0xFF) {
+    return code < 0x20 || (code >= 0x7F && code <= 0x9F);
+}
+
+// A typed or entered character as the byte the key table holds; false for a
+// control character and for one outside Latin-1, which no key can carry.
+bool KeyByte(QChar c, std::uint8_t& byte) {
+    if (IsControl(c) || c.unicode() > 0xFF) {
         return false;
     }
-    byte = static_cast<std::uint8_t>(code);
+    byte = static_cast<std::uint8_t>(c.unicode());
     return true;
 }
 
@@ -430,7 +436,7 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
         // Keys without printable text (Return, Escape, Tab, ...) keep their
         // usual meaning in the dialog.
         const QString text = static_cast<QKeyEvent*>(event)->text();
-        if (text.isEmpty() || !text[0].isPrint()) {
+        if (text.isEmpty() || IsControl(text[0])) {
             return false;
         }
         HandleTypedText(text);

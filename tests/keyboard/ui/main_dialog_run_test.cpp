@@ -168,6 +168,42 @@ TEST(SpeechMainDialogRun, BurstOfTypedKeysIsHandledOnceInOrder) {
     EXPECT_EQ(requests.back(), kAllOff);
 }
 
+// Random characters, also DEL, C1 controls and characters beyond Latin-1, as
+// key texts and as one committed string: exactly the printable Latin-1 ones reach
+// the key handler, in order, and the field stays empty and usable.
+TEST(SpeechMainDialogRun, RandomTextReachesTheHandlerAsItsLatin1Characters) {
+    RunFixture r;
+    ASSERT_TRUE(r.connected);
+    r.Click(kIdStart);
+    std::mt19937 random(99);
+    QString text;
+    for (int i = 0; i < 500; ++i) {
+        const auto code = static_cast<char16_t>(random() % 0x0300);
+        if (code >= 0x20) {  // control keys keep their meaning in the dialog
+            text += QChar(code);
+        }
+    }
+    std::vector<std::uint8_t> expected;
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        if ((code >= 0x20 && code < 0x7F) || (code >= 0xA0 && code <= 0xFF)) {
+            expected.push_back(static_cast<std::uint8_t>(c.unicode()));
+        }
+    }
+    TypeText(r.Field(), text);
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QApplication::sendEvent(r.Field(), &commit);
+    std::vector<std::uint8_t> twice = expected;
+    twice.insert(twice.end(), expected.begin(), expected.end());
+    EXPECT_EQ(r.typed, twice);
+    EXPECT_EQ(r.Field()->text(), QString());
+    EXPECT_TRUE(r.Main().Run().Running());
+    EXPECT_EQ(r.Status(), QStringLiteral("Run"));
+    r.Click(kIdEmergencyStop);
+    ASSERT_TRUE(r.WaitForStatus(kStatusEnded));
+}
+
 // A "Notaus" key, the Return key (NOT-AUS is the default button) and the
 // button itself each end the run with all-off.
 TEST(SpeechMainDialogRun, EveryWayToStopARunEndsWithAllOff) {

@@ -111,6 +111,7 @@ TEST(SpeechMainDialog, NewIsEnabledExactlyForOneKeyCharacterWithRoomLeft) {
         {QStringLiteral(" "), true},
         {QStringLiteral("ü"), true},      // Latin-1: a key like any other
         {QString(QChar(0x00FF)), true},   // the last Latin-1 character
+        {QString(QChar(0x0085)), false},  // a control character is no key
         {QString(QChar(0x20AC)), false},  // the euro sign is outside Latin-1
         {QString(QChar(0x0416)), false},  // so is Cyrillic
     };
