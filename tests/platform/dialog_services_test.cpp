@@ -1,5 +1,6 @@
-// Message boxes and file dialogs: the scripted doubles that window tests use,
-// and the real message box driven by a scripted user.
+// Message boxes: the scripted double that window tests use, and the real
+// message box driven by a scripted user. The scripted file dialogs are used
+// (and their requests checked) by the main-window file tests.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -48,20 +49,6 @@ TEST(ClosedBoxResult, IsCancelWhereTheSetHasOne) {
     EXPECT_EQ(ClosedBoxResult(MessageButtons::kRetryCancel), MessageResult::kCancel);
     EXPECT_EQ(ClosedBoxResult(MessageButtons::kYesNoCancel), MessageResult::kCancel);
     EXPECT_EQ(ClosedBoxResult(MessageButtons::kAbortRetryIgnore), MessageResult::kAbort);
-}
-
-TEST(ScriptedFileDialogService, ReturnsQueuedPathsThenCancels) {
-    ScriptedFileDialogService files;
-    files.Answer(QStringLiteral("/tmp/a.kmo"));
-    FileDialogRequest request;
-    request.mode = FileDialogMode::kSave;
-    request.filter = QStringLiteral("*.kmo");
-    EXPECT_EQ(files.Choose(nullptr, request), QStringLiteral("/tmp/a.kmo"));
-    EXPECT_TRUE(files.Choose(nullptr, request).isEmpty());
-    EXPECT_EQ(files.UnscriptedCount(), 1);
-    ASSERT_EQ(files.Requests().size(), 2u);
-    EXPECT_EQ(files.Requests()[0].mode, FileDialogMode::kSave);
-    EXPECT_EQ(files.Requests()[0].filter, QStringLiteral("*.kmo"));
 }
 
 // Presses the button `which` of the next modal message box, checking its
