@@ -138,17 +138,6 @@ int RunJoyProgram(int argc, char** argv) {
         return 0;
     }
 
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(kProgramTitle));
-    QApplication::setApplicationDisplayName(QString::fromUtf8(kProgramTitle));
-    QApplication::setApplicationVersion(QStringLiteral("1.4.0.0"));
-    QApplication::setDesktopFileName(QStringLiteral("kinemo-joy"));
-    QApplication::setQuitOnLastWindowClosed(false);
-    resources::InitResources();
-    QIcon icon(QString::fromLatin1(resources::kProgramIcon));
-    icon.addFile(QString::fromLatin1(resources::kProgramIconSmall));
-    QApplication::setWindowIcon(icon);
-
     platform::JoystickSystem joysticks;
     Replay replay;
     std::unique_ptr<ReplaySource> replaySource;
@@ -188,6 +177,19 @@ int RunJoyProgram(int argc, char** argv) {
             return device->Caps();
         };
     }
+
+    // The window system only once the replay is known to be good, so that a
+    // refusal is the one line on standard error.
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(kProgramTitle));
+    QApplication::setApplicationDisplayName(QString::fromUtf8(kProgramTitle));
+    QApplication::setApplicationVersion(QStringLiteral("1.4.0.0"));
+    QApplication::setDesktopFileName(QStringLiteral("kinemo-joy"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    resources::InitResources();
+    QIcon icon(QString::fromLatin1(resources::kProgramIcon));
+    icon.addFile(QString::fromLatin1(resources::kProgramIconSmall));
+    QApplication::setWindowIcon(icon);
 
     platform::QtMessageService messages;
     platform::QtFileDialogService files;
