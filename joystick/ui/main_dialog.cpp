@@ -86,26 +86,26 @@ void MainDialog::CreatePanel(int m) {
 
     // Direction, on the left.
     AddRadioButton(kIdDirAxis + m, QStringLiteral("Achse:"), 10, y + 10, 44, 10, true);
-    AddDropDownList(kIdAxisList + m, 80, y + 9, 46, 12);
+    AddDropDownList(kIdAxisList + m, 78, y + 9, 44, 12);
     AddRadioButton(kIdDirButtons + m, QStringLiteral("Buttons (L/R):"), 10, y + 23, 68, 10, false);
-    AddDropDownList(kIdButtonLeftList + m, 80, y + 22, 22, 12);
-    AddDropDownList(kIdButtonRightList + m, 104, y + 22, 22, 12);
+    AddDropDownList(kIdButtonLeftList + m, 78, y + 22, 28, 12);
+    AddDropDownList(kIdButtonRightList + m, 108, y + 22, 28, 12);
     AddRadioButton(kIdDirFixed + m, QStringLiteral("Fest:"), 10, y + 36, 44, 10, false);
-    AddDropDownList(kIdFixedDirList + m, 80, y + 35, 22, 12);
+    AddDropDownList(kIdFixedDirList + m, 78, y + 35, 28, 12);
     AddCheckBox(kIdEndSwitches + m, QStringLiteral("Endtaster (L/R):"), 10, y + 49, 68, 10);
-    AddDropDownList(kIdEndLeftList + m, 80, y + 48, 22, 12);
-    AddDropDownList(kIdEndRightList + m, 104, y + 48, 22, 12);
+    AddDropDownList(kIdEndLeftList + m, 78, y + 48, 28, 12);
+    AddDropDownList(kIdEndRightList + m, 108, y + 48, 28, 12);
 
     // Speed, on the right.
-    AddStatic(-1, QStringLiteral("Geschwindigkeit:"), 134, y + 9, 70, 8);
-    AddRadioButton(kIdSpeedAxis + m, QStringLiteral("Achse:"), 134, y + 21, 50, 10, true);
-    AddDropDownList(kIdSpeedAxisList + m, 190, y + 20, 46, 12);
-    AddRadioButton(kIdSpeedThrottle + m, QStringLiteral("Schubregler:"), 134, y + 34, 56, 10,
+    AddStatic(-1, QStringLiteral("Geschwindigkeit:"), 142, y + 9, 70, 8);
+    AddRadioButton(kIdSpeedAxis + m, QStringLiteral("Achse:"), 142, y + 21, 48, 10, true);
+    AddDropDownList(kIdSpeedAxisList + m, 196, y + 20, 44, 12);
+    AddRadioButton(kIdSpeedThrottle + m, QStringLiteral("Schubregler:"), 142, y + 34, 54, 10,
                    false);
-    AddDropDownList(kIdThrottleList + m, 190, y + 33, 46, 12);
-    AddRadioButton(kIdSpeedFixed + m, QStringLiteral("Fest:"), 134, y + 48, 30, 10, false);
-    AddTrackbar(kIdSpeedSlider + m, 164, y + 47, 62, 12, 0, 100);
-    AddStatic(kIdSpeedLabel + m, QStringLiteral("100%"), 227, y + 49, 24, 8);
+    AddDropDownList(kIdThrottleList + m, 196, y + 33, 44, 12);
+    AddRadioButton(kIdSpeedFixed + m, QStringLiteral("Fest:"), 142, y + 48, 30, 10, false);
+    AddTrackbar(kIdSpeedSlider + m, 172, y + 47, 54, 12, 0, 100);
+    AddStatic(kIdSpeedLabel + m, QStringLiteral("100%"), 228, y + 49, 24, 8);
 }
 
 void MainDialog::CreateControls() {
