@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/serial_port.h"
+#include "simulator/pseudo_terminal.h"
 #include "tests/simulator/line_client.h"
 
 namespace kinemo::simulator {
@@ -222,12 +223,18 @@ int ExclusiveMode(const std::string& path) {
 }
 
 TEST_F(BoxOnLine, ExclusiveModeOfADeadProgramIsClearedButNotThatOfALiveOne) {
-    // A live program: its lock and exclusive mode stay while it is idle.
-    std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(ExclusiveMode(path_), 1);
-    EXPECT_EQ(Box(0x00), Bytes{0x00});
+    // A live program: its lock keeps its exclusive mode however often the
+    // idle box looks for a stale one.
+    PseudoTerminal line;
+    std::string error;
+    ASSERT_TRUE(line.Open(&error)) << error;
+    SerialPort live;
+    ASSERT_TRUE(live.Open(line.slavePath().c_str()));
+    line.ReleaseStaleExclusiveMode();
+    EXPECT_EQ(ExclusiveMode(line.slavePath()), 1);
+    live.Close();
+    EXPECT_EQ(ExclusiveMode(line.slavePath()), 0);
     port_.Close();
-    EXPECT_EQ(ExclusiveMode(path_), 0);
 
     // A program that dies without closing leaves exclusive mode behind, which
     // would refuse every later open by a normal user.
