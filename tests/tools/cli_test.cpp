@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -407,44 +406,6 @@ TEST_F(CliTest, PortsShowsEveryNameWithItsDevice) {
                               "LPT - nicht zugeordnet\n");
     ExpectRefused({"ports", "COM1"}, "Überzähliges Argument \"COM1\"");
     ExpectRefused({"ports", "--all"}, "Unbekannte Option \"--all\"");
-}
-
-TEST_F(CliTest, RandomFilesAreLoadedOrRefusedNeverCrash) {
-    std::mt19937 random(424242);
-    std::uniform_int_distribution<int> lengthOf(0, 2 * 176 + 20);
-    int loaded = 0;
-    for (int round = 0; round < 24; ++round) {
-        Bytes bytes(static_cast<std::size_t>(lengthOf(random)));
-        for (auto& b : bytes) {
-            b = static_cast<std::uint8_t>(random());
-        }
-        if (bytes.size() >= 4 && round % 3 != 0) {
-            bytes[0] = 'K';
-            bytes[1] = 'M';
-            bytes[2] = 'O';
-            bytes[3] = '3';
-        }
-        const std::string path = File("zufall.kmo");
-        const std::string rows = File("zufall.bin");
-        WriteFileBytes(path, bytes);
-        const ProcessResult info = Run({"info", path});
-        const ProcessResult timeline = Run({"timeline", path, "--out", rows});
-        for (const ProcessResult* result : {&info, &timeline}) {
-            ASSERT_EQ(result->signal, 0) << "round " << round;
-            ASSERT_TRUE(result->exitCode == 0 || result->exitCode == 2) << result->err;
-            if (result->exitCode == 2) {
-                EXPECT_EQ(std::count(result->err.begin(), result->err.end(), '\n'), 1)
-                    << result->err;
-            }
-        }
-        ASSERT_EQ(info.exitCode, timeline.exitCode) << "round " << round;
-        if (timeline.exitCode == 0) {
-            ++loaded;
-            const std::size_t records = (bytes.size() - 7) / 176;
-            EXPECT_EQ(ReadFileBytes(rows).size(), records * 65536u);
-        }
-    }
-    EXPECT_GT(loaded, 5);
 }
 
 }  // namespace

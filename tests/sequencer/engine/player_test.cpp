@@ -170,37 +170,36 @@ TEST_F(PlayerTest, EndSwitchReleasedAgainKeepsTheMotorStopped) {
     EXPECT_EQ(Ticks(), (Words{5, 5, 5, 4, 4, 4, 4, 0}));
 }
 
-TEST_F(PlayerTest, OffSwitchPressedAtTheStartEndsTheRunBeforeTheFirstTimelineWord) {
-    Row(0, kAllLeft).maxDuration = {0, 0, 0, 0};
-    settings_.offSwitchOn = 1;
-    settings_.offSwitchInput = 7;  // E8
-    settings_.endlessLoop = 1;
-    link_.inputs = [](std::size_t) { return std::uint8_t{0x80}; };
-    EXPECT_EQ(Play(1), RunOutcome::kStopped);
-    EXPECT_EQ(link_.outputs, (Words{0, 0}));
-    EXPECT_EQ(stop_.load(), 0);
-    EXPECT_EQ(settings_.endlessLoop.load(), 1);  // a stop leaves the settings alone
-    EXPECT_EQ(diagnostics_.Text(), "");
-}
-
-TEST_F(PlayerTest, OffSwitchPressedDuringTheRunStopsAtTheNextTick) {
-    Row(0, kAllLeft).maxDuration = {0, 0, 0, 0};
-    settings_.offSwitchOn = 1;
-    settings_.offSwitchInput = 2;  // E3
-    link_.inputs = [](std::size_t index) { return static_cast<std::uint8_t>(index >= 4 ? 4 : 0); };
-    EXPECT_EQ(Play(1), RunOutcome::kStopped);
-    EXPECT_EQ(link_.outputs, (Words{0, kAllLeft, kAllLeft, kAllLeft, kAllLeft, 0}));
-}
-
-TEST_F(PlayerTest, OffSwitchNotWatchedOrOnAnotherInputDoesNothing) {
-    Row(0, kM1Left).maxDuration[0] = 3;
-    settings_.offSwitchInput = 7;
-    link_.inputs = [](std::size_t) { return std::uint8_t{0x80}; };
-    EXPECT_EQ(Play(1), RunOutcome::kFinished);
-    settings_.offSwitchOn = 1;
-    settings_.offSwitchInput = 6;
-    EXPECT_EQ(Play(1), RunOutcome::kFinished);
-    EXPECT_EQ(link_.outputs, (Words{0, 1, 1, 0, 0, 0, 1, 1, 0, 0}));
+TEST_F(PlayerTest, OffSwitchEndsTheRunAtTheNextTickOnlyWhereItIsWatched) {
+    struct Case {
+        std::uint8_t on, input;   // input 0..7 is E1..E8
+        std::uint8_t pressed;     // the input word once pressed ...
+        std::size_t pressedFrom;  // ... from this exchange's answer on
+        RunOutcome outcome;
+        Words outputs;
+    };
+    const Words finished = {0, kAllLeft, kAllLeft, 0, 0};
+    for (const Case& c :
+         {Case{1, 7, 0x80, 0, RunOutcome::kStopped, {0, 0}},  // before the first word
+          Case{1, 2, 0x04, 4, RunOutcome::kStopped, {0, kAllLeft, kAllLeft, kAllLeft, kAllLeft, 0}},
+          Case{0, 7, 0x80, 0, RunOutcome::kFinished, finished},     // not watched
+          Case{1, 6, 0x80, 0, RunOutcome::kFinished, finished}}) {  // another input
+        SCOPED_TRACE(int{c.input});
+        link_.outputs.clear();
+        const std::uint32_t limit = c.outcome == RunOutcome::kStopped ? 0 : 3;
+        Row(0, kAllLeft).maxDuration = {limit, limit, limit, limit};
+        settings_.offSwitchOn = c.on;
+        settings_.offSwitchInput = c.input;
+        link_.inputs = [pressed = c.pressed, from = c.pressedFrom](std::size_t index) {
+            return static_cast<std::uint8_t>(index >= from ? pressed : 0);
+        };
+        EXPECT_EQ(Play(1), c.outcome);
+        EXPECT_EQ(link_.outputs, c.outputs);
+        EXPECT_EQ(stop_.load(), 0);
+        if (c.outputs.size() == 2) {
+            EXPECT_EQ(diagnostics_.Text(), "");
+        }
+    }
 }
 
 TEST_F(PlayerTest, InputNumbersOutsideOneToEightAreNeverSet) {
