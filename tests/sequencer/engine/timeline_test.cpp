@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -73,56 +72,9 @@ std::uint32_t WrittenTicks(const Timeline& timeline, int row) {
     return written;
 }
 
-// The on/off sequence one motor gets from a speed per tick (percent), the
-// accumulator starting at 0 and running on across speed changes.
-std::vector<bool> PulsesOf(const std::vector<double>& speeds) {
-    std::vector<bool> on;
-    double accumulator = 0.0;
-    const std::uint32_t pattern = 1;
-    for (double speed : speeds) {
-        const double ratio = pulse::ComputePulseRatio(speed);
-        on.push_back(pulse::PulseStep(&ratio, &accumulator, &pattern, 1) != 0);
-    }
-    return on;
-}
-
-void ExpectMotorBits(const Timeline& timeline, int row, int motor, std::uint8_t state,
-                     const std::vector<bool>& on) {
-    for (std::size_t p = 0; p < on.size(); ++p) {
-        const int bits = (timeline.Row(row)[p] >> (2 * motor)) & 3;
-        if (bits != (on[p] ? state : 0)) {
-            ADD_FAILURE() << "row " << row << " motor " << motor << " position " << p << ": bits "
-                          << bits << ", expected " << (on[p] ? int{state} : 0);
-            return;
-        }
-    }
-}
-
-// Speeds of a linear ramp by the rule: step = (|target - start| + 1) / duration,
-// stepping while more than one step away, for `rampLength` ticks, then the
-// target up to position 65533.
-struct Ramp {
-    std::vector<double> speeds;
-    int climbs = 0;
-    double reached = 0.0;
-};
-
-Ramp RampSpeeds(double start, double target, std::uint32_t duration, std::uint32_t rampLength) {
-    Ramp ramp;
-    const double step = duration == 0 ? 0.0 : (std::abs(target - start) + 1.0) / duration;
-    double current = start;
-    for (std::uint32_t i = 0; i < rampLength && i < 65535; ++i) {
-        ramp.speeds.push_back(current);
-        if (start < target ? current < target - step : current > target + step) {
-            current += start < target ? step : -step;
-            ++ramp.climbs;
-        }
-    }
-    ramp.reached = current;
-    while (ramp.speeds.size() < 65534 && rampLength < 65535) {
-        ramp.speeds.push_back(target);
-    }
-    return ramp;
+// Bits of `motor` at `position` of `row`.
+int MotorBitsAt(const Timeline& timeline, int row, int motor, std::uint32_t position) {
+    return (timeline.Row(row)[position] >> (2 * motor)) & 3;
 }
 
 TEST(Timeline, ConstantRowHas65535TicksAndRestartsItsPatternInEveryRow) {
@@ -169,27 +121,16 @@ std::unique_ptr<Timeline> RampAlone(int motor, Direction direction, int startHun
     return timeline;
 }
 
-TEST(Timeline, UpwardRampClimbs123TicksTo99Point384AndRunsAt100FromPass125) {
+// The ramp's shape tick by tick is compared with the reference computation
+// (timeline_equivalence_test); here what the rule means at its ends.
+TEST(Timeline, UpwardRampRunsAt100FromPass125) {
     const auto timeline = RampAlone(0, kDirectionLeft, 0, 10000, 125);
-    const Ramp ramp = RampSpeeds(0.0, 100.0, 125, 125);
-    EXPECT_EQ(ramp.climbs, 123);
-    EXPECT_NEAR(ramp.reached, 99.384, 1e-9);
     EXPECT_EQ(WrittenTicks(*timeline, 0), 65534u);
-    ExpectMotorBits(*timeline, 0, 0, pulse::kMotorLeft, PulsesOf(ramp.speeds));
+    EXPECT_EQ(MotorBitsAt(*timeline, 0, 0, 0), 0);  // starts at 0 %
     // 100 % switches no motor off within the row.
     for (std::uint32_t p = 125; p < 65534; ++p) {
         ASSERT_EQ(timeline->Row(0)[p], 1) << p;
     }
-}
-
-TEST(Timeline, DownwardRampFalls49TicksTo20Point22AndRunsAt20FromPass51) {
-    const auto timeline = RampAlone(3, kDirectionRight, 8000, 2000, 50);
-    const Ramp ramp = RampSpeeds(80.0, 20.0, 50, 50);
-    EXPECT_EQ(ramp.climbs, 49);
-    EXPECT_NEAR(ramp.reached, 20.22, 1e-9);
-    EXPECT_EQ(ramp.speeds[50], 20.0);  // pass 51 emits position 50
-    EXPECT_EQ(WrittenTicks(*timeline, 0), 65534u);
-    ExpectMotorBits(*timeline, 0, 3, pulse::kMotorRight, PulsesOf(ramp.speeds));
 }
 
 TEST(Timeline, OffMotorNeverRunsButItsDurationSetsTheRampLength) {
@@ -205,13 +146,14 @@ TEST(Timeline, OffMotorNeverRunsButItsDurationSetsTheRampLength) {
     Accelerate(record, 2, 100);
     EXPECT_EQ(Compute(list, 0, 0, *timeline), "Höchstdauer: 300\n");
     EXPECT_EQ(WrittenTicks(*timeline, 0), 65534u);
-    ExpectMotorBits(*timeline, 0, 0, pulse::kMotorOff, std::vector<bool>(65534, false));
-    // M2 keeps its start speed through the ramp and jumps with the others.
-    ExpectMotorBits(*timeline, 0, 1, pulse::kMotorLeft,
-                    PulsesOf(RampSpeeds(50.0, 30.0, 0, 300).speeds));
-    // M3 reaches its own end after 100 ticks and holds until pass 300.
-    ExpectMotorBits(*timeline, 0, 2, pulse::kMotorRight,
-                    PulsesOf(RampSpeeds(10.0, 90.0, 100, 300).speeds));
+    // M1 never runs; M2 keeps its start speed (50 %: on every second tick)
+    // through the ramp of the others.
+    for (std::uint32_t p = 0; p < 65534; ++p) {
+        ASSERT_EQ(MotorBitsAt(*timeline, 0, 0, p), 0) << p;
+    }
+    for (std::uint32_t p = 0; p < 300; ++p) {
+        ASSERT_EQ(MotorBitsAt(*timeline, 0, 1, p), p % 2 == 0 ? pulse::kMotorLeft : 0) << p;
+    }
 }
 
 TEST(Timeline, AccelerationIsDecidedByTheSumOfTheFlagsAndDurationsAreUnsigned) {
