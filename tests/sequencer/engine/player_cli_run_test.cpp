@@ -197,8 +197,8 @@ TEST_F(CliRunTest, TestingOneMovementPlaysItAloneOnce) {
               std::string::npos);
 }
 
-TEST_F(CliRunTest, InterruptAndTerminateStopTheRunWithAllMotorsOff) {
-    for (int signal : {SIGINT, SIGTERM}) {
+TEST_F(CliRunTest, InterruptTerminateAndHangupStopTheRunWithAllMotorsOff) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
         std::unique_ptr<ChildProcess> box;
         const std::string device = StartBox(box);
