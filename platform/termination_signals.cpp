@@ -10,9 +10,7 @@
 
 namespace kinemo::platform {
 
-namespace {
-
-sigset_t EndSignals() {
+sigset_t TerminationSignalSet() {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
@@ -21,10 +19,8 @@ sigset_t EndSignals() {
     return set;
 }
 
-}  // namespace
-
 TerminationSignals::TerminationSignals() {
-    const sigset_t set = EndSignals();
+    const sigset_t set = TerminationSignalSet();
     sigemptyset(&previousMask_);
     ::pthread_sigmask(SIG_BLOCK, &set, &previousMask_);
     fd_ = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);

@@ -7,6 +7,10 @@
 
 namespace kinemo::platform {
 
+// The set of SIGINT, SIGTERM and SIGHUP, for code that hands them on (for
+// example back to their default handling in a started program).
+sigset_t TerminationSignalSet();
+
 // SIGINT, SIGTERM and SIGHUP as a readable descriptor (signalfd). Construct it
 // first thing in main(), before any thread starts: it blocks the three
 // signals in the calling thread, and threads started later inherit the mask.

@@ -21,11 +21,7 @@ namespace {
 // The signals a launched program gets back at their default handling: the
 // termination signals this program blocks, and SIGCHLD for its own children.
 sigset_t ChildDefaultSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGHUP);
+    sigset_t set = platform::TerminationSignalSet();
     sigaddset(&set, SIGCHLD);
     return set;
 }
