@@ -26,6 +26,45 @@ void WriteMovementDiagnostics(std::FILE* out, int row, const SlotLimits& limits,
     std::fflush(out);
 }
 
+// The run's state for a window, published after every exchange.
+class LivePublisher {
+  public:
+    explicit LivePublisher(LiveRunChannel* channel) : channel_(channel) {
+        if (channel_ != nullptr) {
+            state_ = channel_->Read();
+            state_ = LiveRunState{0, state_.run + 1};
+            state_.running = true;
+        }
+    }
+    void StartRow(int row, const SlotLimits& limits) {
+        state_.row = static_cast<std::uint32_t>(row);
+        for (int m = 0; m < kMotorCount; ++m) {
+            state_.impulseInputs[m] = limits.impulseInput[m];
+            state_.impulseLimits[m] = limits.impulseInput[m] != 0 ? limits.maxImpulses[m] : 0;
+        }
+    }
+    void Tick(std::uint8_t inputs, std::uint32_t movementTick,
+              const std::array<std::uint32_t, kMotorCount>& counts) {
+        if (channel_ != nullptr) {
+            ++state_.ticks;
+            state_.inputs = inputs;
+            state_.movementTick = movementTick;
+            state_.impulses = counts;
+            channel_->Publish(state_);
+        }
+    }
+    void End() {
+        if (channel_ != nullptr) {
+            state_.running = false;
+            channel_->Publish(state_);
+        }
+    }
+
+  private:
+    LiveRunChannel* channel_;
+    LiveRunState state_{};
+};
+
 }  // namespace
 
 RunOutcome PlayRun(const PlayerContext& context, int runLength, bool loop) {
@@ -41,6 +80,8 @@ RunOutcome PlayRun(const PlayerContext& context, int runLength, bool loop) {
     auto current = static_cast<std::uint8_t>(link.Exchange(0));
     std::uint8_t previous = current;
     std::array<std::uint32_t, kMotorCount> counts{};
+    LivePublisher live(context.live);
+    live.Tick(current, 0, counts);
 
     do {
         for (int p = 0; p < runLength; ++p) {
@@ -49,6 +90,7 @@ RunOutcome PlayRun(const PlayerContext& context, int runLength, bool loop) {
             std::uint8_t active = 0xFF;
             std::uint32_t j = 1;
             std::uint32_t position = 0;
+            live.StartRow(p, limits);
             do {
                 const auto changed = static_cast<std::uint8_t>(previous ^ current);
                 if (settings.offSwitchOn.load(std::memory_order_relaxed) != 0 &&
@@ -58,7 +100,8 @@ RunOutcome PlayRun(const PlayerContext& context, int runLength, bool loop) {
                 }
                 for (int m = 0; m < kMotorCount; ++m) {
                     if (stopRequested.load(std::memory_order_relaxed) != 0) {
-                        link.Exchange(0);
+                        live.Tick(static_cast<std::uint8_t>(link.Exchange(0)), j - 1, counts);
+                        live.End();
                         stopRequested.store(0, std::memory_order_relaxed);
                         return RunOutcome::kStopped;
                     }
@@ -83,6 +126,7 @@ RunOutcome PlayRun(const PlayerContext& context, int runLength, bool loop) {
                 }
                 previous = current;
                 current = static_cast<std::uint8_t>(link.Exchange(row[position] & active));
+                live.Tick(current, j, counts);
                 ++j;
                 position = (j - 1) & kPositionMask;
             } while (active != 0);
@@ -92,7 +136,8 @@ RunOutcome PlayRun(const PlayerContext& context, int runLength, bool loop) {
         // With no rows the loop would never check the stop flag again.
     } while (loop && runLength > 0 && settings.endlessLoop.load(std::memory_order_relaxed) == 1);
 
-    link.Exchange(0);
+    live.Tick(static_cast<std::uint8_t>(link.Exchange(0)), 0, counts);
+    live.End();
     return RunOutcome::kFinished;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "platform/threads.h"
+#include "sequencer/engine/live_run.h"
 #include "sequencer/engine/movement_list.h"
 #include "sequencer/engine/timeline.h"
 
@@ -42,6 +43,7 @@ struct PlayerContext {
     const RunSettings* settings = nullptr;
     StopFlag* stopRequested = nullptr;
     std::FILE* diagnostics = nullptr;  // may be null: no diagnostic lines
+    LiveRunChannel* live = nullptr;    // may be null: nothing published
 };
 
 enum class RunOutcome {

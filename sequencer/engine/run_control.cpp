@@ -19,6 +19,8 @@ struct RunControl::State {
     InterfaceLink* link = nullptr;
     std::FILE* diagnostics = nullptr;
     PlayerThreadState player;
+    LiveRunChannel live;
+    RunRequest lastRun;
     platform::Thread playerThread;
     std::atomic<platform::PriorityApplied> playerPriority{platform::PriorityApplied::kUnchanged};
 
@@ -48,6 +50,7 @@ RunControl::RunControl(InterfaceLink& link, RunEndedListener& listener, std::FIL
     s.player.context.settings = &s.settings;
     s.player.context.stopRequested = &s.stopRequested;
     s.player.context.diagnostics = diagnostics;
+    s.player.context.live = &s.live;
     s.player.listener = &listener;
     s.player.startEvent.Reset();
     s.playerThread = platform::Thread(&PlayerThreadMain, &s.player);
@@ -93,10 +96,19 @@ bool RunControl::Start(const RunRequest& run) {
     s.stopRequested.store(0);
     s.player.runLength.store(run.count);
     s.player.loop.store(run.loop);
+    s.lastRun = run;
     s.player.idle.Reset();
     // The player resets the event when it wakes.
     s.player.startEvent.Set();
     return true;
+}
+
+const LiveRunChannel& RunControl::Live() const {
+    return state_->live;
+}
+
+RunRequest RunControl::LastRun() const {
+    return state_->lastRun;
 }
 
 bool RunControl::TestMovement(int current) {

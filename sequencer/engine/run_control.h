@@ -51,6 +51,11 @@ class RunControl {
     RunSettings& Settings();
     const Timeline& GetTimeline() const;
 
+    // What the player publishes after every exchange (any thread may read it).
+    const LiveRunChannel& Live() const;
+    // The run started last (the first movement names the rows of LiveRunState).
+    RunRequest LastRun() const;
+
     // Computes and starts `run`. Refused (false) while a run is in progress
     // (the player reads the timeline then) and for a range outside the table.
     bool Start(const RunRequest& run);
