@@ -4,6 +4,7 @@
 #include <QStringLiteral>
 
 #include "platform/dialog_events.h"
+#include "sequencer/ui/live_panel.h"
 #include "sequencer/ui/main_dialog_ids.h"
 #include "sequencer/ui/movement_list_names.h"
 #include "sequencer/ui/preview_window.h"
@@ -13,7 +14,8 @@ namespace kinemo::ui {
 namespace {
 
 constexpr int kDialogWidth = 461;
-constexpr int kDialogHeight = 327;
+// The strip of the live panel lies below the dialog's original area.
+constexpr int kDialogHeight = 327 + kLivePanelHeightUnits;
 constexpr int kInputCount = 8;
 constexpr int kMaxNameChars = 20;
 
@@ -108,6 +110,8 @@ void MainDialog::CreateControls() {
     OnClicked(kIdNewList, [this] { NewList(); });
     OnClicked(kIdSave, [this] { SaveProgram(); });
     OnClicked(kIdLoad, [this] { LoadProgram(); });
+
+    new LivePanel(*this, Units(), Run(), kDialogHeight - kLivePanelHeightUnits, kDialogWidth);
 }
 
 void MainDialog::Initialise() {
