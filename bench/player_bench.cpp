@@ -1,6 +1,7 @@
 // Cost of one player tick against an in-memory interface: the limit checks of
 // four motors, the stop-flag reads and the virtual exchange call. Goal: at
 // most 25 ns per tick, so that the player never slows a real interface.
+// PlayerTick/1 also publishes the live state for a window after every tick.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -52,7 +53,9 @@ void PlayerTick(benchmark::State& state) {
     settings.offSwitchInput = 6;  // E7, never pressed here
     kinemo::engine::StopFlag stop{0};
     CountingLink link(stop);
-    const kinemo::engine::PlayerContext context{&link, timeline.get(), &settings, &stop, nullptr};
+    kinemo::engine::LiveRunChannel live;
+    const kinemo::engine::PlayerContext context{
+        &link, timeline.get(), &settings, &stop, nullptr, state.range(0) != 0 ? &live : nullptr};
     for (auto _ : state) {
         link.Arm(kTicksPerRun);
         kinemo::engine::PlayRun(context, 2);
@@ -63,7 +66,7 @@ void PlayerTick(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(state.iterations()) * kTicksPerRun,
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(PlayerTick)->Unit(benchmark::kMillisecond);
+BENCHMARK(PlayerTick)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
