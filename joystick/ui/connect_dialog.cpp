@@ -86,7 +86,7 @@ ConnectOutcome ConnectDialog::Run() {
     settings_.motorCount = 4;
     settings_.lptPort = 0;
     if (!CheckJoystick()) {
-        return ConnectOutcome::kNoJoystick;
+        return cancelled_ ? ConnectOutcome::kCancelled : ConnectOutcome::kNoJoystick;
     }
 
     const HeaderResult header = ReadSettingsHeader(services_.settingsPath, caps_, settings_);
@@ -97,7 +97,7 @@ ConnectOutcome ConnectDialog::Run() {
         warning.buttons = platform::MessageButtons::kOkCancel;
         warning.icon = platform::MessageIcon::kWarning;
         if (services_.messages->Show(this, warning) == platform::MessageResult::kCancel) {
-            return ConnectOutcome::kSettingsRefused;
+            return cancelled_ ? ConnectOutcome::kCancelled : ConnectOutcome::kSettingsRefused;
         }
     }
     if (header.AskForPort()) {
@@ -115,9 +115,12 @@ ConnectOutcome ConnectDialog::Run() {
             services_.messages->Show(this, other);
         }
         ShowStoredChoice();
-        if (ConnectInterface()) {
+        if (!cancelled_ && ConnectInterface()) {
             return ConnectOutcome::kConnected;
         }
+    }
+    if (cancelled_) {
+        return ConnectOutcome::kCancelled;
     }
     outcome_ = ConnectOutcome::kCancelled;
     exec();
@@ -137,7 +140,8 @@ bool ConnectDialog::CheckJoystick() {
         request.caption = QString::fromUtf8(kNoJoystickCaption);
         request.buttons = platform::MessageButtons::kRetryCancel;
         request.icon = platform::MessageIcon::kError;
-        if (services_.messages->Show(this, request) != platform::MessageResult::kRetry) {
+        if (services_.messages->Show(this, request) != platform::MessageResult::kRetry ||
+            cancelled_) {
             return false;
         }
     }
@@ -190,6 +194,7 @@ void ConnectDialog::Finish(ConnectOutcome outcome) {
 }
 
 void ConnectDialog::reject() {
+    cancelled_ = true;
     Finish(ConnectOutcome::kCancelled);
 }
 

@@ -83,6 +83,8 @@ class ConnectDialog : public platform::DialogWindow {
     ConnectDialogServices services_;
     platform::JoystickCaps caps_;
     ConnectOutcome outcome_ = ConnectOutcome::kCancelled;
+    // Set by reject(), also while a box of Run is open (a termination signal).
+    bool cancelled_ = false;
 };
 
 }  // namespace kinemo::joy::ui

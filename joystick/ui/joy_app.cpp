@@ -116,7 +116,13 @@ void JoyApp::EndProgram(int exitCode, bool save) {
 
 void JoyApp::OnTerminationSignal(int) {
     if (connect_ != nullptr) {
+        // Also while one of its boxes is open: the box closes, the dialog
+        // ends as by "Abbrechen".
         connect_->reject();
+        if (QWidget* box = QApplication::activeModalWidget();
+            box != nullptr && box != connect_.get()) {
+            box->close();
+        }
         return;
     }
     EndProgram(0, true);

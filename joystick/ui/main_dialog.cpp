@@ -73,7 +73,7 @@ MainDialog::MainDialog(JoySettings& settings, MainDialogServices services, QWidg
 
 MainDialog::~MainDialog() {
     controller_->StopAndWait();
-    FinishRecording();
+    FinishRecording(false);
 }
 
 int MainDialog::Slot(int panel) const {

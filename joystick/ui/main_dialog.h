@@ -98,7 +98,9 @@ class MainDialog : public platform::DialogWindow {
 
     void Start();
     bool BeginRecording();
-    void FinishRecording();
+    // Closes the recording once no run reads through it; `report` shows a
+    // box when it could not be written completely.
+    void FinishRecording(bool report = true);
     void EmergencyStop();
     void OnRunEnded(RunOutcome outcome);
     void Apply();

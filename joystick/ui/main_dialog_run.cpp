@@ -37,9 +37,9 @@ void MainDialog::Start() {
 bool MainDialog::BeginRecording() {
     platform::FileDialogRequest request;
     request.mode = platform::FileDialogMode::kSave;
-    request.filter = QStringLiteral("*.kjr");
-    request.defaultExtension = QStringLiteral("kjr");
-    request.initialName = QStringLiteral("aufnahme.kjr");
+    request.filter = QStringLiteral("*.replay");
+    request.defaultExtension = QStringLiteral("replay");
+    request.initialName = QStringLiteral("aufnahme.replay");
     request.caption = QStringLiteral("Aufnahme speichern unter");
     const QString path = services_.files->Choose(this, request);
     if (path.isEmpty()) {
@@ -58,13 +58,13 @@ bool MainDialog::BeginRecording() {
     return true;
 }
 
-void MainDialog::FinishRecording() {
+void MainDialog::FinishRecording(bool report) {
     if (recorder_ == nullptr || !controller_->SetSource(*services_.source)) {
         return;  // none, or a run still reads through it
     }
     const bool written = recorder_->Finish();
     recorder_.reset();
-    if (!written) {
+    if (!written && report) {
         platform::MessageRequest failed;
         failed.text =
             QStringLiteral("Die Aufnahme konnte nicht vollständig geschrieben werden:\n%1")

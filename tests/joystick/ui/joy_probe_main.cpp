@@ -2,8 +2,9 @@
 // program function and acts as the environment and standard input say.
 //
 //   KINEMO_PROBE_ANSWERS  answers to the message boxes in turn, comma
-//                         separated (ok, cancel, yes, no, retry, abort);
-//                         each box shown is printed as "box: FIRST LINE"
+//                         separated (ok, cancel, yes, no, retry, abort, or
+//                         wait: leave it open); each box shown is printed as
+//                         "box: FIRST LINE"
 //   KINEMO_PROBE_CONNECT  "connect" presses "Verbinden", "cancel" presses
 //                         "Abbrechen" once the connect dialog shows
 //   KINEMO_PROBE_START    set: presses "LOS!" once the main window shows and
@@ -91,13 +92,21 @@ void ScheduleProbe() {
     auto connectDone = std::make_shared<bool>(false);
     auto started = std::make_shared<bool>(false);
     auto reported = std::make_shared<bool>(false);
+    auto waiting = std::make_shared<QMessageBox*>(nullptr);
     QObject::connect(timer, &QTimer::timeout, [=] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            if (box == *waiting) {
+                return;
+            }
             const std::string text = box->text().toStdString();
             Say("box: " + text.substr(0, text.find('\n')));
             const std::size_t comma = answers->find(',');
             const std::string answer = answers->substr(0, comma);
             answers->erase(0, comma == std::string::npos ? answers->size() : comma + 1);
+            if (answer == "wait") {
+                *waiting = box;
+                return;
+            }
             if (QAbstractButton* button = box->button(ButtonFor(answer))) {
                 button->click();
             } else {

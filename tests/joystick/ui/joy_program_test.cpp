@@ -30,7 +30,7 @@ using kinemo::cli::test::WriteFileBytes;
 // X fully left for about a minute of ticks: M1 turns "L" until the test ends
 // the program.
 std::string WriteReplay(const TempFolder& folder, int reads = 20000) {
-    const std::string path = folder.File("links.kjr");
+    const std::string path = folder.File("links.replay");
     std::ofstream out(path);
     out << "# kinemo-joy replay name=\"Probe\" axes=4 buttons=6 hat=1\n";
     for (int i = 0; i < reads; ++i) {
@@ -179,14 +179,26 @@ TEST_F(JoyProgram, StartCasesEndWithTheirExitCodes) {
     }
 }
 
+// A signal while a box of the connect dialog is open ends the program as
+// "Abbrechen" does: exit 0, nothing saved.
+TEST_F(JoyProgram, ASignalDuringAConnectBoxEndsLikeAbbrechen) {
+    const std::string replay = WriteReplay(folder, 10);
+    Program program(folder, device, {{"KINEMO_PROBE_ANSWERS", "wait"}}, {"--replay", replay});
+    ASSERT_TRUE(program.Child().WaitForText("box: Verbindung zum Joystick erfolgreich!\n"));
+    program.Child().Signal(SIGTERM);
+    const ProcessResult result = program.Child().Wait();
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(ReadFileBytes(folder.File(kinemo::joy::kSettingsFileName)).empty());
+}
+
 TEST_F(JoyProgram, BadArgumentsAndBadReplaysAreRefusedWithOneLine) {
-    WriteFileBytes(folder.File("kaputt.kjr"),
+    WriteFileBytes(folder.File("kaputt.replay"),
                    {'#', ' ', 'n', 'o', 't', ' ', 'a', ' ', 'r', 'e', 'p', 'l', 'a', 'y', '\n'});
     const std::vector<std::string> argumentSets[] = {
         {"--unknown"},
         {"--replay"},
-        {"--replay", "kaputt.kjr"},
-        {"--replay", "fehlt.kjr"},
+        {"--replay", "kaputt.replay"},
+        {"--replay", "fehlt.replay"},
     };
     for (const auto& args : argumentSets) {
         SCOPED_TRACE(args.back());

@@ -490,7 +490,7 @@ TEST(JoyMainDialog, RecordingWritesEveryReadOfTheRunToTheChosenFile) {
     MainRig rig;
     MainDialog& d = rig.D();
     TempFolder folder;
-    const std::string path = folder.File("bewegung.kjr");
+    const std::string path = folder.File("bewegung.replay");
     // A cancelled save dialog starts nothing.
     Click(d, kIdRecord);
     rig.files.Answer(QString());
