@@ -409,6 +409,39 @@ TEST(JoyMainDialog, SavedSettingsComeBackOnHauptmodulWithTheExtensionMotorOnZ) {
     ExpectEnableRules(d);
 }
 
+// Settings saved for a joystick with more axes and buttons: a stored list
+// position with no entry now shows no selection and binds its motor to
+// nothing, and the window stays usable.
+TEST(JoyMainDialog, PositionsWithoutAnEntryShowNoSelectionAndBindNothing) {
+    TempFolder folder;
+    {
+        MainRig rig({6, 12, 1}, false, folder.Path());
+        MainDialog& d = rig.D();
+        Choose(d, kIdAxisList, 5);  // "V"
+        Click(d, kIdDirButtons + 1);
+        Choose(d, kIdButtonRightList + 1, 11);
+        ASSERT_TRUE(d.SaveSettings());
+    }
+    MainRig rig({2, 4, 0}, false, folder.Path());
+    MainDialog& d = rig.D();
+    EXPECT_EQ(d.ComboSelection(kIdAxisList), -1);
+    EXPECT_EQ(d.ComboSelection(kIdSpeedAxisList), -1);
+    EXPECT_EQ(d.ComboSelection(kIdButtonRightList + 1), -1);
+    EXPECT_EQ(rig.Live(0).axisSource.load(), static_cast<std::uint8_t>(AxisSource::kNone));
+    // A run with the stick pushed fully left leaves the unbound M1 off.
+    rig.HoldX(kFullLeft);
+    rig.StartRun();
+    EXPECT_EQ(rig.box.Snapshot().motors[0].onTicks, 0U);
+    // Choosing an entry binds it again at once.
+    Choose(d, kIdAxisList, 0);
+    EXPECT_EQ(rig.Live(0).axisSource.load(), static_cast<std::uint8_t>(AxisSource::kX));
+    EXPECT_TRUE(WaitUntil([&] { return rig.box.Snapshot().motors[0].onTicks > 10; }));
+    Click(d, kIdEmergencyStop);
+    EXPECT_TRUE(rig.WaitForRunEnded());
+    EXPECT_EQ(rig.box.Snapshot().outputs, 0);
+    EXPECT_TRUE(rig.messages.Requests().empty());
+}
+
 TEST(JoyMainDialog, ResetYesDuringARunStopsItAndRestoresTheDefaults) {
     MainRig rig({4, 6, 1}, true);
     MainDialog& d = rig.D();
