@@ -8,11 +8,11 @@
 # privately; a target thus sees the headers of what it links and nothing
 # else.
 #
-# This holds with KINEMO_STRICT_INCLUDES on: only tests and benchmarks then
-# keep the whole source tree on their include path (for test helpers that
-# belong to no target), so the build refuses a header of a library a target
-# does not link. Off, every target sees the whole source tree as before.
-option(KINEMO_STRICT_INCLUDES "Let each target see only the headers of what it links" OFF)
+# This holds with KINEMO_STRICT_INCLUDES on, the default: only tests and
+# benchmarks then keep the whole source tree on their include path (for test
+# helpers that belong to no target), so the build refuses a header of a
+# library a target does not link. Off, every target sees the whole source tree.
+option(KINEMO_STRICT_INCLUDES "Let each target see only the headers of what it links" ON)
 
 function(kinemo_export_target_headers target)
     get_target_property(type ${target} TYPE)
