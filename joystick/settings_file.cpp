@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "joystick/joy_texts.h"
+#include "platform/file_save.h"
 
 namespace kinemo::joy {
 namespace {
@@ -54,77 +55,6 @@ bool Usable(std::span<const std::uint8_t> bytes) {
     return extension <= 1 && lpt <= 1 && motors == (extension != 0 ? 8U : 4U);
 }
 
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t put = ::write(fd, data, size);
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += put;
-        size -= static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Writes `bytes` to a new file beside `path` and renames it over `path`, so a
-// reader sees the old file or the new one, never a part. A symbolic link is
-// followed (the file it names is replaced); a folder or device never is.
-bool WriteAtomically(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    if (path.empty()) {
-        return false;
-    }
-    std::string target = path;
-    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-        target = resolved;
-        std::free(resolved);
-    }
-    struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && !S_ISREG(existing.st_mode)) {
-        return false;
-    }
-    std::string temporary = target + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        return false;
-    }
-    // The replacement keeps the old file's permissions; a new file gets the
-    // usual mode less the umask.
-    mode_t mode = 0666;
-    if (exists) {
-        mode = existing.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode &= ~mask;
-    }
-    bool ok = ::fchmod(fd, mode) == 0;
-    ok = ok && WriteAll(fd, data, size) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
-    return true;
-}
-
 }  // namespace
 
 SettingsBytes EncodeSettings(const JoySettings& settings) {
@@ -151,12 +81,13 @@ SettingsBytes EncodeSettings(const JoySettings& settings) {
 
 bool SaveSettings(const std::string& path, const JoySettings& settings) {
     const SettingsBytes bytes = EncodeSettings(settings);
-    return WriteAtomically(path, bytes.data(), bytes.size());
+    return platform::SaveFileAtomically(path, bytes) == 0;
 }
 
 bool WriteDeletedFile(const std::string& path) {
-    return WriteAtomically(path, reinterpret_cast<const std::uint8_t*>(kDeletedFileText),
-                           std::strlen(kDeletedFileText));
+    const std::span text(reinterpret_cast<const std::uint8_t*>(kDeletedFileText),
+                         std::strlen(kDeletedFileText));
+    return platform::SaveFileAtomically(path, text) == 0;
 }
 
 bool ReadSettingsBytes(const std::string& path, std::vector<std::uint8_t>& bytes) {

@@ -54,7 +54,11 @@ std::string SaveTarget(const std::string& path) {
 
 }  // namespace
 
-int SaveFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+int SaveFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
+                       bool* created) {
+    if (created != nullptr) {
+        *created = false;
+    }
     if (path.empty()) {
         return ENOENT;
     }
@@ -80,6 +84,9 @@ int SaveFileAtomically(const std::string& path, std::span<const std::uint8_t> by
     }
     if (fd < 0) {
         return errno;
+    }
+    if (created != nullptr) {
+        *created = true;
     }
     int error = 0;
     if ((exists && ::fchmod(fd, existing.st_mode & 07777) != 0) ||

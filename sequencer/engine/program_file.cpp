@@ -5,12 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "platform/file_save.h"
 
 namespace kinemo::engine {
 namespace {
@@ -34,62 +34,6 @@ bool ReadAtMost(int fd, std::vector<std::uint8_t>& bytes, std::size_t limit) {
     }
     bytes.resize(filled);
     return true;
-}
-
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t put = ::write(fd, data, size);
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += put;
-        size -= static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// A save through a symbolic link replaces the file the link points to, not the
-// link itself. A dangling link is replaced by the file.
-std::string ResolveLink(const std::string& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-        return path;
-    }
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) {
-        return path;
-    }
-    std::string target(resolved);
-    std::free(resolved);
-    return target;
-}
-
-// Creates a new, empty file beside `target` for the bytes of a save. Its name
-// is unique to this process and call, so parallel saves never share one.
-int CreateSibling(const std::string& target, std::string& name) {
-    static std::atomic<unsigned> serial{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        // A short hidden name, so that a target name near the length limit
-        // still leaves room for it.
-        name = FolderOf(target) + "/.kinemo-save-" + std::to_string(::getpid()) + "-" +
-               std::to_string(serial.fetch_add(1, std::memory_order_relaxed));
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
-        }
-    }
-    return -1;
 }
 
 }  // namespace
@@ -179,34 +123,9 @@ ProgramFileStatus WriteProgramFile(const std::string& path, const RunSettingsVal
         return ProgramFileStatus::kCannotCreate;
     }
     const std::vector<std::uint8_t> bytes = SerializeProgram(settings, records);
-    const std::string target = ResolveLink(path);
-
-    struct stat existing {};
-    const bool targetExists = ::stat(target.c_str(), &existing) == 0;
-    if (targetExists && !S_ISREG(existing.st_mode)) {
-        return ProgramFileStatus::kCannotCreate;  // a folder or device is never replaced
-    }
-
-    std::string temporary;
-    const int fd = CreateSibling(target, temporary);
-    if (fd < 0) {
-        return ProgramFileStatus::kCannotCreate;
-    }
-    // The replacement keeps the permissions of the file it replaces; a new file
-    // gets the usual mode (0666 less the umask, applied by open).
-    bool ok = !targetExists || ::fchmod(fd, existing.st_mode & 07777) == 0;
-    ok = ok && WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        return ProgramFileStatus::kWriteFailed;
-    }
-    // Make the rename itself durable.
-    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
+    bool created = false;
+    if (platform::SaveFileAtomically(path, bytes, &created) != 0) {
+        return created ? ProgramFileStatus::kWriteFailed : ProgramFileStatus::kCannotCreate;
     }
     return ProgramFileStatus::kOk;
 }
