@@ -1,10 +1,10 @@
 #include "tools/cli_dispatch.h"
 
 #include <array>
-#include <exception>
 #include <string_view>
 
 #include "tools/cli_command.h"
+#include "tools/cli_frame.h"
 
 namespace kinemo::cli {
 namespace {
@@ -64,10 +64,6 @@ constexpr std::array kCommands = {
                RunPlotCommand},
 };
 
-bool IsHelp(std::string_view arg) {
-    return arg == "--help" || arg == "-h";
-}
-
 void PrintUsage(std::FILE* out) {
     std::fprintf(out,
                  "Aufruf: kinemo-cli BEFEHL [ARGUMENTE]\n"
@@ -82,58 +78,13 @@ void PrintUsage(std::FILE* out) {
                  "Exit-Code: 0 erledigt, 2 ungültige Eingabe, 1 sonstiger Fehler.\n");
 }
 
-const CliCommand* FindCommand(std::string_view name) {
-    for (const CliCommand& command : kCommands) {
-        if (command.name == name) {
-            return &command;
-        }
-    }
-    return nullptr;
-}
-
-int Fail(std::FILE* err, const std::string& message, int code) {
-    std::fprintf(err, "kinemo-cli: %s\n", message.c_str());
-    return code;
-}
-
 }  // namespace
 
 int RunCli(std::span<const std::string> args, std::FILE* out, std::FILE* err) {
-    if (args.empty()) {
-        return Fail(err, "Befehl fehlt (kinemo-cli --help zeigt die Befehle)", kExitBadInput);
-    }
-    if (IsHelp(args[0]) || args[0] == "help") {
-        PrintUsage(out);
-        return kExitOk;
-    }
-    const CliCommand* command = FindCommand(args[0]);
-    if (command == nullptr) {
-        return Fail(err,
-                    "Unbekannter Befehl \"" + args[0] + "\" (kinemo-cli --help zeigt die Befehle)",
-                    kExitBadInput);
-    }
-    const CommandArgs rest = args.subspan(1);
-    for (const std::string& arg : rest) {
-        if (arg == "--") {
-            break;
-        }
-        if (IsHelp(arg)) {
-            std::fprintf(out, "%.*s", static_cast<int>(command->help.size()), command->help.data());
-            return kExitOk;
-        }
-    }
-    int code = kExitOk;
-    try {
-        code = command->run(rest, out);
-    } catch (const CliFailure& failure) {
-        return Fail(err, failure.what(), kExitBadInput);
-    } catch (const std::exception& failure) {
-        return Fail(err, std::string("Interner Fehler: ") + failure.what(), kExitFailure);
-    }
-    if (std::fflush(out) != 0 || std::ferror(out) != 0) {
-        return Fail(err, "Ausgabe kann nicht geschrieben werden", kExitFailure);
-    }
-    return code;
+    const CliTool tool{"kinemo-cli", out, err, PrintUsage};
+    return RunCommandLine(
+        tool, args, std::span<const CliCommand>(kCommands),
+        [out](const CliCommand& command, CommandArgs rest) { return command.run(rest, out); });
 }
 
 }  // namespace kinemo::cli

@@ -20,6 +20,7 @@
 #include "platform/joystick.h"
 #include "tools/cli_args.h"
 #include "tools/cli_command.h"
+#include "tools/cli_frame.h"
 
 namespace kinemo::joycli {
 namespace {
@@ -411,10 +412,6 @@ constexpr std::array kCommands = {
             ShowCommand},
 };
 
-bool IsHelp(std::string_view arg) {
-    return arg == "--help" || arg == "-h";
-}
-
 void PrintUsage(std::FILE* out) {
     std::fprintf(out,
                  "Aufruf: kinemo-joy-cli BEFEHL [ARGUMENTE]\n"
@@ -429,55 +426,15 @@ void PrintUsage(std::FILE* out) {
                  "Exit-Code: 0 erledigt, 1 kein Joystick oder Interface, 2 ungültige Eingabe.\n");
 }
 
-int Fail(std::FILE* err, const std::string& message, int code) {
-    std::fprintf(err, "kinemo-joy-cli: %s\n", message.c_str());
-    return code;
-}
-
 }  // namespace
 
 int RunJoyCli(std::span<const std::string> args, std::FILE* out, std::FILE* err,
               platform::TerminationSignals& signals) {
-    if (args.empty()) {
-        return Fail(err, "Befehl fehlt (kinemo-joy-cli --help zeigt die Befehle)", kExitBadInput);
-    }
-    if (IsHelp(args[0]) || args[0] == "help") {
-        PrintUsage(out);
-        return kExitOk;
-    }
-    const Command* command = nullptr;
-    for (const Command& candidate : kCommands) {
-        if (candidate.name == args[0]) {
-            command = &candidate;
-        }
-    }
-    if (command == nullptr) {
-        return Fail(
-            err, "Unbekannter Befehl \"" + args[0] + "\" (kinemo-joy-cli --help zeigt die Befehle)",
-            kExitBadInput);
-    }
-    const CommandArgs rest = args.subspan(1);
-    for (const std::string& arg : rest) {
-        if (arg == "--") {
-            break;
-        }
-        if (IsHelp(arg)) {
-            std::fprintf(out, "%.*s", static_cast<int>(command->help.size()), command->help.data());
-            return kExitOk;
-        }
-    }
-    int code = kExitOk;
-    try {
-        code = command->run(rest, Context{out, err, signals});
-    } catch (const CliFailure& failure) {
-        return Fail(err, failure.what(), kExitBadInput);
-    } catch (const std::exception& failure) {
-        return Fail(err, std::string("Interner Fehler: ") + failure.what(), kExitFailure);
-    }
-    if (std::fflush(out) != 0 || std::ferror(out) != 0) {
-        return Fail(err, "Ausgabe kann nicht geschrieben werden", kExitFailure);
-    }
-    return code;
+    const cli::CliTool tool{"kinemo-joy-cli", out, err, PrintUsage};
+    return cli::RunCommandLine(tool, args, std::span<const Command>(kCommands),
+                               [&](const Command& command, CommandArgs rest) {
+                                   return command.run(rest, Context{out, err, signals});
+                               });
 }
 
 }  // namespace kinemo::joycli

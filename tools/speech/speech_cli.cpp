@@ -1,10 +1,10 @@
 #include "tools/speech/speech_cli.h"
 
 #include <array>
-#include <exception>
 #include <string_view>
 
 #include "tools/cli_command.h"
+#include "tools/cli_frame.h"
 #include "tools/speech/speech_commands.h"
 
 namespace kinemo::speech {
@@ -40,10 +40,6 @@ constexpr std::array kCommands = {
             RunKeysCommand},
 };
 
-bool IsHelp(std::string_view arg) {
-    return arg == "--help" || arg == "-h";
-}
-
 void PrintUsage(std::FILE* out) {
     std::fprintf(out,
                  "Aufruf: kinemo-speech-cli BEFEHL [ARGUMENTE]\n"
@@ -59,58 +55,13 @@ void PrintUsage(std::FILE* out) {
                  "Beispiel: echo \"aab\" | kinemo-speech-cli run --port COM1\n");
 }
 
-int Fail(std::FILE* err, const std::string& message, int code) {
-    std::fprintf(err, "kinemo-speech-cli: %s\n", message.c_str());
-    std::fflush(err);
-    return code;
-}
-
 }  // namespace
 
 int RunSpeechCli(std::span<const std::string> args, const CliStreams& streams) {
-    if (args.empty()) {
-        return Fail(streams.err, "Befehl fehlt (kinemo-speech-cli --help zeigt die Befehle)",
-                    kExitBadInput);
-    }
-    if (IsHelp(args[0]) || args[0] == "help") {
-        PrintUsage(streams.out);
-        return kExitOk;
-    }
-    const Command* command = nullptr;
-    for (const Command& candidate : kCommands) {
-        if (candidate.name == args[0]) {
-            command = &candidate;
-        }
-    }
-    if (command == nullptr) {
-        return Fail(
-            streams.err,
-            "Unbekannter Befehl \"" + args[0] + "\" (kinemo-speech-cli --help zeigt die Befehle)",
-            kExitBadInput);
-    }
-    const cli::CommandArgs rest = args.subspan(1);
-    for (const std::string& arg : rest) {
-        if (arg == "--") {
-            break;
-        }
-        if (IsHelp(arg)) {
-            std::fprintf(streams.out, "%.*s", static_cast<int>(command->help.size()),
-                         command->help.data());
-            return kExitOk;
-        }
-    }
-    int code = kExitOk;
-    try {
-        code = command->run(rest, streams);
-    } catch (const cli::CliFailure& failure) {
-        return Fail(streams.err, failure.what(), kExitBadInput);
-    } catch (const std::exception& failure) {
-        return Fail(streams.err, std::string("Interner Fehler: ") + failure.what(), kExitFailure);
-    }
-    if (std::fflush(streams.out) != 0 || std::ferror(streams.out) != 0) {
-        return Fail(streams.err, "Ausgabe kann nicht geschrieben werden", kExitFailure);
-    }
-    return code;
+    const cli::CliTool tool{"kinemo-speech-cli", streams.out, streams.err, PrintUsage};
+    return cli::RunCommandLine(
+        tool, args, std::span<const Command>(kCommands),
+        [&](const Command& command, cli::CommandArgs rest) { return command.run(rest, streams); });
 }
 
 }  // namespace kinemo::speech
