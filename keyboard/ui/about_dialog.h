@@ -9,9 +9,6 @@ class QWidget;
 
 namespace kinemo::keyboard::ui {
 
-// Dialog resource number of the about box.
-inline constexpr int kAboutDialogResource = 100;
-
 // Control ids of the about box's texts and icon, so tests find them.
 inline constexpr int kAboutIconId = 1201;
 inline constexpr int kAboutVersionId = 1202;
