@@ -24,6 +24,7 @@
 #include "joystick/ui/main_dialog.h"
 #include "joystick/ui/main_dialog_ids.h"
 #include "joystick/ui/resource_paths.h"
+#include "platform/dialog_screenshot.h"
 #include "platform/dialog_scripted.h"
 #include "simulator/simulated_box.h"
 
@@ -33,28 +34,11 @@ using kinemo::platform::DialogWindow;
 namespace joy = kinemo::joy;
 namespace ui = kinemo::joy::ui;
 
-// Serves events for `ms` milliseconds, so windows redraw and the run goes on.
-void ServeEvents(int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-}
+using kinemo::platform::screenshot::Click;
+using kinemo::platform::screenshot::ServeEvents;
 
 bool Save(QWidget& window, const QDir& dir, const char* name) {
-    const QString path = dir.filePath(QString::fromLatin1(name));
-    if (!window.grab().save(path)) {
-        std::fprintf(stderr, "kinemo-joy-screenshots: cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
-}
-
-void Click(DialogWindow& window, int id) {
-    window.Control<QAbstractButton>(id)->click();
+    return kinemo::platform::screenshot::Save(window, dir, name, "kinemo-joy-screenshots");
 }
 
 void Choose(DialogWindow& window, int id, int index) {

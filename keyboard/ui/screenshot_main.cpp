@@ -25,6 +25,7 @@
 #include "keyboard/ui/main_dialog.h"
 #include "keyboard/ui/main_dialog_ids.h"
 #include "keyboard/ui/resource_paths.h"
+#include "platform/dialog_screenshot.h"
 #include "platform/dialog_scripted.h"
 #include "simulator/simulated_box.h"
 
@@ -34,28 +35,11 @@ using kinemo::keyboard::ui::MainDialog;
 using kinemo::platform::DialogWindow;
 namespace ids = kinemo::keyboard::ui;
 
-// Serves events for `ms` milliseconds, so windows redraw and the run goes on.
-void ServeEvents(int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-}
+using kinemo::platform::screenshot::Click;
+using kinemo::platform::screenshot::ServeEvents;
 
 bool Save(QWidget& window, const QDir& dir, const char* name) {
-    const QString path = dir.filePath(QString::fromLatin1(name));
-    if (!window.grab().save(path)) {
-        std::fprintf(stderr, "kinemo-speech-screenshots: cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
-}
-
-void Click(DialogWindow& window, int id) {
-    window.Control<QAbstractButton>(id)->click();
+    return kinemo::platform::screenshot::Save(window, dir, name, "kinemo-speech-screenshots");
 }
 
 // Adds a key through the editor as a user would: the character into the

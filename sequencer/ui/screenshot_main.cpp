@@ -4,11 +4,13 @@
 //   kinemo-screenshots [OUTPUT_DIR]      (default docs/screenshots)
 //
 // The main window runs a small movement against the simulated box, so the
-// pictures show the sequencer at work: main window, connect dialog,
-// simulator window and about box.
+// pictures show the sequencer at work: main window with the live strip,
+// connect dialog, simulator window, the "Vorschau" window and about box.
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QMenu>
 #include <QElapsedTimer>
 #include <QThread>
 #include <cstdio>
@@ -16,12 +18,14 @@
 #include <string>
 
 #include "platform/dialog_file.h"
+#include "platform/dialog_screenshot.h"
 #include "platform/dialog_scripted.h"
 #include "sequencer/engine/interface_binding.h"
 #include "sequencer/ui/about_dialog.h"
 #include "sequencer/ui/connect_dialog.h"
 #include "sequencer/ui/main_dialog.h"
 #include "sequencer/ui/main_dialog_ids.h"
+#include "sequencer/ui/preview_window.h"
 #include "sequencer/ui/resource_paths.h"
 #include "sequencer/ui/sequencer_app.h"
 #include "simulator/simulated_box.h"
@@ -31,28 +35,11 @@ namespace {
 
 using kinemo::platform::DialogWindow;
 
-// Serves events for `ms` milliseconds, so windows redraw and the run goes on.
-void ServeEvents(int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-}
+using kinemo::platform::screenshot::Click;
+using kinemo::platform::screenshot::ServeEvents;
 
 bool Save(QWidget& window, const QDir& dir, const char* name) {
-    const QString path = dir.filePath(QString::fromLatin1(name));
-    if (!window.grab().save(path)) {
-        std::fprintf(stderr, "kinemo-screenshots: cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
-}
-
-void Click(DialogWindow& window, int id) {
-    window.Control<QAbstractButton>(id)->click();
+    return kinemo::platform::screenshot::Save(window, dir, name, "kinemo-screenshots");
 }
 
 // Two movements; the second one, shown, turns M1 right at 75 % and M2 left,
@@ -133,6 +120,20 @@ int main(int argc, char** argv) {
     Click(main, kinemo::ui::kIdEmergencyStop);
     main.Run().WaitUntilIdle(5000);
     ServeEvents(100);
+
+    // "Vorschau" from the context menu, as the user opens it.
+    main.ContextMenu()
+        ->findChild<QAction*>(QString::number(kinemo::ui::kCommandPreview))
+        ->trigger();
+    auto* preview = main.findChild<kinemo::ui::PreviewWindow*>(
+        QString::fromLatin1(kinemo::ui::kPreviewWindowName));
+    if (preview == nullptr) {
+        std::fprintf(stderr, "kinemo-screenshots: no preview window\n");
+        return 1;
+    }
+    ServeEvents(200);
+    ok = Save(*preview, dir, "preview_window.png") && ok;
+    preview->hide();
 
     kinemo::ui::AboutDialog about(&main);
     about.show();
