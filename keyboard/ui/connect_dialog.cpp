@@ -6,6 +6,7 @@
 
 #include "keyboard/ui/main_dialog_ids.h"
 #include "keyboard/ui/resource_paths.h"
+#include "platform/dialog_connect.h"
 #include "platform/dialog_message.h"
 #include "platform/dialog_ports.h"
 #include "platform/port_map.h"
@@ -67,22 +68,17 @@ void ConnectDialog::StartAttempt() {
 }
 
 void ConnectDialog::FinishAttempt(bool success) {
+    platform::ConnectResultTexts texts;
+    texts.connected = QString::fromUtf8(kStatusConnected);
+    texts.noConnection = QString::fromUtf8(kStatusNoConnection);
+    texts.failedMessage = QString::fromUtf8(kConnectFailedMessage);
+    texts.caption = QString::fromLatin1(kProgramTitle);
+    platform::ShowConnectResult(*this, kConnectStatusId, success, texts, services_.messages);
     if (success) {
         connected_ = true;
-        SetText(kConnectStatusId, QString::fromUtf8(kStatusConnected));
         hide();
         emit connectedToInterface();
-        return;
     }
-    SetText(kConnectStatusId, QString::fromUtf8(kStatusNoConnection));
-    if (services_.messages != nullptr) {
-        platform::MessageRequest request;
-        request.text = QString::fromUtf8(kConnectFailedMessage);
-        request.caption = QString::fromLatin1(kProgramTitle);
-        request.buttons = platform::MessageButtons::kOk;
-        services_.messages->Show(this, request);
-    }
-    SetEnabled(platform::kIdOk, true);
 }
 
 }  // namespace kinemo::keyboard::ui

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <utility>
 
+#include "platform/dialog_connect.h"
 #include "platform/dialog_message.h"
 #include "platform/dialog_ports.h"
 #include "platform/port_map.h"
@@ -88,21 +89,16 @@ void ConnectDialog::StartAttempt() {
 }
 
 void ConnectDialog::FinishAttempt(bool success) {
+    platform::ConnectResultTexts texts;
+    texts.connected = QString::fromUtf8(kStatusConnected);
+    texts.noConnection = QString::fromUtf8(kStatusNoConnection);
+    texts.failedMessage = QString::fromUtf8(kConnectFailedMessage);
+    platform::ShowConnectResult(*this, kConnectStatusId, success, texts, services_.messages);
     if (success) {
         connected_ = true;
-        SetText(kConnectStatusId, QString::fromUtf8(kStatusConnected));
         hide();
         emit connectedToInterface();
-        return;
     }
-    SetText(kConnectStatusId, QString::fromUtf8(kStatusNoConnection));
-    if (services_.messages != nullptr) {
-        platform::MessageRequest request;
-        request.text = QString::fromUtf8(kConnectFailedMessage);
-        request.buttons = platform::MessageButtons::kOk;
-        services_.messages->Show(this, request);
-    }
-    SetEnabled(platform::kIdOk, true);
 }
 
 }  // namespace kinemo::ui
