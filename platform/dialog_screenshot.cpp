@@ -18,6 +18,15 @@ void ServeEvents(int ms) {
     }
 }
 
+bool ServeUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!done() && waited.elapsed() < ms) {
+        ServeEvents(20);
+    }
+    return done();
+}
+
 bool Save(QWidget& window, const QDir& dir, const char* name, const char* tool) {
     const QString path = dir.filePath(QString::fromLatin1(name));
     if (!window.grab().save(path)) {

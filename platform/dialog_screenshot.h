@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDir>
+#include <functional>
 
 #include "platform/dialog_window.h"
 
@@ -13,6 +14,10 @@ namespace kinemo::platform::screenshot {
 // Serves window events for `ms` milliseconds, so windows redraw and a run
 // goes on meanwhile.
 void ServeEvents(int ms);
+
+// Serves window events until `done` holds, for `ms` milliseconds at the most;
+// returns whether it holds.
+bool ServeUntil(const std::function<bool()>& done, int ms);
 
 // Saves the picture of `window` as `name` in `dir` and prints the path; on
 // failure prints "TOOL: cannot write PATH" on standard error.

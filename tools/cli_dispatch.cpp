@@ -68,11 +68,7 @@ void PrintUsage(std::FILE* out) {
     std::fprintf(out,
                  "Aufruf: kinemo-cli BEFEHL [ARGUMENTE]\n"
                  "Die Bewegungsmaschine von Kinemo auf der Kommandozeile.\n\nBefehle:\n");
-    for (const CliCommand& command : kCommands) {
-        std::fprintf(out, "  %-10.*s %.*s\n", static_cast<int>(command.name.size()),
-                     command.name.data(), static_cast<int>(command.summary.size()),
-                     command.summary.data());
-    }
+    PrintCommandList(out, std::span<const CliCommand>(kCommands), 10);
     std::fprintf(out,
                  "\nkinemo-cli BEFEHL --help zeigt die Hilfe eines Befehls.\n"
                  "Exit-Code: 0 erledigt, 2 ungültige Eingabe, 1 sonstiger Fehler.\n");

@@ -48,4 +48,15 @@ int RunCommandLine(const CliTool& tool, std::span<const std::string> args,
                           [&](CommandArgs rest) { return invoke(*found, rest); });
 }
 
+// Prints "  NAME SUMMARY" a line for each of `commands` (with `name` and
+// `summary` members), the names padded to `width`, for a tool's overview.
+template <typename Command>
+void PrintCommandList(std::FILE* out, std::span<const Command> commands, int width) {
+    for (const Command& command : commands) {
+        std::fprintf(out, "  %-*.*s %.*s\n", width, static_cast<int>(command.name.size()),
+                     command.name.data(), static_cast<int>(command.summary.size()),
+                     command.summary.data());
+    }
+}
+
 }  // namespace kinemo::cli

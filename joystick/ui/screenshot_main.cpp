@@ -6,13 +6,10 @@
 // A virtual joystick drives the main window's run against the simulated box,
 // so the pictures show KinemoJoy at work: main window, connect dialog and
 // about box. The settings file goes to a temporary folder.
-#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <QThread>
 #include <cstdio>
 #include <cstdlib>
 #include <string>

@@ -6,13 +6,10 @@
 // The main window connects to the simulated box, gets a few keys and runs,
 // with words typed into its input field, so the pictures show it at work:
 // speech_main_window.png, speech_connect_dialog.png, speech_about_box.png.
-#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QLineEdit>
-#include <QThread>
 #include <QtTest/QTest>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +34,7 @@ namespace ids = kinemo::keyboard::ui;
 
 using kinemo::platform::screenshot::Click;
 using kinemo::platform::screenshot::ServeEvents;
+using kinemo::platform::screenshot::ServeUntil;
 
 bool Save(QWidget& window, const QDir& dir, const char* name) {
     return kinemo::platform::screenshot::Save(window, dir, name, "kinemo-speech-screenshots");
@@ -108,12 +106,7 @@ int main(int argc, char** argv) {
     bool ok = Save(connect, dir, "speech_connect_dialog.png");
 
     Click(connect, kinemo::platform::kIdOk);
-    QElapsedTimer waited;
-    waited.start();
-    while (!connect.Connected() && waited.elapsed() < 10000) {
-        ServeEvents(20);
-    }
-    if (!connect.Connected()) {
+    if (!ServeUntil([&connect] { return connect.Connected(); }, 10000)) {
         std::fprintf(stderr, "kinemo-speech-screenshots: no connection to the simulated box\n");
         return 1;
     }

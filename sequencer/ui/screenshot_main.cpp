@@ -6,13 +6,10 @@
 // The main window runs a small movement against the simulated box, so the
 // pictures show the sequencer at work: main window with the live strip,
 // connect dialog, simulator window, the "Vorschau" window and about box.
-#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QMenu>
-#include <QElapsedTimer>
-#include <QThread>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -37,6 +34,7 @@ using kinemo::platform::DialogWindow;
 
 using kinemo::platform::screenshot::Click;
 using kinemo::platform::screenshot::ServeEvents;
+using kinemo::platform::screenshot::ServeUntil;
 
 bool Save(QWidget& window, const QDir& dir, const char* name) {
     return kinemo::platform::screenshot::Save(window, dir, name, "kinemo-screenshots");
@@ -102,12 +100,7 @@ int main(int argc, char** argv) {
     bool ok = Save(connect, dir, "connect_dialog.png");
 
     Click(connect, kinemo::platform::kIdOk);
-    QElapsedTimer waited;
-    waited.start();
-    while (!connect.Connected() && waited.elapsed() < 10000) {
-        ServeEvents(20);
-    }
-    if (!connect.Connected()) {
+    if (!ServeUntil([&connect] { return connect.Connected(); }, 10000)) {
         std::fprintf(stderr, "kinemo-screenshots: no connection to the simulated box\n");
         return 1;
     }

@@ -416,11 +416,7 @@ void PrintUsage(std::FILE* out) {
     std::fprintf(out,
                  "Aufruf: kinemo-joy-cli BEFEHL [ARGUMENTE]\n"
                  "KinemoJoy ohne Fenster: Motoren mit dem Joystick steuern.\n\nBefehle:\n");
-    for (const Command& command : kCommands) {
-        std::fprintf(out, "  %-10.*s %.*s\n", static_cast<int>(command.name.size()),
-                     command.name.data(), static_cast<int>(command.summary.size()),
-                     command.summary.data());
-    }
+    cli::PrintCommandList(out, std::span<const Command>(kCommands), 10);
     std::fprintf(out,
                  "\nkinemo-joy-cli BEFEHL --help zeigt die Hilfe eines Befehls.\n"
                  "Exit-Code: 0 erledigt, 1 kein Joystick oder Interface, 2 ungültige Eingabe.\n");

@@ -45,11 +45,7 @@ void PrintUsage(std::FILE* out) {
                  "Aufruf: kinemo-speech-cli BEFEHL [ARGUMENTE]\n"
                  "KinemoSpeech ohne Fenster: Tasten von der Standardeingabe, z. B. aus\n"
                  "einer Spracherkennung, steuern die Motoren des Interfaces.\n\nBefehle:\n");
-    for (const Command& command : kCommands) {
-        std::fprintf(out, "  %-6.*s %.*s\n", static_cast<int>(command.name.size()),
-                     command.name.data(), static_cast<int>(command.summary.size()),
-                     command.summary.data());
-    }
+    cli::PrintCommandList(out, std::span<const Command>(kCommands), 6);
     std::fprintf(out,
                  "\nkinemo-speech-cli BEFEHL --help zeigt die Hilfe eines Befehls.\n"
                  "Beispiel: echo \"aab\" | kinemo-speech-cli run --port COM1\n");
