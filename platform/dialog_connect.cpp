@@ -1,6 +1,16 @@
 #include "platform/dialog_connect.h"
 
+#include <QPoint>
+#include <QRect>
+#include <QWidget>
+
 namespace kinemo::platform {
+namespace {
+
+// Gap between the main window and the connect dialog beside it, in pixels.
+constexpr int kWindowGap = 12;
+
+}  // namespace
 
 void ShowConnectResult(DialogWindow& dialog, int statusId, bool success,
                        const ConnectResultTexts& texts, MessageService* messages) {
@@ -17,6 +27,14 @@ void ShowConnectResult(DialogWindow& dialog, int statusId, bool success,
         messages->Show(&dialog, request);
     }
     dialog.SetEnabled(kIdOk, true);
+}
+
+void ShowConnectDialogBeside(QWidget& main, QWidget& connect) {
+    main.show();
+    const QRect frame = main.frameGeometry();
+    connect.move(frame.topRight() + QPoint(kWindowGap, 0));
+    connect.show();
+    connect.activateWindow();
 }
 
 }  // namespace kinemo::platform

@@ -22,4 +22,8 @@ struct ConnectResultTexts {
 void ShowConnectResult(DialogWindow& dialog, int statusId, bool success,
                        const ConnectResultTexts& texts, MessageService* messages);
 
+// Shows `main` and then the connect dialog `connect` beside it, to its right,
+// with the focus.
+void ShowConnectDialogBeside(QWidget& main, QWidget& connect);
+
 }  // namespace kinemo::platform

@@ -2,18 +2,16 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QPoint>
 
 #include "keyboard/ui/about_dialog.h"
 #include "keyboard/ui/main_dialog_ids.h"
 #include "keyboard/ui/resource_paths.h"
+#include "platform/dialog_connect.h"
 #include "platform/dialog_signals.h"
 
 namespace kinemo::keyboard::ui {
 namespace {
 
-// Gap between the main window and the connect dialog beside it, in pixels.
-constexpr int kWindowGap = 12;
 // How long the end of the program waits for a run's final all-off exchange.
 constexpr int kFinalExchangeWaitMs = 1000;
 
@@ -54,11 +52,7 @@ void SpeechApp::CancelProgram() {
 }
 
 int SpeechApp::Exec() {
-    main_->show();
-    const QRect frame = main_->frameGeometry();
-    connect_->move(frame.topRight() + QPoint(kWindowGap, 0));
-    connect_->show();
-    connect_->activateWindow();
+    platform::ShowConnectDialogBeside(*main_, *connect_);
     QApplication::exec();
     connect_->hide();
     main_->StopRunAndWait(kFinalExchangeWaitMs);

@@ -2,9 +2,9 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QPoint>
 
 #include "kinemo/version.h"
+#include "platform/dialog_connect.h"
 #include "platform/dialog_file.h"
 #include "platform/dialog_message.h"
 #include "platform/dialog_signals.h"
@@ -15,12 +15,6 @@
 #include "sequencer/ui/resource_paths.h"
 
 namespace kinemo::ui {
-namespace {
-
-// Gap between the main window and the connect dialog beside it, in pixels.
-constexpr int kWindowGap = 12;
-
-}  // namespace
 
 SequencerApp::SequencerApp(const SequencerAppServices& services) {
     resources::InitResources();
@@ -53,11 +47,7 @@ void SequencerApp::EndProgram() {
 }
 
 int SequencerApp::Exec() {
-    main_->show();
-    const QRect frame = main_->frameGeometry();
-    connect_->move(frame.topRight() + QPoint(kWindowGap, 0));
-    connect_->show();
-    connect_->activateWindow();
+    platform::ShowConnectDialogBeside(*main_, *connect_);
     QApplication::exec();
     // Whatever ended the loop, the program's exit code is 0.
     return 0;
