@@ -127,17 +127,9 @@ ReplayParseResult ParseRead(std::string_view line, int number, const ReplayHeade
     return ReplayParseResult{true, 0, {}};
 }
 
+// Ten digits hold any 32-bit value.
 char* PutNumber(char* out, std::uint32_t value) {
-    char digits[10];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (n > 0) {
-        *out++ = digits[--n];
-    }
-    return out;
+    return std::to_chars(out, out + 10, value).ptr;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
 #include "simulator/frame_parser.h"
@@ -16,17 +17,9 @@ constexpr char kHeader[] = "tick,us,cmd,out1,out2,in1,in2\n";
 // Longest line: two 20-digit numbers, the command and four bytes, separators.
 constexpr std::size_t kMaxLine = 20 + 1 + 20 + 1 + 2 + 4 * 3 + 1;
 
+// Twenty digits hold any 64-bit value.
 char* PutUnsigned(char* p, std::uint64_t value) {
-    char digits[20];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (n > 0) {
-        *p++ = digits[--n];
-    }
-    return p;
+    return std::to_chars(p, p + 20, value).ptr;
 }
 
 char* PutHexByte(char* p, unsigned value) {
