@@ -179,15 +179,6 @@ TEST_F(InterfacePortExchange, MotorStatesGiveTheirRequestBytes) {
     EXPECT_FALSE(port_.readFailed());
 }
 
-TEST_F(InterfacePortExchange, AnswerIsTheInputWord) {
-    box_.SetAnswer({0x81});
-    const std::uint8_t inputs = port_.exchange(0);
-    EXPECT_EQ(inputs, 0x81);
-    EXPECT_TRUE(inputs & 0x01);   // E1
-    EXPECT_TRUE(inputs & 0x80);   // E8
-    EXPECT_EQ(inputs & 0x7E, 0);  // E2..E7
-}
-
 TEST_F(InterfacePortExchange, LostAnswerSetsReadFailedAndTheLoopGoesOn) {
     box_.SkipAnswers(1);
     EXPECT_EQ(port_.exchange(0x01), 0);

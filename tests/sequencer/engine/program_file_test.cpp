@@ -180,19 +180,6 @@ TEST_F(ProgramFileTest, RefusalsLeaveContentsAloneAndHaveTheirTexts) {
               "Datei kann nicht angelegt werden");
 }
 
-TEST_F(ProgramFileTest, ThreeHundredBodyBytesLoadOneMovement) {
-    const std::string path = PathOf("short.kmo");
-    Bytes bytes = FileOf(kValidHeader, 300, 0);
-    std::memcpy(&bytes[7], "Eins", 5);
-    WriteBytes(path, bytes);
-    ProgramContents loaded;
-    ASSERT_EQ(ReadProgramFile(path, loaded), ProgramFileStatus::kOk);
-    ASSERT_EQ(loaded.records.size(), 1u);
-    EXPECT_EQ(RecordName(loaded.records[0]), "Eins");
-    EXPECT_TRUE(loaded.partialRecordIgnored);
-    EXPECT_EQ(loaded.settings, (RunSettingsValues{1, 0, 7}));
-}
-
 TEST_F(ProgramFileTest, AtMost255RecordsAreLoaded) {
     struct Case {
         std::size_t written, loaded, beyond;
