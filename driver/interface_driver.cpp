@@ -41,6 +41,9 @@ struct Slot {
     // Touched only by the thread that holds the guard.
     SerialPort port;
     bool extended = false;
+    // Set by the exchanging thread once the port reported a hangup or an I/O
+    // error; read by any thread through InterfaceLineLost.
+    std::atomic<bool> lineLost{false};
 };
 
 // Never destroyed: a player thread may still exchange while the process ends.
@@ -125,6 +128,7 @@ Slot* ClaimFreeSlot(std::size_t& index) {
 // back; the guard is released on the way.
 void ReleaseSlot(Slot& slot, PortGuard::Hold& hold) {
     slot.port.Close();
+    slot.lineLost.store(false, std::memory_order_relaxed);
     slot.owner.store(nullptr, std::memory_order_relaxed);
     slot.generation.store(0, std::memory_order_relaxed);
     slot.guard.SetOpen(false);
@@ -219,7 +223,21 @@ __attribute__((visibility("default"))) uint32_t ExchangeWithInterface(InterfaceR
     if (!slot.port.LineDead() && !ExchangeOnSlot(slot, output, inputs)) {
         inputs = 0;
     }
+    if (slot.port.LineDead()) {
+        slot.lineLost.store(true, std::memory_order_release);
+    }
     return inputs;
+}
+
+__attribute__((visibility("default"))) int32_t InterfaceLineLost(InterfaceRecord* record) {
+    if (record == nullptr) {
+        return 0;
+    }
+    const Handle handle = FindHandle(record);
+    if (handle.slot == nullptr) {
+        return 0;
+    }
+    return handle.slot->lineLost.load(std::memory_order_acquire) ? 1 : 0;
 }
 
 __attribute__((visibility("default"))) uint32_t CloseInterface(InterfaceRecord* record) {

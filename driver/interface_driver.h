@@ -47,6 +47,13 @@ uint32_t OpenInterface(InterfaceRecord* record, const char* portName);
  * has died, and 0 for a tick whose answer did not arrive in time. */
 uint32_t ExchangeWithInterface(InterfaceRecord* record, uint32_t output);
 
+/* 1 once an exchange on this open record found the line gone (hangup or I/O
+ * error: the adapter unplugged, the other end closed); from then on every
+ * exchange returns 0 at once without sending. 0 while the line is fine, for a
+ * tick that only went unanswered, and for a record that is not open. Stays 1
+ * until the record is closed or opened again. Callable from any thread. */
+int32_t InterfaceLineLost(InterfaceRecord* record);
+
 /* Switches all motors off with one exchange and closes the port. Returns 0;
  * closing a record that is not open does nothing. */
 uint32_t CloseInterface(InterfaceRecord* record);

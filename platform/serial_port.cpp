@@ -220,10 +220,12 @@ std::size_t SerialPort::Exchange(const std::uint8_t* request, std::size_t reques
     if (fd_ < 0 || dead_) {
         return 0;
     }
-    if (dropStaleInput_) {
-        tcflush(fd_, TCIFLUSH);
-        dropStaleInput_ = false;
-    }
+    // Whatever waits in the input before the request is sent belongs to no
+    // answer of this request: the rest of a late answer, extra bytes after a
+    // complete one, noise. Dropping it every time keeps the frames aligned
+    // for every answer size.
+    tcflush(fd_, TCIFLUSH);
+    dropStaleInput_ = false;
     Write(request, requestSize);
     const std::size_t got = Read(answer, answerSize);
     dropStaleInput_ = got != answerSize;

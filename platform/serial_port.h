@@ -65,10 +65,11 @@ class SerialPort {
     std::size_t Read(std::uint8_t* data, std::size_t size);
     // One request/answer exchange: writes the whole request in one write and
     // reads until `answerSize` bytes have arrived or the read timeouts strike.
-    // Returns the number of answer bytes read. Normally three system calls:
-    // write, poll until the answer is there, read. After an incomplete answer the
-    // next exchange first drops stale input, so a late answer is never taken
-    // for the answer of the following request.
+    // Returns the number of answer bytes read. Normally four system calls:
+    // drop pending input, write, poll until the answer is there, read. Input
+    // that arrived before the request (a late answer, bytes beyond a complete
+    // answer, noise) is dropped, so it is never taken for the answer of the
+    // following request.
     std::size_t Exchange(const std::uint8_t* request, std::size_t requestSize, std::uint8_t* answer,
                          std::size_t answerSize);
 

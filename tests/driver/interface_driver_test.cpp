@@ -68,7 +68,7 @@ TEST(InterfaceDriverRecord, KindIsLittleEndianAtOffsetEight) {
 
 TEST(InterfaceDriverLibrary, ExportsOnlyItsCalls) {
     for (const char* name : {"SetInterfaceKind", "GetInterfaceKind", "OpenInterface",
-                             "ExchangeWithInterface", "CloseInterface"}) {
+                             "ExchangeWithInterface", "CloseInterface", "InterfaceLineLost"}) {
         EXPECT_NE(dlsym(RTLD_DEFAULT, name), nullptr) << name;
     }
     // The serial layer inside stays private.
@@ -175,19 +175,23 @@ TEST_F(InterfaceDriverExchange, LostAnswerCostsOneTickOnly) {
     const auto start = Clock::now();
     EXPECT_EQ(ExchangeWithInterface(&record_, 0x01), 0u);
     EXPECT_GE(MsSince(start), 750);
+    EXPECT_EQ(InterfaceLineLost(&record_), 0);  // silence is no lost line
     EXPECT_EQ(ExchangeWithInterface(&record_, 0x02), 0x11u);
     EXPECT_EQ(ExchangeWithInterface(&record_, 0x04), 0x11u);
 }
 
 TEST_F(InterfaceDriverExchange, BoxGoneGivesNoInputsAndSendsNothingMore) {
     Open(INTERFACE_KIND_SEQUENCER, 2, {0x00});
+    EXPECT_EQ(InterfaceLineLost(&record_), 0);
     box_.CloseMaster();
     const auto start = Clock::now();
     for (int tick = 0; tick < 100; ++tick) {
         EXPECT_EQ(ExchangeWithInterface(&record_, 0x55), 0u);
     }
     EXPECT_LT(MsSince(start), 10000);  // no read time-outs waited for
+    EXPECT_EQ(InterfaceLineLost(&record_), 1);
     EXPECT_EQ(CloseInterface(&record_), 0u);
+    EXPECT_EQ(InterfaceLineLost(&record_), 0);  // closed: nothing to report
     EXPECT_EQ(ExchangeWithInterface(&record_, 0x55), 0u);
 }
 

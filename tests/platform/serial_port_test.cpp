@@ -209,6 +209,32 @@ TEST(SerialPortExchange, LateAnswerIsNotTakenForTheNextOne) {
     EXPECT_EQ(answer, 0x05);
 }
 
+// Bytes beyond a complete answer (noise, an echo) must not become the next
+// answer, for the one-byte and the two-byte frame.
+TEST(SerialPortExchange, BytesBeyondACompleteAnswerAreDropped) {
+    struct Case {
+        std::size_t requestSize;
+        Bytes answerWithNoise;
+        std::size_t answerSize;
+    };
+    for (const Case& c : {Case{2, {0x05, 0x99}, 1}, Case{3, {0x05, 0x06, 0x99, 0x98}, 2}}) {
+        PtyPeer peer;
+        SerialPort port;
+        ASSERT_TRUE(Prepare(port, peer, {}));
+        peer.StartBox(c.requestSize, c.answerWithNoise);
+        const std::uint8_t request[3] = {
+            c.requestSize == 2 ? std::uint8_t{0xC1} : std::uint8_t{0xC2}, 0x00, 0x00};
+        for (int tick = 0; tick < 3; ++tick) {
+            std::uint8_t answer[2] = {0, 0};
+            ASSERT_EQ(port.Exchange(request, c.requestSize, answer, c.answerSize), c.answerSize);
+            EXPECT_EQ(answer[0], 0x05) << c.answerSize << " tick " << tick;
+            if (c.answerSize == 2) {
+                EXPECT_EQ(answer[1], 0x06) << "tick " << tick;
+            }
+        }
+    }
+}
+
 TEST(SerialPortExchange, HangupMarksTheLineDeadAndStopsSending) {
     PtyPeer peer;
     SerialPort port;
