@@ -234,11 +234,6 @@ TEST_F(ProgramIoTest, SaveIntoAMissingFolderReportsAndWritesNothing) {
 }
 
 TEST_F(ProgramIoTest, LoadCountsCompleteRecordsOnly) {
-    WriteBytes(PathOf("tail.kmo"), ProgramBytes(2) + QByteArray(100, 'x'));
-    Load(PathOf("tail.kmo"));
-    EXPECT_EQ(LineTexts(), (std::vector<std::string>{"M0", "M1"}));
-    EXPECT_EQ(dialog->SliderValue(PanelIds(0).speed1), 0);
-
     QByteArray one = ProgramBytes(1, {0, 1, 3});
     one.append(QByteArray(124, '\0'));  // 300 bytes after the header
     WriteBytes(PathOf("one.kmo"), one);
