@@ -177,6 +177,12 @@ int RunRunCommand(CommandArgs args, std::FILE* out) {
     listener.ended.Wait();
     control.OnRunEnded();
     signals.Watch(nullptr);
+    if (control.LastOutcome() == engine::RunOutcome::kLinkLost) {
+        // The rows after the loss were never sent: no "Fertig".
+        Status(engine::kLinkLostText);
+        Status("\n");
+        return kExitFailure;
+    }
     Status(kFinishedText);
     return kExitOk;
 }

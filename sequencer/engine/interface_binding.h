@@ -2,6 +2,8 @@
 // player exchanges through, and the connect step behind "Verbinden".
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string_view>
@@ -25,7 +27,8 @@ inline constexpr std::size_t kPortNameBytes = 8;
 
 // One InterfaceRecord, reserved for the life of the program and zero at start.
 // Every exchange is one driver call; the driver's answer is taken as the Input
-// word unchecked. The sequencer never closes the interface.
+// word unchecked. The sequencer never closes the interface; after a lost line
+// the next run opens the port of the last connection again.
 class DriverLink : public InterfaceLink {
   public:
     DriverLink() = default;
@@ -35,10 +38,27 @@ class DriverLink : public InterfaceLink {
     std::uint32_t Exchange(std::uint32_t output) override {
         return ExchangeWithInterface(&record_, output);
     }
+    // Stays true after a lost line until a connection or a reopen succeeds,
+    // also while the port cannot be opened again.
+    bool LinkLost() override {
+        if (lost_.load(std::memory_order_relaxed)) {
+            return true;
+        }
+        if (InterfaceLineLost(&record_) != 0) {
+            lost_.store(true, std::memory_order_relaxed);
+            return true;
+        }
+        return false;
+    }
+    void Reopen() override;
     InterfaceRecord& Record() { return record_; }
+    // A connection to the port `name` (NUL-terminated) succeeded.
+    void Connected(const char* name);
 
   private:
     InterfaceRecord record_{};
+    std::array<char, kPortNameBytes> port_{};
+    std::atomic<bool> lost_{false};
 };
 
 // Receives each status text of the connect step as it happens.

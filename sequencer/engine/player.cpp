@@ -82,6 +82,18 @@ RunOutcome PlayRun(const PlayerContext& context, int runLength, bool loop) {
     std::array<std::uint32_t, kMotorCount> counts{};
     LivePublisher live(context.live);
     live.Tick(current, 0, counts);
+    // A dead line answers every exchange at once with 0; playing on would
+    // race through the rows and report them done. End as NOT-AUS does, with
+    // the final all-off attempted.
+    const auto lineLost = [&]() {
+        link.Exchange(0);
+        live.End();
+        stopRequested.store(0, std::memory_order_relaxed);
+        return RunOutcome::kLinkLost;
+    };
+    if (link.LinkLost()) {
+        return lineLost();
+    }
 
     do {
         for (int p = 0; p < runLength; ++p) {
@@ -126,6 +138,9 @@ RunOutcome PlayRun(const PlayerContext& context, int runLength, bool loop) {
                 }
                 previous = current;
                 current = static_cast<std::uint8_t>(link.Exchange(row[position] & active));
+                if (link.LinkLost()) {
+                    return lineLost();
+                }
                 live.Tick(current, j, counts);
                 ++j;
                 position = (j - 1) & kPositionMask;
@@ -149,7 +164,7 @@ void PlayerThreadMain(void* parameter) {
         if (state.quit.load()) {
             break;
         }
-        PlayRun(state.context, state.runLength.load(), state.loop.load());
+        state.outcome.store(PlayRun(state.context, state.runLength.load(), state.loop.load()));
         if (state.quit.load()) {
             break;
         }

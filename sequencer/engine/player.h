@@ -13,11 +13,21 @@
 
 namespace kinemo::engine {
 
+// Shown (and printed by kinemo-cli) when the line went away during a run.
+inline constexpr char kLinkLostText[] = "Verbindung zum Interface verloren";
+
 // One tick of the interface: sends a Motor output word, returns the Input word.
 class InterfaceLink {
   public:
     virtual ~InterfaceLink() = default;
     virtual std::uint32_t Exchange(std::uint32_t output) = 0;
+    // True once the line itself is gone (hangup or I/O error): every further
+    // exchange returns at once without reaching the box. An unanswered tick is
+    // no lost link. Read by the player after every exchange.
+    virtual bool LinkLost() { return false; }
+    // Called before a run starts: a link that was lost may open its port again
+    // (a box plugged back in); nothing happens otherwise.
+    virtual void Reopen() {}
 };
 
 // Learns of the end of every run, finished or stopped. Called on the player
@@ -49,6 +59,7 @@ struct PlayerContext {
 enum class RunOutcome {
     kFinished,  // every row played (and the endless loop left)
     kStopped,   // NOT-AUS, "Ende" or the off switch
+    kLinkLost,  // the line went away: ended as by NOT-AUS, the rest never sent
 };
 
 // Input n (1..8) is set when bit n - 1 of the Input word is 1. Input numbers
@@ -81,6 +92,8 @@ struct PlayerThreadState {
     std::atomic<bool> quit{false};
     // Signalled as the player thread's last act.
     platform::ManualResetEvent exited;
+    // How the latest run ended, stored before RunEnded is posted.
+    std::atomic<RunOutcome> outcome{RunOutcome::kFinished};
 };
 
 // The player thread: forever waits for startEvent, plays one run and posts

@@ -90,6 +90,7 @@ bool RunControl::Start(const RunRequest& run) {
     if (Running() || run.first < 0 || run.count < 0 || run.first + run.count > kMovementSlots) {
         return false;
     }
+    s.link->Reopen();
     ComputeTimeline(s.movements, run.first, run.first + run.count - 1, s.timeline, s.diagnostics);
     s.SetConnectPriority(ThreadPriority::kIdle);
     s.SetPlayerPriority(ThreadPriority::kNormal);
@@ -109,6 +110,10 @@ const LiveRunChannel& RunControl::Live() const {
 
 RunRequest RunControl::LastRun() const {
     return state_->lastRun;
+}
+
+RunOutcome RunControl::LastOutcome() const {
+    return state_->player.outcome.load();
 }
 
 bool RunControl::TestMovement(int current) {

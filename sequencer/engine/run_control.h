@@ -71,6 +71,8 @@ class RunControl {
     // Handler of RunEnded on the dialog thread: all motors off once more and the
     // player (and the connect thread, if registered) back to idle priority.
     void OnRunEnded();
+    // How the latest run ended; valid once its RunEnded has arrived.
+    RunOutcome LastOutcome() const;
     // True from StartRun until the player has finished the run (after its final
     // all-off exchange).
     bool Running() const;

@@ -3,6 +3,7 @@
 #include <QEvent>
 
 #include "platform/dialog_events.h"
+#include "platform/dialog_message.h"
 #include "sequencer/ui/main_dialog.h"
 #include "sequencer/ui/main_dialog_ids.h"
 
@@ -42,7 +43,16 @@ void MainDialog::EmergencyStop() {
 
 void MainDialog::OnRunEnded() {
     Run().OnRunEnded();
-    SetStatus(kStatusFinished);
+    if (Run().LastOutcome() == engine::RunOutcome::kLinkLost) {
+        SetStatus(kStatusStopped);
+        // Once per run that lost its line; caption: the program's title.
+        platform::MessageRequest message;
+        message.text = QString::fromUtf8(engine::kLinkLostText);
+        message.buttons = platform::MessageButtons::kOk;
+        messages_.Show(this, message);
+    } else {
+        SetStatus(kStatusFinished);
+    }
     SetEnabled(kIdTestMovement, true);
     SetEnabled(kIdRunList, true);
 }
