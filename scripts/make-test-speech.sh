@@ -70,7 +70,7 @@ finish() {  # speech.wav out.wav
     else
         local seconds
         seconds=$(soxi -D "$1")
-        sox -n "${fmt[@]}" "$work/noise.wav" synth "$seconds" "${kind}noise" vol "$noise"
+        sox -R -n "${fmt[@]}" "$work/noise.wav" synth "$seconds" "${kind}noise" vol "$noise"
         sox -m -v 1 "$1" -v 1 "$work/noise.wav" "${fmt[@]}" "$2"
     fi
 }
@@ -165,9 +165,9 @@ In autumn the leaves fall from the trees and the days become shorter."
 noise)
     case $kind in
         pink | white | brown)
-            sox -n "${fmt[@]}" "$out" synth "$arg" "${kind}noise" vol 0.05 ;;
+            sox -R -n "${fmt[@]}" "$out" synth "$arg" "${kind}noise" vol 0.05 ;;
         hum)  # mains hum with its harmonics and a little hiss
-            sox -n "${fmt[@]}" "$out" synth "$arg" sine 50 sine 150 sine 250 pinknoise \
+            sox -R -n "${fmt[@]}" "$out" synth "$arg" sine 50 sine 150 sine 250 pinknoise \
                 remix - vol 0.1 ;;
         *) die "--kind must be pink, white, brown or hum" ;;
     esac

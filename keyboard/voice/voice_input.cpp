@@ -53,8 +53,20 @@ void VoiceInput::Run(void* self) {
     std::array<std::int16_t, kBlockSamples> block{};
     std::vector<Heard> heard;
     heard.reserve(8);
-    while (!input->stopping_.load(std::memory_order_acquire)) {
-        const std::size_t n = input->source_->Read(block);
+    bool ended = false;
+    while (!ended && !input->stopping_.load(std::memory_order_acquire)) {
+        // Whole blocks only, whatever sizes the source hands out, so the
+        // recogniser hears a microphone exactly as it hears a file.
+        std::size_t n = 0;
+        while (n < block.size()) {
+            const std::size_t got =
+                input->source_->Read(std::span<std::int16_t>(block.data() + n, block.size() - n));
+            if (got == 0) {
+                ended = true;
+                break;
+            }
+            n += got;
+        }
         if (n == 0) {
             break;
         }
