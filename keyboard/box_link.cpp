@@ -8,6 +8,10 @@ std::uint8_t PortLink::Exchange(std::uint8_t output) {
     return port_.exchange(output);
 }
 
+bool PortLink::LinkLost() const {
+    return port_.lineLost();
+}
+
 bool PortLink::Connected() const {
     return port_.isOpen();
 }

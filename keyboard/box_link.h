@@ -17,6 +17,8 @@ class BoxLink {
     virtual std::uint8_t Exchange(std::uint8_t output) = 0;
     // False while no connection exists; a run is not started then.
     virtual bool Connected() const { return true; }
+    // True once the line itself is gone: exchanges return at once unanswered.
+    virtual bool LinkLost() const { return false; }
 };
 
 // The serial link of the program.
@@ -25,6 +27,7 @@ class PortLink final : public BoxLink {
     explicit PortLink(InterfacePort& port) : port_(port) {}
     std::uint8_t Exchange(std::uint8_t output) override;
     bool Connected() const override;
+    bool LinkLost() const override;
 
   private:
     InterfacePort& port_;

@@ -45,6 +45,10 @@ void ControlLoop::Tick() {
     const auto output = static_cast<std::uint8_t>(
         pulse::PulseStep(ratios_.data(), accumulators_.data(), bitValues_.data(), kMotorCount));
     const std::uint8_t answer = link_.Exchange(output);
+    // A dead line answers at once: without this the loop would spin.
+    if (link_.LinkLost()) {
+        run_.RequestStop(kLinkLost);
+    }
     for (int input = 0; input < kInputCount; ++input) {
         inputFlags_[input] = static_cast<std::uint8_t>((answer >> input) & 1U);
     }

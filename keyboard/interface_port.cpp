@@ -37,6 +37,7 @@ bool InterfacePort::ConnectHeld(int portNumber) {
     const bool timeoutsOk = port_.SetTimeouts(timeouts_);
 
     readFailed_.store(false, std::memory_order_relaxed);
+    lineLost_.store(false, std::memory_order_relaxed);
     bool answered = false;
     ExchangeHeld(0, &answered);
 
@@ -68,6 +69,9 @@ std::uint8_t InterfacePort::ExchangeHeld(std::uint8_t output, bool* answered) {
         static_cast<std::size_t>(protocol::AnswerBytes(protocol::kSetOutputs));
     if (port_.Exchange(request.data(), request.length(), answer, kAnswerBytes) != kAnswerBytes) {
         readFailed_.store(true, std::memory_order_relaxed);
+        if (port_.LineDead()) {
+            lineLost_.store(true, std::memory_order_relaxed);
+        }
         return 0;
     }
     *answered = true;

@@ -45,6 +45,9 @@ class InterfacePort {
     std::uint8_t output() const { return output_.load(std::memory_order_relaxed); }
     // True once a connection test succeeded (not while one runs).
     bool isOpen() const { return guard_.IsOpen(); }
+    // True once an exchange found the line gone (hangup, I/O error); every
+    // later exchange then returns at once. Cleared when a connection test starts.
+    bool lineLost() const { return lineLost_.load(std::memory_order_relaxed); }
 
   private:
     // The connection test on the port this thread holds exclusively.
@@ -58,6 +61,7 @@ class InterfacePort {
     platform::SerialPort port_;
     platform::SerialTimeouts timeouts_;
     std::atomic<bool> readFailed_{false};
+    std::atomic<bool> lineLost_{false};
     std::atomic<std::uint8_t> output_{0};
 };
 

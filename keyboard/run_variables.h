@@ -18,6 +18,7 @@ enum StopReason : std::uint8_t {
     kStopButton = 1,  // "NOT-AUS", "Ende", a signal, the end of the command line's input
     kStopKey = 2,     // a key whose action is "Notaus"
     kOffSwitch = 3,   // the off switch's input became active
+    kLinkLost = 4,    // the line went away (hangup, I/O error): ended as by "NOT-AUS"
 };
 
 struct RunVariables {

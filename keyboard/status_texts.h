@@ -15,5 +15,7 @@ inline constexpr char kStatusEnded[] = "Ende";
 
 // "LOS!" (or the command line) without a connection to the box.
 inline constexpr char kNoConnectionText[] = "Keine Verbindung zum Interface!";
+// A run whose line went away.
+inline constexpr char kLinkLostText[] = "Verbindung zum Interface verloren";
 
 }  // namespace kinemo::keyboard

@@ -177,6 +177,10 @@ int RunRunCommand(cli::CommandArgs args, const CliStreams& streams) {
     }
     controller.WaitUntilIdle(1000);
     controller.OnRunEnded();
+    if (controller.Variables().Stopped() == keyboard::kLinkLost) {
+        Status(streams.err, keyboard::kLinkLostText);
+        return kExitFailure;
+    }
     Status(streams.err, keyboard::kStatusEnded);
     return kExitOk;
 }
