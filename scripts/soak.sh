@@ -2,12 +2,14 @@
 # Long run of each program's headless mode against the simulated box with real
 # line timing (not part of CI).
 #
-#   scripts/soak.sh [SECONDS] [BUILD_DIR]
+#   scripts/soak.sh [SECONDS] [BUILD_DIR] [PROGRAMS]
 #
 # SECONDS: how long each program runs (default 600, ten minutes each).
 # BUILD_DIR: where the programs were built (default build/).
+# PROGRAMS: which to run, of "cli speech joy" (default all three).
 #
-# For kinemo-cli (an endless-loop program), kinemo-speech-cli (no keys: the
+# For kinemo-cli (the ramp example played in an endless loop; it has no off
+# switch, which the simulated carriages would otherwise press), kinemo-speech-cli (no keys: the
 # loop runs idle until its input ends) and kinemo-joy-cli (a replay of the
 # example sweep, repeated for longer than the run) it reports the exchanges
 # per second in each minute, taken from the simulator's trace, the resident
@@ -19,6 +21,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-600}"
 build="${2:-$here/build}"
+programs=" ${3:-cli speech joy} "
 sim="$build/simulator/kinemo-sim"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -97,17 +100,22 @@ soak_one() {
     echo "  exit code $code; standard error: $(tr '\n' ' ' <"$work/$name.err")"
 }
 
-# An endless loop of the ramp example.
-cp "$here/examples/endless_loop.kmo" "$work/soak.kmo"
-soak_one kinemo-cli "$build/tools/kinemo-cli" run "$work/soak.kmo" --port COM1 --loop
+if [[ "$programs" == *" cli "* ]]; then
+    cp "$here/examples/ramp.kmo" "$work/soak.kmo"
+    soak_one kinemo-cli "$build/tools/kinemo-cli" run "$work/soak.kmo" --port COM1 --loop
+fi
 
 # The speech controller reads keys until its input ends: a pipe that stays open.
-mkfifo "$work/keys"
-sleep "$((seconds + 60))" >"$work/keys" &
-keeper=$!
-soak_one kinemo-speech-cli /bin/sh -c "exec '$build/tools/speech/kinemo-speech-cli' run --port COM1 <'$work/keys'"
-kill "$keeper" 2>/dev/null || true
+if [[ "$programs" == *" speech "* ]]; then
+    mkfifo "$work/keys"
+    sleep "$((seconds + 60))" >"$work/keys" &
+    keeper=$!
+    soak_one kinemo-speech-cli /bin/sh -c \
+        "exec '$build/tools/speech/kinemo-speech-cli' run --port COM1 <'$work/keys'"
+    kill "$keeper" 2>/dev/null || true
+fi
 
+[[ "$programs" == *" joy "* ]] || exit 0
 # The sweep replay, repeated so that it outlasts the run (about 500 reads a second).
 replay="$work/soak.replay"
 head -n 1 "$here/examples/joy_sweep.replay" >"$replay"
