@@ -9,6 +9,8 @@ packages=(
     build-essential cmake ninja-build pkg-config
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
+    # fuzz targets (libFuzzer) and the ThreadSanitizer build
+    clang-14 libclang-rt-14-dev
     # windows (Qt 6), joystick and audio capture (SDL2)
     qt6-base-dev libgl-dev libsdl2-dev
     # speech recognition, and the spoken test words of scripts/make-test-speech.sh

@@ -22,4 +22,28 @@ build() {
 
 build build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
 build build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKINEMO_SANITIZE=ON -DKINEMO_BUILD_BENCH=OFF
-echo "All tests passed in both builds."
+
+# Fuzz targets (clang's libFuzzer): a short run of each from the saved inputs
+# and the examples; a failed check or sanitizer report fails CI.
+fuzz_seconds=${KINEMO_FUZZ_SECONDS:-20}
+cmake -S . -B build/fuzz -G Ninja -DKINEMO_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DKINEMO_FUZZ=ON \
+    -DKINEMO_BUILD_GUI=OFF -DKINEMO_BUILD_TESTS=OFF -DKINEMO_BUILD_BENCH=OFF
+fuzz_targets=(fuzz_program_file fuzz_joy_settings fuzz_keyboard_settings fuzz_joy_replay
+              fuzz_frame_parser)
+cmake --build build/fuzz -j "$jobs" --target "${fuzz_targets[@]}"
+for target in "${fuzz_targets[@]}"; do
+    corpus=build/fuzz/corpus/$target
+    mkdir -p "$corpus"
+    build/fuzz/fuzz/"$target" -max_total_time="$fuzz_seconds" -print_final_stats=1 \
+        -artifact_prefix=build/fuzz/"$target"- "$corpus" tests/fuzz_regressions examples
+done
+
+# ThreadSanitizer (clang) over every test that starts a thread: zero reports.
+cmake -S . -B build/tsan -G Ninja -DKINEMO_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DKINEMO_TSAN=ON \
+    -DKINEMO_BUILD_GUI=OFF -DKINEMO_BUILD_BENCH=OFF
+cmake --build build/tsan -j "$jobs" --target kinemo_thread_tests
+TSAN_OPTIONS="halt_on_error=1 exitcode=66 suppressions=$PWD/scripts/tsan.supp" \
+    ctest --test-dir build/tsan -L threads --output-on-failure -j "$jobs" --timeout 300
+echo "All tests passed in both builds, the fuzz runs and the ThreadSanitizer build."
