@@ -197,6 +197,7 @@ void ControlLoop::ReadJoystick() {
 
 bool ControlLoop::BeginRun() {
     replayEnded_ = false;
+    linkLost_ = false;
     const ReadResult check = source_->Read(position_);
     if (check == ReadResult::kFailed) {
         return false;
@@ -242,6 +243,11 @@ std::uint32_t ControlLoop::Tick() {
     const std::uint32_t output =
         pulse::PulseStep(ratios_.data(), accumulators_.data(), bitValues_.data(), motorCount);
     const std::uint32_t input = link_.Exchange(output);
+    // A dead line answers at once: without this the loop would spin.
+    if (link_.LinkLost()) {
+        linkLost_ = true;
+        stop_.store(1);
+    }
     const int inputs = 2 * motorCount;
     for (int i = 0; i < inputs; ++i) {
         inputStates_[i] = static_cast<std::uint8_t>((input >> i) & 1U);
@@ -345,6 +351,9 @@ RunOutcome ControlLoop::Run() {
         Tick();
     }
     EndRun();
+    if (linkLost_) {
+        return RunOutcome::kLinkLost;
+    }
     return replayEnded_ ? RunOutcome::kReplayEnded : RunOutcome::kStopped;
 }
 

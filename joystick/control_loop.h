@@ -24,6 +24,9 @@ class InterfaceLink {
   public:
     virtual ~InterfaceLink() = default;
     virtual std::uint32_t Exchange(std::uint32_t output) = 0;
+    // True once the line itself is gone (hangup, I/O error): exchanges then
+    // return at once unanswered. Read after every exchange.
+    virtual bool LinkLost() { return false; }
 };
 
 using StopFlag = std::atomic<std::uint8_t>;
@@ -85,6 +88,7 @@ enum class RunOutcome : std::uint8_t {
     kStopped,       // "NOT-AUS", "Ende", the off button or the off switch
     kReplayEnded,   // a replay had no line left (ended as by "NOT-AUS")
     kJoystickLost,  // the check read at the start failed: nothing was sent
+    kLinkLost,      // the interface's line went away (ended as by "NOT-AUS")
 };
 
 // The run variables and the loop itself. One instance per program; BeginRun,
@@ -136,6 +140,7 @@ class ControlLoop {
     std::array<std::uint8_t, 16> inputStates_{};
     std::uint32_t inputWord_ = 0;
     bool replayEnded_ = false;
+    bool linkLost_ = false;
 };
 
 }  // namespace kinemo::joy

@@ -25,6 +25,7 @@ class DriverLink : public InterfaceLink {
     std::uint32_t Exchange(std::uint32_t output) override {
         return ExchangeWithInterface(&record_, output);
     }
+    bool LinkLost() override { return InterfaceLineLost(&record_) != 0; }
     // "Ende": CloseInterface (never during an exchange: stop the loop first).
     void Close() { CloseInterface(&record_); }
     InterfaceRecord& Record() { return record_; }

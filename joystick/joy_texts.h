@@ -21,6 +21,8 @@ inline constexpr char kStatusRun[] = "Run";
 // The check read at the start of a run failed (Abort, Retry, Ignore; Abort
 // ends the process with exit code 2).
 inline constexpr char kJoystickLostText[] = "Verbindung zum Joystick verloren";
+// A run whose interface line went away.
+inline constexpr char kLinkLostText[] = "Verbindung zum Interface verloren";
 
 // Connect dialog: no joystick (Retry, Cancel; Cancel ends with exit code 1).
 inline constexpr char kNoJoystickText[] =

@@ -244,6 +244,10 @@ int RunCommand(CommandArgs args, const Context& context) {
         Line(context.err, joy::kJoystickLostText);
         return kExitBadInput;
     }
+    if (outcome == joy::RunOutcome::kLinkLost) {
+        Line(context.err, joy::kLinkLostText);
+        return kExitFailure;
+    }
     Line(context.err, joy::kStatusReady);
     if (!recorded) {
         Line(context.err, *request.recordPath + ": Aufnahme unvollständig geschrieben");
