@@ -134,6 +134,23 @@ TEST_F(MainDialogRunTest, EmergencyStopShowsAbgebrochenThenFertig) {
     EXPECT_FALSE(dialog->Run().Running());  // nothing is sent once the run has ended
 }
 
+// The line goes away mid-run: one box with the program's title, the run
+// counted as broken off (never "Fertig"), the buttons back for a new try.
+TEST_F(MainDialogRunTest, LostLineShowsOneBoxAndNeverFertig) {
+    Click(PanelIds(0).left);
+    UnlimitShownMovement();
+    messages.Answer(platform::MessageResult::kOk);
+    Click(kIdRunList);
+    ASSERT_TRUE(WaitForMoreTicks(20));
+    box.CloseLine();
+    ASSERT_TRUE(WaitUntil([&] { return dialog->IsEnabled(kIdRunList); }));
+    EXPECT_EQ(Status(), "Abgebrochen");
+    EXPECT_FALSE(painted->Saw("Fertig"));
+    ASSERT_EQ(messages.Requests().size(), 1u);
+    EXPECT_EQ(messages.Requests()[0].text.toStdString(), "Verbindung zum Interface verloren");
+    EXPECT_EQ(platform::EffectiveCaption(messages.Requests()[0]), platform::ProgramTitle());
+}
+
 TEST_F(MainDialogRunTest, TestMovementRunsOnceEvenWithTheEndlessLoopChecked) {
     LimitShownMovement(10);
     Click(kIdAdd);
