@@ -22,6 +22,7 @@ struct Command {
 constexpr std::array kCommands = {
     Command{"run", "steuert das Interface mit Tasten von der Standardeingabe",
             "Aufruf: kinemo-speech-cli run [--settings DATEI] [--port COM1..COM4]\n"
+            "           [--voice WORTLISTE [--audio DATEI.wav | --microphone]]\n"
             "Liest die Einstellungen (Vorgabe: settings.kms im Arbeitsverzeichnis;\n"
             "fehlt die Datei, gelten die Vorgaben), verbindet sich mit dem Interface\n"
             "(Vorgabe COM1) und startet einen Lauf mit den Starteinstellungen der Datei.\n"
@@ -29,8 +30,13 @@ constexpr std::array kCommands = {
             "Tastentabelle. Der Lauf endet mit einer Taste \"Notaus\", dem Austaster,\n"
             "dem Ende der Eingabe oder SIGINT, SIGTERM und SIGHUP (wie NOT-AUS); danach\n"
             "sind alle Motoren aus. Die Datei wird nie geschrieben.\n"
-            "Auf stderr: Run, Abgebrochen, Ende. Exit-Code 0; ungültige Datei oder\n"
-            "keine Verbindung 1; ungültige Argumente 2.\n",
+            "Mit --voice hört das Programm außerdem die Wörter der Wortliste (aus einer\n"
+            "WAV-Datei, 16 kHz mono, oder vom Mikrofon); das Zeichen jedes erkannten\n"
+            "Wortes wirkt wie eine getippte Taste, das Wort steht als \"Gehört: WORT\"\n"
+            "auf stderr. Das Ende der Standardeingabe beendet den Lauf dann nicht, das\n"
+            "Ende der WAV-Datei schon.\n"
+            "Auf stderr: Run, Abgebrochen, Ende. Exit-Code 0; ungültige Datei,\n"
+            "Wortliste oder keine Verbindung 1; ungültige Argumente 2.\n",
             RunRunCommand},
     Command{"keys", "zeigt Starteinstellungen und Tastentabelle einer Einstellungsdatei",
             "Aufruf: kinemo-speech-cli keys [DATEI]\n"

@@ -10,7 +10,7 @@
 
 namespace kinemo::speech {
 
-// run [--settings FILE] [--port COM1..COM4]
+// run [--settings FILE] [--port COM1..COM4] [--voice WORDLIST [--audio FILE.wav | --microphone]]
 int RunRunCommand(cli::CommandArgs args, const CliStreams& streams);
 // keys [FILE]
 int RunKeysCommand(cli::CommandArgs args, const CliStreams& streams);

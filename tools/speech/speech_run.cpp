@@ -1,4 +1,5 @@
 // kinemo-speech-cli run [--settings FILE] [--port COM1..COM4]
+//                       [--voice WORDLIST [--audio FILE.wav | --microphone]]
 //
 // One run, as "LOS!" starts it in the window: the file's start settings, the
 // key table fed from standard input byte by byte as the bytes arrive, and the
@@ -6,6 +7,11 @@
 // (these last two act as "NOT-AUS"). The main thread waits in poll() on the
 // input, the signal descriptor and the control thread's end report, so it
 // never spins and never delays the ticks.
+//
+// With --voice the recognised words' characters reach the key table too, from
+// the recognition thread, exactly as typed ones. Then the end of standard
+// input no longer ends the run (a pipe may carry nothing at all); a sound
+// file played to its end does.
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <termios.h>
@@ -13,6 +19,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -21,6 +28,7 @@
 #include "keyboard/run_controller.h"
 #include "keyboard/settings_file.h"
 #include "keyboard/status_texts.h"
+#include "keyboard/voice/voice_input.h"
 #include "platform/termination_signals.h"
 #include "tools/cli_args.h"
 #include "tools/speech/speech_commands.h"
@@ -98,8 +106,28 @@ int PortNumber(const std::string& name) {
 }  // namespace
 
 int RunRunCommand(cli::CommandArgs args, const CliStreams& streams) {
-    const cli::ParsedArgs parsed(args, {{"--settings", true}, {"--port", true}});
+    const cli::ParsedArgs parsed(args, {{"--settings", true},
+                                        {"--port", true},
+                                        {"--voice", true},
+                                        {"--audio", true},
+                                        {"--microphone", false}});
     parsed.Positional({});
+    voice::VoiceSetup voiceSetup;
+    const bool listening = parsed.Has("--voice");
+    if (listening) {
+        voiceSetup.wordListPath = *parsed.Value("--voice");
+        voiceSetup.wavPath = parsed.Value("--audio").value_or("");
+        voiceSetup.microphone = parsed.Has("--microphone");
+        if (voiceSetup.wordListPath.empty()) {
+            throw cli::CliFailure("--voice braucht eine Wortliste");
+        }
+        if (voiceSetup.microphone == !voiceSetup.wavPath.empty()) {
+            throw cli::CliFailure(
+                "--voice braucht genau eines von --audio DATEI.wav und --microphone");
+        }
+    } else if (parsed.Has("--audio") || parsed.Has("--microphone")) {
+        throw cli::CliFailure("--audio und --microphone gehen nur mit --voice");
+    }
     const std::string path = parsed.Value("--settings").value_or(keyboard::kSettingsFileName);
     if (path.empty()) {
         throw cli::CliFailure("--settings braucht einen Dateinamen");
@@ -110,6 +138,28 @@ int RunRunCommand(cli::CommandArgs args, const CliStreams& streams) {
     if (!LoadForCommand(path, settings, streams.err)) {
         return kExitFailure;
     }
+    // Set up before the port is opened, so a word list or sound file that is
+    // refused never touches the box. Words act only once the run has started.
+    keyboard::RunController* running = nullptr;
+    std::unique_ptr<voice::VoiceInput> listener;
+    const EndedEvent soundEnded;
+    if (listening) {
+        std::string error;
+        listener = voice::CreateVoiceInput(
+            voiceSetup,
+            [&running, &settings, err = streams.err](unsigned char character,
+                                                     std::string_view word) {
+                running->HandleKey(settings.keys, character);
+                std::fprintf(err, "Gehört: %.*s\n", static_cast<int>(word.size()), word.data());
+                std::fflush(err);
+            },
+            error);
+        if (listener == nullptr) {
+            Status(streams.err, error.c_str());
+            return kExitFailure;
+        }
+        listener->OnFinished([&soundEnded] { soundEnded.Post(); });
+    }
     keyboard::InterfacePort port;
     if (!port.connect(portNumber)) {
         Status(streams.err, keyboard::kNoConnectionText);
@@ -117,22 +167,29 @@ int RunRunCommand(cli::CommandArgs args, const CliStreams& streams) {
     }
 
     const EndedEvent ended;
-    if (ended.Fd() < 0) {
+    if (ended.Fd() < 0 || soundEnded.Fd() < 0) {
         throw std::runtime_error("eventfd");
     }
     keyboard::PortLink link(port);
     const keyboard::LiveSettings live(settings.start);
     keyboard::RunController controller(
         link, live, [&ended](std::uint32_t, keyboard::StopReason) { ended.Post(); });
+    running = &controller;
     const KeysFromTerminal terminal(streams.input);
     if (controller.Start() != keyboard::StartResult::kStarted) {
         Status(streams.err, keyboard::kNoConnectionText);
         return kExitFailure;
     }
     Status(streams.err, keyboard::kStatusRun);
+    if (listener != nullptr) {
+        listener->Start();
+    }
 
     bool stopShown = false;
     const auto stop = [&] {
+        if (listener != nullptr) {
+            listener->Stop();  // no word acts after the stop
+        }
         if (!stopShown && controller.Variables().Stopped() == keyboard::kNotStopped) {
             controller.RequestStop(keyboard::kStopButton);
             Status(streams.err, keyboard::kStatusStopped);
@@ -140,21 +197,27 @@ int RunRunCommand(cli::CommandArgs args, const CliStreams& streams) {
         stopShown = true;
     };
 
-    enum { kEnded, kSignals, kInput };
-    pollfd watched[3] = {
+    enum { kEnded, kSignals, kInput, kSoundEnded };
+    pollfd watched[4] = {
         {ended.Fd(), POLLIN, 0},
         {streams.signals != nullptr ? streams.signals->Fd() : -1, POLLIN, 0},
         {streams.input, POLLIN, 0},
+        {listener != nullptr ? soundEnded.Fd() : -1, POLLIN, 0},
     };
     for (;;) {
-        if (::poll(watched, 3, -1) < 0) {
+        if (::poll(watched, 4, -1) < 0) {
             if (errno == EINTR) {
                 continue;
             }
             stop();  // cannot wait any more: end the run and wait for its report
             watched[kSignals].fd = -1;
             watched[kInput].fd = -1;
+            watched[kSoundEnded].fd = -1;
             continue;
+        }
+        if (watched[kSoundEnded].revents != 0) {
+            watched[kSoundEnded].fd = -1;  // the sound file has played to its end
+            stop();
         }
         if (watched[kEnded].revents != 0) {
             break;
@@ -171,9 +234,14 @@ int RunRunCommand(cli::CommandArgs args, const CliStreams& streams) {
             }
             if (handled < got || got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) {
                 watched[kInput].fd = -1;  // end of input
-                stop();
+                if (listener == nullptr || handled < got) {
+                    stop();
+                }
             }
         }
+    }
+    if (listener != nullptr) {
+        listener->Stop();
     }
     controller.WaitUntilIdle(1000);
     controller.OnRunEnded();

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -218,6 +219,40 @@ TEST(SpeechCli, KeysFromAPipeThroughTheSimulatedBox) {
     EXPECT_NE(row.find(",C1,00,"), std::string::npos) << row;
 }
 
+// Spoken words made at test time: "links" types "a" (M1 "R"), "stopp" types
+// "n" (Notaus); the run ends by the spoken Notaus, before the file's end.
+TEST(SpeechCli, SpokenWordsFromASoundFileActAsTypedKeys) {
+    TempFolder folder;
+    WriteFileBytes(folder.File("settings.kms"), keyboard::EncodeSettings(Keys()));
+    const std::string words = "links a 1e-25\nstopp n 1e-25\n";
+    WriteFileBytes(folder.File("words.txt"), Bytes(words.begin(), words.end()));
+    const std::string make = "bash '" KINEMO_SOURCE_DIR "/scripts/make-test-speech.sh' commands '" +
+                             folder.File("spoken.wav") + "' '" + folder.File("words.txt") +
+                             "' --voices de --speeds 150 >/dev/null 2>&1";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+
+    ChildProcess sim(
+        {KINEMO_SIM_PATH, "--headless", "--fast", "--trace", folder.File("trace.csv"), "--launch",
+         KINEMO_SPEECH_CLI_PATH, "run", "--voice", "words.txt", "--audio", "spoken.wav"},
+        folder.Path());
+    const ProcessResult result = sim.Wait();
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.err.find("Run\nGehört: links\nGehört: stopp\nEnde\n"), std::string::npos)
+        << result.err;
+    const std::string trace = ReadFileText(folder.File("trace.csv"));
+    EXPECT_NE(trace.find(",C1,02,"), std::string::npos);  // M1 turned "R" on "links"
+    const std::size_t last = trace.rfind('\n', trace.size() - 2);
+    ASSERT_NE(last, std::string::npos);
+    EXPECT_NE(trace.substr(last + 1).find(",C1,00,"), std::string::npos);
+
+    // A word list that cannot be read ends before the box is touched.
+    const ProcessResult refused = cli::test::RunProcess(
+        Cli({"run", "--voice", "missing.txt", "--audio", "spoken.wav", "--port", "COM3"}),
+        folder.Path(), {{"KINEMO_PORT_COM3", "/dev/kinemo-none"}});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("missing.txt"), std::string::npos) << refused.err;
+}
+
 TEST(SpeechCli, RefusedSettingsEndWithExitCodeOneAndStayUntouched) {
     Bytes count0 = keyboard::EncodeSettings(KeyboardSettings{});
     count0[88] = 0;
@@ -249,6 +284,10 @@ TEST(SpeechCli, BadArgumentsGiveOneLineAndExitCodeTwo) {
         {"run", "extra"},
         {"run", "--settings="},
         {"keys", "a.kms", "b.kms"},
+        {"run", "--voice", "words.txt"},
+        {"run", "--voice", "words.txt", "--audio", "a.wav", "--microphone"},
+        {"run", "--audio", "a.wav"},
+        {"run", "--microphone"},
     };
     TempFolder folder;
     for (const auto& args : cases) {
