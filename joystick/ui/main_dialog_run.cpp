@@ -108,6 +108,13 @@ void MainDialog::OnRunEnded(RunOutcome outcome) {
     SetStatus(kStatusReady);
     SetEnabled(kIdStart, true);
     FinishRecording();
+    if (outcome == RunOutcome::kLinkLost) {
+        // The line went away: the run ended as by NOT-AUS; the user is told once.
+        platform::MessageRequest lost;
+        lost.text = QString::fromUtf8(kLinkLostText);
+        lost.icon = platform::MessageIcon::kError;
+        services_.messages->Show(this, lost);
+    }
 }
 
 void MainDialog::ResetAndShow() {

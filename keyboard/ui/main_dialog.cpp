@@ -379,17 +379,24 @@ void MainDialog::OnRunEnded() {
     if (run_->Running()) {
         return;  // a newer run has started; its own end comes later
     }
-    if (startPending_) {
+    // A line that went away ended the run as by NOT-AUS: no held-over start
+    // on it, and the user is told once.
+    const bool linkLost = run_->Variables().Stopped() == kLinkLost;
+    if (startPending_ && !linkLost) {
         startPending_ = false;
         if (run_->Start() == StartResult::kStarted) {
             BeginRun();
             return;
         }
     }
-    SetStatus(kStatusEnded);
+    startPending_ = false;
+    SetStatus(linkLost ? kStatusStopped : kStatusEnded);
     SetEnabled(kIdStart, true);
     SetEnabled(kIdInputField, false);
     run_->OnRunEnded();
+    if (linkLost) {
+        ShowMessage(QString::fromUtf8(kLinkLostText));
+    }
 }
 
 bool MainDialog::StopRunAndWait(int timeoutMs) {
