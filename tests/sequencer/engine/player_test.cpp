@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "sequencer/engine/live_run.h"
 #include "tests/sequencer/engine/player_test_support.h"
 
 namespace kinemo::engine {
@@ -14,19 +15,14 @@ namespace {
 using testing::CapturedText;
 using testing::ScriptedLink;
 using Words = std::vector<std::uint32_t>;
+using Inputs = std::function<std::uint8_t(std::size_t)>;
 
-constexpr std::uint8_t kM1Left = 0x01;
 constexpr std::uint8_t kAllLeft = 0x55;
-constexpr std::uint8_t kTrialWords[] = {0x55, 0xAA, 0x66};
 
 class PlayerTest : public ::testing::Test {
   protected:
     PlayerTest() {
-        context_.link = &link_;
-        context_.timeline = &timeline_;
-        context_.settings = &settings_;
-        context_.stopRequested = &stop_;
-        context_.diagnostics = diagnostics_.File();
+        context_ = {&link_, &timeline_, &settings_, &stop_, diagnostics_.File(), &live_};
     }
 
     // Fills the whole row with one word and gives every motor the limits
@@ -49,20 +45,63 @@ class PlayerTest : public ::testing::Test {
     RunSettings settings_;
     StopFlag stop_{0};
     CapturedText diagnostics_;
+    LiveRunChannel live_;
     PlayerContext context_;
 };
 
-TEST_F(PlayerTest, MaximumDurationNRunsTheMotorNMinusOneTicks) {
-    Row(0, kM1Left).maxDuration[0] = 5;
-    EXPECT_EQ(Play(1), RunOutcome::kFinished);
-    EXPECT_EQ(link_.outputs, (Words{0, 1, 1, 1, 1, 0, 0}));
+// E1 changes at exchanges 3, 6, 9, ...; tick k sees the change answered by
+// exchange k - 1, so the n-th change is seen in tick 3n + 1.
+std::uint8_t E1TogglesEveryThirdExchange(std::size_t index) {
+    return static_cast<std::uint8_t>((index / 3) % 2);
 }
 
-TEST_F(PlayerTest, MaximumDurationOneStopsBeforeTheFirstTick) {
-    Row(0, kAllLeft);
-    Play(1);
-    // The tick in which the last motor stops sends 0 for all motors.
-    EXPECT_EQ(link_.outputs, (Words{0, 0, 0}));
+TEST_F(PlayerTest, LimitsStopEachMotorAtItsTick) {
+    struct Case {
+        const char* what;
+        std::uint8_t word;
+        std::function<void(SlotLimits&)> limit;
+        Inputs inputs;
+        Words ticks;
+    };
+    const Case cases[] = {
+        {"maximum duration N runs N - 1 ticks", 0x01, [](SlotLimits& l) { l.maxDuration[0] = 5; },
+         nullptr, {1, 1, 1, 1, 0}},
+        // The tick in which the last motor stops sends 0 for all motors.
+        {"maximum duration 1", kAllLeft, [](SlotLimits&) {}, nullptr, {0}},
+        {"impulse limit 0 stops at the first change", 0x01,
+         [](SlotLimits& l) {
+             l.maxDuration[0] = 0;
+             l.impulseInput[0] = 1;
+         },
+         E1TogglesEveryThirdExchange, {1, 1, 1, 0}},
+        {"an end switch released again keeps the motor stopped", 0x05,
+         [](SlotLimits& l) {
+             l.endSwitchInput[0] = 2;
+             l.maxDuration = {0, 8, 1, 1};
+         },
+         [](std::size_t i) { return static_cast<std::uint8_t>(i == 3 ? 2 : 0); },
+         {5, 5, 5, 4, 4, 4, 4, 0}},
+        {"input numbers outside 1..8 are never set", kAllLeft,
+         [](SlotLimits& l) {
+             l.endSwitchInput = {9, 0xFF, 0, 0};
+             l.impulseInput = {0, 0, 200, 9};
+             l.maxDuration = {3, 3, 3, 3};
+         },
+         [](std::size_t i) { return static_cast<std::uint8_t>(i % 2 ? 0xFF : 0); },
+         {kAllLeft, kAllLeft, 0}},
+    };
+    settings_.offSwitchOn = 1;
+    settings_.offSwitchInput = 0xFF;  // input 256: never pressed
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        link_.outputs.clear();
+        c.limit(Row(0, c.word));
+        link_.inputs = c.inputs;
+        EXPECT_EQ(Play(1), RunOutcome::kFinished);
+        EXPECT_EQ(Ticks(), c.ticks);
+    }
+    static_assert(!InputSet(0xFF, 0) && !InputSet(0xFF, 9) && !InputSet(0xFF, 255));
+    static_assert(InputSet(0x80, 8) && InputSet(0x01, 1) && !InputSet(0x01, 2));
 }
 
 TEST_F(PlayerTest, MaximumDurationZeroNeverEndsAndTheRowPlaysAgainAfter65536Ticks) {
@@ -71,9 +110,7 @@ TEST_F(PlayerTest, MaximumDurationZeroNeverEndsAndTheRowPlaysAgainAfter65536Tick
         row[position] = static_cast<std::uint8_t>(position % 3 == 0 ? 1 : 2);
     }
     row[kTimelineRowLength - 1] = 0;  // as a computation leaves it
-    SlotLimits& limits = timeline_.Limits(0);
-    limits = SlotLimits{};
-    limits.maxDuration = {0, 1, 1, 1};
+    timeline_.Limits(0).maxDuration = {0, 1, 1, 1};
     constexpr std::size_t kStopAfter = 3 * kTimelineRowLength + 17;
     link_.onExchange = [this](std::size_t index, std::uint32_t) {
         if (index == kStopAfter) {
@@ -88,14 +125,8 @@ TEST_F(PlayerTest, MaximumDurationZeroNeverEndsAndTheRowPlaysAgainAfter65536Tick
     EXPECT_EQ(link_.outputs.back(), 0U);
 }
 
-// E1 changes at exchanges 3, 6, 9, ...; tick k sees the change answered by
-// exchange k - 1, so the n-th change is seen in tick 3n + 1.
-std::uint8_t E1TogglesEveryThirdExchange(std::size_t index) {
-    return static_cast<std::uint8_t>((index / 3) % 2);
-}
-
 TEST_F(PlayerTest, ImpulseLimitTenStopsAtTheTenthChangeOfLevel) {
-    SlotLimits& limits = Row(0, kM1Left);
+    SlotLimits& limits = Row(0, 0x01);
     limits.maxDuration[0] = 0;
     limits.impulseInput[0] = 1;
     limits.maxImpulses[0] = 10;
@@ -109,21 +140,12 @@ TEST_F(PlayerTest, ImpulseLimitTenStopsAtTheTenthChangeOfLevel) {
               "Pulsecount[0]:10,  [1]:0,  [2]:0,  [3]:    0\n\n");
 }
 
-TEST_F(PlayerTest, ImpulseLimitZeroStopsAtTheFirstChange) {
-    SlotLimits& limits = Row(0, kM1Left);
-    limits.maxDuration[0] = 0;
-    limits.impulseInput[0] = 1;
-    link_.inputs = E1TogglesEveryThirdExchange;
-    Play(1);
-    EXPECT_EQ(Ticks(), (Words{1, 1, 1, 0}));
-}
-
 TEST_F(PlayerTest, StoppedMotorsGoOnCountingAndCountsRestartEveryMovement) {
     // M1 stops at its first impulse; M2 runs 40 ticks, so the movement goes on.
     SlotLimits& first = Row(0, 0x05);
     first.impulseInput[0] = 1;
     first.maxDuration = {0, 41, 1, 1};
-    first.maxImpulses[1] = 7;  // printed, not in force for M2
+    first.maxImpulses[1] = 4294967295U;  // printed unsigned, not in force for M2
     SlotLimits& second = Row(1, 0x05);
     second.impulseInput[0] = 1;
     second.maxDuration = {5, 5, 1, 1};
@@ -133,7 +155,7 @@ TEST_F(PlayerTest, StoppedMotorsGoOnCountingAndCountsRestartEveryMovement) {
     // Row 0: ticks 1..41 see the changes of exchanges 3..39: 13 changes.
     // Row 1: ticks 42..46 see exchanges 41..45: the change at 42 and 45.
     EXPECT_EQ(diagnostics_.Text(),
-              "\nBewegung 0: M1: 0 Impulse, M2: 7 impulse\n"
+              "\nBewegung 0: M1: 0 Impulse, M2: 4294967295 impulse\n"
               "Pulsecount[0]:13,  [1]:0,  [2]:0,  [3]:    0\n\n"
               "\nBewegung 1: M1: 100 Impulse, M2: 0 impulse\n"
               "Pulsecount[0]:2,  [1]:0,  [2]:0,  [3]:    0\n\n");
@@ -151,23 +173,11 @@ TEST_F(PlayerTest, PressedEndSwitchStopsBeforeTheFirstTickAndWinsOverImpulses) {
         return static_cast<std::uint8_t>((index % 2) | (index < 5 ? 2 : 0));
     };
     Play(1);
-    const Words ticks = Ticks();
-    ASSERT_EQ(ticks.size(), 21U);
-    for (std::uint32_t word : ticks) {
-        EXPECT_EQ(word & 0x03, 0U);  // M1 never runs
-    }
-    EXPECT_EQ(ticks[0], 0x04U);
+    Words expected(20, 0x04);
+    expected.push_back(0);
+    EXPECT_EQ(Ticks(), expected);  // M1 never runs
     // Counted only in ticks 6..21, once the end switch is released.
     EXPECT_NE(diagnostics_.Text().find("Pulsecount[0]:16,"), std::string::npos);
-}
-
-TEST_F(PlayerTest, EndSwitchReleasedAgainKeepsTheMotorStopped) {
-    SlotLimits& limits = Row(0, 0x05);
-    limits.endSwitchInput[0] = 2;
-    limits.maxDuration = {0, 8, 1, 1};
-    link_.inputs = [](std::size_t index) { return static_cast<std::uint8_t>(index == 3 ? 2 : 0); };
-    Play(1);
-    EXPECT_EQ(Ticks(), (Words{5, 5, 5, 4, 4, 4, 4, 0}));
 }
 
 TEST_F(PlayerTest, OffSwitchEndsTheRunAtTheNextTickOnlyWhereItIsWatched) {
@@ -202,22 +212,6 @@ TEST_F(PlayerTest, OffSwitchEndsTheRunAtTheNextTickOnlyWhereItIsWatched) {
     }
 }
 
-TEST_F(PlayerTest, InputNumbersOutsideOneToEightAreNeverSet) {
-    SlotLimits& limits = Row(0, kAllLeft);
-    limits.endSwitchInput = {9, 0xFF, 0, 0};
-    limits.impulseInput = {0, 0, 200, 9};
-    limits.maxDuration = {3, 3, 3, 3};
-    settings_.offSwitchOn = 1;
-    settings_.offSwitchInput = 0xFF;  // input 256
-    link_.inputs = [](std::size_t index) {
-        return static_cast<std::uint8_t>(index % 2 ? 0xFF : 0);
-    };
-    EXPECT_EQ(Play(1), RunOutcome::kFinished);
-    EXPECT_EQ(Ticks(), (Words{kAllLeft, kAllLeft, 0}));
-    static_assert(!InputSet(0xFF, 0) && !InputSet(0xFF, 9) && !InputSet(0xFF, 255));
-    static_assert(InputSet(0x80, 8) && InputSet(0x01, 1) && !InputSet(0x01, 2));
-}
-
 TEST_F(PlayerTest, EndlessLoopRepeatsTheListUntilUncheckedAndEndsAfterTheLastRow) {
     Row(0, 0x01).maxDuration = {3, 3, 3, 3};
     Row(1, 0x04).maxDuration = {3, 3, 3, 3};
@@ -231,34 +225,33 @@ TEST_F(PlayerTest, EndlessLoopRepeatsTheListUntilUncheckedAndEndsAfterTheLastRow
         }
     };
     EXPECT_EQ(Play(3), RunOutcome::kFinished);
-    Words expected;
+    Words expected = {0};
     for (int pass = 0; pass < 3; ++pass) {
         for (std::uint32_t word : {0x01U, 0x04U, 0x10U}) {
             expected.insert(expected.end(), {word, word, 0});
         }
     }
-    EXPECT_EQ(Ticks(), expected);
-    EXPECT_EQ(link_.outputs.front(), 0U);
-    EXPECT_EQ(link_.outputs.back(), 0U);
-}
+    expected.push_back(0);
+    EXPECT_EQ(link_.outputs, expected);
 
-TEST_F(PlayerTest, EndlessLoopWithoutRowsOrForARunThatDoesNotLoopEndsAfterOnePass) {
+    // Without rows, or for a run that does not loop: one pass.
+    link_.outputs.clear();
+    link_.onExchange = nullptr;
     settings_.endlessLoop = 1;
     EXPECT_EQ(Play(0), RunOutcome::kFinished);
     EXPECT_EQ(link_.outputs, (Words{0, 0}));
-    Row(0, kM1Left).maxDuration[0] = 3;
     EXPECT_EQ(PlayRun(context_, 1, false), RunOutcome::kFinished);
     EXPECT_EQ(link_.outputs, (Words{0, 0, 0, 1, 1, 0, 0}));
 }
 
 TEST_F(PlayerTest, StopFlagSetBetweenAnyTwoExchangesPutsAllOffOnTheWireAtTheNextExchange) {
     std::mt19937 random(20261206);
+    constexpr std::uint8_t kTrialWords[] = {0x55, 0xAA, 0x66};
     for (int trial = 0; trial < 1000; ++trial) {
         std::uniform_int_distribution<std::uint32_t> duration(1, 12);
         for (int row = 0; row < 3; ++row) {
-            SlotLimits& limits = Row(row, kTrialWords[row]);
-            limits.maxDuration = {duration(random), duration(random), duration(random),
-                                  duration(random)};
+            Row(row, kTrialWords[row]).maxDuration = {duration(random), duration(random),
+                                                      duration(random), duration(random)};
         }
         settings_.endlessLoop = 1;
         const std::size_t stopAt = std::uniform_int_distribution<std::size_t>(0, 150)(random);
@@ -276,19 +269,62 @@ TEST_F(PlayerTest, StopFlagSetBetweenAnyTwoExchangesPutsAllOffOnTheWireAtTheNext
     }
 }
 
-TEST_F(PlayerTest, EveryMovementWritesItsTwoDiagnosticLines) {
-    for (int row = 0; row < 3; ++row) {
-        SlotLimits& limits = Row(row, kM1Left);
-        limits.maxImpulses = {static_cast<std::uint32_t>(row * 100), 4294967295U, 0, 0};
+// What a window reads through the live channel while the player plays (from
+// the link, between two exchanges) and after it.
+TEST_F(PlayerTest, EveryExchangeIsPublishedLiveAndTheLastValuesStay) {
+    // Row 0: M1 stops after 5 ticks, M2 at its second impulse on E3; row 1: 3 ticks.
+    SlotLimits& first = timeline_.Limits(0);
+    first.maxDuration = {6, 0, 6, 6};
+    first.impulseInput[1] = 3;
+    first.maxImpulses[1] = 2;
+    timeline_.Limits(1).maxDuration = {4, 4, 4, 4};
+    // E3 changes at exchanges 2 and 4 (two impulses); E8 is held from exchange 6.
+    link_.inputs = [](std::size_t i) {
+        return static_cast<std::uint8_t>(((i >= 2 && i < 4) ? 0x04 : 0) | (i >= 6 ? 0x80 : 0));
+    };
+    std::vector<LiveRunState> seen;
+    link_.onExchange = [&](std::size_t, std::uint32_t) { seen.push_back(live_.Read()); };
+    ASSERT_EQ(PlayRun(context_, 2, false), RunOutcome::kFinished);
+
+    // Each exchange sees what the one before published.
+    ASSERT_EQ(seen.size(), link_.outputs.size());
+    EXPECT_FALSE(seen[0].running);
+    for (std::size_t i = 1; i < seen.size(); ++i) {
+        EXPECT_TRUE(seen[i].running);
+        EXPECT_EQ(seen[i].ticks, i) << i;
+        EXPECT_EQ(seen[i].inputs, link_.inputs(i - 1)) << i;
+        EXPECT_EQ(seen[i].run, 1u);
     }
-    Play(3);
-    EXPECT_EQ(diagnostics_.Text(),
-              "\nBewegung 0: M1: 0 Impulse, M2: 4294967295 impulse\n"
-              "Pulsecount[0]:0,  [1]:0,  [2]:0,  [3]:    0\n\n"
-              "\nBewegung 1: M1: 100 Impulse, M2: 4294967295 impulse\n"
-              "Pulsecount[0]:0,  [1]:0,  [2]:0,  [3]:    0\n\n"
-              "\nBewegung 2: M1: 200 Impulse, M2: 4294967295 impulse\n"
-              "Pulsecount[0]:0,  [1]:0,  [2]:0,  [3]:    0\n\n");
+    // Row 0 as it ends: M2 has counted both impulses against its limit of 2.
+    const LiveRunState& endOfRow0 = seen[6];
+    EXPECT_EQ(endOfRow0.row, 0u);
+    EXPECT_EQ(endOfRow0.movementTick, 5u);
+    EXPECT_EQ(endOfRow0.impulses[1], 2u);
+    EXPECT_EQ(endOfRow0.impulseLimits, (std::array<std::uint32_t, 4>{0, 2, 0, 0}));
+    EXPECT_EQ(endOfRow0.impulseInputs[1], 3);
+    EXPECT_EQ(seen[8].row, 1u);
+    EXPECT_EQ(seen[8].impulses[1], 0u);  // counts start afresh with each movement
+    EXPECT_EQ(seen[8].impulseLimits[1], 0u);
+    const LiveRunState after = live_.Read();
+    EXPECT_FALSE(after.running);
+    EXPECT_EQ(after.ticks, link_.outputs.size());
+    EXPECT_EQ(after.inputs, 0x80);
+    EXPECT_EQ(after.row, 1u);
+
+    // The next run, stopped, counts from 0 again under a new number and
+    // publishes its final exchange.
+    link_.outputs.clear();
+    link_.onExchange = [&](std::size_t index, std::uint32_t) {
+        if (index == 3) {
+            stop_.store(1);
+        }
+    };
+    link_.inputs = [](std::size_t) { return std::uint8_t{0x01}; };
+    ASSERT_EQ(PlayRun(context_, 2, false), RunOutcome::kStopped);
+    EXPECT_FALSE(live_.Read().running);
+    EXPECT_EQ(live_.Read().run, 2u);
+    EXPECT_EQ(live_.Read().ticks, link_.outputs.size());
+    EXPECT_EQ(live_.Read().inputs, 0x01);
 }
 
 }  // namespace
