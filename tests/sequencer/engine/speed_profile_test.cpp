@@ -7,6 +7,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "sequencer/engine/profile_plot.h"
 #include "sequencer/engine/speed_profile.h"
@@ -76,51 +77,6 @@ std::vector<ProfileWindow> CountByHand(const SpeedProfile& profile, const Timeli
         }
     }
     return windows;
-}
-
-struct ConstantCase {
-    const char* name;
-    std::uint8_t direction;
-    int hundredths;
-    int maxDuration;
-    std::uint32_t window;
-    std::uint32_t onPerFullWindow;  // in every whole window before the motor stops
-};
-
-TEST(SpeedProfile, ConstantSpeedsGiveExactSharesPerWindow) {
-    const ConstantCase cases[] = {
-        {"25% left", kDirectionLeft, 2500, 125, 4, 1},
-        {"50% right", kDirectionRight, 5000, 200, 2, 1},
-        {"100% right", kDirectionRight, 10000, 101, 10, 10},
-        {"0% left", kDirectionLeft, 0, 300, 16, 0},
-        {"20% right", kDirectionRight, 2000, 1001, 5, 1},
-    };
-    for (const ConstantCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        Fixture f(1);
-        SetMotor(f.Record(0), 0, c.direction, c.hundredths);
-        for (int m = 0; m < kMotorCount; ++m) {
-            f.Record(0).maxDuration[m] = c.maxDuration;
-        }
-        const SpeedProfile profile = f.Profile(0, 0, {c.window, 0});
-        ASSERT_EQ(profile.totalTicks, static_cast<std::uint64_t>(c.maxDuration));
-        ASSERT_EQ(profile.windows.size(), (profile.totalTicks + c.window - 1) / c.window);
-        EXPECT_FALSE(profile.movements[0].open);
-        const std::uint32_t motorTicks = static_cast<std::uint32_t>(c.maxDuration) - 1;
-        for (std::size_t k = 0; k < profile.windows.size(); ++k) {
-            const ProfileWindow& w = profile.windows[k];
-            const std::uint32_t on = c.direction == kDirectionLeft ? w.leftOn[0] : w.rightOn[0];
-            const std::uint32_t off = c.direction == kDirectionLeft ? w.rightOn[0] : w.leftOn[0];
-            EXPECT_EQ(off, 0u);
-            if ((k + 1) * c.window <= motorTicks) {
-                EXPECT_EQ(on, c.onPerFullWindow) << "window " << k;
-            }
-            for (int m = 1; m < kMotorCount; ++m) {
-                EXPECT_EQ(w.leftOn[m] + w.rightOn[m], 0u);  // motors set to off
-            }
-        }
-        EXPECT_EQ(profile.windows, CountByHand(profile, *f.timeline));
-    }
 }
 
 // Windows that cross movement boundaries and motor stops, over a list of mixed
@@ -211,28 +167,16 @@ TEST(SpeedProfile, MovementsLimitsAndOpenEnds) {
     EXPECT_EQ(texts, (std::vector<std::string>{"1 M2 bis E3: 10 Impulse @125",
                                                "2 M3 bis E4: Endtaster @65660"}));
     EXPECT_EQ(profile.windows, CountByHand(profile, *f.timeline));
-}
-
-TEST(SpeedProfile, LimitTexts) {
-    struct Case {
-        LimitKind kind;
-        std::uint8_t input;
-        std::uint32_t value;
-        const char* text;
-    };
-    const Case cases[] = {
-        {LimitKind::kMaxDuration, 0, 125, "Max. dauer: 125"},
-        {LimitKind::kImpulses, 3, 10, "bis E3: 10 Impulse"},
-        {LimitKind::kImpulses, 1, 1, "bis E1: 1 Impuls"},
-        {LimitKind::kImpulses, 8, 0, "bis E8: 1 Impuls"},  // 0 stops at the first impulse too
-        {LimitKind::kEndSwitch, 4, 0, "bis E4: Endtaster"},
-    };
-    for (const Case& c : cases) {
+    // The other texts of a mark; a limit of 0 stops at the first impulse too.
+    for (const auto& [kind, input, value, text] :
+         {std::tuple{LimitKind::kMaxDuration, 0, 125u, "Max. dauer: 125"},
+          {LimitKind::kImpulses, 1, 1u, "bis E1: 1 Impuls"},
+          {LimitKind::kImpulses, 8, 0u, "bis E8: 1 Impuls"}}) {
         LimitMark mark;
-        mark.kind = c.kind;
-        mark.input = c.input;
-        mark.value = c.value;
-        EXPECT_EQ(LimitMarkText(mark), c.text);
+        mark.kind = kind;
+        mark.input = static_cast<std::uint8_t>(input);
+        mark.value = value;
+        EXPECT_EQ(LimitMarkText(mark), text);
     }
 }
 
@@ -301,12 +245,6 @@ TEST(ProfilePlot, SvgCarriesNamesSafely) {
     EXPECT_NE(svg.find("2000 Ticks = 6,25 s"), std::string::npos);
     EXPECT_EQ(svg.find('\x01'), std::string::npos);
     EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n");
-}
-
-TEST(ProfilePlot, Latin1Names) {
-    EXPECT_EQ(Latin1ToUtf8("Gr\xFC\xDF"), "Gr\xC3\xBC\xC3\x9F");
-    EXPECT_EQ(Latin1ToUtf8(std::string("a\tb\x7F\x85", 5)), "a?b??");
-    EXPECT_EQ(SecondsText(204.796875), "204,80 s");
 }
 
 }  // namespace

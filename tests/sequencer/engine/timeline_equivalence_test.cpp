@@ -160,55 +160,38 @@ constexpr int kRandomLists = 12;
 constexpr int kRandomLists = 40;
 #endif
 
+MovementList RandomList(Random& random) {
+    MovementList list;
+    for (auto& record : list.records) {
+        record = RandomRecord(random);
+    }
+    return list;
+}
+
 TEST(TimelineEquivalence, RandomListsOverGarbageMatchTheReference) {
     Tables tables;
     Random random(20261206);
     for (int round = 0; round < kRandomLists; ++round) {
-        MovementList list;
-        for (auto& record : list.records) {
-            record = RandomRecord(random);
-        }
+        const MovementList list = RandomList(random);
         const int first = Below(random, 40);
-        const int last = first + Below(random, 14);
         SCOPED_TRACE("round " + std::to_string(round));
+        CompareRun(tables, list, first, first + Below(random, 14), random());
+    }
+    // The whole table, one movement alone, the slot beyond the list, and
+    // ranges with nothing to compute or outside the table.
+    const MovementList list = RandomList(random);
+    for (const auto& [first, last] :
+         {std::pair{0, kMaxMovements - 1}, {200, 200}, {255, 255}, {9, 8}, {-1, 3}, {250, 256}}) {
+        SCOPED_TRACE(std::to_string(first) + ".." + std::to_string(last));
         CompareRun(tables, list, first, last, random());
     }
-}
-
-TEST(TimelineEquivalence, FullRandomListMatchesTheReference) {
-    Tables tables;
-    Random random(255);
-    MovementList list;
-    for (auto& record : list.records) {
-        record = RandomRecord(random);
-    }
-    CompareRun(tables, list, 0, kMaxMovements - 1, random());
-}
-
-TEST(TimelineEquivalence, TestingOneMovementAndEmptyRangesMatchTheReference) {
-    Tables tables;
-    Random random(7);
-    MovementList list;
-    for (auto& record : list.records) {
-        record = RandomRecord(random);
-    }
-    CompareRun(tables, list, 200, 200, 1);
-    CompareRun(tables, list, 255, 255, 2);  // the slot beyond the list
-    CompareRun(tables, list, 9, 8, 3);      // nothing computed
-    CompareRun(tables, list, -1, 3, 4);     // outside the table: nothing computed
-    CompareRun(tables, list, 250, 256, 5);
 }
 
 // The helper thread is shared: callers on two threads at once are served one
 // after the other, each getting its own rows.
 TEST(TimelineEquivalence, ConcurrentCallersGetTheirOwnRows) {
     Random random(31);
-    MovementList lists[2];
-    for (auto& list : lists) {
-        for (auto& record : list.records) {
-            record = RandomRecord(random);
-        }
-    }
+    const MovementList lists[2] = {RandomList(random), RandomList(random)};
     Tables tables[2];
     for (int caller = 0; caller < 2; ++caller) {
         FillWithGarbage(*tables[caller].expected, 5);
