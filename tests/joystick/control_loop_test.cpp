@@ -17,6 +17,7 @@ using test::At;
 using test::Caps;
 using test::FreshSettings;
 using test::MakeReplay;
+using test::RunOnce;
 using test::ScriptedLink;
 
 constexpr AxisBinding kX{AxisSource::kX, HatMode::kAxis};
@@ -90,22 +91,21 @@ struct Played {
     RunOutcome outcome{};
 };
 
+platform::JoystickCaps CapsOf(const JoySettings& settings) {
+    return Caps(settings.joystickAxes, settings.joystickButtons,
+                (settings.joystickCaps & platform::kJoystickHasPov) != 0);
+}
+
 Played Play(const JoySettings& settings, const std::vector<platform::JoystickPosition>& reads,
             std::function<std::uint32_t(std::size_t)> inputs = {}) {
     platform::JoystickSystem system;
     EXPECT_TRUE(system.Ok());
-    const platform::JoystickCaps caps =
-        Caps(settings.joystickAxes, settings.joystickButtons, (settings.joystickCaps & 16U) != 0);
-    const Replay replay = MakeReplay(caps, reads);
+    const Replay replay = MakeReplay(CapsOf(settings), reads);
     ReplaySource source(replay);
     EXPECT_TRUE(source.Opened());
     ScriptedLink link;
     link.inputs = std::move(inputs);
-    LiveSettings live;
-    PublishAll(live, settings);
-    StopFlag stop{0};
-    ControlLoop loop(live, source, link, stop);
-    const RunOutcome outcome = loop.Run();
+    const RunOutcome outcome = RunOnce(settings, source, link);
     return {link.outputs, outcome};
 }
 
@@ -113,6 +113,23 @@ std::vector<platform::JoystickPosition> Repeat(const platform::JoystickPosition&
                                                int count) {
     return std::vector<platform::JoystickPosition>(count, position);
 }
+
+JoySettings OneMotor(const MotorMapping& m1, ThrottleBinding throttle = {AxisSource::kY}) {
+    JoySettings settings = FreshSettings(Caps(2, 4, false));
+    settings.mappings[0] = m1;
+    settings.throttleBindings[0] = throttle;
+    return settings;
+}
+
+// Direction from the axis, from buttons 1 and 2 or fixed; speed from the
+// axis, the throttle or fixed; end switches E1 ("L") and E2 ("R").
+constexpr MotorMapping kFromAxis{.dirFromAxis = 1, .speedFromAxis = 1, .endSwitchRightIndex = 1};
+constexpr MotorMapping kFromButtons{
+    .dirFromButtons = 1, .speedFixed = 1, .buttonRightIndex = 1, .fixedSpeed = 100};
+constexpr MotorMapping Fixed(std::uint8_t direction, std::uint8_t speed = 100) {
+    return {.dirFixed = 1, .speedFixed = 1, .fixedDirIndex = direction, .fixedSpeed = speed};
+}
+constexpr MotorMapping kThrottleLeft{.dirFixed = 1, .speedFromThrottle = 1, .fixedDirIndex = 1};
 
 TEST(ControlLoopRun, DefaultMappingsDriveM1FromXAndM2FromY) {
     const JoySettings settings = FreshSettings(Caps(2, 4, false));
@@ -137,37 +154,44 @@ TEST(ControlLoopRun, DefaultMappingsDriveM1FromXAndM2FromY) {
     }
 }
 
-TEST(ControlLoopRun, AnAxisJustOutsideTheDeadZoneDrivesTheMotorOnceIn26000Ticks) {
-    const JoySettings settings = FreshSettings(Caps(2, 4, false));
-    const Played played = Play(settings, Repeat(At(25999), 26010));
-    int onTicks = 0;
-    std::size_t first = 0;
-    for (std::size_t i = 0; i < played.words.size(); ++i) {
-        if (played.words[i] == 1) {
-            first = first == 0 ? i : first;
-            ++onTicks;
+// The slowest patterns: X just outside the dead zone turns M1 once in 26000
+// ticks, a fixed speed of 0 with a direction once in 100000.
+TEST(ControlLoopRun, TheSlowestSpeedsDriveTheMotorOnceInTheirPeriod) {
+    struct Case {
+        JoySettings settings;
+        platform::JoystickPosition at;
+        int reads;
+        std::uint32_t word;
+    };
+    const Case cases[] = {
+        {FreshSettings(Caps(2, 4, false)), At(25999), 26010, 1},
+        {OneMotor(Fixed(2, 0)), At(32768), 100010, 2},
+    };
+    for (const Case& c : cases) {
+        const Played played = Play(c.settings, Repeat(c.at, c.reads));
+        std::vector<std::size_t> on;
+        for (std::size_t i = 0; i < played.words.size(); ++i) {
+            if (played.words[i] == c.word) {
+                on.push_back(i);
+            }
         }
+        ASSERT_EQ(on.size(), 1U) << c.reads;
+        EXPECT_GT(on[0], static_cast<std::size_t>(c.reads) - 20U);
     }
-    EXPECT_EQ(onTicks, 1);
-    EXPECT_GT(first, 25990U);
 }
 
 // Steps a loop by hand to look at the run variables after each tick.
 class SteppedLoop {
   public:
     SteppedLoop(const JoySettings& settings, std::vector<platform::JoystickPosition> reads)
-        : replay_(MakeReplay(Caps(settings.joystickAxes, settings.joystickButtons,
-                                  (settings.joystickCaps & 16U) != 0),
-                             reads)),
+        : replay_(MakeReplay(CapsOf(settings), reads)),
           source_(replay_),
           loop_(live_, source_, link_, stop_) {
         PublishAll(live_, settings);
         EXPECT_TRUE(loop_.BeginRun());
     }
     ControlLoop& loop() { return loop_; }
-    ScriptedLink& link() { return link_; }
     LiveSettings& live() { return live_; }
-    StopFlag& stop() { return stop_; }
 
   private:
     platform::JoystickSystem system_;
@@ -178,29 +202,6 @@ class SteppedLoop {
     StopFlag stop_{0};
     ControlLoop loop_;
 };
-
-JoySettings OneMotor(const MotorMapping& m1, ThrottleBinding throttle = {AxisSource::kY}) {
-    JoySettings settings = FreshSettings(Caps(2, 4, false));
-    settings.mappings[0] = m1;
-    settings.throttleBindings[0] = throttle;
-    return settings;
-}
-
-MotorMapping Mapping(std::uint8_t dirAxis, std::uint8_t dirButtons, std::uint8_t dirFixed,
-                     std::uint8_t speedAxis, std::uint8_t speedThrottle, std::uint8_t speedFixed) {
-    MotorMapping m;
-    m.dirFromAxis = dirAxis;
-    m.dirFromButtons = dirButtons;
-    m.dirFixed = dirFixed;
-    m.speedFromAxis = speedAxis;
-    m.speedFromThrottle = speedThrottle;
-    m.speedFixed = speedFixed;
-    m.buttonLeftIndex = 0;
-    m.buttonRightIndex = 1;
-    m.endSwitchLeftIndex = 0;
-    m.endSwitchRightIndex = 1;
-    return m;
-}
 
 TEST(ControlLoopTick, ThrottleAtTwoAndNinetyFivePercentRestartsThePattern) {
     struct Case {
@@ -216,9 +217,7 @@ TEST(ControlLoopTick, ThrottleAtTwoAndNinetyFivePercentRestartsThePattern) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.y);
-        MotorMapping m = Mapping(0, 0, 1, 0, 1, 0);
-        m.fixedDirIndex = 1;
-        SteppedLoop run(OneMotor(m), Repeat(At(32768, c.y), 4));
+        SteppedLoop run(OneMotor(kThrottleLeft), Repeat(At(32768, c.y), 4));
         run.loop().Tick();
         run.loop().Tick();
         run.loop().Tick();
@@ -228,65 +227,13 @@ TEST(ControlLoopTick, ThrottleAtTwoAndNinetyFivePercentRestartsThePattern) {
 }
 
 TEST(ControlLoopTick, NinetyFivePercentFromAnySourceRunsAtFullSpeed) {
-    struct Case {
-        std::uint8_t fixedSpeed;
-        double speed;
-    };
-    for (const Case c :
-         {Case{94, 94.0}, Case{95, kFullSpeed}, Case{100, kFullSpeed}, Case{0, 0.0}}) {
-        MotorMapping m = Mapping(0, 0, 1, 0, 0, 1);
-        m.fixedDirIndex = 1;
-        m.fixedSpeed = c.fixedSpeed;
-        SteppedLoop run(OneMotor(m), Repeat(At(32768), 3));
+    for (const auto& [fixedSpeed, speed] : {std::pair{94, 94.0}, std::pair{95, kFullSpeed},
+                                            std::pair{100, kFullSpeed}, std::pair{0, 0.0}}) {
+        SteppedLoop run(OneMotor(Fixed(1, static_cast<std::uint8_t>(fixedSpeed))),
+                        Repeat(At(32768), 3));
         run.loop().Tick();
-        EXPECT_DOUBLE_EQ(run.loop().Speed(0), c.speed);
+        EXPECT_DOUBLE_EQ(run.loop().Speed(0), speed);
         EXPECT_EQ(run.loop().State(0), 1);
-    }
-}
-
-TEST(ControlLoopRun, SpeedZeroWithADirectionStillDrivesTheMotorOnceIn100000Ticks) {
-    MotorMapping m = Mapping(0, 0, 1, 0, 0, 1);
-    m.fixedDirIndex = 2;
-    m.fixedSpeed = 0;
-    const Played played = Play(OneMotor(m), Repeat(At(32768), 100010));
-    int onTicks = 0;
-    for (const std::uint32_t word : played.words) {
-        onTicks += word == 2 ? 1 : 0;
-    }
-    EXPECT_EQ(onTicks, 1);
-}
-
-TEST(ControlLoopRun, DirectionFromButtonsBothHeldRunsLeft) {
-    MotorMapping m = Mapping(0, 1, 0, 0, 0, 1);
-    m.fixedSpeed = 100;
-    struct Case {
-        std::uint32_t buttons;
-        std::uint32_t word;
-    };
-    for (const Case c : {Case{0, 0}, Case{1, 1}, Case{2, 2}, Case{3, 1}, Case{4, 0}}) {
-        const Played played = Play(OneMotor(m), Repeat(At(32768, 32768, 65535, c.buttons), 3));
-        EXPECT_EQ(played.words, (std::vector<std::uint32_t>{0, c.word, 0})) << c.buttons;
-    }
-}
-
-TEST(ControlLoopRun, EndSwitchesStopOnlyTheDirectionTheyGuard) {
-    MotorMapping m = Mapping(1, 0, 0, 1, 0, 0);
-    m.endSwitchesOn = 1;
-    struct Case {
-        std::uint32_t x;
-        std::uint32_t inputs;  // E1 guards "L", E2 guards "R"
-        std::uint32_t word;
-    };
-    const Case cases[] = {
-        {0, 0x1, 0}, {0, 0x2, 1}, {65535, 0x1, 2}, {65535, 0x2, 0}, {0, 0x0, 1},
-    };
-    for (const Case& c : cases) {
-        const Played played =
-            Play(OneMotor(m), Repeat(At(c.x), 4), [&c](std::size_t) { return c.inputs; });
-        // The switch is seen in the first tick's answer, so the second tick
-        // already sends the result.
-        EXPECT_EQ(played.words, (std::vector<std::uint32_t>{0, c.word, c.word, 0}))
-            << c.x << " inputs " << c.inputs;
     }
 }
 
@@ -303,26 +250,74 @@ TEST(ControlLoopTick, AChangeOfDirectionRestartsThePattern) {
     EXPECT_DOUBLE_EQ(run.loop().Speed(0), 50.0);
 }
 
+TEST(ControlLoopTick, PublishedChangesTakeEffectAtTheNextTick) {
+    SteppedLoop run(FreshSettings(Caps(2, 4, false)), Repeat(At(0), 6));
+    EXPECT_EQ(run.loop().Tick(), 0U);
+    EXPECT_EQ(run.loop().Tick(), 1U);
+    // Rebind M1 to Y (centred) at once, as a new choice in its axis list does.
+    PublishBindings(run.live(), 0, AxisBinding{AxisSource::kY, HatMode::kAxis},
+                    ThrottleBinding{AxisSource::kY});
+    EXPECT_EQ(run.loop().Tick(), 1U);  // computed before the change
+    EXPECT_EQ(run.loop().Tick(), 0U);
+}
+
+// One mapping on M1 for a whole run of four reads: the first tick sends 0,
+// the next two the word, the end all-off. An end switch is seen in the first
+// tick's answer, so the second tick already sends its result.
+TEST(ControlLoopRun, MappingsOfM1WordForWord) {
+    MotorMapping switches = kFromAxis;
+    switches.endSwitchesOn = 1;
+    struct Case {
+        MotorMapping mapping;
+        platform::JoystickPosition at;
+        std::uint32_t inputs;
+        std::uint32_t word;
+    };
+    std::vector<Case> cases = {
+        {kFromButtons, At(32768, 32768, 65535, 0), 0, 0},
+        {kFromButtons, At(32768, 32768, 65535, 1), 0, 1},
+        {kFromButtons, At(32768, 32768, 65535, 2), 0, 2},
+        {kFromButtons, At(32768, 32768, 65535, 3), 0, 1},  // both held: "L"
+        {kFromButtons, At(32768, 32768, 65535, 4), 0, 0},
+        {switches, At(0), 0x1, 0},  // E1 guards "L"
+        {switches, At(0), 0x2, 1},
+        {switches, At(65535), 0x1, 2},
+        {switches, At(65535), 0x2, 0},  // E2 guards "R"
+        {switches, At(0), 0x0, 1},
+    };
+    // A fixed direction without a selection is off and never puts 3 on the wire.
+    for (int index = 0; index < 256; ++index) {
+        cases.push_back({Fixed(static_cast<std::uint8_t>(index)), At(32768), 0,
+                         index <= 2 ? static_cast<std::uint32_t>(index) : 0U});
+    }
+    for (const Case& c : cases) {
+        const Played played =
+            Play(OneMotor(c.mapping), Repeat(c.at, 4), [&c](std::size_t) { return c.inputs; });
+        EXPECT_EQ(played.words, (std::vector<std::uint32_t>{0, c.word, c.word, 0}))
+            << "buttons " << c.at.buttons << " x " << c.at.axes[0] << " inputs " << c.inputs
+            << " fixed " << int{c.mapping.fixedDirIndex};
+    }
+}
+
 TEST(ControlLoopRun, ExtensionModuleM5RightIsBit9AndE9IsBit8) {
     JoySettings settings = FreshSettings(Caps(2, 4, false), true);
-    MotorMapping m5 = Mapping(0, 0, 1, 0, 0, 1);
-    m5.fixedDirIndex = 2;
-    m5.fixedSpeed = 100;
+    MotorMapping m5 = Fixed(2);
     m5.endSwitchesOn = 1;
     m5.endSwitchLeftIndex = 8;   // E9
     m5.endSwitchRightIndex = 9;  // E10
-    settings.mappings[SlotOf(1, 0)] = m5;
-    Played played = Play(settings, Repeat(At(32768), 3));
-    EXPECT_EQ(played.words, (std::vector<std::uint32_t>{0, 1U << 9, 0}));
-
-    // "R" guarded by E10 (bit 9 of the answer); "L" by E9 (bit 8).
-    played = Play(settings, Repeat(At(32768), 3), [](std::size_t) { return 1U << 9; });
-    EXPECT_EQ(played.words, (std::vector<std::uint32_t>{0, 0, 0}));
-    settings.mappings[SlotOf(1, 0)].fixedDirIndex = 1;
-    played = Play(settings, Repeat(At(32768), 3), [](std::size_t) { return 1U << 8; });
-    EXPECT_EQ(played.words, (std::vector<std::uint32_t>{0, 0, 0}));
-    played = Play(settings, Repeat(At(32768), 3), [](std::size_t) { return 1U << 9; });
-    EXPECT_EQ(played.words, (std::vector<std::uint32_t>{0, 1U << 8, 0}));
+    struct Case {
+        std::uint8_t direction;
+        std::uint32_t inputs;
+        std::uint32_t word;
+    };
+    for (const Case c : {Case{2, 0, 1U << 9}, Case{2, 1U << 9, 0}, Case{1, 1U << 8, 0},
+                         Case{1, 1U << 9, 1U << 8}}) {
+        m5.fixedDirIndex = c.direction;
+        settings.mappings[SlotOf(1, 0)] = m5;
+        const Played played =
+            Play(settings, Repeat(At(32768), 3), [&c](std::size_t) { return c.inputs; });
+        EXPECT_EQ(played.words, (std::vector<std::uint32_t>{0, c.word, 0})) << c.inputs;
+    }
 }
 
 TEST(ControlLoopRun, OffSwitchAndOffButtonEndTheRunAfterTheTickThatSawThem) {
@@ -347,12 +342,10 @@ TEST(ControlLoopRun, OffSwitchAndOffButtonEndTheRunAfterTheTickThatSawThem) {
 
     // Unchecked, or at a position without an entry, they never fire.
     settings.offButtonOn = 0;
-    played = Play(settings, reads);
-    EXPECT_EQ(played.words.size(), 20U);
+    EXPECT_EQ(Play(settings, reads).words.size(), 20U);
     settings.offButtonOn = 1;
     settings.offButtonIndex = 40;
-    played = Play(settings, reads);
-    EXPECT_EQ(played.words.size(), 20U);
+    EXPECT_EQ(Play(settings, reads).words.size(), 20U);
 }
 
 TEST(ControlLoopRun, ASlotBoundToNothingReadsAsCentred) {
@@ -362,43 +355,14 @@ TEST(ControlLoopRun, ASlotBoundToNothingReadsAsCentred) {
     EXPECT_EQ(played.words, (std::vector<std::uint32_t>{0, 4, 4, 0}));  // M2 only
 }
 
-TEST(ControlLoopRun, AFixedDirectionWithoutSelectionIsOffAndNeverPutsThreeOnTheWire) {
-    for (int index = 0; index < 256; ++index) {
-        MotorMapping m = Mapping(0, 0, 1, 0, 0, 1);
-        m.fixedDirIndex = static_cast<std::uint8_t>(index);
-        m.fixedSpeed = 100;
-        const Played played = Play(OneMotor(m), Repeat(At(32768), 3));
-        EXPECT_EQ(played.words[1], index <= 2 ? static_cast<std::uint32_t>(index) : 0U) << index;
-    }
-}
-
-TEST(ControlLoopRun, AReplayWithOnlyItsCheckReadSendsJustTheFinalAllOff) {
-    const Played played = Play(FreshSettings(Caps(2, 4, false)), {At(0)});
-    EXPECT_EQ(played.words, (std::vector<std::uint32_t>{0}));
-    EXPECT_EQ(Play(FreshSettings(Caps(2, 4, false)), {}).words, (std::vector<std::uint32_t>{0}));
-}
-
-TEST(ControlLoopRun, TheCheckReadFailingSendsNothing) {
+TEST(ControlLoopRun, ARunWithoutTicksSendsOnlyTheFinalAllOffAndAFailedCheckReadNothing) {
+    const JoySettings settings = FreshSettings(Caps(2, 4, false));
+    EXPECT_EQ(Play(settings, {At(0)}).words, (std::vector<std::uint32_t>{0}));
+    EXPECT_EQ(Play(settings, {}).words, (std::vector<std::uint32_t>{0}));
     ScriptedLink link;
-    LiveSettings live;
-    StopFlag stop{0};
-    struct Gone : JoystickSource {
-        ReadResult Read(platform::JoystickPosition&) override { return ReadResult::kFailed; }
-    } gone;
-    ControlLoop loop(live, gone, link, stop);
-    EXPECT_EQ(loop.Run(), RunOutcome::kJoystickLost);
+    test::GoneSource gone;
+    EXPECT_EQ(RunOnce(settings, gone, link), RunOutcome::kJoystickLost);
     EXPECT_TRUE(link.outputs.empty());
-}
-
-TEST(ControlLoopTick, PublishedChangesTakeEffectAtTheNextTick) {
-    SteppedLoop run(FreshSettings(Caps(2, 4, false)), Repeat(At(0), 6));
-    EXPECT_EQ(run.loop().Tick(), 0U);
-    EXPECT_EQ(run.loop().Tick(), 1U);
-    // Rebind M1 to Y (centred) at once, as a new choice in its axis list does.
-    PublishBindings(run.live(), 0, AxisBinding{AxisSource::kY, HatMode::kAxis},
-                    ThrottleBinding{AxisSource::kY});
-    EXPECT_EQ(run.loop().Tick(), 1U);  // computed before the change
-    EXPECT_EQ(run.loop().Tick(), 0U);
 }
 
 }  // namespace

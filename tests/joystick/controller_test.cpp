@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -15,40 +16,8 @@ namespace {
 
 using test::At;
 using test::Caps;
-using test::FreshSettings;
-using test::MakeReplay;
 
 constexpr int kGenerousMs = 60000;
-
-class Outcomes : public RunEndedListener {
-  public:
-    void PostRunEnded(RunOutcome outcome) override {
-        std::lock_guard lock(mutex_);
-        outcomes_.push_back(outcome);
-        ended_.Set();
-    }
-    std::vector<RunOutcome> Take() {
-        std::lock_guard lock(mutex_);
-        return outcomes_;
-    }
-    platform::ManualResetEvent ended_;
-
-  private:
-    std::mutex mutex_;
-    std::vector<RunOutcome> outcomes_;
-};
-
-// Records the words; the link is only read after the run is over.
-class WordLink : public InterfaceLink {
-  public:
-    std::uint32_t Exchange(std::uint32_t output) override {
-        words.push_back(output);
-        exchanges.fetch_add(1);
-        return 0;
-    }
-    std::vector<std::uint32_t> words;
-    std::atomic<std::size_t> exchanges{0};
-};
 
 // Holds one position for ever, read through SDL's virtual joystick.
 class EndlessStick : public JoystickSource {
@@ -68,118 +37,126 @@ class EndlessStick : public JoystickSource {
     platform::JoystickDevice device_;
 };
 
-// Waits (generously bounded) until the run has made some exchanges.
-bool WaitForExchanges(const WordLink& link, std::size_t count) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousMs);
-    while (link.exchanges.load() < count) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
+// A controller on `source` with the default settings, a link that records
+// the words (read only once the run is over) and the outcomes it reports.
+class Rig : public InterfaceLink, public RunEndedListener {
+  public:
+    explicit Rig(JoystickSource& source, bool publish = true) {
+        controller = std::make_unique<JoyController>(*this, source, *this);
+        if (publish) {
+            PublishAll(controller->Live(), test::FreshSettings(Caps(2, 4, false)));
         }
-        std::this_thread::yield();
     }
-    return true;
-}
+    std::uint32_t Exchange(std::uint32_t output) override {
+        words.push_back(output);
+        exchanges.fetch_add(1);
+        return 0;
+    }
+    void PostRunEnded(RunOutcome outcome) override {
+        std::lock_guard lock(mutex_);
+        outcomes_.push_back(outcome);
+        ended.Set();
+    }
+    std::vector<RunOutcome> Outcomes() {
+        std::lock_guard lock(mutex_);
+        return outcomes_;
+    }
+    // Waits (generously bounded) until the run has made some exchanges.
+    bool WaitForExchanges(std::size_t count) const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (exchanges.load() < count) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::yield();
+        }
+        return true;
+    }
+    bool WaitForEnd() {
+        return ended.WaitFor(kGenerousMs) && controller->WaitUntilIdle(kGenerousMs);
+    }
+
+    std::vector<std::uint32_t> words;
+    std::atomic<std::size_t> exchanges{0};
+    platform::ManualResetEvent ended;
+
+  private:
+    std::mutex mutex_;
+    std::vector<RunOutcome> outcomes_;
+
+  public:
+    // Last, so that it ends its run before the rest goes.
+    std::unique_ptr<JoyController> controller;
+};
 
 class ControllerTest : public ::testing::Test {
   protected:
-    void Publish(JoyController& controller) {
-        PublishAll(controller.Live(), FreshSettings(Caps(2, 4, false)));
-    }
     platform::JoystickSystem system_;
 };
 
 TEST_F(ControllerTest, AReplayedRunEndsByItselfAndReportsIt) {
-    const Replay replay = MakeReplay(Caps(2, 4, false), std::vector(5, At(0)));
+    const Replay replay = test::MakeReplay(Caps(2, 4, false), std::vector(5, At(0)));
     ReplaySource source(replay);
-    WordLink link;
-    Outcomes outcomes;
-    JoyController controller(link, source, outcomes);
-    Publish(controller);
-    controller.Start();
-    ASSERT_TRUE(outcomes.ended_.WaitFor(kGenerousMs));
-    ASSERT_TRUE(controller.WaitUntilIdle(kGenerousMs));
-    controller.OnRunEnded();
-    EXPECT_EQ(outcomes.Take(), (std::vector<RunOutcome>{RunOutcome::kReplayEnded}));
-    EXPECT_EQ(link.words, (std::vector<std::uint32_t>{0, 1, 1, 1, 0}));
-    EXPECT_EQ(controller.RunsEnded(), 1U);
-    EXPECT_FALSE(controller.Running());
+    Rig rig(source);
+    rig.controller->Start();
+    ASSERT_TRUE(rig.WaitForEnd());
+    rig.controller->OnRunEnded();
+    EXPECT_EQ(rig.Outcomes(), (std::vector<RunOutcome>{RunOutcome::kReplayEnded}));
+    EXPECT_EQ(rig.words, (std::vector<std::uint32_t>{0, 1, 1, 1, 0}));
+    EXPECT_EQ(rig.controller->RunsEnded(), 1U);
+    EXPECT_FALSE(rig.controller->Running());
 }
 
-TEST_F(ControllerTest, NotAusEndsARunningRunWithAllOff) {
-    EndlessStick source(At(65535));
-    WordLink link;
-    Outcomes outcomes;
-    JoyController controller(link, source, outcomes);
-    Publish(controller);
-    controller.Start();
-    ASSERT_TRUE(WaitForExchanges(link, 10));
-    controller.Stop();
-    ASSERT_TRUE(outcomes.ended_.WaitFor(kGenerousMs));
-    ASSERT_TRUE(controller.WaitUntilIdle(kGenerousMs));
-    EXPECT_EQ(outcomes.Take(), (std::vector<RunOutcome>{RunOutcome::kStopped}));
-    EXPECT_EQ(link.words.back(), 0U);
-    EXPECT_EQ(link.words[link.words.size() - 2], 2U);
-}
-
-TEST_F(ControllerTest, AStopRightAfterTheStartStillEndsThatRun) {
+// NOT-AUS once the run drives M1 "R", and then right after the start, many
+// times: each ends that run with all-off.
+TEST_F(ControllerTest, NotAusEndsTheRunWithAllOffEvenRightAfterTheStart) {
     for (int round = 0; round < 20; ++round) {
         EndlessStick source(At(65535));
-        WordLink link;
-        Outcomes outcomes;
-        JoyController controller(link, source, outcomes);
-        Publish(controller);
-        controller.Start();
-        controller.Stop();
-        ASSERT_TRUE(outcomes.ended_.WaitFor(kGenerousMs));
-        ASSERT_TRUE(controller.WaitUntilIdle(kGenerousMs));
-        EXPECT_EQ(outcomes.Take(), (std::vector<RunOutcome>{RunOutcome::kStopped}));
-        EXPECT_EQ(link.words.back(), 0U);
+        Rig rig(source);
+        rig.controller->Start();
+        if (round == 0) {
+            ASSERT_TRUE(rig.WaitForExchanges(10));
+        }
+        rig.controller->Stop();
+        ASSERT_TRUE(rig.WaitForEnd());
+        EXPECT_EQ(rig.Outcomes(), (std::vector<RunOutcome>{RunOutcome::kStopped}));
+        EXPECT_EQ(rig.words.back(), 0U);
+        if (round == 0) {
+            EXPECT_EQ(rig.words[rig.words.size() - 2], 2U);
+        }
     }
 }
 
 TEST_F(ControllerTest, TheWayOutStopsTheRunWaitsForAllOffAndStartsNoMore) {
     EndlessStick source(At(0));
-    WordLink link;
-    Outcomes outcomes;
-    JoyController controller(link, source, outcomes);
-    Publish(controller);
-    controller.Start();
-    ASSERT_TRUE(WaitForExchanges(link, 10));
-    ASSERT_TRUE(controller.StopAndWait(kGenerousMs));
-    EXPECT_EQ(link.words.back(), 0U);
-    const std::size_t words = link.words.size();
-    controller.Start();
-    EXPECT_TRUE(controller.WaitUntilIdle(kGenerousMs));
-    EXPECT_EQ(link.words.size(), words);
-    EXPECT_EQ(controller.RunsEnded(), 1U);
+    Rig rig(source);
+    rig.controller->Start();
+    ASSERT_TRUE(rig.WaitForExchanges(10));
+    ASSERT_TRUE(rig.controller->StopAndWait(kGenerousMs));
+    EXPECT_EQ(rig.words.back(), 0U);
+    const std::size_t words = rig.words.size();
+    rig.controller->Start();
+    EXPECT_TRUE(rig.controller->WaitUntilIdle(kGenerousMs));
+    EXPECT_EQ(rig.words.size(), words);
+    EXPECT_EQ(rig.controller->RunsEnded(), 1U);
+
+    // Destroying the controller during a run ends it all-off too.
+    EndlessStick again(At(0));
+    Rig destroyed(again);
+    destroyed.controller->Start();
+    ASSERT_TRUE(destroyed.WaitForExchanges(10));
+    destroyed.controller.reset();
+    EXPECT_EQ(destroyed.words.back(), 0U);
+    EXPECT_EQ(destroyed.Outcomes().size(), 1U);
 }
 
 TEST_F(ControllerTest, ALostJoystickEndsTheRunWithoutAnyExchange) {
-    struct Gone : JoystickSource {
-        ReadResult Read(platform::JoystickPosition&) override { return ReadResult::kFailed; }
-    } gone;
-    WordLink link;
-    Outcomes outcomes;
-    JoyController controller(link, gone, outcomes);
-    controller.Start();
-    ASSERT_TRUE(outcomes.ended_.WaitFor(kGenerousMs));
-    ASSERT_TRUE(controller.WaitUntilIdle(kGenerousMs));
-    EXPECT_EQ(outcomes.Take(), (std::vector<RunOutcome>{RunOutcome::kJoystickLost}));
-    EXPECT_TRUE(link.words.empty());
-}
-
-TEST_F(ControllerTest, DestroyingTheControllerDuringARunEndsItAllOff) {
-    EndlessStick source(At(0));
-    WordLink link;
-    Outcomes outcomes;
-    {
-        JoyController controller(link, source, outcomes);
-        Publish(controller);
-        controller.Start();
-        ASSERT_TRUE(WaitForExchanges(link, 10));
-    }
-    EXPECT_EQ(link.words.back(), 0U);
-    EXPECT_EQ(outcomes.Take().size(), 1U);
+    test::GoneSource gone;
+    Rig rig(gone, false);
+    rig.controller->Start();
+    ASSERT_TRUE(rig.WaitForEnd());
+    EXPECT_EQ(rig.Outcomes(), (std::vector<RunOutcome>{RunOutcome::kJoystickLost}));
+    EXPECT_TRUE(rig.words.empty());
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Shared pieces of the KinemoJoy engine tests: settings for a joystick of
-// given counts, a replay built in memory, and an interface link that records
-// every word and answers with scripted inputs.
+// given counts, a replay built in memory, an interface link that records
+// every word and answers with scripted inputs, and one whole run.
 #pragma once
 
 #include <cstdint>
@@ -63,5 +63,20 @@ class ScriptedLink : public InterfaceLink {
     std::vector<std::uint32_t> outputs;
     std::function<std::uint32_t(std::size_t)> inputs;
 };
+
+// A joystick that can no longer be read.
+struct GoneSource : JoystickSource {
+    ReadResult Read(platform::JoystickPosition&) override { return ReadResult::kFailed; }
+};
+
+// One whole run of the control loop with `settings` published.
+inline RunOutcome RunOnce(const JoySettings& settings, JoystickSource& source,
+                          InterfaceLink& link) {
+    LiveSettings live;
+    PublishAll(live, settings);
+    StopFlag stop{0};
+    ControlLoop loop(live, source, link, stop);
+    return loop.Run();
+}
 
 }  // namespace kinemo::joy::test

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "joystick/control_loop.h"
@@ -69,6 +68,12 @@ TEST(ReplayParser, RefusesMalformedFilesWithTheLineNumber) {
     }
     EXPECT_EQ(ReplayErrorLine("a.replay", ReplayParseResult{false, 7, "kaputt"}),
               "a.replay:7: kaputt");
+    // A file that cannot be read has no line.
+    Replay replay;
+    const ReplayParseResult missing = LoadReplay("/nonexistent/x.replay", replay);
+    EXPECT_FALSE(missing.ok);
+    EXPECT_EQ(ReplayErrorLine("x.replay", missing), "x.replay: Datei kann nicht geöffnet werden");
+    EXPECT_FALSE(LoadReplay("/", replay).ok);
 }
 
 TEST(ReplayParser, AcceptsCommentsLineEndsAndIgnoredColumns) {
@@ -139,28 +144,13 @@ TEST(ReplayFormat, HeaderAndLinesAreWhatTheParserReads) {
     EXPECT_EQ(PositionOf(replay.reads[0]), position);
 }
 
-TEST(ReplayFiles, AFileThatCannotBeReadIsRefusedWithoutALine) {
-    Replay replay;
-    ReplayParseResult result = LoadReplay("/nonexistent/x.replay", replay);
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.line, 0);
-    EXPECT_EQ(ReplayErrorLine("x.replay", result), "x.replay: Datei kann nicht geöffnet werden");
-    result = LoadReplay("/", replay);
-    EXPECT_FALSE(result.ok);
-}
-
-// Plays `reads` through the virtual joystick, optionally recording.
+// A run of `source` against a box whose E1 closes while M1 runs "L".
 std::vector<std::uint32_t> PlayWords(const JoySettings& settings, JoystickSource& source) {
     ScriptedLink link;
-    // The box's inputs follow the outputs: E1 closes while M1 runs "L".
     link.inputs = [&link](std::size_t n) {
         return n > 0 && (link.outputs[n - 1] & 3U) == 1 ? 1U : 0U;
     };
-    LiveSettings live;
-    PublishAll(live, settings);
-    StopFlag stop{0};
-    ControlLoop loop(live, source, link, stop);
-    loop.Run();
+    test::RunOnce(settings, source, link);
     return link.outputs;
 }
 
