@@ -5,8 +5,11 @@
 
 #include <QLabel>
 #include <QTimer>
+#include <cstring>
 #include <functional>
+#include <map>
 #include <optional>
+#include <tuple>
 
 #include "joystick/joy_connect.h"
 #include "joystick/joy_texts.h"
@@ -122,12 +125,9 @@ std::vector<std::uint8_t> UsableFile(const platform::JoystickCaps& caps, int por
 TEST(JoyConnectDialog, FillsThePortListWithDeviceTooltipsAndStartsUnconnected) {
     ConnectRig rig;
     const ConnectOutcome outcome = rig.Run([](ConnectDialog& d) {
-        EXPECT_EQ(ComboTexts(d, kIdPortList),
-                  (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4", "LPT1", "LPT2", "LPT3",
-                                            "LPT"}));
+        EXPECT_EQ(ComboTexts(d, kIdPortList), PortListTexts());
         EXPECT_EQ(d.ComboSelection(kIdPortList), 0);
         EXPECT_FALSE(d.IsChecked(kIdExtension));
-        EXPECT_EQ(Text(d, kIdExtension), "Extension- Modul");
         EXPECT_EQ(Text(d, kIdConnectStatus), kNotConnectedText);
         auto* ports = d.Control<QComboBox>(kIdPortList);
         EXPECT_TRUE(ports->itemData(0, Qt::ToolTipRole).toString().contains(QStringLiteral("/")));
@@ -145,183 +145,107 @@ TEST(JoyConnectDialog, FillsThePortListWithDeviceTooltipsAndStartsUnconnected) {
     EXPECT_EQ(rig.dialog->windowTitle().toStdString(), "KinemoJoy");
 }
 
-// What the dialog does with each kind of settings file it finds.
+// What the dialog does with each kind of settings file the header read
+// tells apart: which boxes it shows, whether it waits for the user, and the
+// interface kind it connects with (0: none).
 TEST(JoyConnectDialog, SettingsFileCases) {
+    enum class File { kNone, kDeleted, kForeign, kSameJoystick, kOtherJoystick };
+    enum class User { kNothing, kCancel, kConnect, kConnectWithModule };
     struct Case {
         const char* name;
-        std::function<std::optional<std::vector<std::uint8_t>>(const platform::JoystickCaps&)> file;
+        File file;
         std::vector<MessageResult> answers;
-        std::function<void(ConnectDialog&)> user;
+        User user;
         ConnectOutcome outcome;
-        int exitCode;
-        bool foreignWarning;
-        bool foundBox;
-        bool otherBox;
-        bool shown;         // the dialog waited for the user
-        std::int32_t kind;  // interface kind after a connection (0: none)
-        StickShape stick = {4, 6, 1};
-    };
-    const auto none = [](const platform::JoystickCaps&) {
-        return std::optional<std::vector<std::uint8_t>>();
-    };
-    const auto text = [](const char* content) {
-        return [content](const platform::JoystickCaps&) {
-            return std::optional<std::vector<std::uint8_t>>(Bytes(content));
-        };
+        const char* boxes;  // F the foreign-file warning, J joystick found, O another joystick
+        std::int32_t kind;
     };
     const Case cases[] = {
         {"first start",
-         none,
+         File::kNone,
          {},
-         ConnectOn(0, true),
+         User::kConnectWithModule,
          ConnectOutcome::kConnected,
-         0,
-         false,
-         true,
-         false,
-         true,
+         "J",
          2},
-        {"deleted file",
-         text(kDeletedFileText),
-         {},
-         ConnectOn(0, false),
-         ConnectOutcome::kConnected,
-         0,
-         false,
-         true,
-         false,
-         true,
-         1},
-        {"only DELET",
-         text("DELET"),
-         {},
-         Cancel(),
-         ConnectOutcome::kCancelled,
-         0,
-         false,
-         true,
-         false,
-         true,
-         0},
-        {"other version, OK",
-         text("KMJ13 older"),
+        {"deleted", File::kDeleted, {}, User::kConnect, ConnectOutcome::kConnected, "J", 1},
+        {"foreign, OK",
+         File::kForeign,
          {MessageResult::kOk},
-         ConnectOn(0, false),
-         ConnectOutcome::kConnected,
-         0,
-         true,
-         true,
-         false,
-         true,
-         1},
-        {"other version, Cancel",
-         text("KMJ13 older"),
+         User::kCancel,
+         ConnectOutcome::kCancelled,
+         "FJ",
+         0},
+        {"foreign, Cancel",
+         File::kForeign,
          {MessageResult::kCancel},
-         {},
+         User::kNothing,
          ConnectOutcome::kSettingsRefused,
-         2,
-         true,
-         false,
-         false,
-         false,
+         "F",
          0},
-        {"truncated KMJ14",
-         text("KMJ14\x04\x02"),
-         {MessageResult::kOk},
-         Cancel(),
-         ConnectOutcome::kCancelled,
-         0,
-         true,
-         true,
-         false,
-         true,
-         0},
-        {"usable, same joystick",
-         [](const platform::JoystickCaps& caps) {
-             return std::optional(UsableFile(caps, 1, true, static_cast<int>(caps.buttons)));
-         },
+        {"same joystick",
+         File::kSameJoystick,
          {},
-         {},
+         User::kNothing,
          ConnectOutcome::kConnected,
-         0,
-         false,
-         false,
-         false,
-         false,
+         "",
          2},
-        {"usable, another joystick",
-         [](const platform::JoystickCaps& caps) {
-             return std::optional(UsableFile(caps, 1, false, 12));
-         },
+        {"another joystick",
+         File::kOtherJoystick,
          {},
-         {},
+         User::kNothing,
          ConnectOutcome::kConnected,
-         0,
-         false,
-         false,
-         true,
-         false,
+         "O",
          1},
-        // Same counts, but a joystick without Z, R, U, V and hat counts as
-        // another one.
-        {"usable, same counts, empty mask",
-         [](const platform::JoystickCaps& caps) {
-             return std::optional(UsableFile(caps, 1, false, static_cast<int>(caps.buttons)));
-         },
-         {},
-         {},
-         ConnectOutcome::kConnected,
-         0,
-         false,
-         false,
-         true,
-         false,
-         1,
-         {2, 6, 0}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ConnectRig rig(c.stick);
-        if (auto bytes = c.file(rig.Caps())) {
-            WriteFileBytes(rig.SettingsPath(), *bytes);
+        ConnectRig rig;
+        const platform::JoystickCaps caps = rig.Caps();
+        const std::map<File, std::vector<std::uint8_t>> files = {
+            {File::kDeleted, Bytes(kDeletedFileText)},
+            {File::kForeign, Bytes("KMJ13 older")},
+            {File::kSameJoystick, UsableFile(caps, 1, true, static_cast<int>(caps.buttons))},
+            {File::kOtherJoystick, UsableFile(caps, 1, false, 12)},
+        };
+        if (c.file != File::kNone) {
+            WriteFileBytes(rig.SettingsPath(), files.at(c.file));
         }
         for (const MessageResult answer : c.answers) {
             rig.messages.Answer(answer);
         }
-        const ConnectOutcome outcome = rig.Run(c.user);
+        std::function<void(ConnectDialog&)> user;
+        if (c.user == User::kCancel) {
+            user = Cancel();
+        } else if (c.user != User::kNothing) {
+            user = ConnectOn(0, c.user == User::kConnectWithModule);
+        }
+        const ConnectOutcome outcome = rig.Run(user);
         EXPECT_EQ(outcome, c.outcome);
-        EXPECT_EQ(ExitCodeOf(outcome), c.exitCode);
-        EXPECT_EQ(rig.shown, c.shown);
+        EXPECT_EQ(rig.shown, c.user != User::kNothing);
         EXPECT_EQ(rig.messages.PendingAnswers(), 0U);
-        std::vector<std::string> expected;
-        if (c.foreignWarning) {
-            expected.push_back(kForeignFileText);
-        }
-        if (c.foundBox) {
-            expected.push_back(JoystickFoundText(rig.Caps()));
-        }
-        if (c.otherBox) {
-            expected.push_back(OtherJoystickText(rig.Caps()));
-        }
-        EXPECT_EQ(rig.Texts(), expected);
-        for (const platform::MessageRequest& r : rig.messages.Requests()) {
-            const std::string t = r.text.toStdString();
-            const std::string caption = t == kForeignFileText ? kForeignFileCaption
-                                        : t.rfind("Verbindung zum Joystick", 0) == 0
-                                            ? kJoystickFoundCaption
-                                            : kOtherJoystickCaption;
+        const std::map<char, std::tuple<std::string, std::string, MessageButtons>> boxes = {
+            {'F', {kForeignFileText, kForeignFileCaption, MessageButtons::kOkCancel}},
+            {'J', {JoystickFoundText(caps), kJoystickFoundCaption, MessageButtons::kOk}},
+            {'O', {OtherJoystickText(caps), kOtherJoystickCaption, MessageButtons::kOk}},
+        };
+        ASSERT_EQ(rig.messages.Requests().size(), std::strlen(c.boxes));
+        for (std::size_t i = 0; c.boxes[i] != 0; ++i) {
+            const platform::MessageRequest& r = rig.messages.Requests()[i];
+            const auto& [text, caption, buttons] = boxes.at(c.boxes[i]);
+            EXPECT_EQ(r.text.toStdString(), text);
             EXPECT_EQ(r.caption.toStdString(), caption);
-            EXPECT_EQ(r.buttons,
-                      t == kForeignFileText ? MessageButtons::kOkCancel : MessageButtons::kOk);
+            EXPECT_EQ(r.buttons, buttons);
         }
         EXPECT_EQ(GetInterfaceKind(&rig.link.Record()), c.kind);
         if (outcome == ConnectOutcome::kConnected) {
             EXPECT_EQ(Text(*rig.dialog, kIdConnectStatus), kConnectedText);
             EXPECT_EQ(rig.settings.motorCount, c.kind == 2 ? 8U : 4U);
-            EXPECT_EQ(rig.settings.joystickButtons, rig.Caps().buttons);
+            EXPECT_EQ(rig.settings.joystickButtons, caps.buttons);
             rig.link.Close();
         }
     }
+    EXPECT_EQ(ExitCodeOf(ConnectOutcome::kSettingsRefused), 2);
 }
 
 TEST(JoyConnectDialog, AFailedAutomaticConnectionShowsTheStoredChoiceAndWaits) {

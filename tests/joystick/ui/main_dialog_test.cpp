@@ -104,14 +104,6 @@ class MainRig {
     std::string folderPath_;
 };
 
-std::vector<std::string> Numbered(const char* format, int count) {
-    std::vector<std::string> texts;
-    for (int i = 1; i <= count; ++i) {
-        texts.push_back(QString::asprintf(format, i).toStdString());
-    }
-    return texts;
-}
-
 // Every enable rule of every panel, checked against the controls' state.
 void ExpectEnableRules(MainDialog& d) {
     for (int m = 0; m < 4; ++m) {
@@ -140,76 +132,39 @@ void ExpectEnableRules(MainDialog& d) {
     EXPECT_EQ(d.IsEnabled(kIdOffButtonIndex), d.IsChecked(kIdOffButton));
 }
 
-TEST(JoyMainDialog, ListsFollowTheJoystickAndTheModule) {
-    struct Case {
-        StickShape shape;
-        bool extension;
-        std::vector<std::string> axes;
-        std::vector<std::string> throttle;
-        std::string throttleDefault;
-        int inputs;
-    };
-    const Case cases[] = {
-        {{2, 4, 0}, false, {"X", "Y"}, {"X", "Y"}, "Y", 8},
-        {{2, 4, 1}, false, {"X", "Y", "POV1", "POV2"}, {"X", "Y"}, "Y", 8},
-        {{6, 32, 1},
-         true,
-         {"X", "Y", "Z", "R", "U", "V", "POV1", "POV2"},
-         {"X", "Y", "Z", "R", "U", "V"},
-         "V",
-         16},
-        {{3, 1, 0}, true, {"X", "Y", "Z"}, {"X", "Y", "Z"}, "Z", 16},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.axes.size());
-        MainRig rig(c.shape, c.extension);
-        MainDialog& d = rig.D();
-        for (int m = 0; m < 4; ++m) {
-            EXPECT_EQ(ComboTexts(d, kIdAxisList + m), c.axes);
-            EXPECT_EQ(ComboTexts(d, kIdSpeedAxisList + m), c.axes);
-            EXPECT_EQ(ComboTexts(d, kIdThrottleList + m), c.throttle);
-            EXPECT_EQ(d.Text(kIdThrottleList + m).toStdString(), c.throttleDefault);
-            EXPECT_EQ(ComboTexts(d, kIdButtonLeftList + m), Numbered("%2u", c.shape.buttons));
-            EXPECT_EQ(ComboTexts(d, kIdButtonRightList + m), Numbered("%2u", c.shape.buttons));
-            EXPECT_EQ(ComboTexts(d, kIdEndLeftList + m), Numbered("E%u", c.inputs));
-            EXPECT_EQ(ComboTexts(d, kIdFixedDirList + m),
-                      (std::vector<std::string>{"A", "L", "R"}));
-            EXPECT_EQ(Text(d, kIdPanelGroup + m), "Motor " + std::to_string(m + 1));
-        }
-        EXPECT_EQ(ComboTexts(d, kIdOffSwitchInput), Numbered("E%u", c.inputs));
-        EXPECT_EQ(d.Text(kIdOffSwitchInput).toStdString(), "E" + std::to_string(c.inputs));
-        EXPECT_EQ(ComboTexts(d, kIdOffButtonIndex), Numbered("%2u", c.shape.buttons));
-        EXPECT_EQ(d.ComboSelection(kIdOffButtonIndex), c.shape.buttons - 1);
-        std::vector<std::string> modules{"Hauptmodul"};
-        if (c.extension) {
-            modules.push_back("Extensionmodul");
-        }
-        EXPECT_EQ(ComboTexts(d, kIdModule), modules);
-    }
-}
-
-TEST(JoyMainDialog, StartsWithTheDefaultsReadyAndEveryControlById) {
-    MainRig rig;
+// The lists are the engine's for this joystick and module; M1 and M2 follow
+// X and Y, M3 and M4 stand; the start button is hidden.
+TEST(JoyMainDialog, AFreshWindowShowsTheJoysticksListsAndTheDefaultsReady) {
+    MainRig rig({6, 32, 1}, true);
     MainDialog& d = rig.D();
+    const ListContents lists = MakeListContents(d.Settings());
+    for (int m = 0; m < 4; ++m) {
+        EXPECT_EQ(ComboTexts(d, kIdAxisList + m), lists.axes);
+        EXPECT_EQ(ComboTexts(d, kIdSpeedAxisList + m), lists.axes);
+        EXPECT_EQ(ComboTexts(d, kIdThrottleList + m), lists.throttle);
+        EXPECT_EQ(Text(d, kIdThrottleList + m), "V");
+        EXPECT_EQ(ComboTexts(d, kIdButtonLeftList + m), lists.buttons);
+        EXPECT_EQ(ComboTexts(d, kIdButtonRightList + m), lists.buttons);
+        EXPECT_EQ(ComboTexts(d, kIdEndLeftList + m), lists.inputs);
+        EXPECT_EQ(ComboTexts(d, kIdEndRightList + m), lists.inputs);
+        EXPECT_EQ(ComboTexts(d, kIdFixedDirList + m), lists.directions);
+        EXPECT_EQ(Text(d, kIdPanelGroup + m), "Motor " + std::to_string(m + 1));
+        EXPECT_EQ(d.IsChecked(kIdDirAxis + m), m < 2);
+        EXPECT_EQ(d.IsChecked(kIdSpeedFixed + m), m >= 2);
+        EXPECT_EQ(Text(d, kIdAxisList + m), m % 2 == 0 ? "X" : "Y");
+        EXPECT_EQ(Text(d, kIdSpeedLabel + m), "100%");
+    }
+    EXPECT_EQ(ComboTexts(d, kIdOffSwitchInput), lists.offSwitch);
+    EXPECT_EQ(Text(d, kIdOffSwitchInput), "E16");
+    EXPECT_EQ(ComboTexts(d, kIdOffButtonIndex), lists.buttons);
+    EXPECT_EQ(Text(d, kIdOffButtonIndex), "32");
+    EXPECT_EQ(ComboTexts(d, kIdModule), lists.modules);
     EXPECT_EQ(d.windowTitle().toStdString(), kMainDialogTitle);
     EXPECT_EQ(Text(d, kIdStatus), kStatusReady);
     EXPECT_TRUE(d.IsEnabled(kIdStart));
     EXPECT_FALSE(d.IsEnabled(kIdApply));
     EXPECT_FALSE(d.ControlWidget(kIdStartButton)->isVisible());
     EXPECT_FALSE(d.ControlWidget(kIdStartButtonIndex)->isVisible());
-    EXPECT_EQ(Text(d, kIdReset), "Alle Einstellungen zurücksetzen");
-    EXPECT_EQ(Text(d, kIdApply), "Übernehmen");
-    // M1 follows X and M2 Y, direction and speed; M3 and M4 stand at 100 %.
-    for (int m = 0; m < 4; ++m) {
-        const bool axis = m < 2;
-        EXPECT_EQ(d.IsChecked(kIdDirAxis + m), axis);
-        EXPECT_EQ(d.IsChecked(kIdSpeedAxis + m), axis);
-        EXPECT_EQ(d.IsChecked(kIdDirFixed + m), !axis);
-        EXPECT_EQ(d.IsChecked(kIdSpeedFixed + m), !axis);
-        EXPECT_EQ(d.Text(kIdAxisList + m).toStdString(), m % 2 == 0 ? "X" : "Y");
-        EXPECT_EQ(d.Text(kIdFixedDirList + m).toStdString(), "A");
-        EXPECT_EQ(Text(d, kIdSpeedLabel + m), "100%");
-    }
     ExpectEnableRules(d);
 }
 
@@ -392,11 +347,8 @@ TEST(JoyMainDialog, SavedSettingsComeBackOnHauptmodulWithTheExtensionMotorOnZ) {
         Choose(d, kIdOffButtonIndex, 2);
         Click(d, kIdEnd);
         ASSERT_EQ(rig.ends, (std::vector<std::pair<int, bool>>{{0, true}}));
-        ASSERT_TRUE(d.SaveSettings());  // as the application frame does
-        const std::vector<std::uint8_t> bytes = ReadFileBytes(rig.SettingsPath());
-        ASSERT_EQ(bytes.size(), kSettingsFileSize);
-        EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 5), "KMJ14");
-        EXPECT_EQ(bytes[11], 1);  // saved while "Extensionmodul" was shown
+        ASSERT_TRUE(d.SaveSettings());                        // as the application frame does
+        EXPECT_EQ(ReadFileBytes(rig.SettingsPath())[11], 1);  // "Extensionmodul" shown
     }
     MainRig again({4, 6, 1}, true, folder.Path());
     MainDialog& d = again.D();
@@ -410,8 +362,7 @@ TEST(JoyMainDialog, SavedSettingsComeBackOnHauptmodulWithTheExtensionMotorOnZ) {
 }
 
 // Settings saved for a joystick with more axes and buttons: a stored list
-// position with no entry now shows no selection and binds its motor to
-// nothing, and the window stays usable.
+// position with no entry now shows no selection, and a choice binds again.
 TEST(JoyMainDialog, PositionsWithoutAnEntryShowNoSelectionAndBindNothing) {
     TempFolder folder;
     {
@@ -428,17 +379,8 @@ TEST(JoyMainDialog, PositionsWithoutAnEntryShowNoSelectionAndBindNothing) {
     EXPECT_EQ(d.ComboSelection(kIdSpeedAxisList), -1);
     EXPECT_EQ(d.ComboSelection(kIdButtonRightList + 1), -1);
     EXPECT_EQ(rig.Live(0).axisSource.load(), static_cast<std::uint8_t>(AxisSource::kNone));
-    // A run with the stick pushed fully left leaves the unbound M1 off.
-    rig.HoldX(kFullLeft);
-    rig.StartRun();
-    EXPECT_EQ(rig.box.Snapshot().motors[0].onTicks, 0U);
-    // Choosing an entry binds it again at once.
     Choose(d, kIdAxisList, 0);
     EXPECT_EQ(rig.Live(0).axisSource.load(), static_cast<std::uint8_t>(AxisSource::kX));
-    EXPECT_TRUE(WaitUntil([&] { return rig.box.Snapshot().motors[0].onTicks > 10; }));
-    Click(d, kIdEmergencyStop);
-    EXPECT_TRUE(rig.WaitForRunEnded());
-    EXPECT_EQ(rig.box.Snapshot().outputs, 0);
     EXPECT_TRUE(rig.messages.Requests().empty());
 }
 
@@ -540,12 +482,8 @@ TEST(JoyMainDialog, RecordingWritesEveryReadOfTheRunToTheChosenFile) {
     ASSERT_TRUE(rig.WaitForRunEnded());
 
     Replay replay;
-    const ReplayParseResult parsed = LoadReplay(path, replay);
-    ASSERT_TRUE(parsed.ok) << parsed.message << " line " << parsed.line;
-    EXPECT_EQ(replay.header.name, rig.stick.Caps().name);
-    EXPECT_EQ(replay.header.axes, 4);
+    ASSERT_TRUE(LoadReplay(path, replay).ok);
     EXPECT_EQ(replay.header.buttons, 6);
-    EXPECT_EQ(replay.header.hat, 1);
     ASSERT_GE(replay.reads.size(), 20U);
     EXPECT_EQ(replay.reads.back().axes[0], kFullLeft);
     EXPECT_TRUE(rig.messages.Requests().empty());
