@@ -8,50 +8,34 @@
 namespace kinemo::simulator {
 namespace {
 
-// Feeds bytes, all arriving at `us`; returns the frames completed.
-std::vector<Frame> FeedAll(FrameParser& parser, const std::vector<std::uint8_t>& bytes,
-                           std::int64_t us = 0) {
-    std::vector<Frame> frames;
-    for (std::uint8_t b : bytes) {
-        Frame f;
-        if (parser.Feed(b, us, &f)) {
-            frames.push_back(f);
+// Whole frames, garbage before a command byte, and a command byte inside a
+// frame (a request cut short) starting anew.
+TEST(FrameParser, SplitsFramesAndSkipsWhatIsNoFrame) {
+    struct Case {
+        std::vector<std::uint8_t> bytes;
+        std::vector<std::pair<std::uint8_t, std::uint16_t>> frames;  // command, outputs
+        std::uint64_t skipped;
+    };
+    const Case cases[] = {
+        {{0xC1, 0x55, 0xC2, 0xAA, 0x09, 0xC1, 0x00}, {{0xC1, 0x55}, {0xC2, 0x09AA}, {0xC1, 0}}, 0},
+        {{0x00, 0x12, 0xFF, 0xC1, 0x02}, {{0xC1, 0x02}}, 3},
+        {{0xC2, 0x01, 0xC1, 0x08}, {{0xC1, 0x08}}, 2},
+    };
+    for (const Case& c : cases) {
+        FrameParser parser;
+        std::vector<std::pair<std::uint8_t, std::uint16_t>> frames;
+        for (const std::uint8_t b : c.bytes) {
+            Frame f;
+            if (parser.Feed(b, 42, &f)) {
+                frames.emplace_back(f.command, f.outputs);
+                EXPECT_EQ(f.startUs, 42);
+                EXPECT_EQ(f.RequestBytes(), f.command == 0xC2 ? 3 : 2);
+                EXPECT_EQ(f.AnswerBytes(), f.command == 0xC2 ? 2 : 1);
+            }
         }
+        EXPECT_EQ(frames, c.frames);
+        EXPECT_EQ(parser.skippedBytes(), c.skipped);
     }
-    return frames;
-}
-
-TEST(FrameParser, SplitsBoxAndModuleFrames) {
-    FrameParser parser;
-    const auto frames = FeedAll(parser, {0xC1, 0x55, 0xC2, 0xAA, 0x09, 0xC1, 0x00}, 42);
-    ASSERT_EQ(frames.size(), 3u);
-    EXPECT_EQ(frames[0].command, 0xC1);
-    EXPECT_EQ(frames[0].outputs, 0x55);
-    EXPECT_EQ(frames[0].startUs, 42);
-    EXPECT_EQ(frames[1].command, 0xC2);
-    EXPECT_EQ(frames[1].outputs, 0x09AA);
-    EXPECT_EQ(frames[1].RequestBytes(), 3);
-    EXPECT_EQ(frames[1].AnswerBytes(), 2);
-    EXPECT_EQ(frames[2].outputs, 0x00);
-    EXPECT_EQ(parser.skippedBytes(), 0u);
-}
-
-TEST(FrameParser, SkipsGarbageUntilACommandByte) {
-    FrameParser parser;
-    const auto frames = FeedAll(parser, {0x00, 0x12, 0xFF, 0xC1, 0x02});
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0].outputs, 0x02);
-    EXPECT_EQ(parser.skippedBytes(), 3u);
-}
-
-TEST(FrameParser, CommandByteInsideAFrameStartsAnew) {
-    FrameParser parser;
-    // A request cut after its command byte, then a whole one.
-    const auto frames = FeedAll(parser, {0xC2, 0x01, 0xC1, 0x08});
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0].command, 0xC1);
-    EXPECT_EQ(frames[0].outputs, 0x08);
-    EXPECT_EQ(parser.skippedBytes(), 2u);
 }
 
 TEST(FrameParser, DropsAPartialFrameAfterALongGap) {

@@ -7,7 +7,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,11 +15,10 @@ namespace kinemo::simulator::testing {
 
 class LineClient {
   public:
-    explicit LineClient(const std::string& path) {
-        fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (fd_ >= 0) {
-            termios tio{};
-            ::tcgetattr(fd_, &tio);
+    explicit LineClient(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {
+        termios tio{};
+        if (fd_ >= 0 && ::tcgetattr(fd_, &tio) == 0) {
             ::cfmakeraw(&tio);
             ::tcsetattr(fd_, TCSANOW, &tio);
         }
@@ -36,32 +34,22 @@ class LineClient {
     bool ok() const { return fd_ >= 0; }
     int fd() const { return fd_; }
 
-    bool Send(const std::vector<std::uint8_t>& bytes) {
-        return ::write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    }
-
-    // Reads until `count` bytes arrived or `timeout` passed; returns what came.
-    std::vector<std::uint8_t> Receive(std::size_t count, std::chrono::milliseconds timeout) {
+    // One exchange: request bytes out, up to `answerBytes` back within a
+    // generous 5 s; returns what came.
+    std::vector<std::uint8_t> Exchange(const std::vector<std::uint8_t>& request,
+                                       std::size_t answerBytes) {
         std::vector<std::uint8_t> got;
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (got.size() < count) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                break;
-            }
+        if (::write(fd_, request.data(), request.size()) != static_cast<ssize_t>(request.size())) {
+            return got;
+        }
+        while (got.size() < answerBytes) {
             pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
-                break;
-            }
-            if ((p.revents & POLLIN) == 0) {
-                lastHangup_ = (p.revents & (POLLHUP | POLLERR)) != 0;
-                break;
-            }
             std::uint8_t buffer[16];
-            const ssize_t n = ::read(fd_, buffer, count - got.size());
+            if (::poll(&p, 1, 5000) <= 0 || (p.revents & POLLIN) == 0) {
+                break;
+            }
+            const ssize_t n = ::read(fd_, buffer, answerBytes - got.size());
             if (n <= 0) {
-                lastHangup_ = true;
                 break;
             }
             got.insert(got.end(), buffer, buffer + n);
@@ -69,18 +57,8 @@ class LineClient {
         return got;
     }
 
-    // One exchange: request bytes out, `answerBytes` back (generous timeout).
-    std::vector<std::uint8_t> Exchange(const std::vector<std::uint8_t>& request,
-                                       std::size_t answerBytes) {
-        Send(request);
-        return Receive(answerBytes, std::chrono::seconds(5));
-    }
-
-    bool sawHangup() const { return lastHangup_; }
-
   private:
     int fd_ = -1;
-    bool lastHangup_ = false;
 };
 
 }  // namespace kinemo::simulator::testing

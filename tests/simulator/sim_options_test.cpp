@@ -13,28 +13,38 @@ bool Parse(std::vector<const char*> args, SimOptions* options, std::string* erro
 TEST(SimOptions, TakesEveryOptionAndLeavesLaunchArgumentsAlone) {
     SimOptions o;
     std::string error;
-    ASSERT_TRUE(Parse({"--headless", "--fast", "--link", "/tmp/box", "--trace", "t.csv", "--launch",
-                       "prog", "--fast", "-x"},
+    ASSERT_TRUE(Parse({"--headless", "--fast", "--link", "/tmp/box", "--trace", "t.csv",
+                       "--usb-latency", "255", "--launch", "prog", "--fast", "-x"},
                       &o, &error));
     EXPECT_TRUE(o.headless);
     EXPECT_TRUE(o.fast);
     EXPECT_EQ(o.linkPath, "/tmp/box");
     EXPECT_EQ(o.tracePath, "t.csv");
+    EXPECT_EQ(o.usbLatencyMs, 255);
     EXPECT_EQ(o.launch, (std::vector<std::string>{"prog", "--fast", "-x"}));
+    ASSERT_TRUE(Parse({"--usb-latency", "0", "--help"}, &o, &error));
+    EXPECT_EQ(o.usbLatencyMs, 0);
+    EXPECT_TRUE(o.help);
 }
 
-TEST(SimOptions, RefusesMistakes) {
-    SimOptions o;
-    std::string error;
-    EXPECT_FALSE(Parse({"--link"}, &o, &error));
-    EXPECT_EQ(error, "--link needs a path");
-    EXPECT_FALSE(Parse({"--trace", ""}, &o, &error));
-    EXPECT_FALSE(Parse({"--launch"}, &o, &error));
-    EXPECT_EQ(error, "--launch needs a program");
-    EXPECT_FALSE(Parse({"--slow"}, &o, &error));
-    EXPECT_EQ(error, "unknown option --slow");
-    ASSERT_TRUE(Parse({"--help"}, &o, &error));
-    EXPECT_TRUE(o.help);
+TEST(SimOptions, RefusesMistakesWithAMessage) {
+    const std::string latency = "--usb-latency needs milliseconds from 0 to 255";
+    const std::pair<std::vector<const char*>, std::string> cases[] = {
+        {{"--link"}, "--link needs a path"},
+        {{"--trace", ""}, "--trace needs a path"},
+        {{"--launch"}, "--launch needs a program"},
+        {{"--slow"}, "unknown option --slow"},
+        {{"--usb-latency", "256"}, latency},
+        {{"--usb-latency", "-1"}, latency},
+        {{"--usb-latency", "16ms"}, latency},
+        {{"--usb-latency"}, latency},
+    };
+    for (const auto& [args, message] : cases) {
+        SimOptions o;
+        std::string error;
+        EXPECT_FALSE(Parse(args, &o, &error)) << message;
+        EXPECT_EQ(error, message);
+    }
 }
 
 }  // namespace

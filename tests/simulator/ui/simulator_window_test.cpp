@@ -133,15 +133,3 @@ TEST_F(SimulatorWindowTest, ResetButtonBringsTheCarriagesBack) {
 
 }  // namespace
 }  // namespace kinemo::simulator
-
-// The application lives in main, not in a static: Qt's input devices must go
-// before the library's own statics do.
-int main(int argc, char** argv) {
-    // Also when CTest lists the tests at build time, without its environment.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
