@@ -85,12 +85,8 @@ TEST_F(DialogWindowTest, PlacesControlsInDialogUnitsAndFindsThemById) {
     EXPECT_TRUE(label->alignment() & Qt::AlignRight);
     EXPECT_EQ(dialog->Control<QLabel>(10), label);
     EXPECT_EQ(dialog->findChild<QWidget*>(QStringLiteral("14")), dialog->ControlWidget(14));
-    EXPECT_FALSE(dialog->Control<QPushButton>(12)->autoDefault());
-    EXPECT_TRUE(dialog->Control<QPushButton>(18)->isFlat());
-    EXPECT_EQ(dialog->Control<QLineEdit>(14)->maxLength(), 6);
-    EXPECT_EQ(dialog->Control<QSlider>(17)->tickPosition(), QSlider::NoTicks);
-    EXPECT_EQ(dialog->Control<QComboBox>(16)->isEditable(), false);
-    EXPECT_EQ(dialog->Control<QPushButton>(10), nullptr);  // wrong kind
+    EXPECT_FALSE(dialog->Control<QPushButton>(12)->autoDefault());  // Enter presses no button
+    EXPECT_EQ(dialog->Control<QPushButton>(10), nullptr);           // wrong kind
     EXPECT_EQ(dialog->ControlWidget(99), nullptr);
 
     dialog->SetEnabled(13, false);
@@ -183,9 +179,9 @@ TEST_F(DialogWindowTest, HandlersSeeUserActionsAndTheProgramChangesThatNotify) {
     QTest::keyClicks(dialog->Control<QLineEdit>(2), QStringLiteral("3"));
     EXPECT_EQ(texts, 2);
 
-    for (const char* line : {"eins", "zwei", "drei"}) {
-        dialog->ListAppend(3, QString::fromLatin1(line));
-    }
+    dialog->ListAppend(3, QStringLiteral("eins"));
+    dialog->ListAppend(3, QStringLiteral("zwei"));
+    dialog->ListAppend(3, QStringLiteral("drei"));
     dialog->ListInsert(3, 1, QStringLiteral("neu"));
     dialog->ListSetSelection(3, 2);
     dialog->ListDelete(3, 0);
@@ -224,12 +220,8 @@ TEST_F(DialogWindowTest, HandlersSeeUserActionsAndTheProgramChangesThatNotify) {
 TEST_F(DialogWindowTest, PicturesAndIconsFromMissingResourcesStayBlank) {
     QPushButton* button = dialog->AddBitmapButton(7, 9999, 0, 0, 17, 16);
     EXPECT_TRUE(button->icon().isNull());
-    EXPECT_TRUE(button->text().isEmpty());
-    EXPECT_EQ(dialog->Bitmap(7), 9999);
-    EXPECT_EQ(button->property(kBitmapProperty).toInt(), 9999);
     dialog->SetBitmap(7, 9998);
     EXPECT_EQ(dialog->Bitmap(7), 9998);
-    EXPECT_EQ(BitmapPath(131), QStringLiteral(":/kinemo/bitmaps/131.png"));
     dialog->SetProgramIcon(QStringLiteral(":/kinemo/no-such-icon.png"));
     EXPECT_TRUE(dialog->windowIcon().isNull());
 }
@@ -269,7 +261,6 @@ class EventSink : public QObject {
 
 TEST(DialogEvents, RunEndedPostedFromAWorkerIsHandledOnTheReceiversThread) {
     testing::DialogTestApplication();
-    EXPECT_EQ(kRunEndedEvent, QEvent::User + 5);
     EventSink sink;
     std::thread worker([&] { PostDialogEvent(&sink, kRunEndedEvent); });
     worker.join();

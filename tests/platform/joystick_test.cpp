@@ -46,7 +46,9 @@ TEST_F(JoystickLayerTest, CapabilitiesFollowTheCountsAndAreCappedAtSixAxesAnd32B
     }
 }
 
-TEST_F(JoystickLayerTest, PositionsReadBackAsSetOnEveryAxisButtonAndHatDirection) {
+// Every axis, button and hat direction reads back as set, also on another
+// thread; axes, buttons and a hat that a joystick lacks read centred or open.
+TEST_F(JoystickLayerTest, PositionsReadBackAsSetAndMissingPartsReadCentred) {
     VirtualJoystick stick;
     ASSERT_TRUE(stick.Attach("Sechsachser", 6, 32, 1));
     JoystickDevice device;
@@ -60,49 +62,30 @@ TEST_F(JoystickLayerTest, PositionsReadBackAsSetOnEveryAxisButtonAndHatDirection
         set.pov = pov;
         stick.Set(set);
         JoystickPosition read;
-        ASSERT_TRUE(device.Read(read));
+        bool ok = false;
+        std::thread reader([&] { ok = device.Read(read); });
+        reader.join();
+        ASSERT_TRUE(ok);
         EXPECT_EQ(read, set) << "pov " << pov;
         ++n;
     }
-}
 
-TEST_F(JoystickLayerTest, AxesTheJoystickLacksReadCentredAndAHatlessJoystickReadsCentred) {
-    VirtualJoystick stick;
-    ASSERT_TRUE(stick.Attach("Zweiachser", 2, 2, 0));
-    JoystickDevice device;
-    ASSERT_TRUE(device.Open(stick.Index()));
+    VirtualJoystick small;
+    ASSERT_TRUE(small.Attach("Zweiachser", 2, 2, 0));
+    ASSERT_TRUE(device.Open(small.Index()));
     JoystickPosition set;
     set.axes = {100, 200, 300, 400, 500, 600};
     set.buttons = 0xFF;
     set.pov = 9000;
-    stick.Set(set);
+    small.Set(set);
     JoystickPosition read;
     ASSERT_TRUE(device.Read(read));
-    EXPECT_EQ(read.axes[0], 100U);
-    EXPECT_EQ(read.axes[1], 200U);
-    for (int axis = 2; axis < kJoystickMaxAxes; ++axis) {
-        EXPECT_EQ(read.axes[axis], kJoystickAxisCentre);
-    }
+    JoystickPosition centred;
+    centred.axes[0] = 100;
+    centred.axes[1] = 200;
+    EXPECT_EQ(read.axes, centred.axes);
     EXPECT_EQ(read.buttons, 3U);
     EXPECT_EQ(read.pov, kJoystickHatCentred);
-}
-
-TEST_F(JoystickLayerTest, ReadsWorkFromAnotherThread) {
-    VirtualJoystick stick;
-    ASSERT_TRUE(stick.Attach("Faden", 2, 1, 1));
-    JoystickDevice device;
-    ASSERT_TRUE(device.Open(stick.Index()));
-    JoystickPosition set;
-    set.axes[0] = 1234;
-    set.pov = 27000;
-    stick.Set(set);
-    JoystickPosition read;
-    bool ok = false;
-    std::thread reader([&] { ok = device.Read(read); });
-    reader.join();
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(read.axes[0], 1234U);
-    EXPECT_EQ(read.pov, 27000U);
 }
 
 TEST_F(JoystickLayerTest, AReadFailsOnceTheJoystickIsUnpluggedAndKeepsTheLastPosition) {

@@ -24,57 +24,38 @@ bool Blocked(int signal) {
 // How a signal reaches the program: to this thread, to the process while
 // this thread is the only one, or to the process from a thread started after
 // the helper (which inherits the blocked mask, so it is not killed either).
-enum class Sender { kRaise, kProcess, kOtherThread };
-
-struct Case {
-    int signal;
-    Sender sender;
-};
-
-class TerminationSignalsTest : public ::testing::TestWithParam<Case> {};
-
-TEST_P(TerminationSignalsTest, ReportsEachSignalOnceAndRestoresTheMask) {
-    const Case c = GetParam();
-    ASSERT_FALSE(Blocked(c.signal));
-    {
-        TerminationSignals signals;
-        ASSERT_GE(signals.Fd(), 0);
-        EXPECT_TRUE(Blocked(c.signal));
-        EXPECT_EQ(signals.Take(), 0);
-        EXPECT_EQ(signals.Wait(0), 0);
-        switch (c.sender) {
-            case Sender::kRaise:
-                std::raise(c.signal);
-                EXPECT_EQ(signals.Take(), c.signal);
-                break;
-            case Sender::kProcess:
-                ::kill(::getpid(), c.signal);
-                EXPECT_EQ(signals.Wait(kGenerousWaitMs), c.signal);
-                break;
-            case Sender::kOtherThread: {
-                int signal = c.signal;
-                Thread sender([](void* p) { ::kill(::getpid(), *static_cast<int*>(p)); }, &signal);
-                EXPECT_EQ(signals.Wait(-1), c.signal);
-                break;
+// Each is reported once, and the mask is restored afterwards.
+TEST(TerminationSignals, ReportsEachSignalOnceHoweverSentAndRestoresTheMask) {
+    enum class Sender { kRaise, kProcess, kOtherThread };
+    const std::pair<int, Sender> cases[] = {{SIGINT, Sender::kRaise},
+                                            {SIGTERM, Sender::kProcess},
+                                            {SIGHUP, Sender::kOtherThread},
+                                            {SIGINT, Sender::kOtherThread}};
+    for (auto [signal, sender] : cases) {
+        SCOPED_TRACE(std::string(sigabbrev_np(signal)) + " sender " +
+                     std::to_string(static_cast<int>(sender)));
+        ASSERT_FALSE(Blocked(signal));
+        {
+            TerminationSignals signals;
+            ASSERT_GE(signals.Fd(), 0);
+            EXPECT_TRUE(Blocked(signal));
+            EXPECT_EQ(signals.Take(), 0);
+            EXPECT_EQ(signals.Wait(0), 0);
+            if (sender == Sender::kRaise) {
+                std::raise(signal);
+                EXPECT_EQ(signals.Take(), signal);
+            } else if (sender == Sender::kProcess) {
+                ::kill(::getpid(), signal);
+                EXPECT_EQ(signals.Wait(kGenerousWaitMs), signal);
+            } else {
+                Thread thread([](void* p) { ::kill(::getpid(), *static_cast<int*>(p)); }, &signal);
+                EXPECT_EQ(signals.Wait(-1), signal);
             }
+            EXPECT_EQ(signals.Take(), 0);
         }
-        EXPECT_EQ(signals.Take(), 0);
+        EXPECT_FALSE(Blocked(signal));
     }
-    EXPECT_FALSE(Blocked(c.signal));
 }
-
-std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
-    static const char* const kSenders[] = {"Raise", "Process", "OtherThread"};
-    return std::string(sigabbrev_np(info.param.signal)) +
-           kSenders[static_cast<int>(info.param.sender)];
-}
-
-INSTANTIATE_TEST_SUITE_P(All, TerminationSignalsTest,
-                         ::testing::Values(Case{SIGINT, Sender::kRaise},
-                                           Case{SIGTERM, Sender::kProcess},
-                                           Case{SIGHUP, Sender::kOtherThread},
-                                           Case{SIGINT, Sender::kOtherThread}),
-                         CaseName);
 
 TEST(TerminationSignals, KeepsAMaskBlockedBeforeAndReportsSeveralInTurn) {
     sigset_t hup;

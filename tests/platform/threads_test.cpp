@@ -17,39 +17,31 @@ using testing::SchedulingPrivilege;
 
 constexpr int kGenerousWaitMs = 20000;
 
-TEST(ManualResetEvent, StaysSignalledUntilResetAndReleasesEveryWaiter) {
+TEST(ManualResetEvent, StaysSignalledUntilResetAndReleasesAWaiterOnAnotherThread) {
     ManualResetEvent event;
-    EXPECT_FALSE(event.IsSet());
     EXPECT_FALSE(event.WaitFor(0));
     event.Set();
     event.Wait();
-    event.Wait();  // still signalled
-    EXPECT_TRUE(event.WaitFor(0));
+    EXPECT_TRUE(event.WaitFor(0));  // still signalled
     event.Reset();
     EXPECT_FALSE(event.WaitFor(10));
     EXPECT_TRUE(ManualResetEvent(true).IsSet());
-}
 
-TEST(ManualResetEvent, SetOnAnotherThreadReleasesWaitWithoutTimeOut) {
-    ManualResetEvent go;
     ManualResetEvent done;
-    struct Pair {
-        ManualResetEvent* go;
-        ManualResetEvent* done;
-    } pair{&go, &done};
+    ManualResetEvent* events[2] = {&event, &done};
     Thread waiter(
         [](void* parameter) {
-            auto* p = static_cast<Pair*>(parameter);
-            p->go->Wait();
-            p->done->Set();
+            auto** e = static_cast<ManualResetEvent**>(parameter);
+            e[0]->Wait();
+            e[1]->Set();
         },
-        &pair);
+        events);
     EXPECT_FALSE(done.WaitFor(20));
-    go.Set();
+    event.Set();
     EXPECT_TRUE(done.WaitFor(kGenerousWaitMs));
 }
 
-TEST(Thread, PassesItsParameterAndKnowsItsIdAtOnce) {
+TEST(Thread, PassesItsParameterKnowsItsIdAtOnceAndWaitsBeforeTakingOver) {
     struct Seen {
         std::atomic<int> value{0};
         ThreadId id;
@@ -59,7 +51,7 @@ TEST(Thread, PassesItsParameterAndKnowsItsIdAtOnce) {
         [](void* parameter) {
             auto* s = static_cast<Seen*>(parameter);
             s->id = CurrentThreadId();
-            s->value = 42;
+            s->value.fetch_add(1);
             s->finish.Wait();
         },
         &seen);
@@ -68,96 +60,69 @@ TEST(Thread, PassesItsParameterAndKnowsItsIdAtOnce) {
     EXPECT_NE(tid, CurrentThreadId().tid);
     seen.finish.Set();
     thread.Join();
-    EXPECT_EQ(seen.value.load(), 42);
     EXPECT_EQ(seen.id.tid, tid);
     EXPECT_FALSE(thread.Joinable());
-}
 
-TEST(Thread, TakingOverAnotherThreadFirstWaitsForTheOneHeld) {
-    std::atomic<int> finished{0};
-    auto count = [](void* counter) { static_cast<std::atomic<int>*>(counter)->fetch_add(1); };
-    Thread thread(count, &finished);
-    thread = Thread(count, &finished);
+    // Taking over another thread first waits for the one held.
+    auto count = [](void* s) { static_cast<Seen*>(s)->value.fetch_add(1); };
+    thread = Thread(count, &seen);
+    thread = Thread(count, &seen);
     thread.Join();
-    EXPECT_EQ(finished.load(), 2);
+    EXPECT_EQ(seen.value.load(), 3);
     Thread moved(std::move(thread));
     EXPECT_FALSE(moved.Joinable());
-}
-
-int NiceOf(pid_t tid) {
-    errno = 0;
-    return getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
-}
-
-int PolicyOf(pthread_t handle) {
-    int policy = -1;
-    sched_param param{};
-    pthread_getschedparam(handle, &policy, &param);
-    return policy;
+    EXPECT_EQ(SetThreadPriority(ThreadId{}, ThreadPriority::kHighest),
+              PriorityApplied::kUnchanged);  // a thread that is not running is left alone
 }
 
 // Applies every priority in turn to a waiting thread and checks that what is
-// reported is what the system shows. Returns 0 or the number of the failed step.
-int ApplyAllAndCheck(PriorityApplied expectedRaised, PriorityApplied expectedIdle) {
+// reported is what the system shows, and that back at normal the thread is
+// plain again. Only the one thread changes. Returns 0 or the failed step + 1.
+int ApplyAllAndCheck(bool privileged) {
+    struct Step {
+        ThreadPriority priority;
+        PriorityApplied applied;
+        int policy;
+    };
+    const PriorityApplied raised = privileged ? PriorityApplied::kRealTime : PriorityApplied::kUnchanged;
+    const Step steps[] = {
+        {ThreadPriority::kAboveNormal, raised, privileged ? SCHED_RR : SCHED_OTHER},
+        {ThreadPriority::kHighest, raised, privileged ? SCHED_RR : SCHED_OTHER},
+        // Idle stays unchanged too: an unprivileged thread could never come back.
+        {ThreadPriority::kIdle, privileged ? PriorityApplied::kIdleClass : PriorityApplied::kUnchanged,
+         privileged ? SCHED_IDLE : SCHED_OTHER},
+        {ThreadPriority::kNormal, PriorityApplied::kNice, SCHED_OTHER},
+    };
     ManualResetEvent finish;
     Thread thread([](void* event) { static_cast<ManualResetEvent*>(event)->Wait(); }, &finish);
     const ThreadId id = thread.Id();
     int failed = 0;
-    if (SetThreadPriority(id, ThreadPriority::kAboveNormal) != expectedRaised) {
-        failed = 1;
-    } else if (expectedRaised == PriorityApplied::kRealTime && PolicyOf(id.handle) != SCHED_RR) {
-        failed = 2;
-    } else if (expectedRaised == PriorityApplied::kNice && NiceOf(id.tid) != -5) {
-        failed = 3;
-    } else if (SetThreadPriority(id, ThreadPriority::kHighest) != expectedRaised) {
-        failed = 4;
-    } else if (expectedRaised == PriorityApplied::kNice && NiceOf(id.tid) != -10) {
+    for (int i = 0; i < 4 && failed == 0; ++i) {
+        int policy = -1;
+        sched_param param{};
+        const bool applied = SetThreadPriority(id, steps[i].priority) == steps[i].applied;
+        if (!applied || pthread_getschedparam(id.handle, &policy, &param) != 0 ||
+            policy != steps[i].policy) {
+            failed = i + 1;
+        }
+    }
+    errno = 0;
+    if (failed == 0 && (getpriority(PRIO_PROCESS, static_cast<id_t>(id.tid)) != 0 ||
+                        getpriority(PRIO_PROCESS, static_cast<id_t>(CurrentThreadId().tid)) != 0)) {
         failed = 5;
-    } else if (SetThreadPriority(id, ThreadPriority::kIdle) != expectedIdle) {
-        failed = 6;
-    } else if (expectedIdle == PriorityApplied::kIdleClass && PolicyOf(id.handle) != SCHED_IDLE) {
-        failed = 7;
-    } else if (SetThreadPriority(id, ThreadPriority::kNormal) != PriorityApplied::kNice) {
-        failed = 8;  // back to normal from wherever the steps before left it
-    } else if (PolicyOf(id.handle) != SCHED_OTHER || NiceOf(id.tid) != 0) {
-        failed = 9;
-    } else if (NiceOf(CurrentThreadId().tid) != 0) {
-        failed = 10;  // only the one thread was changed
     }
     finish.Set();
     return failed;
 }
 
-TEST(SetThreadPriority, UsesRealTimeAndTheIdleClassWhereAllowed) {
-    // Only the superuser may use real time on the test machines.
+// Real time and the idle class where allowed (the superuser), nothing at
+// all for an unprivileged user.
+TEST(SetThreadPriority, UsesRealTimeAndTheIdleClassOnlyWhereAllowed) {
     if (geteuid() != 0) {
-        GTEST_SKIP() << "real-time scheduling needs the superuser";
+        GTEST_SKIP() << "real-time scheduling and dropping to a user need the superuser";
     }
-    EXPECT_EQ(RunInChild(SchedulingPrivilege::kFull,
-                         [] {
-                             return ApplyAllAndCheck(PriorityApplied::kRealTime,
-                                                     PriorityApplied::kIdleClass);
-                         }),
-              0);
-}
-
-TEST(SetThreadPriority, LeavesThreadsUnchangedWhereNothingIsAllowed) {
-    // Idle stays unchanged too: an unprivileged thread could never come back.
-    if (geteuid() != 0) {
-        GTEST_SKIP() << "dropping to an unprivileged user needs the superuser";
-    }
-    EXPECT_EQ(RunInChild(SchedulingPrivilege::kNone,
-                         [] {
-                             return ApplyAllAndCheck(PriorityApplied::kUnchanged,
-                                                     PriorityApplied::kUnchanged);
-                         }),
-              0);
-}
-
-TEST(SetThreadPriority, AThreadThatIsNotRunningIsLeftAlone) {
-    for (const ThreadPriority priority : {ThreadPriority::kIdle, ThreadPriority::kHighest}) {
-        EXPECT_EQ(SetThreadPriority(ThreadId{}, priority), PriorityApplied::kUnchanged);
-    }
+    EXPECT_EQ(RunInChild(SchedulingPrivilege::kFull, [] { return ApplyAllAndCheck(true); }), 0);
+    EXPECT_EQ(RunInChild(SchedulingPrivilege::kNone, [] { return ApplyAllAndCheck(false); }), 0);
 }
 
 }  // namespace

@@ -34,33 +34,26 @@ TEST(UsbLatency, KindsAndTimersFromTheTree) {
         int latencyMs;
         bool hasTimer;
     };
+    auto usb = [](const char* name, const char* timer) {
+        return [=](FakeTree& t) {
+            t.Usb(name, timer);
+            return t.Node(name);
+        };
+    };
     const Case cases[] = {
-        {"adapter with a timer",
-         [](FakeTree& t) {
-             t.Usb("ttyUSB0", "16\n");
-             return t.Node("ttyUSB0");
-         },
-         SerialDeviceKind::kUsbSerial, "ttyUSB0", 16, true},
+        {"adapter with a timer", usb("ttyUSB0", "16\n"), SerialDeviceKind::kUsbSerial, "ttyUSB0", 16,
+         true},
         {"adapter through a by-id link",
          [](FakeTree& t) {
              t.Usb("ttyUSB1", "2");
-             const std::string node = t.Node("ttyUSB1");
-             fs::create_symlink(node, t.Dev("usb-Adapter_A1-if00-port0"));
+             fs::create_symlink(t.Node("ttyUSB1"), t.Dev("usb-Adapter_A1-if00-port0"));
              return t.Dev("usb-Adapter_A1-if00-port0");
          },
          SerialDeviceKind::kUsbSerial, "ttyUSB1", 2, true},
-        {"adapter without a timer",
-         [](FakeTree& t) {
-             t.Usb("ttyACM0", "");
-             return t.Node("ttyACM0");
-         },
-         SerialDeviceKind::kUsbSerial, "ttyACM0", -1, false},
-        {"timer that is not a number",
-         [](FakeTree& t) {
-             t.Usb("ttyUSB2", "16 ms\n");
-             return t.Node("ttyUSB2");
-         },
-         SerialDeviceKind::kUsbSerial, "ttyUSB2", -1, true},
+        {"adapter without a timer", usb("ttyACM0", ""), SerialDeviceKind::kUsbSerial, "ttyACM0", -1,
+         false},
+        {"timer that is not a number", usb("ttyUSB2", "16 ms\n"), SerialDeviceKind::kUsbSerial,
+         "ttyUSB2", -1, true},
         {"built-in port",
          [](FakeTree& t) {
              t.Tty("ttyS0", "pnp0/00:01/00:01:0/00:01:0.0", "16");
