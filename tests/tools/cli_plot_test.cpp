@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -11,11 +10,6 @@
 
 namespace kinemo::cli::test {
 namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -85,7 +79,7 @@ TEST_F(CliPlotTest, WritesSvgAndPng) {
         EXPECT_EQ(result.exitCode, 0) << result.err;
         EXPECT_EQ(result.err, "");
         EXPECT_EQ(result.out, c.line);
-        const std::string picture = ReadAll(c.out);
+        const std::string picture = ReadFileText(c.out);
         EXPECT_EQ(picture.rfind(c.begins, 0), 0u) << c.out;
         if (c.out == svg && c.extra.empty()) {
             for (const char* text : {">liste.kmo \xE2\x80\x93 2 Bewegungen", ">1: Z\xC3\xA4hlen<",
@@ -102,7 +96,7 @@ TEST_F(CliPlotTest, WritesSvgAndPng) {
 TEST_F(CliPlotTest, RefusalsLeaveThePictureAlone) {
     const std::string out = folder_.File("alt.svg");
     const std::string truncated = folder_.File("kurz.kmo");
-    WriteBytes(truncated, ReadAll(program_).substr(0, 100));
+    WriteBytes(truncated, ReadFileText(program_).substr(0, 100));
     struct Case {
         std::vector<std::string> args;
         std::string message;
@@ -124,7 +118,7 @@ TEST_F(CliPlotTest, RefusalsLeaveThePictureAlone) {
         EXPECT_EQ(result.exitCode, 2) << c.message;
         EXPECT_EQ(result.err, "kinemo-cli: " + c.message + "\n");
         EXPECT_EQ(result.out, "");
-        EXPECT_EQ(ReadAll(out), "alt");
+        EXPECT_EQ(ReadFileText(out), "alt");
     }
 }
 
