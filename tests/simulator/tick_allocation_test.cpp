@@ -26,30 +26,20 @@ TEST(TickAllocation, ExchangesAllocateNothing) {
     ASSERT_EQ(client.Exchange({0xC1, 0x00}, 1).size(), 1u);
 
     const long before = AllocationCount();
-    const std::uint8_t boxRequest[2] = {0xC1, 0x02};
-    const std::uint8_t moduleRequest[3] = {0xC2, 0x01, 0x02};
+    const std::uint8_t requests[2][3] = {{0xC1, 0x02}, {0xC2, 0x01, 0x02}};
     int answered = 0;
     for (int i = 0; i < 1000; ++i) {
-        const bool module = i % 2 == 1;
-        const std::size_t size = module ? 3 : 2;
-        if (::write(client.fd(), module ? moduleRequest : boxRequest, size) !=
-            static_cast<ssize_t>(size)) {
-            break;
-        }
+        const std::size_t module = static_cast<std::size_t>(i % 2);
+        const std::size_t want = 1 + module;
         std::uint8_t answer[2];
         std::size_t got = 0;
-        while (got < (module ? 2u : 1u)) {
-            pollfd p{client.fd(), POLLIN, 0};
-            if (::poll(&p, 1, 5000) != 1) {
-                break;
-            }
-            const ssize_t n = ::read(client.fd(), answer + got, (module ? 2u : 1u) - got);
-            if (n <= 0) {
-                break;
-            }
-            got += static_cast<std::size_t>(n);
+        pollfd p{client.fd(), POLLIN, 0};
+        ssize_t n = ::write(client.fd(), requests[module], 2 + module);
+        while (n > 0 && got < want && ::poll(&p, 1, 5000) == 1) {
+            n = ::read(client.fd(), answer + got, want - got);
+            got += n > 0 ? static_cast<std::size_t>(n) : 0;
         }
-        answered += got == (module ? 2u : 1u) ? 1 : 0;
+        answered += got == want ? 1 : 0;
         (void)box.Snapshot();
     }
     const long during = AllocationCount() - before;

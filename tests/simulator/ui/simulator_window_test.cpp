@@ -111,7 +111,9 @@ TEST_F(SimulatorWindowTest, LatchedButtonTogglesItsInput) {
     EXPECT_FALSE(e12->isCheckable());
 }
 
-TEST_F(SimulatorWindowTest, RightClickHoldsAnInputOpen) {
+// A right click holds an input open against the model until clicked again;
+// the reset button brings the carriages back.
+TEST_F(SimulatorWindowTest, RightClickHoldsAnInputOpenAndResetBringsTheCarriagesBack) {
     Ticks(0x02, 8);  // E1 high from the model
     QPushButton* e1 = Find<QPushButton>("input1");
     QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(2, 2), e1->mapToGlobal(QPoint(2, 2)));
@@ -121,10 +123,7 @@ TEST_F(SimulatorWindowTest, RightClickHoldsAnInputOpen) {
     QApplication::sendEvent(e1, &menu);
     EXPECT_EQ(box_.forcedInput(1), InputForce::kModel);
     EXPECT_EQ(client_->Exchange({0xC1, 0x00}, 1), Bytes{0x01});
-}
 
-TEST_F(SimulatorWindowTest, ResetButtonBringsTheCarriagesBack) {
-    Ticks(0x02, 20);
     QTest::mouseClick(Find<QPushButton>("resetModel"), Qt::LeftButton);
     Ticks(0x00, 1);
     window_->Refresh();
