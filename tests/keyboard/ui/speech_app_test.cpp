@@ -1,6 +1,6 @@
 // KinemoSpeech's application frame in this process: the windows side by
-// side, the about box from the window, the settings at the start and at the
-// end.
+// side, the about box from the window, the settings saved at the end. The
+// ways out and the settings read at the next start: speech_program_test.
 #include "keyboard/ui/speech_app.h"
 
 #include <gtest/gtest.h>
@@ -94,37 +94,6 @@ TEST(SpeechApp, FailedSaveIsReportedAndTheProgramStillEndsWithZero) {
     EXPECT_TRUE(box.text.startsWith(QString::fromUtf8(kSaveFailedText))) << box.text.toStdString();
     EXPECT_GT(box.text.size(), QString::fromUtf8(kSaveFailedText).size() + 1);  // and why
     EXPECT_EQ(platform::EffectiveCaption(box), QStringLiteral("KinemoSpeech"));
-}
-
-TEST(SpeechApp, KeysSavedAtTheEndAreThereAtTheNextStart) {
-    AppFixture f;
-    KeyboardSettings made;
-    made.start.motors[2].startSpeed = 42;
-    made.start.offSwitch = true;
-    const int key = made.keys.Append(0xE4);  // "ä"
-    made.keys.SetAction(key, kSetSpeeds);
-    made.keys.SetIncluded(key, 1, true);
-    made.keys.SetValue(key, 1, 66);
-    EXPECT_EQ(f.Run([&made] {
-        FindWindow<MainDialog>()->ApplySettings(made);
-        FindWindow<ConnectDialog>()->close();  // would end without saving
-    }),
-              0);
-    EXPECT_TRUE(ReadFileBytes(f.services.settingsPath).empty());
-
-    EXPECT_EQ(f.Run([&made] {
-        FindWindow<MainDialog>()->ApplySettings(made);
-        FindWindow<MainDialog>()->close();
-    }),
-              0);
-    EXPECT_EQ(ReadFileBytes(f.services.settingsPath).size(), SettingsFileSize(2));
-    KeyboardSettings seen;
-    EXPECT_EQ(f.Run([&seen] {
-        seen = FindWindow<MainDialog>()->CurrentSettings();
-        FindWindow<MainDialog>()->Control<QPushButton>(kIdEnd)->click();
-    }),
-              0);
-    EXPECT_EQ(seen, made);
 }
 
 }  // namespace

@@ -10,17 +10,17 @@
 //   run-close     the same, then the main window's close box
 //   run           the same, then wait (the test sends a signal)
 //   report-ende   print the loaded settings ("keys N m1 S"), then "&Ende"
+//
+// "running" is printed once a run has ticked a while.
 #include <QApplication>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <string>
 
 #include "keyboard/ui/connect_dialog.h"
@@ -32,19 +32,9 @@
 namespace {
 
 namespace ui = kinemo::keyboard::ui;
+using kinemo::platform::kIdCancel;
+using kinemo::platform::kIdOk;
 using ui::testing::FindWindow;
-
-// Calls `step` every 10 ms until it returns true.
-void Poll(std::function<bool()> step) {
-    auto* timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, [timer, step = std::move(step)] {
-        if (step()) {
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start(10);
-}
 
 void Say(const std::string& line) {
     std::printf("%s\n", line.c_str());
@@ -55,94 +45,80 @@ void Click(kinemo::platform::DialogWindow* window, int id) {
     window->Control<QAbstractButton>(id)->click();
 }
 
-// Prints what every message box says and answers it with OK, unless
-// KINEMO_PROBE_KEEP_BOXES is set (then a signal has to end it).
-void AnswerMessageBoxes() {
-    const bool keep = std::getenv("KINEMO_PROBE_KEEP_BOXES") != nullptr;
-    Poll([keep, seen = static_cast<QMessageBox*>(nullptr)]() mutable {
-        auto* box = FindWindow<QMessageBox>();
-        if (box != nullptr && box != seen) {
-            Say("box: " + box->windowTitle().toStdString() + ": " + box->text().toStdString());
-            seen = box;
-        }
-        if (box != nullptr && !keep) {
-            box->accept();
-        }
-        return false;
-    });
-}
-
-void EndMain(ui::MainDialog* main, const std::string& way) {
-    if (way == "ende") {
-        Click(main, ui::kIdEnd);
-    } else if (way == "escape") {
-        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QApplication::sendEvent(main, &escape);
-    } else if (way == "close") {
-        main->close();
-    }
-}
-
-// Connects, lets M1 start "R", starts a run and, once it has ticked a while,
-// ends the program the way `way` names ("" waits for a signal).
-void RunThen(const std::string& way) {
-    Poll([way] {
-        auto* connect = FindWindow<ui::ConnectDialog>();
-        auto* main = FindWindow<ui::MainDialog>();
-        if (connect == nullptr || main == nullptr) {
-            return false;
-        }
-        Click(connect, kinemo::platform::kIdOk);
-        Poll([connect, main, way] {
-            if (!connect->Connected()) {
-                return false;
+// One step of the scripted user, every 10 ms: message boxes first, then the
+// action, step by step.
+class Probe {
+  public:
+    void operator()() {
+        if (auto* box = FindWindow<QMessageBox>()) {
+            if (box != seenBox_) {
+                Say("box: " + box->windowTitle().toStdString() + ": " + box->text().toStdString());
+                seenBox_ = box;
             }
+            if (std::getenv("KINEMO_PROBE_KEEP_BOXES") == nullptr) {
+                box->accept();
+            }
+            return;
+        }
+        auto* main = FindWindow<ui::MainDialog>();
+        if (main == nullptr) {
+            return;
+        }
+        if (step_ == kWindows && FindWindow<ui::ConnectDialog>() != nullptr) {
+            connect_ = FindWindow<ui::ConnectDialog>();
+            Begin(main);
+        } else if (step_ == kConnecting && connect_ != nullptr && connect_->Connected()) {
             auto* state = main->Control<QComboBox>(ui::kIdStartState);
             state->setCurrentIndex(kinemo::keyboard::kMotorRight);
             emit state->activated(kinemo::keyboard::kMotorRight);
             Click(main, ui::kIdStart);
-            Poll([main, way] {
-                if (main->Run().Variables().ticks.load() < 20) {
-                    return false;
-                }
-                Say("running");
-                EndMain(main, way);
-                return true;
-            });
-            return true;
-        });
-        return true;
-    });
-}
+            step_ = kRunning;
+        } else if (step_ == kRunning && main->Run().Variables().ticks.load() >= 20) {
+            Say("running");
+            step_ = kDone;
+            End(main, action_.substr(3));
+        }
+    }
 
-void ScheduleProbe() {
-    AnswerMessageBoxes();
-    const char* value = std::getenv("KINEMO_PROBE_ACTION");
-    const std::string action = value != nullptr ? value : "";
-    if (action == "cancel") {
-        Poll([] {
-            auto* connect = FindWindow<ui::ConnectDialog>();
-            if (connect == nullptr) {
-                return false;
-            }
-            Click(connect, kinemo::platform::kIdCancel);
-            return true;
-        });
-    } else if (action.rfind("run", 0) == 0) {
-        RunThen(action.size() > 4 ? action.substr(4) : "");
-    } else if (action == "report-ende") {
-        Poll([] {
-            auto* main = FindWindow<ui::MainDialog>();
-            if (main == nullptr) {
-                return false;
-            }
+  private:
+    enum Step { kWindows, kConnecting, kRunning, kDone };
+
+    void Begin(ui::MainDialog* main) {
+        step_ = kDone;
+        if (action_ == "cancel") {
+            Click(connect_, kIdCancel);
+        } else if (action_ == "report-ende") {
             const kinemo::keyboard::KeyboardSettings s = main->CurrentSettings();
             Say("keys " + std::to_string(s.keys.Count()) + " m1 " +
                 std::to_string(s.start.motors[0].startState));
             Click(main, ui::kIdEnd);
-            return true;
-        });
+        } else if (action_.rfind("run", 0) == 0) {
+            Click(connect_, kIdOk);
+            step_ = kConnecting;
+        }
     }
+    static void End(ui::MainDialog* main, const std::string& way) {
+        if (way == "-ende") {
+            Click(main, ui::kIdEnd);
+        } else if (way == "-escape") {
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(main, &escape);
+        } else if (way == "-close") {
+            main->close();
+        }
+    }
+
+    const std::string action_ =
+        std::getenv("KINEMO_PROBE_ACTION") != nullptr ? std::getenv("KINEMO_PROBE_ACTION") : "";
+    Step step_ = kWindows;
+    QPointer<ui::ConnectDialog> connect_;
+    QMessageBox* seenBox_ = nullptr;
+};
+
+void ScheduleProbe() {
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, timer, Probe());
+    timer->start(10);
 }
 
 }  // namespace
