@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 
 #include "joystick/joy_texts.h"
@@ -51,17 +52,14 @@ std::string Env(const char* name) {
 }
 
 QMessageBox::StandardButton ButtonFor(const std::string& answer) {
-    if (answer == "cancel")
-        return QMessageBox::Cancel;
-    if (answer == "yes")
-        return QMessageBox::Yes;
-    if (answer == "no")
-        return QMessageBox::No;
-    if (answer == "retry")
-        return QMessageBox::Retry;
-    if (answer == "abort")
-        return QMessageBox::Abort;
-    return QMessageBox::Ok;
+    static const std::map<std::string, QMessageBox::StandardButton> buttons = {
+        {"cancel", QMessageBox::Cancel},
+        {"yes", QMessageBox::Yes},
+        {"no", QMessageBox::No},
+        {"retry", QMessageBox::Retry},
+        {"abort", QMessageBox::Abort}};
+    const auto found = buttons.find(answer);
+    return found == buttons.end() ? QMessageBox::Ok : found->second;
 }
 
 void Say(const std::string& line) {

@@ -127,39 +127,56 @@ TEST_F(JoyProgram, EveryWayOutOfARunEndsWithAllOffAndSavesTheSettings) {
     }
 }
 
+// The ways a start ends before a run: the exit code, the boxes shown (each
+// "box: FIRST LINE"), one line on standard error for a refusal, and the
+// settings file as it was (or still absent).
 TEST_F(JoyProgram, StartCasesEndWithTheirExitCodes) {
+    const std::string foreign = "KMJ99 from another version";
+    const std::string found = "box: Verbindung zum Joystick erfolgreich!\n";
     struct Case {
         const char* name;
+        std::vector<std::string> args;
         std::string file;  // settings.kmj before the start ("" none)
         Environment environment;
         int exitCode;
         std::string out;
-        bool fileKept;  // the file is as it was (or still absent)
+        bool signalAtTheBox = false;  // SIGTERM once the first box shows
     };
-    const std::string foreign = "KMJ99 from another version";
     const Case cases[] = {
         {"another version, Cancel",
+         {},
          foreign,
          {{"KINEMO_PROBE_ANSWERS", "cancel"}},
          2,
          "box: Die Einstellungsdatei \"settings.kmj\" wurde von einer anderen Version von "
          "KinemoJoy erzeugt oder ist beschädigt. Alle Einstellungen werden zurückgesetzt und die "
-         "Datei wird beim Beenden von KinemoJoy überschrieben.\n",
-         true},
+         "Datei wird beim Beenden von KinemoJoy überschrieben.\n"},
         {"another version, OK, then Abbrechen",
+         {},
          foreign,
          {{"KINEMO_PROBE_ANSWERS", "ok,ok"}, {"KINEMO_PROBE_CONNECT", "cancel"}},
          0,
-         "",
-         true},
+         "box: Die Einstellungsdatei \"settings.kmj\" wurde von einer anderen Version von "
+         "KinemoJoy erzeugt oder ist beschädigt. Alle Einstellungen werden zurückgesetzt und die "
+         "Datei wird beim Beenden von KinemoJoy überschrieben.\n" +
+             found},
         {"first start, Abbrechen",
+         {},
          "",
          {{"KINEMO_PROBE_ANSWERS", "ok"}, {"KINEMO_PROBE_CONNECT", "cancel"}},
          0,
-         "box: Verbindung zum Joystick erfolgreich!\n",
-         true},
+         found},
+        // A signal while a box of the connect dialog is open ends the program
+        // as "Abbrechen" does.
+        {"signal at a box", {}, "", {{"KINEMO_PROBE_ANSWERS", "wait"}}, 0, found, true},
+        {"unknown option", {"--unknown"}, "", {}, 2, ""},
+        {"replay without name", {"--replay"}, "", {}, 2, ""},
+        {"malformed replay", {"--replay", "kaputt.replay"}, foreign, {}, 2, ""},
+        {"missing replay", {"--replay", "fehlt.replay"}, "", {}, 2, ""},
     };
     const std::string replay = WriteReplay(folder, 10);
+    const std::string bad = "# not a replay\n";
+    WriteFileBytes(folder.File("kaputt.replay"), {bad.begin(), bad.end()});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = folder.File(kinemo::joy::kSettingsFileName);
@@ -167,47 +184,21 @@ TEST_F(JoyProgram, StartCasesEndWithTheirExitCodes) {
         if (!c.file.empty()) {
             WriteFileBytes(path, std::vector<std::uint8_t>(c.file.begin(), c.file.end()));
         }
-        Program program(folder, device, c.environment, {"--replay", replay});
+        const std::vector<std::string> args =
+            c.args.empty() ? std::vector<std::string>{"--replay", replay} : c.args;
+        Program program(folder, device, c.environment, args);
+        if (c.signalAtTheBox) {
+            ASSERT_TRUE(program.Child().WaitForText(c.out));
+            program.Child().Signal(SIGTERM);
+        }
         const ProcessResult result = program.Child().Wait();
         EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
-        if (!c.out.empty()) {
-            EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.out, c.out);
+        if (c.exitCode == 2 && c.out.empty()) {
+            ASSERT_FALSE(result.err.empty());
+            EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
         }
-        if (c.fileKept) {
-            EXPECT_EQ(ReadFileBytes(path), std::vector<std::uint8_t>(c.file.begin(), c.file.end()));
-        }
-    }
-}
-
-// A signal while a box of the connect dialog is open ends the program as
-// "Abbrechen" does: exit 0, nothing saved.
-TEST_F(JoyProgram, ASignalDuringAConnectBoxEndsLikeAbbrechen) {
-    const std::string replay = WriteReplay(folder, 10);
-    Program program(folder, device, {{"KINEMO_PROBE_ANSWERS", "wait"}}, {"--replay", replay});
-    ASSERT_TRUE(program.Child().WaitForText("box: Verbindung zum Joystick erfolgreich!\n"));
-    program.Child().Signal(SIGTERM);
-    const ProcessResult result = program.Child().Wait();
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_TRUE(ReadFileBytes(folder.File(kinemo::joy::kSettingsFileName)).empty());
-}
-
-TEST_F(JoyProgram, BadArgumentsAndBadReplaysAreRefusedWithOneLine) {
-    WriteFileBytes(folder.File("kaputt.replay"),
-                   {'#', ' ', 'n', 'o', 't', ' ', 'a', ' ', 'r', 'e', 'p', 'l', 'a', 'y', '\n'});
-    const std::vector<std::string> argumentSets[] = {
-        {"--unknown"},
-        {"--replay"},
-        {"--replay", "kaputt.replay"},
-        {"--replay", "fehlt.replay"},
-    };
-    for (const auto& args : argumentSets) {
-        SCOPED_TRACE(args.back());
-        Program program(folder, device, {}, args);
-        const ProcessResult result = program.Child().Wait();
-        EXPECT_EQ(result.exitCode, 2);
-        ASSERT_FALSE(result.err.empty());
-        EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
-        EXPECT_TRUE(result.out.empty());
+        EXPECT_EQ(ReadFileBytes(path), std::vector<std::uint8_t>(c.file.begin(), c.file.end()));
     }
 }
 

@@ -226,28 +226,6 @@ TEST(JoyMainDialog, ForeignControlsGetTheAssertionMessageAndChangeNothing) {
     ExpectEnableRules(d);
 }
 
-TEST(JoyMainDialog, AxisListsShowOneEntryAndRebindAtOnceDuringARun) {
-    MainRig rig;
-    MainDialog& d = rig.D();
-    rig.HoldX(32768);
-    rig.StartRun();
-    // "Y" in the speed axis list of panel 1 rebinds M1 while it runs.
-    Choose(d, kIdSpeedAxisList, 1);
-    EXPECT_EQ(d.Text(kIdAxisList).toStdString(), "Y");
-    EXPECT_EQ(rig.Live(0).axisSource.load(), static_cast<std::uint8_t>(AxisSource::kY));
-    // "POV2" in the direction list sets the hat mode; both lists follow.
-    Choose(d, kIdAxisList, 5);
-    EXPECT_EQ(d.Text(kIdSpeedAxisList).toStdString(), "POV2");
-    EXPECT_EQ(rig.Live(0).axisSource.load(), static_cast<std::uint8_t>(AxisSource::kPov));
-    EXPECT_EQ(rig.Live(0).hatMode.load(), 2);
-    // The throttle list rebinds too (panel 2 is M2, slot 2).
-    Click(d, kIdSpeedThrottle + 1);
-    Choose(d, kIdThrottleList + 1, 2);
-    EXPECT_EQ(rig.Live(2).throttleSource.load(), static_cast<std::uint8_t>(AxisSource::kZ));
-    Click(d, kIdEmergencyStop);
-    EXPECT_TRUE(rig.WaitForRunEnded());
-}
-
 TEST(JoyMainDialog, SliderLabelsFollowEveryMove) {
     MainRig rig;
     MainDialog& d = rig.D();
@@ -272,6 +250,18 @@ TEST(JoyMainDialog, RunsDriveTheBoxAndNotAusEndsWithAllOff) {
     Choose(d, kIdFixedDirList + 2, 1);
     Click(d, kIdApply);
     EXPECT_TRUE(WaitUntil([&] { return rig.box.Snapshot().motors[2].onTicks > 10; }));
+    // The axis lists rebind at once: "Y" in M1's speed axis list shows in
+    // both lists; "POV2" sets the hat mode; the throttle list of M2 (slot 2).
+    Choose(d, kIdSpeedAxisList, 1);
+    EXPECT_EQ(Text(d, kIdAxisList), "Y");
+    EXPECT_EQ(rig.Live(0).axisSource.load(), static_cast<std::uint8_t>(AxisSource::kY));
+    Choose(d, kIdAxisList, 5);
+    EXPECT_EQ(Text(d, kIdSpeedAxisList), "POV2");
+    EXPECT_EQ(rig.Live(0).axisSource.load(), static_cast<std::uint8_t>(AxisSource::kPov));
+    EXPECT_EQ(rig.Live(0).hatMode.load(), 2);
+    Click(d, kIdSpeedThrottle + 1);
+    Choose(d, kIdThrottleList + 1, 2);
+    EXPECT_EQ(rig.Live(2).throttleSource.load(), static_cast<std::uint8_t>(AxisSource::kZ));
 
     Click(d, kIdEmergencyStop);
     EXPECT_EQ(Text(d, kIdStatus), kStatusReady);
@@ -289,62 +279,49 @@ TEST(JoyMainDialog, RunsDriveTheBoxAndNotAusEndsWithAllOff) {
     EXPECT_EQ(rig.box.Snapshot().outputs, 0);
 }
 
-TEST(JoyMainDialog, OffSwitchAndOffButtonEndTheRunThemselves) {
-    for (const bool bySwitch : {true, false}) {
-        SCOPED_TRACE(bySwitch);
-        MainRig rig;
-        MainDialog& d = rig.D();
-        rig.HoldX(kFullLeft);
-        Click(d, bySwitch ? kIdOffSwitch : kIdOffButton);  // E8, button 6 by default
-        rig.StartRun();
-        if (bySwitch) {
-            rig.box.ForceInput(8, simulator::InputForce::kOn);
-        } else {
-            platform::JoystickPosition position;
-            position.axes[0] = kFullLeft;
-            position.buttons = 1U << 5;
-            rig.stick.Set(position);
-        }
-        EXPECT_TRUE(rig.WaitForRunEnded());
-        EXPECT_EQ(Text(d, kIdStatus), kStatusReady);
-        EXPECT_EQ(rig.box.Snapshot().outputs, 0);
-    }
-}
-
-TEST(JoyMainDialog, ModuleSwitchRetitlesAndKeepsEachModulesPanels) {
-    MainRig rig({4, 6, 1}, true);
+// A run that ends by itself (here the off switch E8) reaches the window.
+TEST(JoyMainDialog, TheOffSwitchEndsTheRunItself) {
+    MainRig rig;
     MainDialog& d = rig.D();
-    Click(d, kIdDirButtons);  // M1 from buttons, not applied yet
-    Choose(d, kIdModule, 1);
-    for (int m = 0; m < 4; ++m) {
-        EXPECT_EQ(Text(d, kIdPanelGroup + m), "Motor " + std::to_string(m + 5));
-    }
-    // The switch stored M1 and published it; M5 shows its own defaults.
-    EXPECT_EQ(rig.Live(0).fields[1].load(), 1);  // dirFromButtons
-    EXPECT_TRUE(d.IsChecked(kIdDirFixed));
-    EXPECT_EQ(ComboTexts(d, kIdEndLeftList)[d.ComboSelection(kIdEndLeftList)], "E9");
-    Click(d, kIdDirAxis);
-    Choose(d, kIdAxisList, 2);  // M5 on Z
-    EXPECT_EQ(rig.Live(1).axisSource.load(), static_cast<std::uint8_t>(AxisSource::kZ));
-    Choose(d, kIdModule, 0);
-    EXPECT_EQ(Text(d, kIdPanelGroup), "Motor 1");
-    EXPECT_TRUE(d.IsChecked(kIdDirButtons));
-    Choose(d, kIdModule, 1);
-    EXPECT_TRUE(d.IsChecked(kIdDirAxis));
-    EXPECT_EQ(d.Text(kIdAxisList).toStdString(), "Z");
-    ExpectEnableRules(d);
+    rig.HoldX(kFullLeft);
+    Click(d, kIdOffSwitch);
+    rig.StartRun();
+    rig.box.ForceInput(8, simulator::InputForce::kOn);
+    EXPECT_TRUE(rig.WaitForRunEnded());
+    EXPECT_EQ(Text(d, kIdStatus), kStatusReady);
+    EXPECT_EQ(rig.box.Snapshot().outputs, 0);
 }
 
-TEST(JoyMainDialog, SavedSettingsComeBackOnHauptmodulWithTheExtensionMotorOnZ) {
+// Each module keeps its panels; after "Ende" and a restart the window shows
+// Hauptmodul again, with M5 still on Z and the off button as chosen.
+TEST(JoyMainDialog, ModulesKeepTheirPanelsAndComeBackOnHauptmodulAfterARestart) {
     TempFolder folder;
     {
         MainRig rig({4, 6, 1}, true, folder.Path());
         MainDialog& d = rig.D();
+        Click(d, kIdDirButtons);  // M1 from buttons, not applied yet
         Choose(d, kIdModule, 1);
+        for (int m = 0; m < 4; ++m) {
+            EXPECT_EQ(Text(d, kIdPanelGroup + m), "Motor " + std::to_string(m + 5));
+        }
+        // The switch stored M1 and published it; M5 shows its own defaults.
+        EXPECT_EQ(rig.Live(0).fields[1].load(), 1);  // dirFromButtons
+        EXPECT_TRUE(d.IsChecked(kIdDirFixed));
+        EXPECT_EQ(Text(d, kIdEndLeftList), "E9");
         Click(d, kIdDirAxis);
-        Choose(d, kIdAxisList, 2);
+        Choose(d, kIdAxisList, 2);  // M5 on Z
+        EXPECT_EQ(rig.Live(1).axisSource.load(), static_cast<std::uint8_t>(AxisSource::kZ));
+        Choose(d, kIdModule, 0);
+        EXPECT_EQ(Text(d, kIdPanelGroup), "Motor 1");
+        EXPECT_TRUE(d.IsChecked(kIdDirButtons));
+        Choose(d, kIdModule, 1);
+        EXPECT_TRUE(d.IsChecked(kIdDirAxis));
+        EXPECT_EQ(Text(d, kIdAxisList), "Z");
         Click(d, kIdOffButton);
         Choose(d, kIdOffButtonIndex, 2);
+        EXPECT_EQ(rig.dialog->Controller().Live().offButtonOn.load(), 1);
+        EXPECT_EQ(rig.dialog->Controller().Live().offButtonIndex.load(), 2);
+        ExpectEnableRules(d);
         Click(d, kIdEnd);
         ASSERT_EQ(rig.ends, (std::vector<std::pair<int, bool>>{{0, true}}));
         ASSERT_TRUE(d.SaveSettings());                        // as the application frame does
@@ -357,7 +334,6 @@ TEST(JoyMainDialog, SavedSettingsComeBackOnHauptmodulWithTheExtensionMotorOnZ) {
     EXPECT_EQ(again.Live(1).axisSource.load(), static_cast<std::uint8_t>(AxisSource::kZ));
     EXPECT_TRUE(d.IsChecked(kIdOffButton));
     EXPECT_EQ(d.ComboSelection(kIdOffButtonIndex), 2);
-    EXPECT_EQ(again.dialog->Controller().Live().offButtonIndex.load(), 2);
     ExpectEnableRules(d);
 }
 
