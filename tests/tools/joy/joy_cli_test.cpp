@@ -16,6 +16,7 @@
 #include "joystick/joystick_source.h"
 #include "joystick/settings_file.h"
 #include "simulator/box_model.h"
+#include "tests/joystick/joy_test_support.h"
 #include "tests/tools/cli_process.h"
 
 namespace kinemo::joy {
@@ -99,13 +100,19 @@ std::vector<WireExchange> Expected(const std::string& replayPath, const std::str
     LoadSettings(settingsPath, settings);
     ModelLink link(extension);
     link.Exchange(0);
-    LiveSettings live;
-    PublishAll(live, settings);
-    StopFlag stop{0};
-    ControlLoop loop(live, source, link, stop);
-    loop.Run();
+    test::RunOnce(settings, source, link);
     link.Exchange(0);
     return link.exchanges;
+}
+
+// Settings for the example replays' joystick (2 axes, 4 buttons) on COM`port`.
+JoySettings ExampleSettings(bool extension = false, int port = 1) {
+    JoySettings settings;
+    TakeJoystickCaps(settings, {"Beispiel-Joystick", 2, 4, false, 0});
+    SetExtensionModule(settings, extension);
+    settings.portNumber = port;
+    ResetSettings(settings);
+    return settings;
 }
 
 class JoyCliTest : public ::testing::Test {
@@ -123,8 +130,22 @@ class JoyCliTest : public ::testing::Test {
         argv.insert(argv.end(), args.begin(), args.end());
         return argv;
     }
-    ProcessResult RunOnBox(const std::vector<std::string>& args) {
-        return RunProcess(OnBox(args), folder_.Path());
+    // `run --replay REPLAY ARGS...` launched by kinemo-sim: it ends with 0
+    // after "Run" and "Bereit", and the box's trace is word for word what the
+    // engine computes, ending all-off.
+    std::vector<WireExchange> RunOnBoxAsExpected(const std::string& replay,
+                                                 const std::vector<std::string>& args,
+                                                 bool extension = false,
+                                                 const cli::test::Environment& environment = {}) {
+        std::vector<std::string> all = {"run", "--replay", replay};
+        all.insert(all.end(), args.begin(), args.end());
+        const ProcessResult result = RunProcess(OnBox(all), folder_.Path(), environment);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_TRUE(result.err.ends_with("Run\nBereit\n")) << result.err;
+        const std::vector<WireExchange> trace = ReadTrace(Trace());
+        EXPECT_EQ(trace, Expected(replay, Settings(), extension));
+        EXPECT_TRUE(!trace.empty() && trace.back().out == 0U);
+        return trace;
     }
     std::string File(const std::string& name) const { return folder_.File(name); }
     std::string Trace() const { return folder_.File("trace.csv"); }
@@ -133,36 +154,72 @@ class JoyCliTest : public ::testing::Test {
     TempFolder folder_;
 };
 
-TEST_F(JoyCliTest, BadArgumentsAreRefusedWithOneLineAndExitCode2) {
+// Refusals before the box is touched: the exact text on standard error,
+// nothing on standard output, and a settings file left as it was.
+TEST_F(JoyCliTest, RefusalsGiveTheirTextAndExitCode) {
+    const std::string badReplay =
+        "# kinemo-joy replay name=\"P\" axes=2 buttons=4 hat=0\n"
+        "1,2,3,4,5,6,65535,0\n1,2,3,4,5,6,65535,99\n";
+    cli::test::WriteFileBytes(File("no-header.replay"), {'#', ' ', 'x', '\n'});
+    cli::test::WriteFileBytes(File("bad.replay"), {badReplay.begin(), badReplay.end()});
+    const std::vector<std::uint8_t> damaged = {'K', 'M', 'J', '1', '4', 4, 2};
+    const std::string sweep = Example("joy_sweep.replay");
+    const std::string tool = "kinemo-joy-cli: ";
     struct Case {
         std::vector<std::string> args;
-        std::string line;
+        int exitCode;
+        std::string err;
+        bool damagedSettings = false;
     };
     const Case cases[] = {
-        {{}, "Befehl fehlt (kinemo-joy-cli --help zeigt die Befehle)"},
-        {{"fly"}, "Unbekannter Befehl \"fly\" (kinemo-joy-cli --help zeigt die Befehle)"},
+        {{}, 2, tool + "Befehl fehlt (kinemo-joy-cli --help zeigt die Befehle)\n"},
+        {{"fly"},
+         2,
+         tool + "Unbekannter Befehl \"fly\" (kinemo-joy-cli --help zeigt die Befehle)\n"},
         {{"run", "--port", "COM9"},
-         "--port: unbekannter Anschluss \"COM9\" (COM1 bis COM4, LPT1 bis LPT3, LPT)"},
+         2,
+         tool + "--port: unbekannter Anschluss \"COM9\" (COM1 bis COM4, LPT1 bis LPT3, LPT)\n"},
         {{"run", "--extension", "--no-extension"},
-         "--extension und --no-extension schließen einander aus"},
-        {{"run", "--fast"}, "Unbekannte Option \"--fast\""},
-        {{"run", "--replay"}, "Option --replay braucht einen Wert"},
-        {{"run", "extra"}, "Überzähliges Argument \"extra\""},
-        {{"show", "a", "b"}, "Überzähliges Argument \"b\""},
-        {{"joysticks", "x"}, "Überzähliges Argument \"x\""},
+         2,
+         tool + "--extension und --no-extension schließen einander aus\n"},
+        {{"run", "--fast"}, 2, tool + "Unbekannte Option \"--fast\"\n"},
+        {{"run", "--replay"}, 2, tool + "Option --replay braucht einen Wert\n"},
+        {{"run", "extra"}, 2, tool + "Überzähliges Argument \"extra\"\n"},
+        {{"show", "a", "b"}, 2, tool + "Überzähliges Argument \"b\"\n"},
+        {{"joysticks", "x"}, 2, tool + "Überzähliges Argument \"x\"\n"},
         {{"run", "--replay", "/nonexistent.replay"},
-         "/nonexistent.replay: Datei kann nicht geöffnet werden"},
-        {{"show", "/nonexistent.kmj"}, "/nonexistent.kmj: Datei kann nicht geöffnet werden"},
+         2,
+         tool + "/nonexistent.replay: Datei kann nicht geöffnet werden\n"},
+        {{"show", "/nonexistent.kmj"},
+         2,
+         tool + "/nonexistent.kmj: Datei kann nicht geöffnet werden\n"},
+        {{"run", "--replay", "no-header.replay"},
+         2,
+         tool + "no-header.replay:1: Kopfzeile fehlt oder ist ungültig (erwartet: # kinemo-joy "
+                "replay name=\"NAME\" axes=A buttons=B hat=H)\n"},
+        {{"run", "--replay", "bad.replay"},
+         2,
+         tool + "bad.replay:3: buttons muss eine Bitmaske unter 2^4 sein\n"},
+        {{"run", "--replay", sweep}, 2, std::string(kForeignFileText) + "\n", true},
+        {{"run", "--replay", sweep}, 1, "Keine Verbindung zum Interface!\n"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.err);
+        std::filesystem::remove(Settings());
+        if (c.damagedSettings) {
+            cli::test::WriteFileBytes(Settings(), damaged);
+        }
         const ProcessResult result = Run(c.args);
-        EXPECT_EQ(result.exitCode, 2) << c.line;
-        EXPECT_EQ(result.err, "kinemo-joy-cli: " + c.line + "\n");
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        EXPECT_EQ(result.err, c.err);
         EXPECT_EQ(result.out, "");
+        if (c.damagedSettings) {
+            EXPECT_EQ(cli::test::ReadFileBytes(Settings()), damaged);
+        }
     }
 }
 
-TEST_F(JoyCliTest, HelpNamesEveryCommandAndExitCode) {
+TEST_F(JoyCliTest, HelpNamesEveryCommandAndJoysticksListsWhatTheProgramSees) {
     ProcessResult result = Run({"--help"});
     EXPECT_EQ(result.exitCode, 0);
     for (const char* word : {"run", "joysticks", "show", "Exit-Code"}) {
@@ -171,38 +228,10 @@ TEST_F(JoyCliTest, HelpNamesEveryCommandAndExitCode) {
     result = Run({"run", "--help"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_NE(result.out.find("--record DATEI"), std::string::npos);
-}
-
-TEST_F(JoyCliTest, AMalformedReplayIsRefusedWithItsLineBeforeAnythingRuns) {
-    cli::test::WriteFileBytes(File("bad.replay"), {'#', ' ', 'x', '\n'});  // no header
-    ProcessResult result = Run({"run", "--replay", File("bad.replay")});
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.err.rfind("kinemo-joy-cli: " + File("bad.replay") + ":1: Kopfzeile", 0), 0U)
-        << result.err;
-    const std::string text =
-        "# kinemo-joy replay name=\"P\" axes=2 buttons=4 hat=0\n"
-        "1,2,3,4,5,6,65535,0\n1,2,3,4,5,6,65535,99\n";
-    cli::test::WriteFileBytes(File("bad.replay"),
-                              std::vector<std::uint8_t>(text.begin(), text.end()));
-    result = Run({"run", "--replay", File("bad.replay")});
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_NE(result.err.find(":3: buttons muss eine Bitmaske unter 2^4 sein"), std::string::npos)
-        << result.err;
-}
-
-TEST_F(JoyCliTest, ADamagedSettingsFileGivesTheWarningAndExitCode2AndStaysAsItWas) {
-    const std::vector<std::uint8_t> damaged = {'K', 'M', 'J', '1', '4', 4, 2};
-    cli::test::WriteFileBytes(Settings(), damaged);
-    const ProcessResult result = Run({"run", "--replay", Example("joy_sweep.replay")});
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.err, std::string(kForeignFileText) + "\n");
-    EXPECT_EQ(cli::test::ReadFileBytes(Settings()), damaged);
-}
-
-TEST_F(JoyCliTest, NoInterfaceGivesItsTextAndExitCode1) {
-    const ProcessResult result = Run({"run", "--replay", Example("joy_sweep.replay")});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "Keine Verbindung zum Interface!\n");
+    result = Run({"joysticks"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_FALSE(result.out.empty());
 }
 
 TEST_F(JoyCliTest, ShowDescribesEveryMotorAgainstTheStoredJoystick) {
@@ -241,24 +270,13 @@ TEST_F(JoyCliTest, ShowDescribesEveryMotorAgainstTheStoredJoystick) {
     EXPECT_EQ(Run({"show"}).exitCode, 2);
 }
 
-TEST_F(JoyCliTest, JoysticksListsWhatTheProgramSees) {
-    const ProcessResult result = Run({"joysticks"});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.err, "");
-    EXPECT_FALSE(result.out.empty());
-}
-
 TEST_F(JoyCliTest, EveryExampleReplayReachesTheBoxWordForWordAndEndsAllOff) {
     for (const char* name : {"joy_sweep.replay", "joy_hat_buttons.replay"}) {
         SCOPED_TRACE(name);
-        const ProcessResult result = RunOnBox({"run", "--replay", Example(name), "--port", "COM1"});
-        ASSERT_EQ(result.exitCode, 0) << result.err;
-        EXPECT_EQ(result.err, "Run\nBereit\n");
-        const std::vector<WireExchange> trace = ReadTrace(Trace());
-        EXPECT_EQ(trace, Expected(Example(name), Settings(), false));
+        const std::vector<WireExchange> trace =
+            RunOnBoxAsExpected(Example(name), {"--port", "COM1"});
         ASSERT_GE(trace.size(), 3U);
         EXPECT_EQ(trace[trace.size() - 2].out, 0U);
-        EXPECT_EQ(trace.back().out, 0U);
         std::uint32_t driven = 0;
         for (const WireExchange& e : trace) {
             driven |= e.out;
@@ -269,20 +287,13 @@ TEST_F(JoyCliTest, EveryExampleReplayReachesTheBoxWordForWordAndEndsAllOff) {
 }
 
 TEST_F(JoyCliTest, WithTheExtensionModuleM5RunsToItsEndSwitchOnTheBox) {
-    JoySettings settings;
-    TakeJoystickCaps(settings, {"Beispiel-Joystick", 2, 4, false, 0});
-    SetExtensionModule(settings, true);
-    settings.portNumber = 1;
-    ResetSettings(settings);
+    JoySettings settings = ExampleSettings(true);
     MotorMapping& m5 = settings.mappings[SlotOf(1, 0)];
     m5.fixedDirIndex = 2;  // "R" at 100 %, stopped by E10
     m5.endSwitchesOn = 1;
     ASSERT_TRUE(SaveSettings(Settings(), settings));
-    const ProcessResult result =
-        RunOnBox({"run", "--replay", Example("joy_sweep.replay"), "--settings", Settings()});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    const std::vector<WireExchange> trace = ReadTrace(Trace());
-    EXPECT_EQ(trace, Expected(Example("joy_sweep.replay"), Settings(), true));
+    const std::vector<WireExchange> trace =
+        RunOnBoxAsExpected(Example("joy_sweep.replay"), {"--settings", Settings()}, true);
     int m5OnTicks = 0;
     for (const WireExchange& e : trace) {
         EXPECT_TRUE(e.extended);
@@ -290,55 +301,35 @@ TEST_F(JoyCliTest, WithTheExtensionModuleM5RunsToItsEndSwitchOnTheBox) {
     }
     EXPECT_EQ(m5OnTicks, simulator::kTravelSteps - simulator::kStartPosition);
     EXPECT_NE(trace.back().in & (1U << 9), 0U) << "E10 closed at the end of the travel";
-    EXPECT_EQ(trace.back().out, 0U);
 }
 
 TEST_F(JoyCliTest, ARecordingReplayedGivesTheSameWordsOnTheBox) {
-    ProcessResult result = RunOnBox(
-        {"run", "--replay", Example("joy_hat_buttons.replay"), "--record", File("rec.replay")});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    const std::vector<WireExchange> recorded = ReadTrace(Trace());
-    result = RunOnBox({"run", "--replay", File("rec.replay")});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(ReadTrace(Trace()), recorded);
+    const std::vector<WireExchange> recorded =
+        RunOnBoxAsExpected(Example("joy_hat_buttons.replay"), {"--record", File("rec.replay")});
+    EXPECT_EQ(RunOnBoxAsExpected(File("rec.replay"), {}), recorded);
     EXPECT_GT(recorded.size(), 1000U);
 }
 
 TEST_F(JoyCliTest, TheOffSwitchEndsTheRunOnTheBoxAllOff) {
-    JoySettings settings;
-    TakeJoystickCaps(settings, {"Beispiel-Joystick", 2, 4, false, 0});
-    settings.portNumber = 1;
-    ResetSettings(settings);
-    MotorMapping& m3 = settings.mappings[SlotOf(0, 2)];
-    m3.fixedDirIndex = 1;  // M3 "L" at 100 % until its end switch E6 closes
+    JoySettings settings = ExampleSettings();
+    settings.mappings[SlotOf(0, 2)].fixedDirIndex = 1;  // M3 "L" until its end switch E6
     settings.offSwitchOn = 1;
     settings.offSwitchInput = 5;  // E6
     ASSERT_TRUE(SaveSettings(Settings(), settings));
-    const ProcessResult result = RunOnBox({"run", "--replay", Example("joy_sweep.replay")});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    const std::vector<WireExchange> trace = ReadTrace(Trace());
-    EXPECT_EQ(trace, Expected(Example("joy_sweep.replay"), Settings(), false));
     // The open, the first tick's 0, 1000 ticks to the end (the last one's
     // answer has E6), the all-off and the close.
-    EXPECT_EQ(trace.size(), 1U + 1U + 1000U + 1U + 1U);
-    EXPECT_EQ(trace.back().out, 0U);
+    EXPECT_EQ(RunOnBoxAsExpected(Example("joy_sweep.replay"), {}).size(),
+              1U + 1U + 1000U + 1U + 1U);
 }
 
 TEST_F(JoyCliTest, ThePortComesFromTheSettingsFileUnlessGiven) {
-    JoySettings settings;
-    TakeJoystickCaps(settings, {"Beispiel-Joystick", 2, 4, false, 0});
-    settings.portNumber = 2;  // COM2: not the simulated box
-    ResetSettings(settings);
-    ASSERT_TRUE(SaveSettings(Settings(), settings));
-    const std::vector<std::string> args = {"run", "--replay", Example("joy_sweep.replay")};
-    ProcessResult result = RunProcess(OnBox(args), folder_.Path(), {{"KINEMO_PORT_COM2", ""}});
+    ASSERT_TRUE(SaveSettings(Settings(), ExampleSettings(false, 2)));  // COM2: not the box
+    const ProcessResult result = RunProcess(OnBox({"run", "--replay", Example("joy_sweep.replay")}),
+                                            folder_.Path(), {{"KINEMO_PORT_COM2", ""}});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find("Keine Verbindung zum Interface!\n"), std::string::npos);
-    std::vector<std::string> onCom1 = args;
-    onCom1.insert(onCom1.end(), {"--port", "COM1"});
-    result = RunProcess(OnBox(onCom1), folder_.Path(), {{"KINEMO_PORT_COM2", ""}});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(ReadTrace(Trace()), Expected(Example("joy_sweep.replay"), Settings(), false));
+    RunOnBoxAsExpected(Example("joy_sweep.replay"), {"--port", "COM1"}, false,
+                       {{"KINEMO_PORT_COM2", ""}});
 }
 
 TEST_F(JoyCliTest, AParallelPortNameOpensTheOneByteFrameEvenWithTheModule) {
@@ -381,12 +372,6 @@ TEST_F(JoyCliTest, SigtermEndsARunningRunAllOffWithExitCode0) {
     EXPECT_EQ(trace[trace.size() - 2].out, 0U);
     EXPECT_EQ(trace.back().out, 0U);
 }
-
-}  // namespace
-}  // namespace kinemo::joy
-
-namespace kinemo::joy {
-namespace {
 
 TEST(JoyExamples, TheCommittedReplaysAreWhatTheGeneratorWrites) {
     TempFolder folder;
