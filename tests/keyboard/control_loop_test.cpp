@@ -99,6 +99,13 @@ TEST(ControlLoop, FirstAndLastExchangeSendAllOff) {
     // Five ticks and the final exchange; 100 % keeps every motor on in between.
     EXPECT_EQ(f.box.outputs, (std::vector<std::uint8_t>{0x00, 0xAA, 0xAA, 0xAA, 0xAA, 0x00}));
     EXPECT_EQ(f.run.ticks.load(), 5U);
+
+    // A stop before the first tick still ends with all-off.
+    Fixture early;
+    PrepareRun(early.run, early.settings);
+    early.run.RequestStop(kStopButton);
+    EXPECT_EQ(ControlLoop(early.box, early.settings, early.run).Run(), kStopButton);
+    EXPECT_EQ(early.box.outputs, std::vector<std::uint8_t>{0});
 }
 
 TEST(ControlLoop, StartPatternsFollowThePulseGeneratorFromTheSecondTick) {
@@ -250,15 +257,6 @@ TEST(ControlLoop, OffSwitchEndsTheRunInTheFirstTickItsInputIsActive) {
         EXPECT_EQ(f.box.outputs.size(), c.exchanges);
         EXPECT_EQ(f.box.outputs.back(), 0);
     }
-}
-
-TEST(ControlLoop, StopBeforeTheFirstTickStillEndsWithAllOff) {
-    Fixture f;
-    PrepareRun(f.run, f.settings);
-    f.run.RequestStop(kStopButton);
-    ControlLoop loop(f.box, f.settings, f.run);
-    EXPECT_EQ(loop.Run(), kStopButton);
-    EXPECT_EQ(f.box.outputs, std::vector<std::uint8_t>{0});
 }
 
 }  // namespace

@@ -19,21 +19,7 @@ namespace {
 using kinemo::testing::Bytes;
 using kinemo::testing::PtyPeer;
 using kinemo::testing::ScopedPortOverride;
-using pulse::kMotorLeft;
-using pulse::kMotorOff;
-using pulse::kMotorRight;
-using pulse::MotorState;
 using Clock = std::chrono::steady_clock;
-
-long long MsSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-// Motor output word of M1..M4 driven with these states.
-std::uint8_t OutputWord(MotorState m1, MotorState m2, MotorState m3, MotorState m4) {
-    return static_cast<std::uint8_t>(pulse::MotorPattern(m1, 0) | pulse::MotorPattern(m2, 1) |
-                                     pulse::MotorPattern(m3, 2) | pulse::MotorPattern(m4, 3));
-}
 
 // True when nobody holds the device (it can be opened exclusively).
 bool DeviceIsFree(const std::string& path) {
@@ -41,13 +27,16 @@ bool DeviceIsFree(const std::string& path) {
     return probe.Open(path.c_str());
 }
 
-TEST(InterfacePortConnect, SendsExactlyOneAllOffRequestAndKeepsThePortOpen) {
+TEST(InterfacePortConnect, OpensTheMappedPortWithOneAllOffRequestAndHoldsIt) {
     PtyPeer box;
-    ScopedPortOverride com1("COM1", box.DevicePath());
+    ScopedPortOverride com1("COM1", "/dev/kinemo-no-such-port");
+    ScopedPortOverride com3("COM3", box.DevicePath());
     box.StartBox(2, {0x00});
     InterfacePort port;
-    EXPECT_TRUE(port.connect(1));
-    EXPECT_FALSE(port.readFailed());
+    EXPECT_FALSE(port.connect(1));
+    EXPECT_TRUE(port.readFailed());  // the test exchange ran on no port
+    EXPECT_TRUE(port.connect(3));
+    EXPECT_FALSE(port.readFailed());  // cleared by the successful test
     EXPECT_TRUE(port.isOpen());
     EXPECT_EQ(port.output(), 0);
     box.StopBox();
@@ -56,56 +45,32 @@ TEST(InterfacePortConnect, SendsExactlyOneAllOffRequestAndKeepsThePortOpen) {
     EXPECT_FALSE(DeviceIsFree(box.DevicePath()));
 }
 
-TEST(InterfacePortConnect, PortNumberThreeOpensTheDeviceMappedForCom3) {
+TEST(InterfacePortConnect, SilentLateBusyOrUnsuitablePortsFailAndLeaveThePortClosed) {
+    PtyPeer silent;
+    {
+        ScopedPortOverride com2("COM2", silent.DevicePath());
+        InterfacePort port;
+        const auto start = Clock::now();
+        EXPECT_FALSE(port.connect(2));
+        const auto elapsed = Clock::now() - start;
+        EXPECT_GE(elapsed, std::chrono::milliseconds(750));  // the 800 ms read time-out
+        EXPECT_LT(elapsed, std::chrono::seconds(5));
+        EXPECT_TRUE(port.readFailed());
+        EXPECT_FALSE(port.isOpen());
+        EXPECT_TRUE(DeviceIsFree(silent.DevicePath()));  // closed again
+        EXPECT_EQ(silent.Read(2), (Bytes{0xC1, 0x00}));
+    }
     PtyPeer box;
-    ScopedPortOverride com1("COM1", "/dev/kinemo-no-such-port");
-    ScopedPortOverride com3("COM3", box.DevicePath());
-    box.StartBox(2, {0x00});
-    InterfacePort port;
-    EXPECT_FALSE(port.connect(1));
-    EXPECT_TRUE(port.connect(3));
-    EXPECT_TRUE(box.WaitForRequests(1));
-}
-
-TEST(InterfacePortConnect, SilentBoxFailsAfterAboutEightHundredMilliseconds) {
-    PtyPeer box;
-    ScopedPortOverride com2("COM2", box.DevicePath());
-    InterfacePort port;
-    const auto start = Clock::now();
-    EXPECT_FALSE(port.connect(2));
-    const long long elapsed = MsSince(start);
-    EXPECT_GE(elapsed, 750);
-    EXPECT_LT(elapsed, 5000);
-    EXPECT_TRUE(port.readFailed());
-    EXPECT_FALSE(port.isOpen());
-    EXPECT_TRUE(DeviceIsFree(box.DevicePath()));  // closed again
-    EXPECT_EQ(box.Read(2), (Bytes{0xC1, 0x00}));
-}
-
-TEST(InterfacePortConnect, AnswerAfterTheTimeoutFails) {
-    PtyPeer box;
-    ScopedPortOverride com4("COM4", box.DevicePath());
     box.SetAnswerDelayMs(1500);
     box.StartBox(2, {0x00});
+    ScopedPortOverride com4("COM4", box.DevicePath());
     InterfacePort port;
-    EXPECT_FALSE(port.connect(4));
+    EXPECT_FALSE(port.connect(4));  // answer after the time-out
     EXPECT_TRUE(port.readFailed());
-}
-
-TEST(InterfacePortConnect, MissingBusyOrUnsuitablePortsFail) {
-    PtyPeer box;
-    box.StartBox(2, {0x00});
-    InterfacePort port;
     {
-        ScopedPortOverride missing("COM1", "/dev/kinemo-no-such-port");
-        EXPECT_FALSE(port.connect(1));
-        EXPECT_TRUE(port.readFailed());  // the test exchange ran on no port
-    }
-    {
-        ScopedPortOverride busy("COM1", box.DevicePath());
         platform::SerialPort holder;
         ASSERT_TRUE(holder.Open(box.DevicePath().c_str()));
-        EXPECT_FALSE(port.connect(1));
+        EXPECT_FALSE(port.connect(4));  // busy
     }
     {
         // Opens and "answers" (end of file) but has no line settings.
@@ -116,7 +81,7 @@ TEST(InterfacePortConnect, MissingBusyOrUnsuitablePortsFail) {
     for (const int number : {0, 5, -1, 12}) {
         EXPECT_FALSE(port.connect(number)) << number;
     }
-    EXPECT_TRUE(box.Requests().empty());
+    EXPECT_EQ(box.Requests().size(), 1U);
 }
 
 TEST(InterfacePortConnect, ExchangeWithoutAConnectionSendsNothing) {
@@ -130,69 +95,33 @@ TEST(InterfacePortConnect, ExchangeWithoutAConnectionSendsNothing) {
     EXPECT_EQ(box.Drain(), Bytes{});
 }
 
-TEST(InterfacePortConnect, FailureIsClearedByTheNextSuccessfulTest) {
+TEST(InterfacePortExchange, SendsTheWordReturnsTheAnswerAndSurvivesLostAnswers) {
     PtyPeer box;
     ScopedPortOverride com1("COM1", box.DevicePath());
-    InterfacePort port;
-    EXPECT_FALSE(port.connect(1));
-    EXPECT_TRUE(port.readFailed());
-    box.Drain();
     box.StartBox(2, {0x00});
-    EXPECT_TRUE(port.connect(1));
-    EXPECT_FALSE(port.readFailed());
-}
-
-class InterfacePortExchange : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        box_.StartBox(2, {0x00});
-        ASSERT_TRUE(port_.connect(1));
-        ASSERT_TRUE(box_.WaitForRequests(1));
-    }
-    Bytes LastRequest() const { return box_.Requests().back(); }
-
-    PtyPeer box_;
-    ScopedPortOverride com1_{"COM1", box_.DevicePath()};
-    InterfacePort port_;
-};
-
-TEST_F(InterfacePortExchange, MotorStatesGiveTheirRequestBytes) {
-    struct Case {
-        std::uint8_t output;
-        std::uint8_t wire;
-    };
-    const Case cases[] = {
-        {OutputWord(kMotorLeft, kMotorOff, kMotorOff, kMotorOff), 0x01},
-        {OutputWord(kMotorOff, kMotorRight, kMotorOff, kMotorOff), 0x08},
-        {OutputWord(kMotorRight, kMotorRight, kMotorRight, kMotorRight), 0xAA},
-        {OutputWord(kMotorLeft, kMotorLeft, kMotorLeft, kMotorLeft), 0x55},
-        {OutputWord(kMotorOff, kMotorOff, kMotorOff, kMotorOff), 0x00},
-    };
+    InterfacePort port;
+    ASSERT_TRUE(port.connect(1));
     std::size_t sent = 1;
-    for (const Case& c : cases) {
-        port_.exchange(c.output);
-        ++sent;
-        ASSERT_TRUE(box_.WaitForRequests(sent));
-        EXPECT_EQ(LastRequest(), (Bytes{0xC1, c.wire}));
-        EXPECT_EQ(port_.output(), c.output);
+    for (const std::uint8_t word : Bytes{0x01, 0x08, 0xAA, 0x55, 0x00}) {
+        box.SetAnswer({static_cast<std::uint8_t>(~word)});
+        EXPECT_EQ(port.exchange(word), static_cast<std::uint8_t>(~word));
+        ASSERT_TRUE(box.WaitForRequests(++sent));
+        EXPECT_EQ(box.Requests().back(), (Bytes{0xC1, word}));
+        EXPECT_EQ(port.output(), word);
     }
-    EXPECT_FALSE(port_.readFailed());
-}
+    EXPECT_FALSE(port.readFailed());
 
-TEST_F(InterfacePortExchange, LostAnswerSetsReadFailedAndTheLoopGoesOn) {
-    box_.SkipAnswers(1);
-    EXPECT_EQ(port_.exchange(0x01), 0);
-    EXPECT_TRUE(port_.readFailed());
-    box_.SetAnswer({0x3C});
-    EXPECT_EQ(port_.exchange(0x02), 0x3C);
-    EXPECT_TRUE(port_.readFailed());  // stays set until the next connection test
-}
+    box.SkipAnswers(1);
+    EXPECT_EQ(port.exchange(0x01), 0);
+    EXPECT_TRUE(port.readFailed());
+    box.SetAnswer({0x3C});
+    EXPECT_EQ(port.exchange(0x02), 0x3C);
+    EXPECT_TRUE(port.readFailed());  // stays set until the next connection test
 
-TEST_F(InterfacePortExchange, BoxGoneReturnsZeroWithoutHanging) {
-    box_.CloseMaster();
-    EXPECT_EQ(port_.exchange(0x55), 0);
-    EXPECT_TRUE(port_.readFailed());
-    EXPECT_EQ(port_.exchange(0x00), 0);
+    box.CloseMaster();  // the box is gone: no hang, inputs read as none
+    EXPECT_EQ(port.exchange(0x55), 0);
+    EXPECT_EQ(port.exchange(0x00), 0);
+    EXPECT_TRUE(port.readFailed());
 }
 
 // The box side is played by hand here, with read time-outs long enough that
@@ -239,12 +168,15 @@ TEST(InterfacePortWithSimulatedBox, DrivesTheMotorsAndReadsTheInputs) {
     ASSERT_TRUE(port.connect(2));
     EXPECT_EQ(box.Snapshot().lastCommand, 0xC1);
 
-    port.exchange(OutputWord(kMotorLeft, kMotorRight, kMotorOff, kMotorLeft));
+    using pulse::MotorPattern;
+    port.exchange(static_cast<std::uint8_t>(
+        MotorPattern(pulse::kMotorLeft, 0) | MotorPattern(pulse::kMotorRight, 1) |
+        MotorPattern(pulse::kMotorOff, 2) | MotorPattern(pulse::kMotorLeft, 3)));
     const simulator::BoxSnapshot moved = box.Snapshot();
-    EXPECT_EQ(moved.motors[0].state, kMotorLeft);
-    EXPECT_EQ(moved.motors[1].state, kMotorRight);
-    EXPECT_EQ(moved.motors[2].state, kMotorOff);
-    EXPECT_EQ(moved.motors[3].state, kMotorLeft);
+    EXPECT_EQ(moved.motors[0].state, pulse::kMotorLeft);
+    EXPECT_EQ(moved.motors[1].state, pulse::kMotorRight);
+    EXPECT_EQ(moved.motors[2].state, pulse::kMotorOff);
+    EXPECT_EQ(moved.motors[3].state, pulse::kMotorLeft);
 
     box.ForceInput(1, simulator::InputForce::kOn);
     box.ForceInput(8, simulator::InputForce::kOn);

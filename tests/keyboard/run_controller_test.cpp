@@ -36,10 +36,7 @@ struct Ended {
 };
 
 struct Rig {
-    Rig() : com1("COM1", box.DevicePath()), link(port) {
-        box.StartBox(2, {0x00});
-        connected = port.connect(1);
-    }
+    Rig() : com1("COM1", box.DevicePath()), link(port) { box.StartBox(2, {0x00}); }
     PtyPeer box;
     ScopedPortOverride com1;
     InterfacePort port;
@@ -47,40 +44,32 @@ struct Rig {
     LiveSettings settings;
     KeyTable table;
     Ended ended;
-    bool connected = false;
 };
 
 TEST(RunController, ARunNeedsAConnectionAndEndingTheControllerStopsARun) {
-    PtyPeer box;
-    ScopedPortOverride com1("COM1", box.DevicePath());
-    box.StartBox(2, {0x00});
-    InterfacePort port;
-    PortLink link(port);
-    LiveSettings settings;
-    settings.motors[3].startState.store(kMotorRight);
-    Ended ended;
+    Rig rig;
+    rig.settings.motors[3].startState.store(kMotorRight);
     {
-        RunController controller(link, settings, ended.Callback());
+        RunController controller(rig.link, rig.settings, rig.ended.Callback());
         EXPECT_EQ(controller.Start(), StartResult::kNotConnected);
         EXPECT_FALSE(controller.Running());
-        EXPECT_TRUE(box.Requests().empty());
+        EXPECT_TRUE(rig.box.Requests().empty());
 
-        ASSERT_TRUE(port.connect(1));
+        ASSERT_TRUE(rig.port.connect(1));
         ASSERT_EQ(controller.Start(), StartResult::kStarted);
-        ASSERT_TRUE(WaitForWire(box, [](const auto& r) { return r.size() > 20; }));
+        ASSERT_TRUE(WaitForWire(rig.box, [](const auto& r) { return r.size() > 20; }));
     }
     // The destructor waited for the final all-off exchange and reported nothing.
-    EXPECT_FALSE(ended.event.IsSet());
-    const std::vector<std::uint8_t> words = Words(box.Requests());
+    EXPECT_FALSE(rig.ended.event.IsSet());
+    const std::vector<std::uint8_t> words = Words(rig.box.Requests());
     EXPECT_EQ(words.back(), 0x00);
     EXPECT_EQ(words[words.size() - 2], 0x80);
 }
 
 TEST(RunController, EveryRunStartsFromTheStartSettingsAndGetsItsOwnNumber) {
     Rig rig;
-    ASSERT_TRUE(rig.connected);
-    const int entry = rig.table.Append('s');
-    rig.table.SetAction(entry, kEmergencyStop);
+    ASSERT_TRUE(rig.port.connect(1));
+    rig.table.SetAction(rig.table.Append('s'), kEmergencyStop);
     RunController controller(rig.link, rig.settings, rig.ended.Callback());
     for (std::uint32_t run = 1; run <= 3; ++run) {
         rig.ended.event.Reset();

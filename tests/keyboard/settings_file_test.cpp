@@ -83,7 +83,7 @@ KeyboardSettings RandomSettings(std::mt19937& random) {
     return settings;
 }
 
-TEST(SettingsFile, DefaultsMakeTheFileOf101Bytes) {
+TEST(SettingsFile, DefaultsAndThreeKeysByteForByte) {
     Bytes expected;
     for (int motor = 0; motor < kMotorCount; ++motor) {
         PutInt(expected, 0);
@@ -97,9 +97,8 @@ TEST(SettingsFile, DefaultsMakeTheFileOf101Bytes) {
     PutInt(expected, 1);
     expected.resize(101, 0);  // the placeholder's action, flags and values
     EXPECT_EQ(EncodeSettings(KeyboardSettings{}), expected);
-}
 
-TEST(SettingsFile, ThreeKeysMakeTheFileOf131BytesWithCharactersAt92AndActionsAt95) {
+    // Three keys: 131 bytes, the characters at 92 and the actions at 95.
     const Bytes bytes = EncodeSettings(ThreeKeys());
     ASSERT_EQ(bytes.size(), 131U);
     EXPECT_EQ(Bytes(bytes.begin() + 88, bytes.begin() + 92), (Bytes{4, 0, 0, 0}));
@@ -168,9 +167,7 @@ TEST(SettingsFile, ValuesOutsideTheirRangesAreRefused) {
         KeyboardSettings read;
         EXPECT_EQ(DecodeSettings(bytes, read), c.accepted) << c.field;
         // A refusal leaves the settings as they were; what is read writes back the same.
-        EXPECT_EQ(c.accepted ? EncodeSettings(read) : EncodeSettings(KeyboardSettings{}),
-                  c.accepted ? bytes : EncodeSettings(KeyboardSettings{}))
-            << c.field;
+        EXPECT_EQ(EncodeSettings(read), c.accepted ? bytes : EncodeSettings({})) << c.field;
     }
 }
 
