@@ -115,4 +115,41 @@ double ParseDecimal(const std::string& text, double min, double max, std::string
     return value;
 }
 
+std::string DecimalText(double value) {
+    char text[400];  // the longest fixed form of a double has 309 digits before the point
+    const auto [end, error] =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    return error == std::errc() ? std::string(text, end) : std::string();
+}
+
+ArgsBuilder& ArgsBuilder::Option(std::string_view name, const std::string& value) {
+    options_.push_back(std::string(name) + "=" + value);
+    return *this;
+}
+
+ArgsBuilder& ArgsBuilder::Option(std::string_view name, const std::optional<std::string>& value) {
+    return value ? Option(name, *value) : *this;
+}
+
+ArgsBuilder& ArgsBuilder::Flag(std::string_view name, bool present) {
+    if (present) {
+        options_.emplace_back(name);
+    }
+    return *this;
+}
+
+ArgsBuilder& ArgsBuilder::Positional(const std::string& value) {
+    positional_.push_back(value);
+    return *this;
+}
+
+std::vector<std::string> ArgsBuilder::Done() const {
+    std::vector<std::string> args = options_;
+    if (!positional_.empty()) {
+        args.emplace_back("--");
+        args.insert(args.end(), positional_.begin(), positional_.end());
+    }
+    return args;
+}
+
 }  // namespace kinemo::cli

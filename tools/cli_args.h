@@ -44,4 +44,25 @@ std::int64_t ParseInteger(const std::string& text, std::int64_t min, std::int64_
 // Decimal fraction such as "33.33" in [min, max].
 double ParseDecimal(const std::string& text, double min, double max, std::string_view what);
 
+// The shortest fixed-notation text that ParseDecimal reads back as `value`.
+std::string DecimalText(double value);
+
+// Builds the plain argument vector of a parsed command: its name, the options
+// as "--name=VALUE" or "--name", then "--" and the positional arguments, so no
+// value is ever taken for an option or a help request.
+class ArgsBuilder {
+  public:
+    explicit ArgsBuilder(std::string_view command) : options_{std::string(command)} {}
+
+    ArgsBuilder& Option(std::string_view name, const std::string& value);
+    ArgsBuilder& Option(std::string_view name, const std::optional<std::string>& value);
+    ArgsBuilder& Flag(std::string_view name, bool present = true);
+    ArgsBuilder& Positional(const std::string& value);
+    std::vector<std::string> Done() const;
+
+  private:
+    std::vector<std::string> options_;
+    std::vector<std::string> positional_;
+};
+
 }  // namespace kinemo::cli

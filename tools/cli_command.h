@@ -1,16 +1,21 @@
 // The commands of kinemo-cli and what they share.
 //
-// A command is a function that gets the arguments after its name and the
-// standard output stream. It reports bad input by throwing CliFailure with one
-// line of text; the dispatcher prints that line on standard error and ends the
-// process with exit code 2. Output goes to `out` only.
+// A command is two functions: Parse<Name>Args turns the arguments after its
+// name into the command's request, touching no file or port, and RunCommand
+// does the work of a request, writing to the standard output stream. Both
+// report bad input by throwing CliFailure with one line of text; the
+// dispatcher prints that line on standard error and ends the process with exit
+// code 2. Output goes to `out` only.
 //
-// Adding a command: write tools/cli_<name>.cpp with its function, declare the
-// function below, add its source to tools/CMakeLists.txt and add ONE line to
-// the table in tools/cli_dispatch.cpp.
+// Adding a command: write tools/cli_<name>.cpp with both functions, declare
+// them and the request below, add the request to CliRequest in
+// tools/cli_dispatch.h, its source to tools/CMakeLists.txt, ONE line to the
+// table in tools/cli_dispatch.cpp and its argument form to ToArgs there.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -30,21 +35,66 @@ class CliFailure : public std::runtime_error {
 };
 
 using CommandArgs = std::span<const std::string>;
-using CommandFunction = int (*)(CommandArgs args, std::FILE* out);
 
-struct CliCommand {
-    std::string_view name;
-    std::string_view summary;  // one line for the global help
-    std::string_view help;     // the command's own help text, ending in a newline
-    CommandFunction run;
+// The requests, as far as the arguments alone decide them. Numbers whose range
+// depends on the program file stay text until the file is read.
+struct InfoRequest {
+    std::string path;
+    bool operator==(const InfoRequest&) const = default;
+};
+struct PulseRequest {
+    double speed = 0;        // percent, 0 to 100
+    std::int64_t ticks = 0;  // 1 to kMaxPulseTicks
+    bool operator==(const PulseRequest&) const = default;
+};
+struct TimelineRequest {
+    std::string path;
+    std::optional<std::string> first;
+    std::optional<std::string> last;
+    std::string out;  // never empty
+    bool operator==(const TimelineRequest&) const = default;
+};
+struct NewRequest {
+    std::string path;
+    bool operator==(const NewRequest&) const = default;
+};
+struct PortsRequest {
+    bool operator==(const PortsRequest&) const = default;
+};
+struct RunRequest {
+    std::string path;
+    std::string port;   // never empty
+    int movement = -1;  // -1: the whole list
+    int loop = -1;      // -1: as the file says, else the endlessLoop value
+    bool operator==(const RunRequest&) const = default;
+};
+struct PlotRequest {
+    std::string path;
+    std::string out;           // ends in .svg or .png, any case
+    bool png = false;          // else SVG
+    std::optional<int> width;  // 400 to 20000
+    std::optional<std::string> movement;
+    bool operator==(const PlotRequest&) const = default;
 };
 
-int RunInfoCommand(CommandArgs args, std::FILE* out);
-int RunPulseCommand(CommandArgs args, std::FILE* out);
-int RunTimelineCommand(CommandArgs args, std::FILE* out);
-int RunNewCommand(CommandArgs args, std::FILE* out);
-int RunPortsCommand(CommandArgs args, std::FILE* out);
-int RunRunCommand(CommandArgs args, std::FILE* out);
-int RunPlotCommand(CommandArgs args, std::FILE* out);
+inline constexpr std::int64_t kDefaultPulseTicks = 40;
+// Enough to see the first on-tick of 0.01 % (tick 9998) many times over.
+inline constexpr std::int64_t kMaxPulseTicks = 10'000'000;
+
+InfoRequest ParseInfoArgs(CommandArgs args);
+PulseRequest ParsePulseArgs(CommandArgs args);
+TimelineRequest ParseTimelineArgs(CommandArgs args);
+NewRequest ParseNewArgs(CommandArgs args);
+PortsRequest ParsePortsArgs(CommandArgs args);
+RunRequest ParseRunArgs(CommandArgs args);
+PlotRequest ParsePlotArgs(CommandArgs args);
+
+int RunCommand(const InfoRequest& request, std::FILE* out);
+int RunCommand(const PulseRequest& request, std::FILE* out);
+int RunCommand(const TimelineRequest& request, std::FILE* out);
+int RunCommand(const NewRequest& request, std::FILE* out);
+int RunCommand(const PortsRequest& request, std::FILE* out);
+int RunCommand(const RunRequest& request, std::FILE* out);
+int RunCommand(const PlotRequest& request, std::FILE* out);
 
 }  // namespace kinemo::cli

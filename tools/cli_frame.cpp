@@ -9,10 +9,6 @@ bool IsHelp(std::string_view arg) {
     return arg == "--help" || arg == "-h";
 }
 
-std::string SeeHelp(const CliTool& tool) {
-    return " (" + std::string(tool.name) + " --help zeigt die Befehle)";
-}
-
 }  // namespace
 
 int FailLine(const CliTool& tool, const std::string& message, int code) {
@@ -22,32 +18,44 @@ int FailLine(const CliTool& tool, const std::string& message, int code) {
     return code;
 }
 
-int RunCommandLine(const CliTool& tool, std::span<const std::string> args,
-                   const std::string_view* help, const std::function<int(CommandArgs)>& run) {
+FrameStep TakeFrame(std::string_view toolName, std::span<const std::string> args, bool known) {
+    const std::string seeHelp = " (" + std::string(toolName) + " --help zeigt die Befehle)";
+    FrameStep step;
     if (args.empty()) {
-        return FailLine(tool, "Befehl fehlt" + SeeHelp(tool), kExitBadInput);
+        step.refusal = {"Befehl fehlt" + seeHelp, kExitBadInput};
+        return step;
     }
     if (IsHelp(args[0]) || args[0] == "help") {
-        tool.printUsage(tool.out);
-        return kExitOk;
+        step.kind = FrameStep::Kind::kOverview;
+        return step;
     }
-    if (help == nullptr) {
-        return FailLine(tool, "Unbekannter Befehl \"" + args[0] + "\"" + SeeHelp(tool),
-                        kExitBadInput);
+    if (!known) {
+        step.refusal = {"Unbekannter Befehl \"" + args[0] + "\"" + seeHelp, kExitBadInput};
+        return step;
     }
-    const CommandArgs rest = args.subspan(1);
-    for (const std::string& arg : rest) {
+    step.rest = args.subspan(1);
+    step.kind = FrameStep::Kind::kCommand;
+    for (const std::string& arg : step.rest) {
         if (arg == "--") {
             break;
         }
         if (IsHelp(arg)) {
-            std::fprintf(tool.out, "%.*s", static_cast<int>(help->size()), help->data());
-            return kExitOk;
+            step.kind = FrameStep::Kind::kCommandHelp;
+            break;
         }
     }
+    return step;
+}
+
+std::vector<std::string> HelpArgs(const HelpRequest& help) {
+    return help.command.empty() ? std::vector<std::string>{"--help"}
+                                : std::vector<std::string>{help.command, "--help"};
+}
+
+int RunGuarded(const CliTool& tool, const std::function<int()>& work) {
     int code = kExitOk;
     try {
-        code = run(rest);
+        code = work();
     } catch (const CliFailure& failure) {
         return FailLine(tool, failure.what(), kExitBadInput);
     } catch (const std::exception& failure) {
@@ -57,6 +65,24 @@ int RunCommandLine(const CliTool& tool, std::span<const std::string> args,
         return FailLine(tool, "Ausgabe kann nicht geschrieben werden", kExitFailure);
     }
     return code;
+}
+
+int RunCommandLine(const CliTool& tool, std::span<const std::string> args,
+                   const std::string_view* help, const std::function<int(CommandArgs)>& run) {
+    const FrameStep step = TakeFrame(tool.name, args, help != nullptr);
+    switch (step.kind) {
+        case FrameStep::Kind::kRefused:
+            return FailLine(tool, step.refusal.message, step.refusal.code);
+        case FrameStep::Kind::kOverview:
+            tool.printUsage(tool.out);
+            return kExitOk;
+        case FrameStep::Kind::kCommandHelp:
+            std::fprintf(tool.out, "%.*s", static_cast<int>(help->size()), help->data());
+            return kExitOk;
+        case FrameStep::Kind::kCommand:
+            break;
+    }
+    return RunGuarded(tool, [&] { return run(step.rest); });
 }
 
 }  // namespace kinemo::cli

@@ -77,9 +77,12 @@ void PrintMotor(std::FILE* out, const MovementRecord& r, int m) {
 
 }  // namespace
 
-int RunInfoCommand(CommandArgs args, std::FILE* out) {
-    const ParsedArgs parsed(args, {});
-    const std::string path = parsed.Positional({"DATEI.kmo"})[0];
+InfoRequest ParseInfoArgs(CommandArgs args) {
+    return {ParsedArgs(args, {}).Positional({"DATEI.kmo"})[0]};
+}
+
+int RunCommand(const InfoRequest& request, std::FILE* out) {
+    const std::string& path = request.path;
     const engine::ProgramContents contents = LoadProgramOrFail(path);
     const engine::RunSettingsValues& s = contents.settings;
 

@@ -11,9 +11,12 @@
 
 namespace kinemo::cli {
 
-int RunNewCommand(CommandArgs args, std::FILE* /*out*/) {
-    const ParsedArgs parsed(args, {});
-    const std::string path = parsed.Positional({"DATEI.kmo"})[0];
+NewRequest ParseNewArgs(CommandArgs args) {
+    return {ParsedArgs(args, {}).Positional({"DATEI.kmo"})[0]};
+}
+
+int RunCommand(const NewRequest& request, std::FILE* /*out*/) {
+    const std::string& path = request.path;
 
     auto list = std::make_unique<engine::MovementList>();
     engine::ResetMovement(*list, 0);

@@ -148,26 +148,38 @@ void WriteReplacing(const std::string& path, const std::string& bytes) {
 
 }  // namespace
 
-int RunPlotCommand(CommandArgs args, std::FILE* out) {
+PlotRequest ParsePlotArgs(CommandArgs args) {
     const ParsedArgs parsed(args, {{"--out", true}, {"--movement", true}, {"--width", true}});
-    const std::string path = parsed.Positional({"DATEI.kmo"})[0];
+    PlotRequest request;
+    request.path = parsed.Positional({"DATEI.kmo"})[0];
     const std::optional<std::string> picture = parsed.Value("--out");
     if (!picture || picture->empty()) {
         throw CliFailure("Option --out BILD.svg oder BILD.png fehlt");
     }
-    const PictureKind kind = KindOf(*picture);
-    engine::PlotOptions options;
+    request.out = *picture;
+    request.png = KindOf(*picture) == PictureKind::kPng;
     if (parsed.Has("--width")) {
-        options.width =
-            static_cast<double>(ParseInteger(*parsed.Value("--width"), 400, 20000, "--width"));
+        request.width =
+            static_cast<int>(ParseInteger(*parsed.Value("--width"), 400, 20000, "--width"));
+    }
+    request.movement = parsed.Value("--movement");
+    return request;
+}
+
+int RunCommand(const PlotRequest& request, std::FILE* out) {
+    const std::string& path = request.path;
+    const PictureKind kind = request.png ? PictureKind::kPng : PictureKind::kSvg;
+    engine::PlotOptions options;
+    if (request.width) {
+        options.width = static_cast<double>(*request.width);
     }
     const engine::ProgramContents contents = LoadProgramOrFail(path);
     const auto lastIndex = static_cast<std::int64_t>(contents.records.size()) - 1;
     int first = 0;
     int last = static_cast<int>(lastIndex);
-    if (parsed.Has("--movement")) {
+    if (request.movement) {
         first = last =
-            static_cast<int>(ParseInteger(*parsed.Value("--movement"), 0, lastIndex, "--movement"));
+            static_cast<int>(ParseInteger(*request.movement, 0, lastIndex, "--movement"));
     }
 
     auto list = std::make_unique<engine::MovementList>();
@@ -181,18 +193,18 @@ int RunPlotCommand(CommandArgs args, std::FILE* out) {
     }
     const engine::SpeedProfile profile = engine::BuildSpeedProfile(*timeline, *list, first, last);
     options.title = TitleText(path);
-    if (parsed.Has("--movement")) {
+    if (request.movement) {
         options.title += ", Bewegung " + std::to_string(first);
     }
     const engine::PlotScene scene = engine::BuildPlotScene(profile, options);
-    WriteReplacing(*picture,
+    WriteReplacing(request.out,
                    kind == PictureKind::kSvg ? engine::SceneToSvg(scene) : RenderPng(scene));
     const std::size_t count = profile.movements.size();
     const std::string seconds =
         engine::SecondsText(static_cast<double>(profile.totalTicks) / engine::kLineTicksPerSecond);
     std::fprintf(
         out, "%s: %zu %s, %" PRIu64 " Ticks = %s bei 320 Ticks/s, Fenster %" PRIu32 " %s\n",
-        picture->c_str(), count, count == 1 ? "Bewegung" : "Bewegungen", profile.totalTicks,
+        request.out.c_str(), count, count == 1 ? "Bewegung" : "Bewegungen", profile.totalTicks,
         seconds.c_str(), profile.windowTicks, profile.windowTicks == 1 ? "Tick" : "Ticks");
     return kExitOk;
 }

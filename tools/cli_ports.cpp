@@ -17,9 +17,12 @@
 
 namespace kinemo::cli {
 
-int RunPortsCommand(CommandArgs args, std::FILE* out) {
-    const ParsedArgs parsed(args, {});
-    parsed.Positional({});
+PortsRequest ParsePortsArgs(CommandArgs args) {
+    ParsedArgs(args, {}).Positional({});
+    return {};
+}
+
+int RunCommand(const PortsRequest& /*request*/, std::FILE* out) {
     for (const std::string_view name : platform::kPortNames) {
         const std::string variable = platform::PortEnvironmentVariable(name);
         const bool overridden = std::getenv(variable.c_str()) != nullptr;

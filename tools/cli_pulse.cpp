@@ -8,21 +8,21 @@
 #include "tools/cli_command.h"
 
 namespace kinemo::cli {
-namespace {
 
-constexpr std::int64_t kDefaultTicks = 40;
-// Enough to see the first on-tick of 0.01 % (tick 9998) many times over.
-constexpr std::int64_t kMaxTicks = 10'000'000;
-
-}  // namespace
-
-int RunPulseCommand(CommandArgs args, std::FILE* out) {
+PulseRequest ParsePulseArgs(CommandArgs args) {
     const ParsedArgs parsed(args, {{"--ticks", true}});
     const std::string speedText = parsed.Positional({"GESCHWINDIGKEIT"})[0];
-    const double speed = ParseDecimal(speedText, 0.0, 100.0, "Geschwindigkeit");
-    const std::int64_t ticks =
-        parsed.Has("--ticks") ? ParseInteger(*parsed.Value("--ticks"), 1, kMaxTicks, "Tickzahl")
-                              : kDefaultTicks;
+    PulseRequest request;
+    request.speed = ParseDecimal(speedText, 0.0, 100.0, "Geschwindigkeit");
+    request.ticks = parsed.Has("--ticks")
+                        ? ParseInteger(*parsed.Value("--ticks"), 1, kMaxPulseTicks, "Tickzahl")
+                        : kDefaultPulseTicks;
+    return request;
+}
+
+int RunCommand(const PulseRequest& request, std::FILE* out) {
+    const double speed = request.speed;
+    const std::int64_t ticks = request.ticks;
 
     const pulse::PulseRatio ratio = pulse::ComputePulseRatio(speed);
     // One motor, M1 running left: pattern 1, so the word is 1 exactly when it is on.

@@ -95,14 +95,9 @@ class StopSignals {
     platform::Thread thread_;
 };
 
-struct RunRequest {
-    std::string path;
-    std::string port;
-    int movement = -1;  // -1: the whole list
-    int loop = -1;      // -1: as the file says, else the endlessLoop value
-};
+}  // namespace
 
-RunRequest ParseRequest(CommandArgs args) {
+RunRequest ParseRunArgs(CommandArgs args) {
     const ParsedArgs parsed(
         args, {{"--port", true}, {"--movement", true}, {"--loop", false}, {"--no-loop", false}});
     RunRequest request;
@@ -130,10 +125,7 @@ RunRequest ParseRequest(CommandArgs args) {
     return request;
 }
 
-}  // namespace
-
-int RunRunCommand(CommandArgs args, std::FILE* out) {
-    const RunRequest request = ParseRequest(args);
+int RunCommand(const RunRequest& request, std::FILE* out) {
     const engine::ProgramContents contents = LoadProgramOrFail(request.path);
     if (request.movement >= static_cast<int>(contents.records.size())) {
         throw CliFailure("--movement: die Datei hat nur " +

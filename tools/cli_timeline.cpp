@@ -59,23 +59,29 @@ class RowsFile {
 
 }  // namespace
 
-int RunTimelineCommand(CommandArgs args, std::FILE* out) {
+TimelineRequest ParseTimelineArgs(CommandArgs args) {
     const ParsedArgs parsed(args, {{"--first", true}, {"--last", true}, {"--out", true}});
-    const std::string path = parsed.Positional({"DATEI.kmo"})[0];
+    TimelineRequest request;
+    request.path = parsed.Positional({"DATEI.kmo"})[0];
     const std::optional<std::string> rowsPath = parsed.Value("--out");
     if (!rowsPath || rowsPath->empty()) {
         throw CliFailure("Option --out ZEILEN.bin fehlt");
     }
-    const engine::ProgramContents contents = LoadProgramOrFail(path);
-    const auto lastIndex = static_cast<std::int64_t>(contents.records.size()) - 1;
-    const auto first = static_cast<int>(
-        parsed.Has("--first") ? ParseInteger(*parsed.Value("--first"), 0, lastIndex, "--first")
-                              : 0);
-    const auto last = static_cast<int>(
-        parsed.Has("--last") ? ParseInteger(*parsed.Value("--last"), 0, lastIndex, "--last")
-                             : lastIndex);
+    request.out = *rowsPath;
+    request.first = parsed.Value("--first");
+    request.last = parsed.Value("--last");
+    return request;
+}
 
-    RowsFile rowsFile(*rowsPath);
+int RunCommand(const TimelineRequest& request, std::FILE* out) {
+    const engine::ProgramContents contents = LoadProgramOrFail(request.path);
+    const auto lastIndex = static_cast<std::int64_t>(contents.records.size()) - 1;
+    const auto first =
+        static_cast<int>(request.first ? ParseInteger(*request.first, 0, lastIndex, "--first") : 0);
+    const auto last = static_cast<int>(
+        request.last ? ParseInteger(*request.last, 0, lastIndex, "--last") : lastIndex);
+
+    RowsFile rowsFile(request.out);
     auto list = std::make_unique<engine::MovementList>();
     engine::RunSettingsValues settings;
     FillList(contents, *list, settings);

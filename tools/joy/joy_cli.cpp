@@ -77,15 +77,7 @@ class EndedPipe : public joy::RunEndedListener {
     std::atomic<joy::RunOutcome> outcome_{joy::RunOutcome::kStopped};
 };
 
-struct RunRequest {
-    std::string settingsPath = joy::kSettingsFileName;
-    std::optional<std::string> port;
-    std::optional<bool> extension;
-    std::optional<std::string> replayPath;
-    std::optional<std::string> recordPath;
-};
-
-RunRequest ParseRunRequest(CommandArgs args) {
+RunRequest ParseRunArgs(CommandArgs args) {
     const cli::ParsedArgs parsed(args, {{"--settings", true},
                                         {"--port", true},
                                         {"--extension", false},
@@ -94,6 +86,7 @@ RunRequest ParseRunRequest(CommandArgs args) {
                                         {"--record", true}});
     parsed.Positional({});
     RunRequest request;
+    request.settingsPath = joy::kSettingsFileName;
     if (const auto settings = parsed.Value("--settings")) {
         if (settings->empty()) {
             throw CliFailure("--settings: leerer Dateiname");
@@ -144,9 +137,7 @@ joy::RunOutcome WaitForEnd(joy::JoyController& controller, EndedPipe& ended,
     }
 }
 
-int RunCommand(CommandArgs args, const Context& context) {
-    const RunRequest request = ParseRunRequest(args);
-
+int RunCommand(const RunRequest& request, const Context& context) {
     joy::Replay replay;
     if (request.replayPath) {
         const joy::ReplayParseResult parsed = joy::LoadReplay(*request.replayPath, replay);
@@ -256,8 +247,12 @@ int RunCommand(CommandArgs args, const Context& context) {
     return kExitOk;
 }
 
-int JoysticksCommand(CommandArgs args, const Context& context) {
+JoysticksRequest ParseJoysticksArgs(CommandArgs args) {
     cli::ParsedArgs(args, {}).Positional({});
+    return {};
+}
+
+int RunCommand(const JoysticksRequest& /*request*/, const Context& context) {
     platform::JoystickSystem system;
     const std::vector<platform::JoystickCaps> list =
         system.Ok() ? platform::ListJoysticks() : std::vector<platform::JoystickCaps>{};
@@ -322,11 +317,16 @@ std::string DescribeMapping(const joy::MotorMapping& m, const joy::ListContents&
     return text;
 }
 
-int ShowCommand(CommandArgs args, const Context& context) {
-    std::string path = joy::kSettingsFileName;
+ShowRequest ParseShowArgs(CommandArgs args) {
+    ShowRequest request{joy::kSettingsFileName};
     if (!args.empty()) {
-        path = cli::ParsedArgs(args, {}).Positional({"DATEI"})[0];
+        request.path = cli::ParsedArgs(args, {}).Positional({"DATEI"})[0];
     }
+    return request;
+}
+
+int RunCommand(const ShowRequest& request, const Context& context) {
+    const std::string& path = request.path;
     std::vector<std::uint8_t> bytes;
     if (!joy::ReadSettingsBytes(path, bytes)) {
         throw CliFailure(path + ": Datei kann nicht geöffnet werden");
@@ -375,14 +375,17 @@ int ShowCommand(CommandArgs args, const Context& context) {
     return kExitOk;
 }
 
-using CommandFunction = int (*)(CommandArgs args, const Context& context);
-
 struct Command {
     std::string_view name;
     std::string_view summary;
     std::string_view help;
-    CommandFunction run;
+    JoyCliRequest (*parse)(CommandArgs args);
 };
+
+template <auto Parse>
+JoyCliRequest ParseAs(CommandArgs args) {
+    return Parse(args);
+}
 
 constexpr std::array kCommands = {
     Command{"run", "steuert die Motoren mit dem Joystick oder einer Aufnahme",
@@ -402,18 +405,18 @@ constexpr std::array kCommands = {
             "Exit-Code: 0 erledigt; 1 kein Joystick oder keine Verbindung zum\n"
             "Interface; 2 ungültige Argumente, Einstellungsdatei einer anderen\n"
             "Version oder beschädigt, ungültige Aufnahme, Joystick verloren.\n",
-            RunCommand},
+            ParseAs<ParseRunArgs>},
     Command{"joysticks", "zeigt die Joysticks, wie KinemoJoy sie sieht",
             "Aufruf: kinemo-joy-cli joysticks\n"
             "Zeigt jeden Joystick mit Nummer, Name, Achsen, Buttons und POV.\n"
             "Joystick 0 ist der, den KinemoJoy benutzt.\n",
-            JoysticksCommand},
+            ParseAs<ParseJoysticksArgs>},
     Command{"show", "zeigt die Zuordnungen einer Einstellungsdatei",
             "Aufruf: kinemo-joy-cli show [DATEI]\n"
             "Zeigt Joystick, Interface, Aus-Taster, Aus-Button und für jeden\n"
             "Motor Richtung, Geschwindigkeit und Endtaster, mit den Listen des\n"
             "Joysticks, für den die Datei gespeichert wurde (Vorgabe: settings.kmj).\n",
-            ShowCommand},
+            ParseAs<ParseShowArgs>},
 };
 
 void PrintUsage(std::FILE* out) {
@@ -428,13 +431,38 @@ void PrintUsage(std::FILE* out) {
 
 }  // namespace
 
+JoyCliRequest ParseJoyCli(std::span<const std::string> args) {
+    return cli::ParseCommandLine<JoyCliRequest>("kinemo-joy-cli", args,
+                                                std::span<const Command>(kCommands));
+}
+
+std::vector<std::string> ToArgs(const JoyCliRequest& request) {
+    return std::visit(
+        cli::Overloaded{
+            [](const cli::Refusal&) { return std::vector<std::string>{}; },
+            [](const cli::HelpRequest& r) { return cli::HelpArgs(r); },
+            [](const RunRequest& r) {
+                return cli::ArgsBuilder("run")
+                    .Option("--settings", r.settingsPath)
+                    .Option("--port", r.port)
+                    .Flag("--extension", r.extension == true)
+                    .Flag("--no-extension", r.extension == false)
+                    .Option("--replay", r.replayPath)
+                    .Option("--record", r.recordPath)
+                    .Done();
+            },
+            [](const JoysticksRequest&) { return cli::ArgsBuilder("joysticks").Done(); },
+            [](const ShowRequest& r) { return cli::ArgsBuilder("show").Positional(r.path).Done(); },
+        },
+        request);
+}
+
 int RunJoyCli(std::span<const std::string> args, std::FILE* out, std::FILE* err,
               platform::TerminationSignals& signals) {
     const cli::CliTool tool{"kinemo-joy-cli", out, err, PrintUsage};
-    return cli::RunCommandLine(tool, args, std::span<const Command>(kCommands),
-                               [&](const Command& command, CommandArgs rest) {
-                                   return command.run(rest, Context{out, err, signals});
-                               });
+    const Context context{out, err, signals};
+    return cli::RunParsed(tool, ParseJoyCli(args), std::span<const Command>(kCommands),
+                          [&](const auto& request) { return RunCommand(request, context); });
 }
 
 }  // namespace kinemo::joycli

@@ -10,12 +10,44 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <string>
+#include <variant>
+#include <vector>
 
 #include "platform/termination_signals.h"
+#include "tools/cli_frame.h"
 
 namespace kinemo::joycli {
+
+// run: what the arguments ask for; the file decides the rest.
+struct RunRequest {
+    std::string settingsPath;         // never empty
+    std::optional<std::string> port;  // a name ParsePortName takes
+    std::optional<bool> extension;
+    std::optional<std::string> replayPath;  // never empty when set
+    std::optional<std::string> recordPath;  // never empty when set
+    bool operator==(const RunRequest&) const = default;
+};
+struct JoysticksRequest {
+    bool operator==(const JoysticksRequest&) const = default;
+};
+struct ShowRequest {
+    std::string path;
+    bool operator==(const ShowRequest&) const = default;
+};
+
+using JoyCliRequest =
+    std::variant<cli::Refusal, cli::HelpRequest, RunRequest, JoysticksRequest, ShowRequest>;
+
+// Parses one command line (without the program name), touching no file,
+// port or joystick.
+JoyCliRequest ParseJoyCli(std::span<const std::string> args);
+
+// An argument vector that ParseJoyCli turns back into the same request;
+// empty for a Refusal.
+std::vector<std::string> ToArgs(const JoyCliRequest& request);
 
 // Runs one command line (without the program name). `signals` was set up
 // first thing in main(); SIGINT, SIGTERM and SIGHUP then end a run like the

@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 
+#include "tools/cli_args.h"
 #include "tools/cli_command.h"
 #include "tools/cli_frame.h"
 #include "tools/speech/speech_commands.h"
@@ -10,14 +11,17 @@
 namespace kinemo::speech {
 namespace {
 
-using CommandFunction = int (*)(cli::CommandArgs, const CliStreams&);
-
 struct Command {
     std::string_view name;
     std::string_view summary;
     std::string_view help;
-    CommandFunction run;
+    SpeechCliRequest (*parse)(cli::CommandArgs args);
 };
+
+template <auto Parse>
+SpeechCliRequest ParseAs(cli::CommandArgs args) {
+    return Parse(args);
+}
 
 constexpr std::array kCommands = {
     Command{"run", "steuert das Interface mit Tasten von der Standardeingabe",
@@ -37,13 +41,13 @@ constexpr std::array kCommands = {
             "Ende der WAV-Datei schon.\n"
             "Auf stderr: Run, Abgebrochen, Ende. Exit-Code 0; ungültige Datei,\n"
             "Wortliste oder keine Verbindung 1; ungültige Argumente 2.\n",
-            RunRunCommand},
+            ParseAs<ParseRunArgs>},
     Command{"keys", "zeigt Starteinstellungen und Tastentabelle einer Einstellungsdatei",
             "Aufruf: kinemo-speech-cli keys [DATEI]\n"
             "Zeigt die Starteinstellungen der vier Motoren, den Austaster und jede\n"
             "Taste mit ihrer Aktion und je Motor, ob er einbezogen ist, und seinem\n"
             "Wert. Vorgabe: settings.kms im Arbeitsverzeichnis.\n",
-            RunKeysCommand},
+            ParseAs<ParseKeysArgs>},
 };
 
 void PrintUsage(std::FILE* out) {
@@ -59,11 +63,37 @@ void PrintUsage(std::FILE* out) {
 
 }  // namespace
 
+SpeechCliRequest ParseSpeechCli(std::span<const std::string> args) {
+    return cli::ParseCommandLine<SpeechCliRequest>("kinemo-speech-cli", args,
+                                                   std::span<const Command>(kCommands));
+}
+
+std::vector<std::string> ToArgs(const SpeechCliRequest& request) {
+    return std::visit(
+        cli::Overloaded{
+            [](const cli::Refusal&) { return std::vector<std::string>{}; },
+            [](const cli::HelpRequest& r) { return cli::HelpArgs(r); },
+            [](const RunRequest& r) {
+                cli::ArgsBuilder args("run");
+                args.Option("--settings", r.settingsPath)
+                    .Option("--port", "COM" + std::to_string(r.portNumber));
+                if (r.listening) {
+                    args.Option("--voice", r.wordListPath).Flag("--microphone", r.microphone);
+                    if (!r.microphone) {
+                        args.Option("--audio", r.wavPath);
+                    }
+                }
+                return args.Done();
+            },
+            [](const KeysRequest& r) { return cli::ArgsBuilder("keys").Positional(r.path).Done(); },
+        },
+        request);
+}
+
 int RunSpeechCli(std::span<const std::string> args, const CliStreams& streams) {
     const cli::CliTool tool{"kinemo-speech-cli", streams.out, streams.err, PrintUsage};
-    return cli::RunCommandLine(
-        tool, args, std::span<const Command>(kCommands),
-        [&](const Command& command, cli::CommandArgs rest) { return command.run(rest, streams); });
+    return cli::RunParsed(tool, ParseSpeechCli(args), std::span<const Command>(kCommands),
+                          [&](const auto& request) { return RunCommand(request, streams); });
 }
 
 }  // namespace kinemo::speech

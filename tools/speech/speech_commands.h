@@ -11,9 +11,11 @@
 namespace kinemo::speech {
 
 // run [--settings FILE] [--port COM1..COM4] [--voice WORDLIST [--audio FILE.wav | --microphone]]
-int RunRunCommand(cli::CommandArgs args, const CliStreams& streams);
+RunRequest ParseRunArgs(cli::CommandArgs args);
+int RunCommand(const RunRequest& request, const CliStreams& streams);
 // keys [FILE]
-int RunKeysCommand(cli::CommandArgs args, const CliStreams& streams);
+KeysRequest ParseKeysArgs(cli::CommandArgs args);
+int RunCommand(const KeysRequest& request, const CliStreams& streams);
 
 // Reads the settings file for a command: missing means the defaults; a
 // refused file prints the refusal message on `err` and gives false.

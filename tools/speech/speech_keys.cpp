@@ -80,16 +80,20 @@ std::string DescribeSettings(const keyboard::KeyboardSettings& settings) {
     return text;
 }
 
-int RunKeysCommand(cli::CommandArgs args, const CliStreams& streams) {
+KeysRequest ParseKeysArgs(cli::CommandArgs args) {
     const cli::ParsedArgs parsed(args, {});
-    std::string path = keyboard::kSettingsFileName;
+    KeysRequest request{keyboard::kSettingsFileName};
     if (args.size() > 0) {
-        path = parsed.Positional({"DATEI"})[0];
+        request.path = parsed.Positional({"DATEI"})[0];
     } else {
         parsed.Positional({});
     }
+    return request;
+}
+
+int RunCommand(const KeysRequest& request, const CliStreams& streams) {
     keyboard::KeyboardSettings settings;
-    if (!LoadForCommand(path, settings, streams.err)) {
+    if (!LoadForCommand(request.path, settings, streams.err)) {
         return kExitFailure;
     }
     std::fputs(DescribeSettings(settings).c_str(), streams.out);

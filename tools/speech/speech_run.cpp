@@ -105,34 +105,45 @@ int PortNumber(const std::string& name) {
 
 }  // namespace
 
-int RunRunCommand(cli::CommandArgs args, const CliStreams& streams) {
+RunRequest ParseRunArgs(cli::CommandArgs args) {
     const cli::ParsedArgs parsed(args, {{"--settings", true},
                                         {"--port", true},
                                         {"--voice", true},
                                         {"--audio", true},
                                         {"--microphone", false}});
     parsed.Positional({});
-    voice::VoiceSetup voiceSetup;
-    const bool listening = parsed.Has("--voice");
-    if (listening) {
-        voiceSetup.wordListPath = *parsed.Value("--voice");
-        voiceSetup.wavPath = parsed.Value("--audio").value_or("");
-        voiceSetup.microphone = parsed.Has("--microphone");
-        if (voiceSetup.wordListPath.empty()) {
+    RunRequest request;
+    request.listening = parsed.Has("--voice");
+    if (request.listening) {
+        request.wordListPath = *parsed.Value("--voice");
+        request.wavPath = parsed.Value("--audio").value_or("");
+        request.microphone = parsed.Has("--microphone");
+        if (request.wordListPath.empty()) {
             throw cli::CliFailure("--voice braucht eine Wortliste");
         }
-        if (voiceSetup.microphone == !voiceSetup.wavPath.empty()) {
+        if (request.microphone == !request.wavPath.empty()) {
             throw cli::CliFailure(
                 "--voice braucht genau eines von --audio DATEI.wav und --microphone");
         }
     } else if (parsed.Has("--audio") || parsed.Has("--microphone")) {
         throw cli::CliFailure("--audio und --microphone gehen nur mit --voice");
     }
-    const std::string path = parsed.Value("--settings").value_or(keyboard::kSettingsFileName);
-    if (path.empty()) {
+    request.settingsPath = parsed.Value("--settings").value_or(keyboard::kSettingsFileName);
+    if (request.settingsPath.empty()) {
         throw cli::CliFailure("--settings braucht einen Dateinamen");
     }
-    const int portNumber = PortNumber(parsed.Value("--port").value_or("COM1"));
+    request.portNumber = PortNumber(parsed.Value("--port").value_or("COM1"));
+    return request;
+}
+
+int RunCommand(const RunRequest& request, const CliStreams& streams) {
+    const bool listening = request.listening;
+    voice::VoiceSetup voiceSetup;
+    voiceSetup.wordListPath = request.wordListPath;
+    voiceSetup.wavPath = request.wavPath;
+    voiceSetup.microphone = request.microphone;
+    const std::string& path = request.settingsPath;
+    const int portNumber = request.portNumber;
 
     keyboard::KeyboardSettings settings;
     if (!LoadForCommand(path, settings, streams.err)) {
