@@ -73,25 +73,19 @@ TEST(PulseStep, OffMotorContributesNothingButItsAccumulatorAdvances) {
     EXPECT_EQ(accumulators[0], 2.0);  // 0 1 2 -1 0 1 2
 }
 
-TEST(PulseStep, TwoMotorWord) {
-    const double ratios[2] = {ComputePulseRatio(50.0), ComputePulseRatio(100.0)};
-    double accumulators[2] = {0.0, 0.0};
-    const std::uint32_t patterns[2] = {MotorPattern(kMotorLeft, 0), MotorPattern(kMotorRight, 1)};
-    EXPECT_EQ(PulseStep(ratios, accumulators, patterns, 2), 9u);
-    EXPECT_EQ(PulseStep(ratios, accumulators, patterns, 2), 8u);
-}
-
-TEST(PulseStep, EightMotorPatternsUseBitsEightToFifteen) {
+TEST(PulseStep, MotorsShareOneWordAndM5ToM8UseBitsEightToFifteen) {
     EXPECT_EQ(MotorPattern(kMotorLeft, 4), 256u);
     EXPECT_EQ(MotorPattern(kMotorRight, 7), 32768u);
     double ratios[8];
     double accumulators[8] = {};
     std::uint32_t patterns[8];
     for (int k = 0; k < 8; ++k) {
-        ratios[k] = ComputePulseRatio(100.0);
-        patterns[k] = MotorPattern(kMotorRight, k);
+        ratios[k] = ComputePulseRatio(k == 0 ? 50.0 : 100.0);
+        patterns[k] = MotorPattern(k == 0 ? kMotorLeft : kMotorRight, k);
     }
-    EXPECT_EQ(PulseStep(ratios, accumulators, patterns, 8), 0xAAAAu);
+    // M1 at 50 % left is on in every second tick; the others at 100 % right.
+    EXPECT_EQ(PulseStep(ratios, accumulators, patterns, 8), 0xAAA9u);
+    EXPECT_EQ(PulseStep(ratios, accumulators, patterns, 8), 0xAAA8u);
 }
 
 }  // namespace

@@ -27,7 +27,11 @@ using cli::test::ReadFileText;
 struct TraceLine {
     std::uint32_t out = 0;
     std::uint32_t in = 0;
+    bool operator==(const TraceLine&) const = default;
 };
+void PrintTo(const TraceLine& line, std::ostream* os) {
+    *os << line.out << "/" << line.in;
+}
 
 // The 0xC1 exchanges of a trace: tick,us,cmd,out1,out2,in1,in2.
 std::vector<TraceLine> ReadTrace(const std::string& path) {
@@ -87,62 +91,36 @@ std::vector<TraceLine> ExpectedExchanges(const std::string& programPath) {
 
 class CliRunTest : public ::testing::Test {
   protected:
-    std::string Example(const std::string& name) const {
+    static std::string Example(const std::string& name) {
         return std::string(KINEMO_EXAMPLES_DIR) + "/" + name;
     }
     std::string Trace() const { return folder_.File("trace.csv"); }
-
-    // Starts the simulated box alone and returns its device path.
-    std::string StartBox(std::unique_ptr<ChildProcess>& box) {
-        box = std::make_unique<ChildProcess>(
-            std::vector<std::string>{KINEMO_SIM_PATH, "--fast", "--headless", "--trace", Trace()},
-            folder_.Path());
-        return box->WaitForLine(0);
+    // Runs kinemo-cli with `args` on a fresh simulated box, tracing it.
+    cli::test::ProcessResult RunOnBox(std::vector<std::string> args) const {
+        std::vector<std::string> argv{KINEMO_SIM_PATH, "--fast",   "--headless",   "--trace",
+                                      Trace(),         "--launch", KINEMO_CLI_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return cli::test::RunProcess(argv, folder_.Path());
     }
 
     cli::test::TempFolder folder_;
-    std::map<std::string, std::array<int, 8>> onTicks_;
 };
 
-bool SameExchanges(const std::vector<TraceLine>& a, const std::vector<TraceLine>& b) {
-    if (a.size() != b.size()) {
-        ADD_FAILURE() << "exchanges: " << a.size() << " against " << b.size();
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i].out != b[i].out || a[i].in != b[i].in) {
-            ADD_FAILURE() << "exchange " << i << ": out " << a[i].out << " in " << a[i].in
-                          << " against out " << b[i].out << " in " << b[i].in;
-            return false;
-        }
-    }
-    return true;
-}
-
-// Runs a program file with kinemo-cli on a fresh simulated box, tracing it.
-cli::test::ProcessResult RunOnBox(const std::string& folder, const std::string& trace,
-                                  std::vector<std::string> cliArgs) {
-    std::vector<std::string> argv{KINEMO_SIM_PATH, "--fast",   "--headless",   "--trace",
-                                  trace,           "--launch", KINEMO_CLI_PATH};
-    argv.insert(argv.end(), cliArgs.begin(), cliArgs.end());
-    return cli::test::RunProcess(argv, folder);
-}
-
 TEST_F(CliRunTest, EveryExampleReachesTheBoxWordForWordWithItsLimitsApplied) {
+    std::map<std::string, std::array<int, 8>> onTicks;
     for (const char* name :
          {"ramp.kmo", "impulse_limit.kmo", "end_switch.kmo", "endless_loop.kmo"}) {
         SCOPED_TRACE(name);
-        const auto run =
-            RunOnBox(folder_.Path(), Trace(), {"run", Example(name), "--port", "COM1"});
+        const auto run = RunOnBox({"run", Example(name), "--port", "COM1"});
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const std::vector<TraceLine> trace = ReadTrace(Trace());
-        EXPECT_TRUE(SameExchanges(trace, ExpectedExchanges(Example(name))));
-        onTicks_[name] = {0, 0, 0, 0, 0, 0, 0, 0};
+        EXPECT_EQ(trace, ExpectedExchanges(Example(name)));
+        onTicks[name] = {};
         for (const TraceLine& line : trace) {
             for (int motor = 0; motor < 4; ++motor) {
                 const std::uint32_t state = (line.out >> (2 * motor)) & 3U;
                 if (state != 0) {
-                    ++onTicks_[name][2 * motor + state - 1];
+                    ++onTicks[name][2 * motor + state - 1];
                 }
             }
         }
@@ -161,11 +139,11 @@ TEST_F(CliRunTest, EveryExampleReachesTheBoxWordForWordWithItsLimitsApplied) {
     }
     // On-ticks per motor and direction (M1 left, M1 right, M2 left, ...) as the
     // limits allow them on the simulated carriages.
-    EXPECT_EQ(onTicks_["impulse_limit.kmo"][3], 160);           // 20 impulses of 8 steps
-    EXPECT_EQ(onTicks_["impulse_limit.kmo"][2], 80);            // 10 impulses
-    EXPECT_EQ(onTicks_["end_switch.kmo"][4], 1000);             // from the middle to the end switch
-    EXPECT_EQ(onTicks_["endless_loop.kmo"][6], 8 * 299 + 200);  // until E8 closes
-    EXPECT_EQ(onTicks_["endless_loop.kmo"][7], 8 * 199);
+    EXPECT_EQ(onTicks["impulse_limit.kmo"][3], 160);           // 20 impulses of 8 steps
+    EXPECT_EQ(onTicks["impulse_limit.kmo"][2], 80);            // 10 impulses
+    EXPECT_EQ(onTicks["end_switch.kmo"][4], 1000);             // from the middle to the end switch
+    EXPECT_EQ(onTicks["endless_loop.kmo"][6], 8 * 299 + 200);  // until E8 closes
+    EXPECT_EQ(onTicks["endless_loop.kmo"][7], 8 * 199);
 }
 
 TEST_F(CliRunTest, TheCommittedExamplesAreWhatTheGeneratorWrites) {
@@ -182,8 +160,7 @@ TEST_F(CliRunTest, TheCommittedExamplesAreWhatTheGeneratorWrites) {
 
 TEST_F(CliRunTest, TestingOneMovementPlaysItAloneOnce) {
     const auto run =
-        RunOnBox(folder_.Path(), Trace(),
-                 {"run", Example("impulse_limit.kmo"), "--port", "COM1", "--movement", "1"});
+        RunOnBox({"run", Example("impulse_limit.kmo"), "--port", "COM1", "--movement", "1"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::vector<TraceLine> trace = ReadTrace(Trace());
     // Open, start, 80 ticks left at full speed until 10 impulses, stop, end, handler.
@@ -200,8 +177,10 @@ TEST_F(CliRunTest, TestingOneMovementPlaysItAloneOnce) {
 TEST_F(CliRunTest, InterruptTerminateAndHangupStopTheRunWithAllMotorsOff) {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
-        std::unique_ptr<ChildProcess> box;
-        const std::string device = StartBox(box);
+        auto box = std::make_unique<ChildProcess>(
+            std::vector<std::string>{KINEMO_SIM_PATH, "--fast", "--headless", "--trace", Trace()},
+            folder_.Path());
+        const std::string device = box->WaitForLine(0);
         ASSERT_FALSE(device.empty());
         ChildProcess cli({KINEMO_CLI_PATH, "run", Example("ramp.kmo"), "--port", "COM1", "--loop"},
                          folder_.Path(), {{"KINEMO_PORT_COM1", device}});
@@ -222,8 +201,8 @@ TEST_F(CliRunTest, InterruptTerminateAndHangupStopTheRunWithAllMotorsOff) {
 
 TEST_F(CliRunTest, AFailedConnectionAndBadArgumentsAreReported) {
     const auto noBox =
-        cli::test::RunProcess({KINEMO_CLI_PATH, "run", Example("ramp.kmo"), "--port", "COM1"},
-                              folder_.Path(), {{"KINEMO_PORT_COM1", folder_.File("missing")}});
+        cli::test::RunCliProcess({"run", Example("ramp.kmo"), "--port", "COM1"}, folder_.Path(),
+                                 {{"KINEMO_PORT_COM1", folder_.File("missing")}});
     EXPECT_EQ(noBox.exitCode, 1);
     EXPECT_EQ(noBox.err, "Keine Verbindung zum Interface!\n");
     EXPECT_EQ(noBox.out, "");
@@ -238,10 +217,8 @@ TEST_F(CliRunTest, AFailedConnectionAndBadArgumentsAreReported) {
         {"run", folder_.File("none.kmo"), "--port", "COM1"},
     };
     for (const std::vector<std::string>& args : bad) {
-        std::vector<std::string> argv = {KINEMO_CLI_PATH};
-        argv.insert(argv.end(), args.begin(), args.end());
-        const auto refused = cli::test::RunProcess(argv, folder_.Path());
-        EXPECT_EQ(refused.exitCode, 2) << argv.back();
+        const auto refused = cli::test::RunCliProcess(args, folder_.Path());
+        EXPECT_EQ(refused.exitCode, 2) << args.back();
         EXPECT_EQ(refused.err.rfind("kinemo-cli: ", 0), 0U) << refused.err;
         EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
     }

@@ -64,24 +64,31 @@ TEST_F(PlayerTest, LimitsStopEachMotorAtItsTick) {
         Words ticks;
     };
     const Case cases[] = {
-        {"maximum duration N runs N - 1 ticks", 0x01, [](SlotLimits& l) { l.maxDuration[0] = 5; },
-         nullptr, {1, 1, 1, 1, 0}},
+        {"maximum duration N runs N - 1 ticks",
+         0x01,
+         [](SlotLimits& l) { l.maxDuration[0] = 5; },
+         nullptr,
+         {1, 1, 1, 1, 0}},
         // The tick in which the last motor stops sends 0 for all motors.
         {"maximum duration 1", kAllLeft, [](SlotLimits&) {}, nullptr, {0}},
-        {"impulse limit 0 stops at the first change", 0x01,
+        {"impulse limit 0 stops at the first change",
+         0x01,
          [](SlotLimits& l) {
              l.maxDuration[0] = 0;
              l.impulseInput[0] = 1;
          },
-         E1TogglesEveryThirdExchange, {1, 1, 1, 0}},
-        {"an end switch released again keeps the motor stopped", 0x05,
+         E1TogglesEveryThirdExchange,
+         {1, 1, 1, 0}},
+        {"an end switch released again keeps the motor stopped",
+         0x05,
          [](SlotLimits& l) {
              l.endSwitchInput[0] = 2;
              l.maxDuration = {0, 8, 1, 1};
          },
          [](std::size_t i) { return static_cast<std::uint8_t>(i == 3 ? 2 : 0); },
          {5, 5, 5, 4, 4, 4, 4, 0}},
-        {"input numbers outside 1..8 are never set", kAllLeft,
+        {"input numbers outside 1..8 are never set",
+         kAllLeft,
          [](SlotLimits& l) {
              l.endSwitchInput = {9, 0xFF, 0, 0};
              l.impulseInput = {0, 0, 200, 9};

@@ -207,7 +207,8 @@ TEST_F(ProgramFileTest, AtMost255RecordsAreLoaded) {
     for (const std::size_t written : {255, 256, 300}) {
         const std::string path = PathOf("many.kmo");
         // The writer takes any count; the reader decides what the list can hold.
-        WriteBytes(path, SerializeProgram(RunSettingsValues{}, NewRecords(static_cast<int>(written))));
+        WriteBytes(path,
+                   SerializeProgram(RunSettingsValues{}, NewRecords(static_cast<int>(written))));
         ProgramContents loaded;
         ASSERT_EQ(ReadProgramFile(path, loaded), ProgramFileStatus::kOk) << written;
         ASSERT_EQ(loaded.records.size(), 255u) << written;

@@ -66,7 +66,9 @@ std::uint32_t WrittenTicks(const Timeline& timeline, int row) {
     return written;
 }
 
-int MotorBits(std::uint8_t word, int motor) { return (word >> (2 * motor)) & 3; }
+int MotorBits(std::uint8_t word, int motor) {
+    return (word >> (2 * motor)) & 3;
+}
 
 // A constant row has 65535 ticks, an accelerated one 65534 unless its ramp
 // is longer; the sum of the acceleration flags decides, durations are unsigned
@@ -121,8 +123,8 @@ TEST(Timeline, RowLengthsAndRampLengthsFollowFlagsAndDurations) {
     // through the ramp of the others.
     for (std::uint32_t p = 0; p < 65534; ++p) {
         ASSERT_EQ(MotorBits(timeline->Row(9)[p], 0), 0) << p;
-        ASSERT_TRUE(p >= 300 || MotorBits(timeline->Row(9)[p], 1) ==
-                                    (p % 2 == 0 ? pulse::kMotorLeft : 0))
+        ASSERT_TRUE(p >= 300 ||
+                    MotorBits(timeline->Row(9)[p], 1) == (p % 2 == 0 ? pulse::kMotorLeft : 0))
             << p;
     }
 }
