@@ -1,4 +1,5 @@
-// The keyboard controller's InterfacePort against a pseudo-terminal box.
+// The keyboard controller's InterfacePort against a pseudo-terminal box. With
+// the simulated box it runs in the kinemo-speech process tests.
 #include "keyboard/interface_port.h"
 
 #include <atomic>
@@ -8,8 +9,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/serial_port.h"
-#include "pulse/pulse_generator.h"
-#include "simulator/simulated_box.h"
 #include "tests/platform/pty_peer.h"
 #include "tests/platform/scoped_port_override.h"
 
@@ -157,32 +156,6 @@ TEST(InterfacePortThreads, ConnectionWaitsForARunningExchangeAndExchangesNeverWa
     EXPECT_EQ(connected.load(), 1);  // the refused tick does not fail the test
     EXPECT_TRUE(port.isOpen());
     EXPECT_EQ(box.Drain(), Bytes{});  // and it sent nothing
-}
-
-TEST(InterfacePortWithSimulatedBox, DrivesTheMotorsAndReadsTheInputs) {
-    simulator::SimulatedBox box;  // real line timing
-    const std::string device = box.Start();
-    ASSERT_FALSE(device.empty()) << box.error();
-    ScopedPortOverride com2("COM2", device);
-    InterfacePort port;
-    ASSERT_TRUE(port.connect(2));
-    EXPECT_EQ(box.Snapshot().lastCommand, 0xC1);
-
-    using pulse::MotorPattern;
-    port.exchange(static_cast<std::uint8_t>(
-        MotorPattern(pulse::kMotorLeft, 0) | MotorPattern(pulse::kMotorRight, 1) |
-        MotorPattern(pulse::kMotorOff, 2) | MotorPattern(pulse::kMotorLeft, 3)));
-    const simulator::BoxSnapshot moved = box.Snapshot();
-    EXPECT_EQ(moved.motors[0].state, pulse::kMotorLeft);
-    EXPECT_EQ(moved.motors[1].state, pulse::kMotorRight);
-    EXPECT_EQ(moved.motors[2].state, pulse::kMotorOff);
-    EXPECT_EQ(moved.motors[3].state, pulse::kMotorLeft);
-
-    box.ForceInput(1, simulator::InputForce::kOn);
-    box.ForceInput(8, simulator::InputForce::kOn);
-    EXPECT_EQ(port.exchange(0), 0x81);
-    EXPECT_FALSE(port.readFailed());
-    box.Stop();
 }
 
 }  // namespace
