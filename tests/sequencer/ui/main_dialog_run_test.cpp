@@ -1,19 +1,21 @@
 // Runs from the main window against the simulated box, through the real
-// driver library: status texts, buttons, emergency stop and the endless loop.
+// driver library: status texts, buttons, emergency stop, the endless loop,
+// and the live strip (inputs forced in the box light their lamps, movement,
+// ticks and rate follow the run, the last values stay after it).
 #include <QEvent>
 #include <QLabel>
-#include <chrono>
+#include <QVariant>
 #include <cstdio>
+#include <string>
 
 #include "sequencer/engine/interface_binding.h"
+#include "sequencer/ui/live_panel.h"
 #include "simulator/simulated_box.h"
 #include "tests/platform/scoped_port_override.h"
 #include "tests/sequencer/ui/main_dialog_test_support.h"
 
 namespace kinemo::ui::testing {
 namespace {
-
-using namespace std::chrono_literals;
 
 // Records the status line's text at every paint, so a test sees what the
 // user saw even when the text changes again within one handler.
@@ -76,6 +78,18 @@ class MainDialogRunTest : public MainDialogFixture {
 
     std::uint64_t Ticks() { return box.Snapshot().ticks; }
 
+    std::string Live(const char* name) {
+        auto* label = dialog->findChild<QLabel*>(QString::fromLatin1(name));
+        EXPECT_NE(label, nullptr) << name;
+        return label != nullptr ? label->text().toStdString() : std::string();
+    }
+    bool Lamp(int input) {
+        auto* lamp = dialog->findChild<QLabel*>(QStringLiteral("liveE%1").arg(input));
+        EXPECT_NE(lamp, nullptr) << input;
+        return lamp != nullptr && lamp->property("on").toBool();
+    }
+    std::uint64_t ShownTicks() { return std::stoull(Live("liveTicks").substr(7)); }  // "Ticks: N"
+
     // Waits until the box has answered `more` exchanges beyond now.
     bool WaitForMoreTicks(std::uint64_t more) {
         const std::uint64_t target = Ticks() + more;
@@ -117,13 +131,32 @@ TEST_F(MainDialogRunTest, RunListComputesPlaysAndFinishes) {
     EXPECT_EQ(after.motors[1].state, 0);
 }
 
-TEST_F(MainDialogRunTest, EmergencyStopShowsAbgebrochenThenFertig) {
+TEST_F(MainDialogRunTest, EmergencyStopShowsAbgebrochenThenFertigAndTheLiveStripFollowsTheRun) {
+    for (int input = 1; input <= 8; ++input) {
+        EXPECT_FALSE(Lamp(input));
+    }
+    EXPECT_EQ(Live("liveMovement"), "Bewegung: -");
+    Type(kIdMovementName, QStringLiteral("Heben"));
     Click(PanelIds(2).left);
     UnlimitShownMovement();
     Click(kIdRunList);
     ASSERT_TRUE(WaitForMoreTicks(50));
     EXPECT_EQ(Status(), "Ausführen...");
     EXPECT_EQ(box.Snapshot().motors[2].state, 1);
+    ASSERT_TRUE(WaitUntil([&] { return ShownTicks() > 20; }));
+    EXPECT_EQ(Live("liveMovement"), "Bewegung 0: Heben");
+    EXPECT_EQ(Live("liveImpulses1"), "M1: 0");
+    // Inputs forced in the box appear, and go again (M3's carriage feeds
+    // only E5 and E6).
+    box.ForceInput(3, simulator::InputForce::kOn);
+    box.ForceInput(7, simulator::InputForce::kOn);
+    ASSERT_TRUE(WaitUntil([&] { return Lamp(3) && Lamp(7); }));
+    EXPECT_FALSE(Lamp(1));
+    EXPECT_FALSE(Lamp(8));
+    box.ForceInput(3, simulator::InputForce::kOff);
+    ASSERT_TRUE(WaitUntil([&] { return !Lamp(3) && Lamp(7); }));
+    ASSERT_TRUE(WaitUntil([&] { return Live("liveRate") != "- Ticks/s"; }));
+    EXPECT_GT(std::stoi(Live("liveRate")), 0);
 
     Click(kIdEmergencyStop);
     EXPECT_EQ(Status(), "Abgebrochen");
@@ -132,6 +165,37 @@ TEST_F(MainDialogRunTest, EmergencyStopShowsAbgebrochenThenFertig) {
     EXPECT_TRUE(dialog->IsEnabled(kIdTestMovement));
     EXPECT_EQ(box.Snapshot().outputs, 0);
     EXPECT_FALSE(dialog->Run().Running());  // nothing is sent once the run has ended
+    // Once the player has published its final exchange the strip stands
+    // still: redraws after the run change nothing.
+    ASSERT_TRUE(WaitUntil([&] { return !dialog->Run().Live().Read().running; }));
+    ASSERT_TRUE(WaitUntil([&] { return ShownTicks() == dialog->Run().Live().Read().ticks; }));
+    const std::string rate = Live("liveRate");
+    auto* panel = dialog->findChild<LivePanel*>();
+    ASSERT_NE(panel, nullptr);
+    panel->Refresh();
+    panel->Refresh();
+    EXPECT_EQ(ShownTicks(), dialog->Run().Live().Read().ticks);
+    EXPECT_EQ(Live("liveRate"), rate);
+    EXPECT_EQ(Live("liveMovement"), "Bewegung 0: Heben");
+    EXPECT_TRUE(Lamp(7));
+}
+
+TEST_F(MainDialogRunTest, LiveStripCountsImpulsesAgainstTheirLimit) {
+    const MotorPanelIds m1 = PanelIds(0);
+    Click(m1.maxDurationCheck);
+    Click(m1.maxImpulsesCheck);
+    Type(m1.impulseEdit, QStringLiteral("4"));
+    Get<QComboBox>(m1.impulseInput)->setCurrentIndex(2);  // E3
+    Click(kIdTestMovement);
+    ASSERT_TRUE(WaitUntil([&] { return ShownTicks() > 5; }));  // the run is under way
+    // Two changes of E3 count two impulses.
+    box.ForceInput(3, simulator::InputForce::kOn);
+    ASSERT_TRUE(WaitUntil([&] { return Lamp(3); }));
+    box.ForceInput(3, simulator::InputForce::kOff);
+    EXPECT_TRUE(WaitUntil([&] { return Live("liveImpulses1") == "M1: 2 / 4 Impulse an E3"; }))
+        << Live("liveImpulses1");
+    Click(kIdEmergencyStop);
+    ASSERT_TRUE(WaitForStatus("Fertig"));
 }
 
 // The line goes away mid-run: one box with the program's title, the run

@@ -1,23 +1,17 @@
-// Helpers of the main-window tests: one QApplication per test binary, a main
-// dialog with scripted message boxes and file dialogs, and user actions on
-// its controls by id.
+// Helpers of the main-window tests: a main dialog with scripted message boxes
+// and file dialogs, and user actions on its controls by id.
 #pragma once
 
-#include "tests/sequencer/ui/wait_until.h"
+#include "tests/sequencer/ui/shell_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSlider>
 #include <QTest>
-#include <QThread>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,11 +23,6 @@
 #include "sequencer/ui/motor_panel.h"
 
 namespace kinemo::ui::testing {
-
-// The application object, which main() creates (tests/platform/dialog_test_main.cpp).
-inline QApplication& TestApplication() {
-    return *static_cast<QApplication*>(QCoreApplication::instance());
-}
 
 // An interface that is never reached by the editing tests: every exchange
 // answers with no input set.

@@ -151,12 +151,14 @@ TEST_F(MovementListEditingTest, RenameChangesTheLineAtOnceAndTheRecordAtTheNextS
     EXPECT_EQ(engine::RecordName(Movements().records[0]), "Abcdefghijklmnopqrst");
 }
 
-TEST_F(MovementListEditingTest, NewListAsksAndCancelChangesNothing) {
+TEST_F(MovementListEditingTest, NewListAsksAndResetsEverythingButTheCopyBuffer) {
     BuildThreeMovements();
+    SelectLine(1);
     Click(kIdCopy);
     Click(kIdEndlessLoop);
+    Click(kIdOffSwitch);
     messages.Answer(MessageResult::kCancel);
-    Click(kIdNewList);
+    Click(kIdNewList);  // cancelled: nothing changes
     ASSERT_EQ(messages.Requests().size(), 1u);
     const platform::MessageRequest& asked = messages.Requests()[0];
     EXPECT_EQ(asked.text, QStringLiteral("Alle nicht gespeicherten Daten gehen verloren !"));
@@ -164,17 +166,10 @@ TEST_F(MovementListEditingTest, NewListAsksAndCancelChangesNothing) {
     EXPECT_EQ(asked.buttons, MessageButtons::kOkCancel);
     EXPECT_EQ(asked.icon, MessageIcon::kWarning);
     EXPECT_EQ(LineTexts(), (std::vector<std::string>{"A", "B", "C"}));
-    EXPECT_EQ(Selection(), 0);
+    EXPECT_EQ(Selection(), 1);
     EXPECT_TRUE(dialog->IsChecked(kIdEndlessLoop));
     EXPECT_EQ(Movements().records[2].speed[0], 30);
-}
 
-TEST_F(MovementListEditingTest, NewListConfirmedResetsEverythingButTheCopyBuffer) {
-    BuildThreeMovements();
-    SelectLine(1);
-    Click(kIdCopy);
-    Click(kIdEndlessLoop);
-    Click(kIdOffSwitch);
     messages.Answer(MessageResult::kOk);
     Click(kIdNewList);
     EXPECT_EQ(LineTexts(), (std::vector<std::string>{"Neue Bewegung"}));

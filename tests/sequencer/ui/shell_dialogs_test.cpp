@@ -1,17 +1,21 @@
-#include "sequencer/ui/connect_dialog.h"
-
+// The application frame's dialogs: the about box and the connect dialog with
+// the real driver binding behind it. Opening the about box from the main
+// window and closing it with OK: SequencerApp tests.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <atomic>
 #include <memory>
 #include <string>
 
 #include "platform/dialog_message.h"
 #include "platform/dialog_scripted.h"
 #include "sequencer/engine/interface_binding.h"
+#include "sequencer/ui/about_dialog.h"
+#include "sequencer/ui/connect_dialog.h"
 #include "simulator/pseudo_terminal.h"
 #include "simulator/simulated_box.h"
 #include "tests/platform/dialog_test_support.h"
@@ -24,28 +28,16 @@ namespace {
 using testing::TestApplication;
 using testing::WaitUntil;
 
-// The real driver binding behind the dialog, as the program wires it.
-class DriverConnection {
-  public:
-    ConnectFunction Function() {
-        return [this](const std::string& port, const ConnectStatusSink& status) {
-            ++attempts_;
-            lastPort_ = port;
-            return engine::ConnectInterface(link_, port, status);
-        };
-    }
-    std::atomic<int> attempts_{0};
-    std::string lastPort_;
-
-  private:
-    engine::DriverLink link_;
-};
-
+// The connect dialog wired to the real driver binding, as the program wires it.
 struct Fixture {
     Fixture() {
         TestApplication();
         ConnectDialogServices services;
-        services.connect = driver.Function();
+        services.connect = [this](const std::string& port, const ConnectStatusSink& status) {
+            ++attempts;
+            lastPort = port;
+            return engine::ConnectInterface(link, port, status);
+        };
         services.messages = &messages;
         services.cancel = [this] { ++cancels; };
         services.workerChanged = [this](const platform::ThreadId* worker) {
@@ -54,20 +46,37 @@ struct Fixture {
         dialog = std::make_unique<ConnectDialog>(std::move(services));
         dialog->show();
     }
-    void Choose(int index) { dialog->ComboSetSelection(kPortChoiceId, index); }
-    void PressConnect() { dialog->Control<QPushButton>(platform::kIdOk)->click(); }
-    bool WaitForResult() {
+    // Presses "Verbinden" on port `index` and waits for the attempt's end.
+    bool Connect(int index) {
+        dialog->ComboSetSelection(kPortChoiceId, index);
+        dialog->Control<QPushButton>(platform::kIdOk)->click();
+        EXPECT_FALSE(dialog->IsEnabled(platform::kIdOk));
+        EXPECT_EQ(Status(), QStringLiteral("Baue Verbindung zum Interface auf...\n"));
         return WaitUntil([this] { return !dialog->Connecting(); });
     }
     QString Status() const { return dialog->Text(kConnectStatusId); }
 
-    DriverConnection driver;
+    engine::DriverLink link;
+    std::atomic<int> attempts{0};
+    std::string lastPort;
     platform::ScriptedMessageService messages;
     std::atomic<int> workerStarts{0};
     std::atomic<int> workerEnds{0};
     int cancels = 0;
     std::unique_ptr<ConnectDialog> dialog;
 };
+
+TEST(AboutDialog, ShowsItsTextsAndTheProgramIcon) {
+    TestApplication();
+    AboutDialog dialog;
+    platform::testing::ExpectSameAsStored(
+        platform::testing::ControlInventory(dialog),
+        QStringLiteral(KINEMO_EXPECTED_DIR "/about_dialog_controls.txt"));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Info über Kinemo"));
+    EXPECT_EQ(dialog.objectName(), QStringLiteral("100"));
+    EXPECT_EQ(dialog.Control<QLabel>(kAboutIconId)->pixmap().size(), QSize(32, 32));
+    EXPECT_FALSE(dialog.windowIcon().isNull());
+}
 
 TEST(ConnectDialog, StartsWithItsControlsAndEveryPortItsDevice) {
     kinemo::testing::ScopedPortOverride com3("COM3", "/dev/kinemo-test-box");
@@ -87,18 +96,22 @@ TEST(ConnectDialog, StartsWithItsControlsAndEveryPortItsDevice) {
     EXPECT_TRUE(d.Control<QLabel>(kConnectStatusId)->alignment() & Qt::AlignRight);
 }
 
-// Every status text fits its one-line field at every font, and showing one
-// never resizes the window.
-TEST(ConnectDialog, TextsFitEveryStatusAtEveryFont) {
+// Both dialogs at the system font and at fonts twice the size whose letters
+// are wider or bolder; every status text of the connect dialog fits its
+// one-line field, and showing one never resizes the window.
+TEST(ShellDialogs, TextsFitAtTheSystemFontAndAtOthers) {
     Fixture f;
-    ConnectDialog& d = *f.dialog;
+    AboutDialog about;
     for (const char* family : {"", "DejaVu Sans Mono", "DejaVu Serif"}) {
         QFont font = QApplication::font();
         if (*family != 0) {
             font = QFont(QString::fromLatin1(family), font.pointSize() * 2, QFont::Bold);
         }
-        d.setFont(font);
         SCOPED_TRACE(font.toString().toStdString());
+        about.setFont(font);
+        platform::testing::ExpectTextsFit(about);
+        ConnectDialog& d = *f.dialog;
+        d.setFont(font);
         platform::testing::ExpectTextsFit(d);
         const QSize size = d.size();
         for (const char* text :
@@ -122,41 +135,31 @@ TEST(ConnectDialog, FailedPortReportsStaysOpenAndRetriesOnTheRightPort) {
     kinemo::testing::ScopedPortOverride com4("COM4", boxDevice);
     Fixture f;
 
-    // A missing device: refused, reported, dialog open, "Verbinden" usable again.
-    f.PressConnect();
-    EXPECT_FALSE(f.dialog->IsEnabled(platform::kIdOk));
-    ASSERT_TRUE(f.WaitForResult());
-    EXPECT_EQ(f.driver.lastPort_, "COM1");
-    EXPECT_EQ(f.Status(), QStringLiteral("Keine Verbindung zum Interface!\n"));
-    ASSERT_EQ(f.messages.Requests().size(), 1U);
-    const platform::MessageRequest& box1 = f.messages.Requests()[0];
-    EXPECT_EQ(box1.text, QStringLiteral("Verbindung fehlgeschlagen!\n"));
-    EXPECT_EQ(platform::EffectiveCaption(box1), QStringLiteral("Kinemo"));
-    EXPECT_EQ(box1.buttons, platform::MessageButtons::kOk);
-    EXPECT_TRUE(f.dialog->isVisible());
-    EXPECT_TRUE(f.dialog->IsEnabled(platform::kIdOk));
-    EXPECT_FALSE(f.dialog->Connected());
-
-    // A line without a box: the open gives up after its time-out.
-    f.Choose(1);
-    f.PressConnect();
-    ASSERT_TRUE(f.WaitForResult());
-    EXPECT_EQ(f.driver.lastPort_, "COM2");
-    EXPECT_EQ(f.Status(), QStringLiteral("Keine Verbindung zum Interface!\n"));
-    EXPECT_EQ(f.messages.Requests().size(), 2U);
-    EXPECT_TRUE(f.dialog->isVisible());
-
+    // A missing device, then a line without a box (the open gives up after
+    // its time-out): refused, reported, dialog open, "Verbinden" usable again.
+    for (const auto& [index, port] : {std::pair{0, "COM1"}, {1, "COM2"}}) {
+        SCOPED_TRACE(port);
+        ASSERT_TRUE(f.Connect(index));
+        EXPECT_EQ(f.lastPort, port);
+        EXPECT_EQ(f.Status(), QStringLiteral("Keine Verbindung zum Interface!\n"));
+        ASSERT_EQ(f.messages.Requests().size(), static_cast<std::size_t>(index + 1));
+        const platform::MessageRequest& shown = f.messages.Requests().back();
+        EXPECT_EQ(shown.text, QStringLiteral("Verbindung fehlgeschlagen!\n"));
+        EXPECT_EQ(platform::EffectiveCaption(shown), QStringLiteral("Kinemo"));
+        EXPECT_EQ(shown.buttons, platform::MessageButtons::kOk);
+        EXPECT_TRUE(f.dialog->isVisible());
+        EXPECT_TRUE(f.dialog->IsEnabled(platform::kIdOk));
+        EXPECT_FALSE(f.dialog->Connected());
+    }
     // The simulated box: connected, the dialog closes.
-    f.Choose(3);
-    f.PressConnect();
-    ASSERT_TRUE(f.WaitForResult());
-    EXPECT_EQ(f.driver.lastPort_, "COM4");
+    ASSERT_TRUE(f.Connect(3));
+    EXPECT_EQ(f.lastPort, "COM4");
     EXPECT_EQ(f.Status(), QStringLiteral("Verbindung zum Interface erfolgreich\n"));
     EXPECT_TRUE(f.dialog->Connected());
     EXPECT_FALSE(f.dialog->isVisible());
     EXPECT_EQ(f.messages.Requests().size(), 2U);
     EXPECT_EQ(f.messages.UnscriptedCount(), 2);  // the two OK-only boxes, answered as closed
-    EXPECT_EQ(f.driver.attempts_, 3);
+    EXPECT_EQ(f.attempts, 3);
     EXPECT_TRUE(WaitUntil([&f] { return f.workerEnds == 3; }));
     EXPECT_EQ(f.workerStarts, 3);
     EXPECT_EQ(f.cancels, 0);
@@ -171,38 +174,7 @@ TEST(ConnectDialog, CancelEscapeAndCloseBoxEndTheProgram) {
     EXPECT_EQ(f.cancels, 2);
     f.dialog->close();
     EXPECT_EQ(f.cancels, 3);
-    EXPECT_EQ(f.driver.attempts_, 0);
-}
-
-TEST(ConnectDialog, StatusTextsOfTheWorkerArriveOnTheDialogThread) {
-    TestApplication();
-    platform::ScriptedMessageService messages;
-    std::atomic<bool> release{false};
-    ConnectDialogServices services;
-    services.messages = &messages;
-    services.connect = [&release](const std::string&, const ConnectStatusSink& status) {
-        status(kStatusConnecting);
-        while (!release) {
-            std::this_thread::yield();
-        }
-        return true;
-    };
-    ConnectDialog dialog(std::move(services));
-    dialog.show();
-    bool connectedSignal = false;
-    QObject::connect(&dialog, &ConnectDialog::connectedToInterface,
-                     [&connectedSignal] { connectedSignal = true; });
-    dialog.Control<QPushButton>(platform::kIdOk)->click();
-    EXPECT_TRUE(WaitUntil([&dialog] {
-        return dialog.Text(kConnectStatusId) == QString::fromUtf8(kStatusConnecting);
-    }));
-    EXPECT_TRUE(dialog.Connecting());
-    // A second press while the attempt runs starts nothing.
-    dialog.Control<QPushButton>(platform::kIdOk)->click();
-    release = true;
-    ASSERT_TRUE(WaitUntil([&dialog] { return dialog.Connected(); }));
-    EXPECT_TRUE(connectedSignal);
-    EXPECT_TRUE(messages.Requests().empty());
+    EXPECT_EQ(f.attempts, 0);
 }
 
 }  // namespace
