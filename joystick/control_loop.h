@@ -27,6 +27,9 @@ class InterfaceLink {
     // True once the line itself is gone (hangup, I/O error): exchanges then
     // return at once unanswered. Read after every exchange.
     virtual bool LinkLost() { return false; }
+    // At the start of a run: after a lost line, tries to open the same port
+    // again (a replugged box works again); otherwise does nothing.
+    virtual void Reopen() {}
 };
 
 using StopFlag = std::atomic<std::uint8_t>;

@@ -1,6 +1,6 @@
 #include "joystick/joy_connect.h"
 
-#include <cstring>
+#include <string>
 
 #include "joystick/joy_texts.h"
 
@@ -20,12 +20,9 @@ bool ConnectInterface(DriverLink& link, const JoySettings& settings, const Conne
         }
     };
     report(kConnectingText);
-    // The driver takes the name in an 8-byte buffer: 7 characters and a NUL.
-    char name[8] = {};
     const std::string portName = PortName(settings.portNumber, settings.lptPort);
-    std::strncpy(name, portName.c_str(), sizeof name - 1);
-    SetInterfaceKind(&link.Record(), InterfaceKindFor(settings.lptPort, settings.extensionModule));
-    if (OpenInterface(&link.Record(), name) == INTERFACE_OPEN_FAILED) {
+    if (!link.Interface().Open(InterfaceKindFor(settings.lptPort, settings.extensionModule),
+                               portName)) {
         report(kNoConnectionText);
         return false;
     }

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "driver/interface_driver.h"
+#include "driver/reopenable_interface.h"
 #include "joystick/control_loop.h"
 #include "joystick/joy_settings.h"
 
@@ -15,23 +16,25 @@ namespace kinemo::joy {
 // serial port with the extension module, 1 without.
 std::int32_t InterfaceKindFor(std::uint8_t lptPort, std::uint8_t extensionModule);
 
-// One InterfaceRecord for the life of the program, zero at start.
+// One InterfaceRecord for the life of the program, zero at start. After a
+// lost line the next run opens the port of the last connection again.
 class DriverLink : public InterfaceLink {
   public:
     DriverLink() = default;
     DriverLink(const DriverLink&) = delete;
     DriverLink& operator=(const DriverLink&) = delete;
 
-    std::uint32_t Exchange(std::uint32_t output) override {
-        return ExchangeWithInterface(&record_, output);
-    }
-    bool LinkLost() override { return InterfaceLineLost(&record_) != 0; }
+    std::uint32_t Exchange(std::uint32_t output) override { return interface_.Exchange(output); }
+    // Stays true after a lost line until a connection or a reopen succeeds.
+    bool LinkLost() override { return interface_.LineLost(); }
+    void Reopen() override { interface_.Reopen(); }
     // "Ende": CloseInterface (never during an exchange: stop the loop first).
-    void Close() { CloseInterface(&record_); }
-    InterfaceRecord& Record() { return record_; }
+    void Close() { interface_.Close(); }
+    InterfaceRecord& Record() { return interface_.Record(); }
+    driver::ReopenableInterface& Interface() { return interface_; }
 
   private:
-    InterfaceRecord record_{};
+    driver::ReopenableInterface interface_;
 };
 
 // Receives each status text of the connect step (kConnectingText, then

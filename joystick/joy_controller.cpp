@@ -7,6 +7,7 @@ namespace kinemo::joy {
 using platform::ThreadPriority;
 
 struct JoyController::State {
+    InterfaceLink& link;
     LiveSettings live;
     StopFlag stopRequested{0};
     ControlLoop loop;
@@ -29,7 +30,8 @@ struct JoyController::State {
     std::atomic<platform::PriorityApplied> priority{platform::PriorityApplied::kUnchanged};
     platform::Thread thread;
 
-    State(InterfaceLink& link, JoystickSource& source) : loop(live, source, link, stopRequested) {}
+    State(InterfaceLink& l, JoystickSource& source)
+        : link(l), loop(live, source, l, stopRequested) {}
 
     void SetPriority(ThreadPriority p) {
         priority.store(platform::SetThreadPriority(thread.Id(), p));
@@ -53,6 +55,9 @@ struct JoyController::State {
             if (s.stopAtStart.load() >= start) {
                 s.stopRequested.store(1);
             }
+            // Here, on the thread that owns the link during runs; the test
+            // exchange of a reopen keeps the window free.
+            s.link.Reopen();
             const RunOutcome outcome = s.loop.Run();
             s.runsEnded.fetch_add(1);
             s.idle.Set();

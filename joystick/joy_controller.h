@@ -3,10 +3,11 @@
 // stop with wait behind "Ende" and every other way out.
 //
 // The control thread lives as long as the controller: it waits for the start
-// event, resets it, clears the stop flag, runs one run (which always ends with
-// the all-off exchange, except when the check read fails and nothing was
-// sent), reports the end through the listener and waits again. It runs above
-// normal priority during a run and at idle priority after it.
+// event, resets it, clears the stop flag, reopens a lost line, runs one run
+// (which always ends with the all-off exchange, except when the check read
+// fails and nothing was sent), reports the end through the listener and waits
+// again. It runs above normal priority during a run and at idle priority
+// after it.
 #pragma once
 
 #include <cstdint>

@@ -12,6 +12,10 @@ bool PortLink::LinkLost() const {
     return port_.lineLost();
 }
 
+void PortLink::Reopen() {
+    port_.reopen();
+}
+
 bool PortLink::Connected() const {
     return port_.isOpen();
 }

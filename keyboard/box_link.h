@@ -19,6 +19,9 @@ class BoxLink {
     virtual bool Connected() const { return true; }
     // True once the line itself is gone: exchanges return at once unanswered.
     virtual bool LinkLost() const { return false; }
+    // Before a run: after a lost line, tries to open the same port again (a
+    // replugged box works again); otherwise does nothing.
+    virtual void Reopen() {}
 };
 
 // The serial link of the program.
@@ -28,6 +31,7 @@ class PortLink final : public BoxLink {
     std::uint8_t Exchange(std::uint8_t output) override;
     bool Connected() const override;
     bool LinkLost() const override;
+    void Reopen() override;
 
   private:
     InterfacePort& port_;

@@ -21,8 +21,19 @@ bool InterfacePort::connect(int portNumber) {
     const bool connected = ConnectHeld(portNumber);
     guard_.SetOpen(connected);
     hold.unlock();
+    if (connected) {
+        lastPort_.store(portNumber, std::memory_order_relaxed);
+    }
     connecting_.store(false, std::memory_order_release);
     return connected;
+}
+
+bool InterfacePort::reopen() {
+    const int last = lastPort_.load(std::memory_order_relaxed);
+    if (last == 0 || (isOpen() && !lineLost())) {
+        return isOpen();
+    }
+    return connect(last);
 }
 
 bool InterfacePort::ConnectHeld(int portNumber) {

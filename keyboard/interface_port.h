@@ -32,6 +32,11 @@ class InterfacePort {
     // life of this object. On failure the port is closed again.
     bool connect(int portNumber);
 
+    // After a lost line (or a reopen that failed), connects the port of the
+    // last successful connection again, as connect does; otherwise, and
+    // before any connection, does nothing. True when the port is usable.
+    bool reopen();
+
     // Sends 0xC1 and `output` in one write and reads the one-byte answer.
     // When not exactly one byte arrives, readFailed is set and 0 is returned;
     // so it is without a connection and while a connection test runs, and
@@ -63,6 +68,8 @@ class InterfacePort {
     std::atomic<bool> readFailed_{false};
     std::atomic<bool> lineLost_{false};
     std::atomic<std::uint8_t> output_{0};
+    // The port number of the last successful connection (0: none yet).
+    std::atomic<int> lastPort_{0};
 };
 
 }  // namespace kinemo::keyboard

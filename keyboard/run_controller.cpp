@@ -79,6 +79,9 @@ RunController::~RunController() {
 
 StartResult RunController::Start() {
     State& s = *state_;
+    if (s.idle.IsSet()) {
+        s.link.Reopen();  // a line lost in an earlier run
+    }
     if (!s.link.Connected()) {
         return StartResult::kNotConnected;
     }

@@ -43,8 +43,9 @@ class RunController {
     RunController(const RunController&) = delete;
     RunController& operator=(const RunController&) = delete;
 
-    // "LOS!": prepares the run variables from the start settings, raises the
-    // control thread to the highest priority and signals startEvent.
+    // "LOS!": after a lost line first opens the same port again (BoxLink::
+    // Reopen); then prepares the run variables from the start settings, raises
+    // the control thread to the highest priority and signals startEvent.
     StartResult Start();
     // "NOT-AUS" (and "Ende", signals, end of input): the run stops after the
     // tick in progress. Any thread; does nothing without a run.

@@ -2,13 +2,12 @@
 // player exchanges through, and the connect step behind "Verbinden".
 #pragma once
 
-#include <array>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string_view>
 
 #include "driver/interface_driver.h"
+#include "driver/reopenable_interface.h"
 #include "sequencer/engine/player.h"
 
 namespace kinemo::engine {
@@ -22,8 +21,6 @@ inline constexpr char kConnectFailedBoxText[] = "Verbindung fehlgeschlagen!\n";
 
 // The sequencer opens every port as this kind of interface.
 inline constexpr std::int32_t kSequencerInterfaceKind = 40;
-// Port names travel in an 8-byte buffer: 7 characters and a NUL.
-inline constexpr std::size_t kPortNameBytes = 8;
 
 // One InterfaceRecord, reserved for the life of the program and zero at start.
 // Every exchange is one driver call; the driver's answer is taken as the Input
@@ -35,30 +32,16 @@ class DriverLink : public InterfaceLink {
     DriverLink(const DriverLink&) = delete;
     DriverLink& operator=(const DriverLink&) = delete;
 
-    std::uint32_t Exchange(std::uint32_t output) override {
-        return ExchangeWithInterface(&record_, output);
-    }
+    std::uint32_t Exchange(std::uint32_t output) override { return interface_.Exchange(output); }
     // Stays true after a lost line until a connection or a reopen succeeds,
     // also while the port cannot be opened again.
-    bool LinkLost() override {
-        if (lost_.load(std::memory_order_relaxed)) {
-            return true;
-        }
-        if (InterfaceLineLost(&record_) != 0) {
-            lost_.store(true, std::memory_order_relaxed);
-            return true;
-        }
-        return false;
-    }
-    void Reopen() override;
-    InterfaceRecord& Record() { return record_; }
-    // A connection to the port `name` (NUL-terminated) succeeded.
-    void Connected(const char* name);
+    bool LinkLost() override { return interface_.LineLost(); }
+    void Reopen() override { interface_.Reopen(); }
+    InterfaceRecord& Record() { return interface_.Record(); }
+    driver::ReopenableInterface& Interface() { return interface_; }
 
   private:
-    InterfaceRecord record_{};
-    std::array<char, kPortNameBytes> port_{};
-    std::atomic<bool> lost_{false};
+    driver::ReopenableInterface interface_;
 };
 
 // Receives each status text of the connect step as it happens.
