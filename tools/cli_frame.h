@@ -56,6 +56,8 @@ template <typename... Visitors>
 struct Overloaded : Visitors... {
     using Visitors::operator()...;
 };
+template <typename... Visitors>
+Overloaded(Visitors...) -> Overloaded<Visitors...>;
 
 // The command of a table (with a `name` member) named by args[0], or null.
 template <typename Command>
