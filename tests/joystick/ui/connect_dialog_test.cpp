@@ -29,7 +29,7 @@ using platform::MessageResult;
 // with the simulated box on COM1 and nothing on COM3.
 class ConnectRig {
   public:
-    explicit ConnectRig(StickShape shape = {4, 6, 1}) : stick_(shape) {
+    ConnectRig() {
         device_ = box_.Start();
         EXPECT_FALSE(device_.empty()) << box_.error();
         com1_ = std::make_unique<kinemo::testing::ScopedPortOverride>("COM1", device_);
@@ -44,7 +44,6 @@ class ConnectRig {
     ConnectOutcome Run(std::function<void(ConnectDialog&)> user = {}) {
         ConnectDialogServices services;
         services.probeJoystick = [this]() -> std::optional<platform::JoystickCaps> {
-            ++probes;
             platform::JoystickPosition position;
             if (joystickMissing > 0) {
                 --joystickMissing;
@@ -71,15 +70,7 @@ class ConnectRig {
         return dialog->Run();
     }
 
-    std::vector<std::string> Texts() const {
-        std::vector<std::string> texts;
-        for (const platform::MessageRequest& r : messages.Requests()) {
-            texts.push_back(r.text.toStdString());
-        }
-        return texts;
-    }
-
-    TestStick stick_;
+    TestStick stick_{{4, 6, 1}};
     simulator::SimulatedBox box_{simulator::SimulatedBoxOptions::FastLine()};
     std::string device_;
     std::unique_ptr<kinemo::testing::ScopedPortOverride> com1_;
@@ -90,7 +81,6 @@ class ConnectRig {
     platform::ScriptedMessageService messages;
     std::unique_ptr<ConnectDialog> dialog;
     int joystickMissing = 0;
-    int probes = 0;
     int attempts = 0;
     bool shown = false;
 };
@@ -150,7 +140,7 @@ TEST(JoyConnectDialog, FillsThePortListWithDeviceTooltipsAndStartsUnconnected) {
 // interface kind it connects with (0: none).
 TEST(JoyConnectDialog, SettingsFileCases) {
     enum class File { kNone, kDeleted, kForeign, kSameJoystick, kOtherJoystick };
-    enum class User { kNothing, kCancel, kConnect, kConnectWithModule };
+    enum class User { kNothing, kCancel, kEscape, kCloseBox, kConnect, kConnectWithModule };
     struct Case {
         const char* name;
         File file;
@@ -168,6 +158,14 @@ TEST(JoyConnectDialog, SettingsFileCases) {
          ConnectOutcome::kConnected,
          "J",
          2},
+        {"first start, Escape", File::kNone, {}, User::kEscape, ConnectOutcome::kCancelled, "J", 0},
+        {"first start, close box",
+         File::kNone,
+         {},
+         User::kCloseBox,
+         ConnectOutcome::kCancelled,
+         "J",
+         0},
         {"deleted", File::kDeleted, {}, User::kConnect, ConnectOutcome::kConnected, "J", 1},
         {"foreign, OK",
          File::kForeign,
@@ -217,12 +215,17 @@ TEST(JoyConnectDialog, SettingsFileCases) {
         std::function<void(ConnectDialog&)> user;
         if (c.user == User::kCancel) {
             user = Cancel();
+        } else if (c.user == User::kEscape) {
+            user = [](ConnectDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); };
+        } else if (c.user == User::kCloseBox) {
+            user = [](ConnectDialog& d) { d.close(); };
         } else if (c.user != User::kNothing) {
             user = ConnectOn(0, c.user == User::kConnectWithModule);
         }
         const ConnectOutcome outcome = rig.Run(user);
         EXPECT_EQ(outcome, c.outcome);
         EXPECT_EQ(rig.shown, c.user != User::kNothing);
+        EXPECT_EQ(rig.attempts, c.kind != 0 ? 1 : 0);
         EXPECT_EQ(rig.messages.PendingAnswers(), 0U);
         const std::map<char, std::tuple<std::string, std::string, MessageButtons>> boxes = {
             {'F', {kForeignFileText, kForeignFileCaption, MessageButtons::kOkCancel}},
@@ -261,9 +264,9 @@ TEST(JoyConnectDialog, AFailedAutomaticConnectionShowsTheStoredChoiceAndWaits) {
     });
     EXPECT_EQ(outcome, ConnectOutcome::kConnected);
     EXPECT_EQ(rig.attempts, 2);
-    EXPECT_EQ(rig.Texts(), std::vector<std::string>{kConnectFailedBoxText});
-    EXPECT_EQ(rig.messages.Requests()[0].caption.toStdString(),
-              "KinemoJoy");  // the program's title
+    ASSERT_EQ(rig.messages.Requests().size(), 1U);
+    EXPECT_EQ(rig.messages.Requests()[0].text.toStdString(), kConnectFailedBoxText);
+    EXPECT_EQ(rig.messages.Requests()[0].caption.toStdString(), "KinemoJoy");
     EXPECT_EQ(rig.settings.portNumber, 1);
     EXPECT_EQ(GetInterfaceKind(&rig.link.Record()), 2);
     rig.link.Close();
@@ -301,21 +304,6 @@ TEST(JoyConnectDialog, NoJoystickAsksRetryOrCancel) {
         EXPECT_EQ(rig.attempts, 0);
     }
     EXPECT_EQ(ExitCodeOf(ConnectOutcome::kNoJoystick), 1);
-}
-
-TEST(JoyConnectDialog, EscapeAndCloseBoxCancel) {
-    for (const bool escape : {true, false}) {
-        ConnectRig rig;
-        const ConnectOutcome outcome = rig.Run([escape](ConnectDialog& d) {
-            if (escape) {
-                QTest::keyClick(&d, Qt::Key_Escape);
-            } else {
-                d.close();
-            }
-        });
-        EXPECT_EQ(outcome, ConnectOutcome::kCancelled);
-        EXPECT_EQ(rig.attempts, 0);
-    }
 }
 
 }  // namespace

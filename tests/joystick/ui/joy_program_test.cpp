@@ -132,53 +132,36 @@ TEST_F(JoyProgram, EveryWayOutOfARunEndsWithAllOffAndSavesTheSettings) {
 // settings file as it was (or still absent).
 TEST_F(JoyProgram, StartCasesEndWithTheirExitCodes) {
     const std::string foreign = "KMJ99 from another version";
+    const std::string foreignBox =
+        "box: Die Einstellungsdatei \"settings.kmj\" wurde von einer anderen Version von "
+        "KinemoJoy erzeugt oder ist beschädigt. Alle Einstellungen werden zurückgesetzt und die "
+        "Datei wird beim Beenden von KinemoJoy überschrieben.\n";
     const std::string found = "box: Verbindung zum Joystick erfolgreich!\n";
     struct Case {
-        const char* name;
-        std::vector<std::string> args;
-        std::string file;  // settings.kmj before the start ("" none)
-        Environment environment;
+        std::vector<std::string> args;  // none: the replay
+        std::string file;               // settings.kmj before the start ("" none)
+        std::string answers, connect;   // KINEMO_PROBE_ANSWERS and _CONNECT
         int exitCode;
         std::string out;
-        bool signalAtTheBox = false;  // SIGTERM once the first box shows
+        bool signalAtTheBox = false;  // SIGTERM once the last box shows
     };
     const Case cases[] = {
-        {"another version, Cancel",
-         {},
-         foreign,
-         {{"KINEMO_PROBE_ANSWERS", "cancel"}},
-         2,
-         "box: Die Einstellungsdatei \"settings.kmj\" wurde von einer anderen Version von "
-         "KinemoJoy erzeugt oder ist beschädigt. Alle Einstellungen werden zurückgesetzt und die "
-         "Datei wird beim Beenden von KinemoJoy überschrieben.\n"},
-        {"another version, OK, then Abbrechen",
-         {},
-         foreign,
-         {{"KINEMO_PROBE_ANSWERS", "ok,ok"}, {"KINEMO_PROBE_CONNECT", "cancel"}},
-         0,
-         "box: Die Einstellungsdatei \"settings.kmj\" wurde von einer anderen Version von "
-         "KinemoJoy erzeugt oder ist beschädigt. Alle Einstellungen werden zurückgesetzt und die "
-         "Datei wird beim Beenden von KinemoJoy überschrieben.\n" +
-             found},
-        {"first start, Abbrechen",
-         {},
-         "",
-         {{"KINEMO_PROBE_ANSWERS", "ok"}, {"KINEMO_PROBE_CONNECT", "cancel"}},
-         0,
-         found},
+        {{}, foreign, "cancel", "", 2, foreignBox},
+        {{}, foreign, "ok,ok", "cancel", 0, foreignBox + found},
+        {{}, "", "ok", "cancel", 0, found},
         // A signal while a box of the connect dialog is open ends the program
         // as "Abbrechen" does.
-        {"signal at a box", {}, "", {{"KINEMO_PROBE_ANSWERS", "wait"}}, 0, found, true},
-        {"unknown option", {"--unknown"}, "", {}, 2, ""},
-        {"replay without name", {"--replay"}, "", {}, 2, ""},
-        {"malformed replay", {"--replay", "kaputt.replay"}, foreign, {}, 2, ""},
-        {"missing replay", {"--replay", "fehlt.replay"}, "", {}, 2, ""},
+        {{}, "", "wait", "", 0, found, true},
+        {{"--unknown"}, "", "", "", 2, ""},
+        {{"--replay"}, "", "", "", 2, ""},
+        {{"--replay", "kaputt.replay"}, foreign, "", "", 2, ""},
+        {{"--replay", "fehlt.replay"}, "", "", "", 2, ""},
     };
     const std::string replay = WriteReplay(folder, 10);
     const std::string bad = "# not a replay\n";
     WriteFileBytes(folder.File("kaputt.replay"), {bad.begin(), bad.end()});
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.answers + " " + c.connect + " " + c.file);
         const std::string path = folder.File(kinemo::joy::kSettingsFileName);
         ::unlink(path.c_str());
         if (!c.file.empty()) {
@@ -186,7 +169,9 @@ TEST_F(JoyProgram, StartCasesEndWithTheirExitCodes) {
         }
         const std::vector<std::string> args =
             c.args.empty() ? std::vector<std::string>{"--replay", replay} : c.args;
-        Program program(folder, device, c.environment, args);
+        Program program(folder, device,
+                        {{"KINEMO_PROBE_ANSWERS", c.answers}, {"KINEMO_PROBE_CONNECT", c.connect}},
+                        args);
         if (c.signalAtTheBox) {
             ASSERT_TRUE(program.Child().WaitForText(c.out));
             program.Child().Signal(SIGTERM);
