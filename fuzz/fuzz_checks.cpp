@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz/cli_checks.h"
 #include "joystick/joystick_source.h"
 #include "joystick/settings_file.h"
 #include "keyboard/settings_file.h"
@@ -185,6 +186,12 @@ Check CheckForExtension(const std::string& extension) {
         return CheckReplayFile;
     if (extension == ".frames")
         return CheckFrameStream;
+    if (extension == ".cliargs")
+        return CheckKinemoCliArgs;
+    if (extension == ".speechargs")
+        return CheckSpeechCliArgs;
+    if (extension == ".joyargs")
+        return CheckJoyCliArgs;
     return nullptr;
 }
 

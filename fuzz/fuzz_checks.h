@@ -32,7 +32,8 @@ std::string CheckReplayFile(Bytes bytes);
 std::string CheckFrameStream(Bytes bytes);
 
 // Which check a regression file goes through, by its extension (".kmo",
-// ".kmj", ".kms", ".replay", ".frames"); nullptr for any other.
+// ".kmj", ".kms", ".replay", ".frames", and ".cliargs", ".speechargs",
+// ".joyargs" for the command lines); nullptr for any other.
 using Check = std::string (*)(Bytes);
 Check CheckForExtension(const std::string& extension);
 

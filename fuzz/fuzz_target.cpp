@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "fuzz/cli_checks.h"
 #include "fuzz/fuzz_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

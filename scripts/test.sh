@@ -30,13 +30,17 @@ cmake -S . -B build/fuzz -G Ninja -DKINEMO_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithD
     -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DKINEMO_FUZZ=ON \
     -DKINEMO_BUILD_GUI=OFF -DKINEMO_BUILD_TESTS=OFF -DKINEMO_BUILD_BENCH=OFF
 fuzz_targets=(fuzz_program_file fuzz_joy_settings fuzz_keyboard_settings fuzz_joy_replay
-              fuzz_frame_parser)
-cmake --build build/fuzz -j "$jobs" --target "${fuzz_targets[@]}"
+              fuzz_frame_parser fuzz_kinemo_cli_args fuzz_speech_cli_args fuzz_joy_cli_args)
+cmake --build build/fuzz -j "$jobs" --target "${fuzz_targets[@]}" kinemo-fuzz-cli-seeds
+# The argument vectors of the tests and the README, for the command-line targets.
+mkdir -p build/fuzz/cli_seeds
+build/fuzz/fuzz/kinemo-fuzz-cli-seeds build/fuzz/cli_seeds
 for target in "${fuzz_targets[@]}"; do
     corpus=build/fuzz/corpus/$target
     mkdir -p "$corpus"
     build/fuzz/fuzz/"$target" -max_total_time="$fuzz_seconds" -print_final_stats=1 \
-        -artifact_prefix=build/fuzz/"$target"- "$corpus" tests/fuzz_regressions examples
+        -artifact_prefix=build/fuzz/"$target"- "$corpus" tests/fuzz_regressions examples \
+        build/fuzz/cli_seeds
 done
 
 # ThreadSanitizer (clang) over every test that starts a thread: zero reports.
