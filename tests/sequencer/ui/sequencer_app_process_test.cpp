@@ -17,10 +17,6 @@ kinemo::cli::test::ProcessResult RunProbe(const std::string& action,
                                           {"QT_QPA_PLATFORM", "offscreen"}});
 }
 
-TEST(SequencerProgram, CancelInConnectDialogEndsWithExitCodeZero) {
-    EXPECT_EQ(RunProbe("cancel").exitCode, 0);
-}
-
 TEST(SequencerProgram, EscapeInMainWindowEndsWithExitCodeZero) {
     EXPECT_EQ(RunProbe("escape-main").exitCode, 0);
 }

@@ -1,20 +1,17 @@
 // The sequencer program with a scripted user: runs the real program function
 // and, once the windows are up, acts as the environment variable
 // KINEMO_PROBE_ACTION says, so process tests can check how the program ends.
+// ("Abbrechen" in the connect dialog ending the loop: SequencerApp tests.)
 //
-//   cancel       "Abbrechen" in the connect dialog
 //   escape-main  Escape in the main window
 //   end-run      connect, start an endless movement of M1, then "Ende"
 //   signal-run   connect, start an endless movement of M1, then SIGTERM
 #include <QApplication>
-#include <QCheckBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTimer>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -66,25 +63,20 @@ void StartEndlessRunThen(bool bySignal) {
             if (!connect->Connected()) {
                 return false;
             }
-            std::printf("connected\n");
             Click(main, 1091);  // "Max. dauer:" off: M1 runs until stopped
             Click(main, 1059);  // M1 "Rechts"
             Click(main, kinemo::ui::kIdRunList);
+            // The program is ended once M1 has turned a while: 50 exchanges
+            // of the run.
             Poll([main, bySignal] {
-                if (main->Text(kinemo::ui::kIdStatus) !=
-                    QString::fromUtf8(kinemo::ui::kStatusRunning)) {
+                if (main->Run().Live().Read().ticks < 50) {
                     return false;
                 }
-                std::printf("running\n");
-                std::fflush(stdout);
-                // Let the motor turn a while before the program is ended.
-                QTimer::singleShot(300, [main, bySignal] {
-                    if (bySignal) {
-                        std::raise(SIGTERM);
-                    } else {
-                        Click(main, kinemo::ui::kIdEnd);
-                    }
-                });
+                if (bySignal) {
+                    std::raise(SIGTERM);
+                } else {
+                    Click(main, kinemo::ui::kIdEnd);
+                }
                 return true;
             });
             return true;
@@ -98,16 +90,7 @@ void ScheduleProbe() {
     if (action == nullptr) {
         return;
     }
-    if (std::strcmp(action, "cancel") == 0) {
-        Poll([] {
-            ConnectDialog* connect = FindWindow<ConnectDialog>();
-            if (connect == nullptr || !connect->isVisible()) {
-                return false;
-            }
-            Click(connect, kinemo::platform::kIdCancel);
-            return true;
-        });
-    } else if (std::strcmp(action, "escape-main") == 0) {
+    if (std::strcmp(action, "escape-main") == 0) {
         Poll([] {
             MainDialog* main = FindWindow<MainDialog>();
             if (main == nullptr || !main->isVisible()) {
