@@ -2,16 +2,15 @@
 // program function and acts as the environment and standard input say.
 //
 //   KINEMO_PROBE_ANSWERS  answers to the message boxes in turn, comma
-//                         separated (ok, cancel, yes, no, retry, abort, or
-//                         wait: leave it open); each box shown is printed as
-//                         "box: FIRST LINE"
+//                         separated (ok, cancel, or wait: leave it open);
+//                         each box shown is printed as "box: FIRST LINE"
 //   KINEMO_PROBE_CONNECT  "connect" presses "Verbinden", "cancel" presses
 //                         "Abbrechen" once the connect dialog shows
 //   KINEMO_PROBE_START    set: presses "LOS!" once the main window shows and
 //                         prints "running" once its status says so
 //
 // Each line on standard input is one action in the main window: "end"
-// ("Ende"), "escape", "close" (the close box), "stop" ("NOT-AUS").
+// ("Ende"), "escape", "close" (the close box).
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -22,7 +21,6 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <string>
 
 #include "joystick/joy_texts.h"
@@ -51,17 +49,6 @@ std::string Env(const char* name) {
     return value == nullptr ? std::string() : std::string(value);
 }
 
-QMessageBox::StandardButton ButtonFor(const std::string& answer) {
-    static const std::map<std::string, QMessageBox::StandardButton> buttons = {
-        {"cancel", QMessageBox::Cancel},
-        {"yes", QMessageBox::Yes},
-        {"no", QMessageBox::No},
-        {"retry", QMessageBox::Retry},
-        {"abort", QMessageBox::Abort}};
-    const auto found = buttons.find(answer);
-    return found == buttons.end() ? QMessageBox::Ok : found->second;
-}
-
 void Say(const std::string& line) {
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
@@ -74,8 +61,6 @@ void Act(const std::string& action) {
     }
     if (action == "end") {
         main->Control<QAbstractButton>(kinemo::joy::ui::kIdEnd)->click();
-    } else if (action == "stop") {
-        main->Control<QAbstractButton>(kinemo::joy::ui::kIdEmergencyStop)->click();
     } else if (action == "escape") {
         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
         QApplication::sendEvent(main, &escape);
@@ -105,7 +90,8 @@ void ScheduleProbe() {
                 *waiting = box;
                 return;
             }
-            if (QAbstractButton* button = box->button(ButtonFor(answer))) {
+            if (QAbstractButton* button =
+                    box->button(answer == "cancel" ? QMessageBox::Cancel : QMessageBox::Ok)) {
                 button->click();
             } else {
                 box->reject();

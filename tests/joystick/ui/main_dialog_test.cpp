@@ -30,21 +30,12 @@ class MainRig {
   public:
     explicit MainRig(StickShape shape = {4, 6, 1}, bool extension = false,
                      const std::string& folder = {})
-        : stick(shape), extension_(extension), folderPath_(folder) {
-        device = box.Start();
+        : stick(shape), folderPath_(folder) {
+        const std::string device = box.Start();
         EXPECT_FALSE(device.empty()) << box.error();
         com1 = std::make_unique<kinemo::testing::ScopedPortOverride>("COM1", device);
         settings = ConnectedSettings(stick.Caps(), extension);
         EXPECT_TRUE(ConnectInterface(link, settings, nullptr));
-        Open();
-    }
-    ~MainRig() {
-        dialog.reset();  // stops a run and waits for its all-off exchange
-        link.Close();
-        box.Stop();
-    }
-
-    void Open() {
         MainDialogServices services;
         services.link = &link;
         services.source = &stick.Source();
@@ -56,6 +47,11 @@ class MainRig {
         services.caps = stick.Caps();
         dialog = std::make_unique<MainDialog>(settings, std::move(services));
         dialog->show();
+    }
+    ~MainRig() {
+        dialog.reset();  // stops a run and waits for its all-off exchange
+        link.Close();
+        box.Stop();
     }
 
     std::string SettingsPath() const {
@@ -71,15 +67,12 @@ class MainRig {
         stick.Set(position);
     }
 
-    bool WaitForMoreTicks(std::uint64_t more) {
-        const std::uint64_t target = box.Snapshot().ticks + more;
-        return WaitUntil([&] { return box.Snapshot().ticks >= target; });
-    }
     // "LOS!" and wait until the box has seen the run going.
     void StartRun() {
+        const std::uint64_t target = box.Snapshot().ticks + 20;
         Click(D(), kIdStart);
         ASSERT_EQ(Text(D(), kIdStatus), kStatusRun);
-        ASSERT_TRUE(WaitForMoreTicks(20));
+        ASSERT_TRUE(WaitUntil([&] { return box.Snapshot().ticks >= target; }));
     }
     // Waits until the end of the run has been handled by the window.
     bool WaitForRunEnded() {
@@ -88,7 +81,6 @@ class MainRig {
 
     TestStick stick;
     simulator::SimulatedBox box{simulator::SimulatedBoxOptions::FastLine()};
-    std::string device;
     std::unique_ptr<kinemo::testing::ScopedPortOverride> com1;
     DriverLink link;
     JoySettings settings;
@@ -99,7 +91,6 @@ class MainRig {
     std::unique_ptr<MainDialog> dialog;
 
   private:
-    bool extension_;
     TempFolder folder_;
     std::string folderPath_;
 };
