@@ -1,0 +1,149 @@
+// KinemoJoy's main window when the box's line goes away mid-run (the
+// pseudo-terminal's far end closed, as when the USB adapter is pulled) and
+// when the box only stops answering: the box told once, the settings kept,
+// the same port opened again by the next "LOS!", and a stop that takes
+// effect after the exchange in flight while the window goes on serving events.
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+#include "joystick/joy_connect.h"
+#include "joystick/joy_texts.h"
+#include "joystick/ui/main_dialog.h"
+#include "joystick/ui/main_dialog_ids.h"
+#include "tests/joystick/ui/joy_window_test_support.h"
+#include "tests/platform/pluggable_box.h"
+
+namespace kinemo::joy::ui::testing {
+namespace {
+
+using kinemo::testing::Bytes;
+using kinemo::testing::PluggableBox;
+using kinemo::testing::PtyPeer;
+
+const Bytes kAllOff = {0xC1, 0x00};
+const Bytes kM1Left = {0xC1, 0x01};
+
+// The window as the program opens it after connecting to a box on COM1; the
+// stick held full left, so M1 turns "L" at full speed.
+class LostLineRig {
+  public:
+    explicit LostLineRig(const Bytes& answer) : stick({4, 6, 1}) {
+        plugged.PlugIn(2, answer);
+        settings = ConnectedSettings(stick.Caps(), false);
+        connected = ConnectInterface(link, settings, nullptr);
+        platform::JoystickPosition position;
+        position.axes[0] = 0;
+        stick.Set(position);
+        MainDialogServices services;
+        services.link = &link;
+        services.source = &stick.Source();
+        services.messages = &messages;
+        services.files = &files;
+        services.settingsPath = plugged.File("settings.kmj");
+        services.caps = stick.Caps();
+        dialog = std::make_unique<MainDialog>(settings, std::move(services));
+        dialog->show();
+        dialog->SaveSettings();
+        saved = ReadFileBytes(plugged.File("settings.kmj"));
+    }
+    ~LostLineRig() {
+        dialog.reset();  // stops a run and waits for its all-off exchange
+        link.Close();
+    }
+
+    MainDialog& D() { return *dialog; }
+    // Waits until the box has seen `word` as the newest of at least `more`
+    // requests beyond those it had.
+    bool WaitForWord(const Bytes& word, std::size_t more = 5) {
+        const std::size_t before = plugged.Box().Requests().size();
+        return WaitUntil([&] {
+            const std::vector<Bytes> requests = plugged.Box().Requests();
+            return requests.size() >= before + more && requests.back() == word;
+        });
+    }
+    bool WaitForRunHandled() {
+        return WaitUntil([&] { return !D().Running() && D().IsEnabled(kIdStart); });
+    }
+
+    PluggableBox plugged;
+    TestStick stick;
+    DriverLink link;
+    JoySettings settings;
+    bool connected = false;
+    platform::ScriptedMessageService messages;
+    platform::ScriptedFileDialogService files;
+    std::unique_ptr<MainDialog> dialog;
+    std::vector<std::uint8_t> saved;
+};
+
+TEST(JoyLostLineWindow, OneBoxTheSettingsKeptAndTheRepluggedBoxRunsAgain) {
+    LostLineRig r({0x00});
+    ASSERT_TRUE(r.connected);
+    Click(r.D(), kIdStart);
+    ASSERT_TRUE(r.WaitForWord(kM1Left));
+
+    r.plugged.Pull();
+    ASSERT_TRUE(r.WaitForRunHandled());
+    EXPECT_EQ(Text(r.D(), kIdStatus), kStatusReady);
+    ASSERT_EQ(r.messages.Requests().size(), 1U);
+    EXPECT_EQ(r.messages.Requests()[0].text.toStdString(), kLinkLostText);
+    EXPECT_EQ(platform::EffectiveCaption(r.messages.Requests()[0]).toStdString(), kProgramTitle);
+    r.D().SaveSettings();
+    EXPECT_EQ(ReadFileBytes(r.plugged.File("settings.kmj")), r.saved);
+
+    // Not back yet: the run tries the port, finds nothing and ends at once
+    // as lost again, told once more.
+    Click(r.D(), kIdStart);
+    ASSERT_TRUE(r.WaitForRunHandled());
+    ASSERT_EQ(r.messages.Requests().size(), 2U);
+    EXPECT_EQ(r.messages.Requests()[1].text.toStdString(), kLinkLostText);
+
+    // Plugged in again at the same path: the next "LOS!" connects (its test
+    // word is all-off) and runs.
+    PtyPeer& again = r.plugged.PlugIn(2, {0x00});
+    Click(r.D(), kIdStart);
+    ASSERT_TRUE(r.WaitForWord(kM1Left));
+    EXPECT_EQ(again.Requests().front(), kAllOff);
+    EXPECT_EQ(Text(r.D(), kIdStatus), kStatusRun);
+    Click(r.D(), kIdEmergencyStop);
+    ASSERT_TRUE(r.WaitForRunHandled());
+    EXPECT_EQ(again.Requests().back(), kAllOff);
+    EXPECT_EQ(r.messages.Requests().size(), 2U);
+}
+
+// A box that only stops answering: every exchange waits for the read
+// timeout. "NOT-AUS" takes effect after the exchange in flight: the box sees
+// at most that one and the final all-off after the stop, and an event queued
+// meanwhile is served while the control thread waits.
+TEST(JoyLostLineWindow, SilentBoxStopsAfterTheExchangeInFlightAndTheWindowServesEvents) {
+    LostLineRig r({0x00});
+    ASSERT_TRUE(r.connected);
+    Click(r.D(), kIdStart);
+    ASSERT_TRUE(r.WaitForWord(kM1Left));
+    r.plugged.Box().SetAnswer({});
+    const std::size_t silentFrom = r.plugged.Box().Requests().size();
+    ASSERT_TRUE(r.plugged.Box().WaitForRequests(silentFrom + 1));
+
+    bool served = false;
+    std::size_t requestsWhenServed = 0;
+    QTimer::singleShot(0, &r.D(), [&] {
+        served = true;
+        requestsWhenServed = r.plugged.Box().Requests().size();
+    });
+    ASSERT_TRUE(WaitUntil([&] { return served; }));
+    EXPECT_TRUE(r.D().Running());
+    EXPECT_LE(requestsWhenServed, silentFrom + 2);
+
+    const std::size_t atStop = r.plugged.Box().Requests().size();
+    Click(r.D(), kIdEmergencyStop);
+    ASSERT_TRUE(r.D().Controller().WaitUntilIdle(30000));
+    ASSERT_TRUE(r.WaitForRunHandled());
+    const std::vector<Bytes> requests = r.plugged.Box().Requests();
+    EXPECT_LE(requests.size(), atStop + 2);
+    EXPECT_EQ(requests.back(), kAllOff);
+    EXPECT_TRUE(r.messages.Requests().empty());  // a silent box is no lost line
+}
+
+}  // namespace
+}  // namespace kinemo::joy::ui::testing
