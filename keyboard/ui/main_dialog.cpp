@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QFile>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,7 +22,7 @@ namespace kinemo::keyboard::ui {
 namespace {
 
 constexpr int kDialogWidth = 400;
-constexpr int kDialogHeight = 274;
+constexpr int kDialogHeight = 290;
 
 // Sets a flag for the life of the object.
 class FlagScope {
@@ -83,10 +84,14 @@ MainDialog::MainDialog(BoxLink& link, platform::MessageService& messages, QWidge
             platform::PostDialogEvent(this, platform::kRunEndedEvent);
         }
     });
+    MakeVoiceListener({});
+    SetText(kIdWordList, QFile::decodeName(ShippedWordList().c_str()));
 }
 
 MainDialog::~MainDialog() {
-    // Stops a run and waits (at most a second) for its all-off exchange.
+    // No word is heard any more, then the run stops and the dialog waits (at
+    // most a second) for its all-off exchange.
+    voice_.reset();
     run_.reset();
     alive_->store(false);
 }
@@ -111,9 +116,22 @@ void MainDialog::CreateControls() {
     AddDropDownList(kIdOffSwitchInput, 57, 209, 30, 13);
     AddPushButton(kIdReset, QStringLiteral("Einstellungen &zurücksetzen"), 7, 229, 110, 14);
 
-    AddPushButton(kIdEnd, QStringLiteral("&Ende"), 7, 252, 54, 16);
-    AddFlatButton(kIdCredit, QStringLiteral("Programmierung: das Kinemo-Team"), 66, 254, 150, 13);
-    AddStatic(kIdStatus, QString::fromUtf8(kStatusReady), 300, 257, 93, 8, Qt::AlignRight);
+    AddPushButton(kIdEnd, QStringLiteral("&Ende"), 7, 268, 54, 16);
+    AddFlatButton(kIdCredit, QStringLiteral("Programmierung: das Kinemo-Team"), 66, 270, 150, 13);
+    AddStatic(kIdStatus, QString::fromUtf8(kStatusReady), 300, 273, 93, 8, Qt::AlignRight);
+    // Last, so its controls come last in the tab order.
+    CreateVoiceRow();
+}
+
+void MainDialog::CreateVoiceRow() {
+    AddCheckBox(kIdVoiceInput, QStringLiteral("Spracheingabe"), 7, 251, 62, 10);
+    AddStatic(-1, QStringLiteral("Wortliste:"), 72, 252, 38, 8);
+    AddEdit(kIdWordList, 112, 249, 168, 13);
+    AddPushButton(kIdChooseWordList, QStringLiteral("..."), 283, 249, 16, 13);
+    AddStatic(kIdHeardWord, QString(), 304, 252, 89, 8);
+    ReserveTexts(kIdHeardWord,
+                 {QString::fromUtf8(kVoiceLoadingText), QString::fromUtf8(kVoiceListeningText),
+                  QString::fromUtf8(kHeardPrefix) + QStringLiteral("rückwärts")});
 }
 
 void MainDialog::CreateMotorPanel(int j) {
@@ -205,6 +223,11 @@ void MainDialog::ConnectHandlers() {
     OnTextChanged(kIdNewKey, [this] { ApplyAddKeyRule(); });
     OnClicked(kIdAddKey, [this] { AddKey(); });
     OnClicked(kIdRemoveKey, [this] { RemoveKey(); });
+
+    OnClicked(kIdVoiceInput, [this] { ClickVoiceInput(); });
+    OnClicked(kIdChooseWordList, [this] { ChooseWordList(); });
+    connect(Control<QLineEdit>(kIdWordList), &QLineEdit::editingFinished, this,
+            [this] { TakeWordList(); });
 }
 
 // --- Settings ---
@@ -363,6 +386,7 @@ void MainDialog::StartRun() {
 }
 
 void MainDialog::BeginRun() {
+    voice_->SetRunOn(true);
     SetEnabled(kIdInputField, true);
     inputField_->setFocus();
 }
@@ -373,6 +397,7 @@ void MainDialog::EmergencyStop() {
     SetStatus(kStatusStopped);
     SetEnabled(kIdStart, true);
     SetEnabled(kIdInputField, false);
+    voice_->SetRunOn(false);
 }
 
 void MainDialog::OnRunEnded() {
@@ -393,6 +418,7 @@ void MainDialog::OnRunEnded() {
     SetStatus(linkLost ? kStatusStopped : kStatusEnded);
     SetEnabled(kIdStart, true);
     SetEnabled(kIdInputField, false);
+    voice_->SetRunOn(false);
     run_->OnRunEnded();
     if (linkLost) {
         ShowMessage(QString::fromUtf8(kLinkLostText));
@@ -620,6 +646,122 @@ void MainDialog::MoveValueSpeed(int motor) {
     if (index > 0 && !updating_ && keys_.Action(index) == kSetSpeeds) {
         keys_.SetValue(index, motor, static_cast<std::uint8_t>(SliderValue(kIdValueSpeed + motor)));
     }
+}
+
+}  // namespace kinemo::keyboard::ui
+
+// --- Speech input ---
+
+namespace kinemo::keyboard::ui {
+
+void MainDialog::MakeVoiceListener(const std::string& wavPath) {
+    voice_.reset();
+    VoiceListenerCallbacks callbacks;
+    callbacks.heard = [this](std::uint8_t character, const QString& word) {
+        WordHeard(character, word);
+    };
+    callbacks.refused = [this](const QString& message) { VoiceRefused(message); };
+    callbacks.stateChanged = [this] { ShowVoiceState(); };
+    voice_ = std::make_unique<VoiceListener>(wavPath, std::move(callbacks));
+}
+
+void MainDialog::SetVoiceServices(platform::FileDialogService* files, const std::string& wavPath) {
+    files_ = files;
+    if (wavPath != voice_->WavPath()) {
+        MakeVoiceListener(wavPath);
+        if (IsChecked(kIdVoiceInput)) {
+            voice_->Listen(WordListPath());
+        }
+    }
+}
+
+std::string MainDialog::WordListPath() const {
+    return QFile::encodeName(Text(kIdWordList)).toStdString();
+}
+
+VoiceSettings MainDialog::CurrentVoiceSettings() const {
+    VoiceSettings settings;
+    settings.on = IsChecked(kIdVoiceInput);
+    settings.wordListPath = WordListPath();
+    if (settings.wordListPath == ShippedWordList()) {
+        settings.wordListPath.clear();  // found anew wherever the program lies
+    }
+    return settings;
+}
+
+void MainDialog::ApplyVoiceSettings(const VoiceSettings& settings) {
+    const std::string path =
+        settings.wordListPath.empty() ? ShippedWordList() : settings.wordListPath;
+    SetText(kIdWordList, QFile::decodeName(path.c_str()));
+    SetChecked(kIdVoiceInput, settings.on);
+    ClickVoiceInput();
+}
+
+void MainDialog::StopListening() {
+    // A fresh listener in place of the old one, which stops on its way out.
+    const std::string wavPath = voice_->WavPath();
+    MakeVoiceListener(wavPath);
+}
+
+void MainDialog::ClickVoiceInput() {
+    if (IsChecked(kIdVoiceInput)) {
+        voice_->Listen(WordListPath());
+    } else {
+        voice_->Off();
+    }
+}
+
+void MainDialog::ChooseWordList() {
+    if (files_ == nullptr) {
+        return;
+    }
+    platform::FileDialogRequest request;
+    request.mode = platform::FileDialogMode::kOpen;
+    request.filter = QStringLiteral("*.txt");
+    request.initialName = Text(kIdWordList);
+    request.caption = QStringLiteral("Wortliste wählen");
+    const QString chosen = files_->Choose(this, request);
+    if (chosen.isEmpty()) {
+        return;
+    }
+    SetText(kIdWordList, chosen);
+    TakeWordList();
+}
+
+void MainDialog::TakeWordList() {
+    if (IsChecked(kIdVoiceInput)) {
+        voice_->Listen(WordListPath());
+    }
+}
+
+void MainDialog::WordHeard(std::uint8_t character, const QString& word) {
+    SetText(kIdHeardWord, QString::fromUtf8(kHeardPrefix) + word);
+    // Like a typed key, a word acts only while a run is on.
+    if (!inputField_->isEnabled()) {
+        return;
+    }
+    const int matched = run_->HandleKey(keys_, character);
+    if (keyObserver_) {
+        keyObserver_(character, matched);
+    }
+}
+
+void MainDialog::VoiceRefused(const QString& message) {
+    SetChecked(kIdVoiceInput, false);
+    voice_->Off();
+    ShowMessage(message);
+}
+
+void MainDialog::ShowVoiceState() {
+    const char* text = "";
+    if (IsChecked(kIdVoiceInput)) {
+        if (voice_->Loading()) {
+            text = kVoiceLoadingText;
+        } else if (voice_->Listening()) {
+            text = kVoiceListeningText;
+        }
+    }
+    SetText(kIdHeardWord, QString::fromUtf8(text));
 }
 
 }  // namespace kinemo::keyboard::ui

@@ -8,6 +8,12 @@
 // on the dialog's thread, one by one in arrival order. The end of a run
 // arrives as a posted RunEnded event; the control thread never touches a
 // widget.
+//
+// With "Spracheingabe" checked, the words of a word list are heard (from the
+// microphone or a sound file) and each word's character goes to the key
+// handler on the dialog's thread, in the order the words were said, exactly
+// as a typed one: only while a run is on. The recognition thread reaches the
+// dialog only through queued calls (see VoiceListener).
 #pragma once
 
 #include <QString>
@@ -15,12 +21,16 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "keyboard/box_link.h"
 #include "keyboard/key_table.h"
 #include "keyboard/run_controller.h"
 #include "keyboard/settings_file.h"
 #include "keyboard/start_settings.h"
+#include "keyboard/ui/voice_listener.h"
+#include "keyboard/ui/voice_settings.h"
+#include "platform/dialog_file.h"
 #include "platform/dialog_message.h"
 #include "platform/dialog_window.h"
 
@@ -52,6 +62,19 @@ class MainDialog : public platform::DialogWindow {
     // all-off exchange; true when no run is left.
     bool StopRunAndWait(int timeoutMs);
 
+    // The speech input's file dialog ("...") and sound source: `wavPath`
+    // empty for the microphone, else that file, played once listening starts.
+    // Before the box is first checked.
+    void SetVoiceServices(platform::FileDialogService* files, const std::string& wavPath);
+    // The box and the word list as the controls hold them (the shipped list
+    // as an empty path), and the way back, which starts loading when checked.
+    VoiceSettings CurrentVoiceSettings() const;
+    void ApplyVoiceSettings(const VoiceSettings& settings);
+    // Ends listening (and waits for a load in progress); the box keeps its
+    // state for saving. Every way out of the program passes here.
+    void StopListening();
+    const VoiceListener& Voice() const { return *voice_; }
+
     // Opens the about box (credit button and context menu entry).
     void SetAboutHandler(std::function<void(QWidget*)> handler) {
         aboutHandler_ = std::move(handler);
@@ -77,6 +100,7 @@ class MainDialog : public platform::DialogWindow {
     void CreateKeyEditor();
     void ConnectHandlers();
     void FillLists();
+    void CreateVoiceRow();
 
     // Start settings between controls and the live copy.
     StartSettings ReadStartSettings() const;
@@ -114,6 +138,16 @@ class MainDialog : public platform::DialogWindow {
     void RebuildKeyList();
     void SetSliderLabel(int sliderId, int labelId);
 
+    // Speech input.
+    void MakeVoiceListener(const std::string& wavPath);
+    void ClickVoiceInput();
+    void ChooseWordList();
+    void TakeWordList();
+    void WordHeard(std::uint8_t character, const QString& word);
+    void VoiceRefused(const QString& message);
+    void ShowVoiceState();
+    std::string WordListPath() const;
+
     platform::MessageService& messages_;
     KeyTable keys_;
     LiveSettings live_;
@@ -129,6 +163,8 @@ class MainDialog : public platform::DialogWindow {
     bool startPending_ = false;
     std::function<void(QWidget*)> aboutHandler_;
     std::function<void(std::uint8_t, int)> keyObserver_;
+    platform::FileDialogService* files_ = nullptr;
+    std::unique_ptr<VoiceListener> voice_;
 };
 
 }  // namespace kinemo::keyboard::ui

@@ -43,6 +43,18 @@ inline constexpr int kIdAddKey = 1233;
 inline constexpr int kIdRemoveKey = 1234;
 inline constexpr int kIdNewKey = 1235;
 
+// Speech input: the "Spracheingabe" box, the word list's field and its "..."
+// button, and the line that shows the word heard last.
+inline constexpr int kIdVoiceInput = 1240;
+inline constexpr int kIdWordList = 1241;
+inline constexpr int kIdChooseWordList = 1242;
+inline constexpr int kIdHeardWord = 1243;
+// What the heard-word line shows: the word after this (as kinemo-speech-cli
+// prints it), or one of the two states before any word.
+inline constexpr char kHeardPrefix[] = "Gehört: ";
+inline constexpr char kVoiceLoadingText[] = "Lädt die Wortliste...";
+inline constexpr char kVoiceListeningText[] = "Hört zu...";
+
 // Command number of the "Inf&o über KinemoSpeech..." menu entry.
 inline constexpr int kCommandAbout = 16;
 

@@ -7,7 +7,9 @@
 // SIGINT, SIGTERM or SIGHUP stop a run, wait at most one second for its final
 // all-off exchange, save the settings (a failed save is reported in a message
 // box, and the program still ends) and end. "Abbrechen" in the connect dialog
-// (or its Escape or close box) ends at once without saving.
+// (or its Escape or close box) ends at once without saving. Every way out
+// stops the speech input first. The speech input's settings are read and
+// written with settings.kms, in a file of their own beside it.
 #pragma once
 
 #include <QObject>
@@ -19,6 +21,7 @@
 #include "keyboard/settings_file.h"
 #include "keyboard/ui/connect_dialog.h"
 #include "keyboard/ui/main_dialog.h"
+#include "platform/dialog_file.h"
 #include "platform/dialog_message.h"
 #include "platform/termination_signals.h"
 
@@ -28,8 +31,21 @@ struct SpeechAppServices {
     InterfacePort* port = nullptr;  // opened by the connect dialog
     BoxLink* link = nullptr;        // the control loop's view of `port`
     platform::MessageService* messages = nullptr;
+    platform::FileDialogService* files = nullptr;  // the word list's "..."
     std::string settingsPath = kSettingsFileName;
+    // The speech input's sound: empty for the microphone, else this WAV file.
+    std::string audioPath;
 };
+
+// The program's command line: `kinemo-speech [--audio FILE.wav]`.
+struct SpeechOptions {
+    std::string audioPath;
+    bool help = false;
+};
+// False with a one-line message for an unknown argument or a missing value.
+bool ParseSpeechOptions(int argc, char** argv, SpeechOptions& options, std::string& error);
+// What --help prints.
+extern const char kSpeechUsage[];
 
 class SpeechApp : public QObject {
     Q_OBJECT
