@@ -40,6 +40,10 @@ class LostLineRig {
         services.source = &stick.Source();
         services.messages = &messages;
         services.files = &files;
+        services.endProgram = [this](int, bool) {
+            ++ends;
+            dialog->Controller().StopAndWait();  // as the program frame does
+        };
         services.settingsPath = plugged.File("settings.kmj");
         services.caps = stick.Caps();
         dialog = std::make_unique<MainDialog>(settings, std::move(services));
@@ -75,6 +79,7 @@ class LostLineRig {
     platform::ScriptedFileDialogService files;
     std::unique_ptr<MainDialog> dialog;
     std::vector<std::uint8_t> saved;
+    int ends = 0;
 };
 
 TEST(JoyLostLineWindow, OneBoxTheSettingsKeptAndTheRepluggedBoxRunsAgain) {
@@ -113,36 +118,44 @@ TEST(JoyLostLineWindow, OneBoxTheSettingsKeptAndTheRepluggedBoxRunsAgain) {
 }
 
 // A box that only stops answering: every exchange waits for the read
-// timeout. "NOT-AUS" takes effect after the exchange in flight: the box sees
-// at most that one and the final all-off after the stop, and an event queued
-// meanwhile is served while the control thread waits.
+// timeout. "NOT-AUS" and "Ende" (whose program frame stops the run and waits
+// for it) take effect after the exchange in flight: the box sees at most that
+// one and the final all-off after the stop, and an event queued meanwhile is
+// served while the control thread waits.
 TEST(JoyLostLineWindow, SilentBoxStopsAfterTheExchangeInFlightAndTheWindowServesEvents) {
-    LostLineRig r({0x00});
-    ASSERT_TRUE(r.connected);
-    Click(r.D(), kIdStart);
-    ASSERT_TRUE(r.WaitForWord(kM1Left));
-    r.plugged.Box().SetAnswer({});
-    const std::size_t silentFrom = r.plugged.Box().Requests().size();
-    ASSERT_TRUE(r.plugged.Box().WaitForRequests(silentFrom + 1));
+    for (const int stop : {kIdEmergencyStop, kIdEnd}) {
+        SCOPED_TRACE(stop);
+        LostLineRig r({0x00});
+        ASSERT_TRUE(r.connected);
+        Click(r.D(), kIdStart);
+        ASSERT_TRUE(r.WaitForWord(kM1Left));
+        r.plugged.Box().SetAnswer({});
+        const std::size_t silentFrom = r.plugged.Box().Requests().size();
+        ASSERT_TRUE(r.plugged.Box().WaitForRequests(silentFrom + 1));
 
-    bool served = false;
-    std::size_t requestsWhenServed = 0;
-    QTimer::singleShot(0, &r.D(), [&] {
-        served = true;
-        requestsWhenServed = r.plugged.Box().Requests().size();
-    });
-    ASSERT_TRUE(WaitUntil([&] { return served; }));
-    EXPECT_TRUE(r.D().Running());
-    EXPECT_LE(requestsWhenServed, silentFrom + 2);
+        bool served = false;
+        std::size_t requestsWhenServed = 0;
+        QTimer::singleShot(0, &r.D(), [&] {
+            served = true;
+            requestsWhenServed = r.plugged.Box().Requests().size();
+        });
+        ASSERT_TRUE(WaitUntil([&] { return served; }));
+        EXPECT_TRUE(r.D().Running());
+        EXPECT_LE(requestsWhenServed, silentFrom + 2);
 
-    const std::size_t atStop = r.plugged.Box().Requests().size();
-    Click(r.D(), kIdEmergencyStop);
-    ASSERT_TRUE(r.D().Controller().WaitUntilIdle(30000));
-    ASSERT_TRUE(r.WaitForRunHandled());
-    const std::vector<Bytes> requests = r.plugged.Box().Requests();
-    EXPECT_LE(requests.size(), atStop + 2);
-    EXPECT_EQ(requests.back(), kAllOff);
-    EXPECT_TRUE(r.messages.Requests().empty());  // a silent box is no lost line
+        const std::size_t atStop = r.plugged.Box().Requests().size();
+        Click(r.D(), stop);
+        ASSERT_TRUE(r.D().Controller().WaitUntilIdle(30000));
+        if (stop == kIdEmergencyStop) {
+            ASSERT_TRUE(r.WaitForRunHandled());
+        } else {
+            EXPECT_EQ(r.ends, 1);
+        }
+        const std::vector<Bytes> requests = r.plugged.Box().Requests();
+        EXPECT_LE(requests.size(), atStop + 2);
+        EXPECT_EQ(requests.back(), kAllOff);
+        EXPECT_TRUE(r.messages.Requests().empty());  // a silent box is no lost line
+    }
 }
 
 }  // namespace
