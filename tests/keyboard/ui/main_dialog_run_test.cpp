@@ -36,10 +36,7 @@ struct RunFixture {
     RunFixture() : com1("COM1", box.DevicePath()) {
         box.StartBox(2, {0x00});
         connected = f.port.connect(1);
-        f.Main().SetKeyObserver([this](std::uint8_t c, int matched) {
-            typed.push_back(c);
-            matches += matched;
-        });
+        f.Main().SetKeyObserver([this](std::uint8_t c, int) { typed.push_back(c); });
     }
     MainDialog& Main() { return f.Main(); }
     QLineEdit* Field() { return Main().Control<QLineEdit>(kIdInputField); }
@@ -54,7 +51,6 @@ struct RunFixture {
     DialogFixture f;
     bool connected = false;
     std::vector<std::uint8_t> typed;
-    int matches = 0;
 };
 
 // a/b: M1 "L"/"R"; c/d: M2 "L"/"R"; ü: M3 "R"; e twice: M4 "L", then "R"
