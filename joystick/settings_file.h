@@ -78,7 +78,7 @@ struct HeaderResult {
 
 // Step one of reading the settings, with the joystick found now. `settings`
 // must hold what the connect dialog set (port 0, no module, 4 motors). Takes
-// the joystick's counts and mask from `current` where the Part's rules say
+// the joystick's counts and mask from `current` where the header's rules say
 // so, and the stored port and module when the file is usable.
 HeaderResult ReadSettingsHeader(const std::string& path, const platform::JoystickCaps& current,
                                 JoySettings& settings);
