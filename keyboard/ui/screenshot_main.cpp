@@ -1,11 +1,15 @@
 // kinemo-speech-screenshots: renders KinemoSpeech's real windows off screen to
 // PNG files for the documentation (run with QT_QPA_PLATFORM=offscreen).
 //
-//   kinemo-speech-screenshots [OUTPUT_DIR]      (default docs/screenshots)
+//   kinemo-speech-screenshots [OUTPUT_DIR] [--scale 2] [--audio FILE.wav]
 //
-// The main window connects to the simulated box, gets a few keys and runs,
-// with words typed into its input field, so the pictures show it at work:
-// speech_main_window.png, speech_connect_dialog.png, speech_about_box.png.
+// OUTPUT_DIR defaults to docs/screenshots. The main window connects to the
+// simulated box, gets a few keys and runs, with words typed into its input
+// field, so the pictures show it at work: speech_main_window.png,
+// speech_connect_dialog.png, speech_about_box.png. With --scale 2 the windows
+// are drawn at 200 % and the names end in "_200". With --audio the speech
+// input listens to FILE.wav during the run, and the picture is taken once a
+// word has been heard (a recording of "links", for instance).
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -13,6 +17,7 @@
 #include <QtTest/QTest>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "keyboard/box_link.h"
@@ -36,8 +41,14 @@ using kinemo::platform::screenshot::Click;
 using kinemo::platform::screenshot::ServeEvents;
 using kinemo::platform::screenshot::ServeUntil;
 
+// Appended to every picture's name ("" or "_200").
+std::string g_suffix;
+
 bool Save(QWidget& window, const QDir& dir, const char* name) {
-    return kinemo::platform::screenshot::Save(window, dir, name, "kinemo-speech-screenshots");
+    std::string file(name);
+    file.insert(file.rfind('.'), g_suffix);
+    return kinemo::platform::screenshot::Save(window, dir, file.c_str(),
+                                              "kinemo-speech-screenshots");
 }
 
 // Adds a key through the editor as a user would: the character into the
@@ -73,10 +84,23 @@ void PrepareKeys(MainDialog& main) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    QString output = QStringLiteral("docs/screenshots");
+    std::string audio;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--scale") == 0 && i + 1 < argc) {
+            // Before the application object, which reads it.
+            setenv("QT_SCALE_FACTOR", argv[++i], 1);
+            g_suffix = std::string("_") + std::to_string(std::atoi(argv[i]) * 100);
+        } else if (std::strcmp(argv[i], "--audio") == 0 && i + 1 < argc) {
+            audio = argv[++i];
+        } else {
+            output = QString::fromLocal8Bit(argv[i]);
+        }
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ids::kProgramTitle));
     ids::resources::InitResources();
-    const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots"));
+    const QDir dir(output);
     if (!QDir().mkpath(dir.path())) {
         std::fprintf(stderr, "kinemo-speech-screenshots: cannot create %s\n",
                      qPrintable(dir.path()));
@@ -112,10 +136,26 @@ int main(int argc, char** argv) {
     }
 
     PrepareKeys(main);
+    if (!audio.empty()) {
+        main.SetVoiceServices(nullptr, audio);
+        Click(main, ids::kIdVoiceInput);
+    }
     Click(main, ids::kIdStart);
     ServeEvents(100);
     QTest::keyClicks(main.Control<QLineEdit>(ids::kIdInputField), QStringLiteral("ls"));
     ServeEvents(1000);
+    if (!audio.empty() && !ServeUntil(
+                              [&main] {
+                                  return main.Text(ids::kIdHeardWord)
+                                      .startsWith(QString::fromUtf8(ids::kHeardPrefix));
+                              },
+                              60000)) {
+        std::fprintf(stderr, "kinemo-speech-screenshots: no word heard in %s\n", audio.c_str());
+        for (const auto& request : messages.Requests()) {
+            std::fprintf(stderr, "%s\n", qPrintable(request.text));
+        }
+        return 1;
+    }
     ok = Save(main, dir, "speech_main_window.png") && ok;
     Click(main, ids::kIdEmergencyStop);
     main.Run().WaitUntilIdle(5000);
