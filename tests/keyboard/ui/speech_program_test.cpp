@@ -82,21 +82,12 @@ TEST(SpeechProgram, EveryWayOutEndsWithZeroAndAllOffAndSavesUnlessCancelled) {
     }
 }
 
-// Counts 0, 256 and -1 and a truncated file are refused before any window
-// shows: the message, exit code 1 and the file left as it was, also when a
-// signal closes the message box.
+// A refused file (which files are refused is the settings file's test) ends
+// before any window shows: the message, exit code 1 and the file left as it
+// was, also when a signal closes the message box.
 TEST(SpeechProgram, RefusedSettingsEndWithOneAndKeepTheFile) {
-    Bytes valid(kinemo::keyboard::SettingsFileSize(1), 0);
-    valid[88] = 1;
-    auto withCount = [&valid](int count) {
-        Bytes bytes = valid;
-        for (int b = 0; b < 4; ++b) {
-            bytes[88 + b] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(count) >> (8 * b));
-        }
-        return bytes;
-    };
-    const Bytes files[] = {withCount(0), withCount(256), withCount(-1),
-                           Bytes(valid.begin(), valid.end() - 1), Bytes{1, 2, 3}};
+    const Bytes files[] = {Bytes(kinemo::keyboard::SettingsFileSize(1), 0),  // count 0
+                           Bytes{1, 2, 3}};
     for (const Bytes& file : files) {
         SCOPED_TRACE(file.size());
         const bool bySignal = file.size() == 3;  // the box stays open until SIGTERM
