@@ -16,7 +16,10 @@
 #         --noise LEVEL             pink noise amplitude 0..1 (default 0.01; 0 = none)
 #         --seed N                  pause lengths (default 1)
 #   make-test-speech.sh talk OUT.wav SECONDS [--lang de|en] [--noise LEVEL]
+#                       [--text 1|2] [--voices "..."]
 #       Speech that holds no command word, in several voices, SECONDS long.
+#       --text picks one of two passages (2 is kept apart for measuring what
+#       was tuned on 1).
 #   make-test-speech.sh noise OUT.wav SECONDS [--kind pink|white|brown|hum]
 #       Background noise alone.
 set -euo pipefail
@@ -28,7 +31,7 @@ command -v sox >/dev/null || die "sox is missing (scripts/install-deps.sh)"
 (($# >= 3)) || die "usage: make-test-speech.sh commands|talk|noise OUT.wav ARG [options]"
 mode=$1 out=$2 arg=$3
 shift 3
-lang=de voices="" speeds="120 145 170 195 220" rounds=1 noise=0.01 seed=1 kind=pink
+lang=de voices="" speeds="120 145 170 195 220" rounds=1 noise=0.01 seed=1 kind=pink textset=1
 while (($#)); do
     case $1 in
         --voices) voices=$2; shift 2 ;;
@@ -38,9 +41,11 @@ while (($#)); do
         --noise) noise=$2; shift 2 ;;
         --seed) seed=$2; shift 2 ;;
         --kind) kind=$2; shift 2 ;;
+        --text) textset=$2; shift 2 ;;
         *) die "unknown option $1" ;;
     esac
 done
+given_voices=$voices
 if [[ -z $voices ]]; then
     case $lang in
         de) voices="de de+f2 de+m3 de+f4" ;;
@@ -129,6 +134,16 @@ Wir essen heute Abend Suppe mit Brot, und danach spielen wir noch eine Runde Kar
 Der Zug nach Hamburg hat zehn Minuten Verspätung, bitte haben Sie etwas Geduld.
 Das Museum ist am Montag geschlossen, aber am Dienstag öffnet es um neun Uhr.
 Im Herbst fallen die Blätter von den Bäumen, und die Tage werden kürzer."
+        text2="Gestern Abend hat es lange geregnet, deshalb ist der Weg zum Bahnhof noch nass.
+Meine Schwester backt am Wochenende einen Kuchen mit Äpfeln und Zimt.
+In der Bibliothek gibt es neue Bücher über Planeten, Sterne und den Mond.
+Der Hund des Nachbarn bellt jeden Morgen, wenn der Briefträger kommt.
+Wir haben im Werkraum eine kleine Brücke aus Holz und Schrauben gebaut.
+Das Konzert beginnt um acht Uhr, die Karten liegen an der Kasse bereit.
+Im Winter fahren wir in die Berge, dort liegt oft meterhoch Schnee.
+Die Kinder malen ein großes Bild vom Hafen mit Schiffen und Möwen.
+Oma erzählt gern Geschichten aus ihrer Jugend auf dem Bauernhof.
+Bitte schließen Sie das Fenster, es zieht, und die Heizung ist aus."
         talkvoices="de de+f2 de+m3 de+f4 de+m7 de+f1"
     else
         text="This morning the weather was fine, so we cycled to school together.
@@ -141,8 +156,20 @@ Tonight we are having soup with bread, and then we will play a round of cards.
 The train to the city is ten minutes late, please be patient.
 The museum is closed on Monday, but on Tuesday it opens at nine.
 In autumn the leaves fall from the trees and the days become shorter."
+        text2="Yesterday evening it rained for hours, so the path to the station is still wet.
+My sister bakes a cake with apples and cinnamon at the weekend.
+The library has new books about planets, moons and distant stars.
+The dog next door barks every morning when the postman comes.
+In the workshop we built a small bridge from wood and screws.
+The concert begins at eight, and the tickets are waiting at the desk.
+In winter we go to the mountains, where the snow is often very deep.
+The children paint a big picture of the harbour with ships and gulls.
+Grandma likes telling stories about her youth on the farm.
+Please close the window, there is a draught and the heating is off."
         talkvoices="en-us en-us+f2 en-gb+m3 en-gb+f4 en-us+m7 en-us+f1"
     fi
+    [[ $textset == 2 ]] && text=$text2
+    [[ -n $given_voices ]] && talkvoices=$given_voices
     : >"$work/list"
     total=0 n=0
     target=$((arg * 16000))

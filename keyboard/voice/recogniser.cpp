@@ -93,6 +93,29 @@ bool ResolvePronunciations(const WordList& list, const Pronunciations& own,
     return true;
 }
 
+namespace {
+
+// Free phones can be any phones, so they fit any sound at least as well as a
+// word does, a clearly spoken command word by a ratio of some 1e20 to 1e60
+// (more for long words and German ones, which the English model knows only
+// approximately). Thresholds are measured from an allowance of 1e40 in the
+// word's favour, so that useful ones lie below 1, as the word list wants.
+constexpr double kAllowanceLog10 = 40.0;
+
+cmd_ln_t* DecoderConfig(const RecogniserConfig& config, const std::string& dictionary,
+                        bool phones) {
+    // The decoder's own log goes nowhere unless KINEMO_VOICE_LOG names a file.
+    const char* log = std::getenv("KINEMO_VOICE_LOG");
+
+    // No lattices: only the best path is wanted. Context-free phones keep the
+    // free decode cheap.
+    return cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", config.acousticModel.c_str(), "-dict",
+                       dictionary.c_str(), "-bestpath", "no", "-allphone_ci", phones ? "yes" : "no",
+                       "-logfn", log != nullptr && *log != '\0' ? log : "/dev/null", nullptr);
+}
+
+}  // namespace
+
 std::unique_ptr<Recogniser> Recogniser::Create(const WordList& list, const Pronunciations& own,
                                                const RecogniserConfig& config, std::string& error) {
     const std::set<std::string> missing = WordsToLookUp(list, own);
@@ -112,116 +135,203 @@ std::unique_ptr<Recogniser> Recogniser::Create(const WordList& list, const Pronu
     }
 
     std::unique_ptr<Recogniser> r(new Recogniser());
-    const std::string delay = std::to_string(config.reportDelayFrames);
-    char loop[32];
-    std::snprintf(loop, sizeof loop, "%g", config.phoneLoopProbability);
-    // The decoder's own log goes nowhere unless KINEMO_VOICE_LOG names a file.
-    const char* log = std::getenv("KINEMO_VOICE_LOG");
-    r->config_ = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", config.acousticModel.c_str(),
-                             "-kws_delay", delay.c_str(), "-kws_plp", loop, "-logfn",
-                             log != nullptr && *log != '\0' ? log : "/dev/null", nullptr);
-    if (r->config_ == nullptr) {
-        error = "Die Spracherkennung lässt sich nicht einstellen";
-        return nullptr;
-    }
-    r->decoder_ = ps_init(r->config_);
-    if (r->decoder_ == nullptr) {
-        error = "Das Sprachmodell \"" + config.acousticModel + "\" lässt sich nicht laden";
-        return nullptr;
-    }
-
-    std::string phrases;
+    r->settings_ = config;
+    r->segmenter_ = Segmenter(config.segmenter);
+    // The decoders get a dictionary of their own with only the command words,
+    // each spelling an entry of its own, and a grammar of one of them.
+    std::string dictionary;
+    std::string grammar = "#JSGF V1.0;\ngrammar kinemo;\npublic <command> = ";
     for (std::size_t c = 0; c < spellings.size(); ++c) {
-        char threshold[32];
-        std::snprintf(threshold, sizeof threshold, "%.6g", list.commands[c].threshold);
         for (const std::string& phones : spellings[c]) {
-            const std::size_t entry = r->phraseCommand_.size();
-            const std::string name = EntryName(entry);
-            if (ps_add_word(r->decoder_, name.c_str(), phones.c_str(), FALSE) < 0) {
-                error = "Zeile " + std::to_string(list.commands[c].line) + ": Die Aussprache \"" +
-                        phones + "\" von \"" + list.commands[c].word +
-                        "\" passt nicht zum Sprachmodell";
-                return nullptr;
-            }
+            const std::string name = EntryName(r->phraseCommand_.size());
+            dictionary += name + " " + phones + "\n";
+            grammar += (r->phraseCommand_.empty() ? "" : " | ") + name;
             r->phraseCommand_.push_back(c);
-            phrases += name + " /" + threshold + "/\n";
         }
+        r->minConfidence_.push_back(std::log10(list.commands[c].threshold));
     }
-    TemporaryFile keyFile;
-    if (!keyFile.Write(phrases) ||
-        ps_set_kws(r->decoder_, "commands", keyFile.Path().c_str()) != 0 ||
-        ps_set_search(r->decoder_, "commands") != 0) {
+    grammar += ";\n";
+    TemporaryFile dictionaryFile;
+    if (!dictionaryFile.Write(dictionary)) {
         error = "Die Wortliste lässt sich der Spracherkennung nicht geben";
         return nullptr;
     }
+    r->config_ = DecoderConfig(config, dictionaryFile.Path(), false);
+    r->phonesConfig_ = DecoderConfig(config, dictionaryFile.Path(), true);
+    if (r->config_ == nullptr || r->phonesConfig_ == nullptr) {
+        error = "Die Spracherkennung lässt sich nicht einstellen";
+        return nullptr;
+    }
+    r->grammar_ = ps_init(r->config_);
+    r->phones_ = r->grammar_ != nullptr ? ps_init(r->phonesConfig_) : nullptr;
+    if (r->grammar_ == nullptr || r->phones_ == nullptr) {
+        // A spelling the model does not know makes the dictionary unreadable;
+        // find out which one, for the message.
+        for (std::size_t c = 0; c < spellings.size(); ++c) {
+            for (const std::string& phones : spellings[c]) {
+                std::string bad;
+                for (std::size_t at = 0; at <= phones.size();) {
+                    const std::size_t blank = std::min(phones.find(' ', at), phones.size());
+                    if (!IsModelPhone(std::string_view(phones).substr(at, blank - at))) {
+                        error = "Zeile " + std::to_string(list.commands[c].line) +
+                                ": Die Aussprache \"" + phones + "\" von \"" +
+                                list.commands[c].word + "\" passt nicht zum Sprachmodell";
+                        return nullptr;
+                    }
+                    at = blank + 1;
+                }
+            }
+        }
+        error = "Das Sprachmodell \"" + config.acousticModel + "\" lässt sich nicht laden";
+        return nullptr;
+    }
+    if (ps_set_jsgf_string(r->grammar_, "command", grammar.c_str()) != 0 ||
+        ps_set_search(r->grammar_, "command") != 0 ||
+        ps_set_allphone_file(r->phones_, "phones", nullptr) != 0 ||
+        ps_set_search(r->phones_, "phones") != 0) {
+        error = "Die Wortliste lässt sich der Spracherkennung nicht geben";
+        return nullptr;
+    }
+    // log10 of the ratio of two path scores: they count in steps of the
+    // model's log base, scaled down as the acoustic scores are.
+    r->log10PerScore_ = 1024.0 * std::log10(logmath_get_base(ps_get_logmath(r->grammar_)));
+    r->frame_.reserve(kFrameSamples);
+    r->leadIn_.reserve(
+        static_cast<std::size_t>(config.leadInFrames + config.segmenter.startFrames) *
+        kFrameSamples);
     return r;
 }
 
 Recogniser::~Recogniser() {
-    if (decoder_ != nullptr) {
-        if (inUtterance_) {
-            ps_end_utt(decoder_);
+    for (ps_decoder_t* d : {grammar_, phones_}) {
+        if (d != nullptr) {
+            if (inUtterance_) {
+                ps_end_utt(d);
+            }
+            ps_free(d);
         }
-        ps_free(decoder_);
     }
-    if (config_ != nullptr) {
-        cmd_ln_free_r(config_);
+    for (cmd_ln_t* c : {config_, phonesConfig_}) {
+        if (c != nullptr) {
+            cmd_ln_free_r(c);
+        }
     }
-}
-
-void Recogniser::StartUtterance() {
-    ps_start_utt(decoder_);
-    inUtterance_ = true;
 }
 
 void Recogniser::Restart() {
     if (inUtterance_) {
-        ps_end_utt(decoder_);
+        ps_end_utt(grammar_);
+        ps_end_utt(phones_);
         inUtterance_ = false;
     }
+    segmenter_.Reset();
+    frame_.clear();
+    leadIn_.clear();
+}
+
+void Recogniser::Flush(std::vector<Heard>& heard) {
+    if (inUtterance_) {
+        Finish(!overlong_, heard);
+    }
+    segmenter_.Reset();
+    frame_.clear();
+    leadIn_.clear();
 }
 
 void Recogniser::Process(std::span<const std::int16_t> block, std::vector<Heard>& heard) {
-    if (block.empty()) {
-        return;
+    while (!block.empty()) {
+        const std::size_t n = std::min(block.size(), kFrameSamples - frame_.size());
+        frame_.insert(frame_.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n));
+        block = block.subspan(n);
+        samplesFed_ += n;
+        if (frame_.size() == kFrameSamples) {
+            Frame(frame_, heard);
+            frame_.clear();
+        }
     }
+}
+
+void Recogniser::Begin(bool tooSoon) {
+    ps_start_utt(grammar_);
+    ps_start_utt(phones_);
+    inUtterance_ = true;
+    tooSoon_ = tooSoon;
+    overlong_ = tooSoon;  // not worth decoding either
+    utteranceStart_ = samplesFed_ - leadIn_.size();
+    if (!tooSoon) {
+        ps_process_raw(grammar_, leadIn_.data(), leadIn_.size(), FALSE, FALSE);
+        ps_process_raw(phones_, leadIn_.data(), leadIn_.size(), FALSE, FALSE);
+    }
+    leadIn_.clear();
+}
+
+void Recogniser::Frame(std::span<const std::int16_t> frame, std::vector<Heard>& heard) {
+    const Segmenter::Step step = segmenter_.Feed(frame);
     if (!inUtterance_) {
-        StartUtterance();
-    }
-    ps_process_raw(decoder_, block.data(), block.size(), FALSE, FALSE);
-    samplesFed_ += block.size();
-    int32 score = 0;
-    const char* hypothesis = ps_get_hyp(decoder_, &score);
-    if (hypothesis == nullptr || hypothesis[0] == '\0') {
+        // Keep the last lead-in and start frames, oldest first.
+        const std::size_t keep =
+            static_cast<std::size_t>(settings_.leadInFrames + settings_.segmenter.startFrames) *
+            kFrameSamples;
+        if (leadIn_.size() + frame.size() > keep) {
+            leadIn_.erase(leadIn_.begin(),
+                          leadIn_.begin() +
+                              static_cast<std::ptrdiff_t>(leadIn_.size() + frame.size() - keep));
+        }
+        leadIn_.insert(leadIn_.end(), frame.begin(), frame.end());
+        if (step == Segmenter::Step::Start) {
+            Begin(segmenter_.QuietBefore() < settings_.minPauseFrames);
+        }
         return;
     }
-    // Several spellings may fire in the same block; the one that covers more
-    // of the sound wins, since a short word fits the end of a longer one far
-    // more often than the other way round. One word per detection, then the
-    // spotter starts afresh so that nothing is reported twice.
-    bool found = false;
-    Heard best;
-    int bestLength = 0;
-    for (ps_seg_t* seg = ps_seg_iter(decoder_); seg != nullptr; seg = ps_seg_next(seg)) {
+    if (!overlong_) {
+        ps_process_raw(grammar_, frame.data(), frame.size(), FALSE, FALSE);
+        ps_process_raw(phones_, frame.data(), frame.size(), FALSE, FALSE);
+    }
+    if (step == Segmenter::Step::TooLong) {
+        overlong_ = true;
+    } else if (step == Segmenter::Step::End) {
+        Finish(!overlong_, heard);
+    }
+}
+
+void Recogniser::Finish(bool decode, std::vector<Heard>& heard) {
+    ps_end_utt(grammar_);
+    ps_end_utt(phones_);
+    inUtterance_ = false;
+    Utterance u;
+    u.start = utteranceStart_;
+    u.end = samplesFed_;
+    u.frames = static_cast<int>((u.end - u.start) / kFrameSamples);
+    u.tooSoon = tooSoon_;
+    u.tooLong = !decode && !tooSoon_;
+    const int speechFrames =
+        segmenter_.Frames() - settings_.segmenter.endFrames;  // without the quiet tail
+    if (decode && speechFrames >= settings_.minWordFrames) {
+        int32 wordScore = 0;
+        int32 phoneScore = 0;
+        const char* word = ps_get_hyp(grammar_, &wordScore);
+        const char* phones = ps_get_hyp(phones_, &phoneScore);
         std::size_t entry = 0;
-        if (!EntryNumber(ps_seg_word(seg), entry) || entry >= phraseCommand_.size()) {
-            continue;
+        if (word != nullptr && phones != nullptr && EntryNumber(word, entry) &&
+            entry < phraseCommand_.size()) {
+            u.candidate = true;
+            u.command = phraseCommand_[entry];
+            u.confidence =
+                static_cast<double>(wordScore - phoneScore) * log10PerScore_ + kAllowanceLog10;
+            u.heard = u.confidence >= minConfidence_[u.command];
         }
-        int startFrame = 0;
-        int endFrame = 0;
-        ps_seg_frames(seg, &startFrame, &endFrame);
-        const int length = endFrame - startFrame;
-        if (!found || length > bestLength) {
-            found = true;
-            bestLength = length;
-            best = Heard{phraseCommand_[entry], samplesFed_, length / 100.0};
+        if (observer_ && phones != nullptr) {
+            u.phones = phones;
         }
     }
-    if (found) {
-        heard.push_back(best);
+    if (u.heard) {
+        heard.push_back(Heard{u.command, samplesFed_,
+                              static_cast<double>(std::max(speechFrames, 0)) / 100.0,
+                              u.confidence});
     }
-    ps_end_utt(decoder_);
-    StartUtterance();
+    if (observer_) {
+        observer_(u);
+    }
 }
 
 }  // namespace kinemo::voice

@@ -80,6 +80,15 @@ void VoiceInput::Run(void* self) {
             input->onWord_(command.character, command.word);
         }
     }
+    // A word right at the end of a file has no pause after it; judge it now.
+    if (ended && !input->stopping_.load(std::memory_order_acquire)) {
+        heard.clear();
+        input->recogniser_->Flush(heard);
+        for (const Heard& h : heard) {
+            const VoiceCommand& command = input->list_.commands[h.command];
+            input->onWord_(command.character, command.word);
+        }
+    }
     input->recogniser_->Restart();
     const bool byItself = !input->stopping_.load(std::memory_order_acquire);
     input->finished_.store(true, std::memory_order_release);
