@@ -6,23 +6,22 @@
 
 namespace kinemo::platform {
 
-void BuildAboutBox(DialogWindow& dialog, const QString& iconPath, int iconId,
-                   std::span<const AboutText> texts) {
-    dialog.setObjectName(QString::number(kAboutBoxResource));
-    dialog.SetProgramIcon(iconPath);
+AboutBox::AboutBox(const AboutBoxContent& content, QWidget* parent)
+    : DialogWindow(content.title, content.widthUnits, content.heightUnits, parent) {
+    setObjectName(QString::number(kAboutBoxResource));
+    SetProgramIcon(content.iconPath);
 
-    QLabel* icon = dialog.AddStatic(iconId, QString(), 11, 10, 21, 20);
-    icon->setPixmap(QPixmap(iconPath));
-    for (const AboutText& text : texts) {
-        QLabel* label =
-            dialog.AddStatic(text.id, text.text, text.x, text.y, text.w, text.h, text.align);
+    QLabel* icon = AddStatic(kAboutIconId, QString(), 11, 10, 21, 20);
+    icon->setPixmap(QPixmap(content.iconPath));
+    for (const AboutText& text : content.texts) {
+        QLabel* label = AddStatic(text.id, text.text, text.x, text.y, text.w, text.h, text.align);
         label->setWordWrap(text.wordWrap);
     }
 
-    QPushButton* ok = dialog.AddPushButton(kIdOk, QStringLiteral("OK"), 178, 7, 50, 14);
+    QPushButton* ok = AddPushButton(kIdOk, QStringLiteral("OK"), 178, 7, 50, 14);
     ok->setDefault(true);
     ok->setFocus();
-    dialog.OnClicked(kIdOk, [&dialog] { dialog.accept(); });
+    OnClicked(kIdOk, [this] { accept(); });
 }
 
 }  // namespace kinemo::platform

@@ -1,8 +1,6 @@
 #include "joystick/ui/connect_dialog.h"
 
 #include <QComboBox>
-#include <QLabel>
-#include <QPushButton>
 #include <algorithm>
 #include <utility>
 
@@ -10,6 +8,7 @@
 #include "joystick/settings_file.h"
 #include "joystick/ui/main_dialog_ids.h"
 #include "joystick/ui/resource_paths.h"
+#include "platform/dialog_connect.h"
 #include "platform/dialog_message.h"
 #include "platform/dialog_ports.h"
 
@@ -28,6 +27,9 @@ int ExitCodeOf(ConnectOutcome outcome) {
     return 0;
 }
 
+static_assert(kIdConnect == platform::kIdOk && kIdCancel == platform::kIdCancel,
+              "the frame of the connect dialogs places OK and Cancel");
+
 ConnectDialog::ConnectDialog(JoySettings& settings, ConnectDialogServices services, QWidget* parent)
     : DialogWindow(QString::fromUtf8(kProgramTitle), 135, 58, parent),
       settings_(settings),
@@ -36,48 +38,23 @@ ConnectDialog::ConnectDialog(JoySettings& settings, ConnectDialogServices servic
     setObjectName(QString::number(kConnectDialogResource));
     SetProgramIcon(QString::fromLatin1(resources::kProgramIcon));
 
-    AddStatic(-1, QStringLiteral("Interface 1 an:"), 5, 5, 60, 9);
-    QComboBox* ports = AddDropDownList(kIdPortList, 5, 15, 45, 12);
-    for (const std::string& name : PortListTexts()) {
-        ComboAppend(kIdPortList, QString::fromStdString(name));
-        ports->setItemData(ports->count() - 1, platform::PortTooltip(name), Qt::ToolTipRole);
-    }
-    ComboSetSelection(kIdPortList, 0);
-    AddCheckBox(kIdExtension, QStringLiteral("Extension- Modul"), 5, 31, 72, 10);
-
-    QPushButton* connect = AddPushButton(kIdConnect, QStringLiteral("Verbinden"), 80, 5, 50, 14);
-    connect->setDefault(true);
-    AddPushButton(kIdCancel, QStringLiteral("Abbrechen"), 80, 23, 50, 14);
-    // A trailing line break of a status text must not push the text up out of
-    // its one-line field, so the text hangs from the top.
-    QLabel* status = AddStatic(kIdConnectStatus, QString::fromUtf8(kNotConnectedText), 2, 45, 128,
-                               10, Qt::AlignRight | Qt::AlignTop);
-    WidenForStatusTexts(status);
-
+    const platform::ConnectFrame frame{QStringLiteral("Interface 1 an:"),
+                                       QRect(5, 5, 60, 9),
+                                       QPoint(80, 5),
+                                       kIdConnectStatus,
+                                       QRect(2, 45, 128, 10),
+                                       {kNotConnectedText, kConnectingText, kConnectedText,
+                                        kNoConnectionText, kConnectFailedBoxText}};
+    platform::AddConnectFrame(*this, frame, [this] {
+        QComboBox* ports = AddDropDownList(kIdPortList, 5, 15, 45, 12);
+        for (const std::string& name : PortListTexts()) {
+            ComboAppend(kIdPortList, QString::fromStdString(name));
+            ports->setItemData(ports->count() - 1, platform::PortTooltip(name), Qt::ToolTipRole);
+        }
+        ComboSetSelection(kIdPortList, 0);
+        AddCheckBox(kIdExtension, QStringLiteral("Extension- Modul"), 5, 31, 72, 10);
+    });
     OnClicked(kIdConnect, [this] { ConnectChosen(); });
-    OnClicked(kIdCancel, [this] { reject(); });
-}
-
-void ConnectDialog::WidenForStatusTexts(QLabel* status) {
-    // Where the font makes the longest status text wider than its field, the
-    // field, the buttons above its right end and the dialog grow by the
-    // missing pixels, so no text is ever cut off.
-    int widest = 0;
-    for (const char* text :
-         {kNotConnectedText, kConnectingText, kConnectedText, kNoConnectionText}) {
-        const QString line = QString::fromUtf8(text).trimmed();
-        widest = std::max(widest, status->fontMetrics().horizontalAdvance(line));
-    }
-    const int missing = widest - status->width();
-    if (missing <= 0) {
-        return;
-    }
-    status->resize(status->width() + missing, status->height());
-    for (const int id : {kIdConnect, kIdCancel}) {
-        QWidget* button = ControlWidget(id);
-        button->move(button->x() + missing, button->y());
-    }
-    setFixedWidth(width() + missing);
 }
 
 ConnectOutcome ConnectDialog::Run() {

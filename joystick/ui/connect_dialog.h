@@ -18,8 +18,6 @@
 #include "platform/dialog_window.h"
 #include "platform/joystick.h"
 
-class QLabel;
-
 namespace kinemo::platform {
 class MessageService;
 }
@@ -77,7 +75,6 @@ class ConnectDialog : public platform::DialogWindow {
     bool ConnectInterface();
     void ShowStoredChoice();
     void Finish(ConnectOutcome outcome);
-    void WidenForStatusTexts(QLabel* status);
 
     JoySettings& settings_;
     ConnectDialogServices services_;

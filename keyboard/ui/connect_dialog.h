@@ -9,12 +9,7 @@
 
 #include <functional>
 
-#include "platform/dialog_job.h"
-#include "platform/dialog_window.h"
-
-namespace kinemo::platform {
-class MessageService;
-}
+#include "platform/dialog_connect.h"
 
 namespace kinemo::keyboard::ui {
 
@@ -42,39 +37,17 @@ struct ConnectDialogServices {
     std::function<void()> cancel;
 };
 
-class ConnectDialog : public platform::DialogWindow {
+class ConnectDialog : public platform::ConnectAttemptDialog {
     Q_OBJECT
 
   public:
     explicit ConnectDialog(ConnectDialogServices services, QWidget* parent = nullptr);
-    // Waits for a running attempt, which ends by itself within the read
-    // time-out of the connection test.
-    ~ConnectDialog() override = default;
 
     // The chosen port number, 1 to 4.
     int PortNumber() const;
-    // True from "Verbinden" until the attempt's result has been shown.
-    bool Connecting() const { return attempt_.Busy(); }
-    // True once an attempt has succeeded (the dialog is then closed).
-    bool Connected() const { return connected_; }
-
-  signals:
-    // Emitted on the dialog's thread after a successful attempt.
-    void connectedToInterface();
-
-  public slots:
-    // Escape and the close box end here, as does "Abbrechen".
-    void reject() override;
 
   private:
-    void StartAttempt();
-    void FinishAttempt(bool success);
-
-    ConnectDialogServices services_;
-    bool connected_ = false;
-    // Declared last: destroyed first, waiting for an attempt that still uses
-    // the services.
-    platform::DialogJob attempt_;
+    PortConnectFunction connect_;
 };
 
 }  // namespace kinemo::keyboard::ui

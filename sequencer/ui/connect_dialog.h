@@ -9,16 +9,9 @@
 #include <functional>
 #include <string>
 
-#include "platform/dialog_job.h"
-#include "platform/dialog_window.h"
+#include "platform/dialog_connect.h"
 #include "platform/threads.h"
 #include "sequencer/engine/interface_binding.h"
-
-class QLabel;
-
-namespace kinemo::platform {
-class MessageService;
-}
 
 namespace kinemo::ui {
 
@@ -53,37 +46,17 @@ struct ConnectDialogServices {
     std::function<void(const platform::ThreadId* worker)> workerChanged;
 };
 
-class ConnectDialog : public platform::DialogWindow {
+class ConnectDialog : public platform::ConnectAttemptDialog {
     Q_OBJECT
 
   public:
     explicit ConnectDialog(ConnectDialogServices services, QWidget* parent = nullptr);
-    // Waits for a running attempt, which ends by itself within the driver's
-    // time-out.
-    ~ConnectDialog() override = default;
-
-    // True from "Verbinden" until the attempt's result has been shown.
-    bool Connecting() const { return attempt_.Busy(); }
-    // True once an attempt has succeeded (the dialog is then closed).
-    bool Connected() const { return connected_; }
-
-  signals:
-    // Emitted on the dialog's thread after a successful attempt.
-    void connectedToInterface();
-
-  public slots:
-    // Escape and the close box end here, as does "Abbrechen".
-    void reject() override;
 
   private:
-    void StartAttempt();
-    void FinishAttempt(bool success);
+    void Connect();
 
-    ConnectDialogServices services_;
-    bool connected_ = false;
-    // Declared last: destroyed first, waiting for an attempt that still uses
-    // the services.
-    platform::DialogJob attempt_;
+    ConnectFunction connect_;
+    std::function<void(const platform::ThreadId* worker)> workerChanged_;
 };
 
 }  // namespace kinemo::ui
