@@ -14,7 +14,7 @@
 //       words, one without holds none. A word's threshold is put where it
 //       keeps the most of its own utterances while letting through none of
 //       the others that the grammar took for it (one let through weighs as
-//       much as 20 kept). Writes
+//       much as --cost kept, default 5). Writes
 //       the list again as OUT.txt with those thresholds (comments kept) and
 //       prints what each word kept and let through.
 // Options:
@@ -29,6 +29,8 @@
 //   --utterances        print every utterance judged, heard or refused
 //   --margin M          calibrate: thresholds at most M (log10) below a word's
 //                       lowest utterance kept (default 15)
+//   --cost C            calibrate: what one word heard where none was said
+//                       weighs against one missed (default 5)
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -64,11 +66,11 @@ struct Event {
 };
 
 int Usage() {
-    std::fprintf(
-        stderr,
-        "usage: voice_bench commands|quiet WORDLIST SPEECH.wav [--paced] "
-        "| calibrate WORDLIST OUT.txt SET.wav... "
-        "[--pronunciations F] [--threshold T] [--end N] [--max N] [--utterances] [--margin M]\n");
+    std::fprintf(stderr,
+                 "usage: voice_bench commands|quiet WORDLIST SPEECH.wav [--paced] "
+                 "| calibrate WORDLIST OUT.txt SET.wav... "
+                 "[--pronunciations F] [--threshold T] [--end N] [--max N] [--utterances] "
+                 "[--margin M] [--cost C]\n");
     return 2;
 }
 
@@ -145,7 +147,7 @@ double BestThreshold(std::vector<double> own, std::vector<double> other, double 
 
 int Calibrate(const std::string& listPath, const std::string& outPath,
               const std::vector<std::string>& sets, const std::string& pronunciationPath,
-              RecogniserConfig config, double margin) {
+              RecogniserConfig config, double margin, double cost) {
     WordListResult words = LoadWordList(listPath);
     PronunciationResult own = LoadPronunciations(pronunciationPath);
     if (!words.list || !own.list) {
@@ -198,7 +200,7 @@ int Calibrate(const std::string& listPath, const std::string& outPath,
 
     std::map<int, double> thresholdOfLine;
     for (std::size_t c = 0; c < n; ++c) {
-        const double cut = BestThreshold(ownScores[c], otherScores[c], 20.0, margin);
+        const double cut = BestThreshold(ownScores[c], otherScores[c], cost, margin);
         std::size_t kept = 0, through = 0;
         for (double v : ownScores[c])
             kept += v >= cut;
@@ -252,6 +254,7 @@ int main(int argc, char** argv) {
     bool paced = false;
     bool printUtterances = false;
     double margin = 15;
+    double cost = 5;
     std::string pronunciationPath = FindPronunciationFile();
     double threshold = 0;
     RecogniserConfig config;
@@ -269,6 +272,8 @@ int main(int argc, char** argv) {
             config.minPauseFrames = std::stoi(argv[++i]);
         } else if (i + 1 < argc && a == "--max") {
             config.segmenter.maxFrames = std::stoi(argv[++i]);
+        } else if (i + 1 < argc && a == "--cost") {
+            cost = std::stod(argv[++i]);
         } else if (i + 1 < argc && a == "--margin") {
             margin = std::stod(argv[++i]);
         } else if (a == "--utterances") {
@@ -280,8 +285,9 @@ int main(int argc, char** argv) {
         }
     }
     if (mode == "calibrate") {
-        return sets.empty() ? Usage()
-                            : Calibrate(listPath, wavPath, sets, pronunciationPath, config, margin);
+        return sets.empty()
+                   ? Usage()
+                   : Calibrate(listPath, wavPath, sets, pronunciationPath, config, margin, cost);
     }
     if (mode != "commands" && mode != "quiet") {
         return Usage();
