@@ -19,6 +19,7 @@
 #include "simulator/simulated_box.h"
 #include "tests/platform/pty_peer.h"
 #include "tests/platform/scoped_port_override.h"
+#include "tests/sequencer/engine/player_test_support.h"
 #include "tests/tools/cli_process.h"
 
 namespace kinemo::engine {
@@ -28,7 +29,7 @@ using kinemo::testing::Bytes;
 using kinemo::testing::PtyPeer;
 using kinemo::testing::ScopedPortOverride;
 
-constexpr int kGenerousWaitMs = 20000;
+using testing::kGenerousWaitMs;
 constexpr std::chrono::milliseconds kGenerousWait{kGenerousWaitMs};
 
 struct StatusLog {
@@ -36,12 +37,6 @@ struct StatusLog {
     ConnectStatus Callback() {
         return [this](const char* text) { texts.emplace_back(text); };
     }
-};
-
-class NoListener : public RunEndedListener {
-  public:
-    void PostRunEnded() override { ++posts; }
-    std::atomic<int> posts{0};
 };
 
 TEST(ConnectInterface, ReportsEachStepAndOpensTheBoxAsKindForty) {
@@ -77,7 +72,7 @@ TEST(DriverLink, ARunPutsTheTimelineOnTheWireAndEndsWithAllOff) {
     ScopedPortOverride port("COM1", box.DevicePath());
     DriverLink link;
     ASSERT_TRUE(ConnectInterface(link, "COM1", nullptr));
-    NoListener listener;
+    testing::CountingListener listener;
     RunControl control(link, listener, nullptr);
     ResetMovement(control.Movements(), 0);
     MovementRecord& record = control.Movements().records[0];

@@ -10,6 +10,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "sequencer/engine/player.h"
@@ -67,7 +68,8 @@ class ModelLink : public InterfaceLink {
     std::vector<TraceLine> lines;
 };
 
-std::vector<TraceLine> ExpectedExchanges(const std::string& programPath) {
+// `movement` -1 plays the list as the file says, otherwise that movement once.
+std::vector<TraceLine> ExpectedExchanges(const std::string& programPath, int movement) {
     ProgramContents contents;
     EXPECT_EQ(ReadProgramFile(programPath, contents), ProgramFileStatus::kOk);
     auto list = std::make_unique<MovementList>();
@@ -77,14 +79,20 @@ std::vector<TraceLine> ExpectedExchanges(const std::string& programPath) {
     }
     list->movementCount = static_cast<std::uint8_t>(contents.records.size());
     auto timeline = std::make_unique<Timeline>();
-    ComputeTimeline(*list, 0, list->movementCount - 1, *timeline, nullptr);
+    const int first = movement < 0 ? 0 : movement;
+    ComputeTimeline(*list, first, movement < 0 ? list->movementCount - 1 : movement, *timeline,
+                    nullptr);
     RunSettings settings;
     StoreRunSettings(settings, contents.settings);
     StopFlag stop{0};
     ModelLink link;
     link.Exchange(0);  // the driver's test exchange when it opens the port
     PlayerContext context{&link, timeline.get(), &settings, &stop, nullptr};
-    PlayRun(context, list->movementCount);
+    if (movement < 0) {
+        PlayRun(context, list->movementCount);
+    } else {
+        PlayRun(context, 1, false);
+    }
     link.Exchange(0);  // the end-of-run handler's all-off
     return link.lines;
 }
@@ -106,44 +114,46 @@ class CliRunTest : public ::testing::Test {
     cli::test::TempFolder folder_;
 };
 
+// Testing one movement (--movement) plays it alone and once, numbered 0.
 TEST_F(CliRunTest, EveryExampleReachesTheBoxWordForWordWithItsLimitsApplied) {
     std::map<std::string, std::array<int, 8>> onTicks;
-    for (const char* name :
-         {"ramp.kmo", "impulse_limit.kmo", "end_switch.kmo", "endless_loop.kmo"}) {
-        SCOPED_TRACE(name);
-        const auto run = RunOnBox({"run", Example(name), "--port", "COM1"});
+    for (const auto& [name, movement, out] :
+         {std::tuple{"ramp.kmo", -1, "Höchstdauer: 500\nHöchstdauer: 300\n\nBewegung 0: M1"},
+          {"impulse_limit.kmo", -1, ""},
+          {"end_switch.kmo", -1, ""},
+          {"endless_loop.kmo", -1, ""},
+          {"impulse_limit.kmo", 1, "\nBewegung 0: M1: 0 Impulse, M2: 10 impulse\n"}}) {
+        const std::string key = std::string(name) + std::to_string(movement);
+        SCOPED_TRACE(key);
+        std::vector<std::string> args = {"run", Example(name), "--port", "COM1"};
+        if (movement >= 0) {
+            args.insert(args.end(), {"--movement", std::to_string(movement)});
+        }
+        const auto run = RunOnBox(args);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const std::vector<TraceLine> trace = ReadTrace(Trace());
-        EXPECT_EQ(trace, ExpectedExchanges(Example(name)));
-        onTicks[name] = {};
+        EXPECT_EQ(trace, ExpectedExchanges(Example(name), movement));
+        onTicks[key] = {};
         for (const TraceLine& line : trace) {
             for (int motor = 0; motor < 4; ++motor) {
                 const std::uint32_t state = (line.out >> (2 * motor)) & 3U;
                 if (state != 0) {
-                    ++onTicks[name][2 * motor + state - 1];
+                    ++onTicks[key][2 * motor + state - 1];
                 }
             }
         }
         EXPECT_NE(run.err.find("Berechnen...\nAusführen...\nFertig\n"), std::string::npos)
             << run.err;
-        if (std::string(name) == "ramp.kmo") {
-            EXPECT_NE(run.out.find("Höchstdauer: 500\n"
-                                   "Höchstdauer: 300\n"
-                                   "\nBewegung 0: M1: 0 Impulse, M2: 0 impulse\n"
-                                   "Pulsecount[0]:0,  [1]:0,  [2]:0,  [3]:    0\n\n"
-                                   "\nBewegung 1: M1: 0 Impulse, M2: 0 impulse\n"
-                                   "Pulsecount[0]:0,  [1]:0,  [2]:0,  [3]:    0\n\n"),
-                      std::string::npos)
-                << run.out;
-        }
+        EXPECT_NE(run.out.find(out), std::string::npos) << run.out;
     }
     // On-ticks per motor and direction (M1 left, M1 right, M2 left, ...) as the
     // limits allow them on the simulated carriages.
-    EXPECT_EQ(onTicks["impulse_limit.kmo"][3], 160);           // 20 impulses of 8 steps
-    EXPECT_EQ(onTicks["impulse_limit.kmo"][2], 80);            // 10 impulses
-    EXPECT_EQ(onTicks["end_switch.kmo"][4], 1000);             // from the middle to the end switch
-    EXPECT_EQ(onTicks["endless_loop.kmo"][6], 8 * 299 + 200);  // until E8 closes
-    EXPECT_EQ(onTicks["endless_loop.kmo"][7], 8 * 199);
+    EXPECT_EQ(onTicks["impulse_limit.kmo-1"][3], 160);  // 20 impulses of 8 steps
+    EXPECT_EQ(onTicks["impulse_limit.kmo-1"][2], 80);   // 10 impulses
+    EXPECT_EQ(onTicks["impulse_limit.kmo1"][2], 80);    // the same movement alone
+    EXPECT_EQ(onTicks["end_switch.kmo-1"][4], 1000);    // from the middle to the end switch
+    EXPECT_EQ(onTicks["endless_loop.kmo-1"][6], 8 * 299 + 200);  // until E8 closes
+    EXPECT_EQ(onTicks["endless_loop.kmo-1"][7], 8 * 199);
 }
 
 TEST_F(CliRunTest, TheCommittedExamplesAreWhatTheGeneratorWrites) {
@@ -156,22 +166,6 @@ TEST_F(CliRunTest, TheCommittedExamplesAreWhatTheGeneratorWrites) {
         EXPECT_EQ(made.size(), kProgramHeaderSize + 2 * kMovementRecordSize) << name;
         EXPECT_EQ(made, ReadFileText(Example(name))) << name;
     }
-}
-
-TEST_F(CliRunTest, TestingOneMovementPlaysItAloneOnce) {
-    const auto run =
-        RunOnBox({"run", Example("impulse_limit.kmo"), "--port", "COM1", "--movement", "1"});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    const std::vector<TraceLine> trace = ReadTrace(Trace());
-    // Open, start, 80 ticks left at full speed until 10 impulses, stop, end, handler.
-    ASSERT_EQ(trace.size(), 1U + 1U + 80U + 1U + 1U + 1U);
-    for (std::size_t i = 2; i < 82; ++i) {
-        ASSERT_EQ(trace[i].out, 0x04U) << i;
-    }
-    EXPECT_EQ(trace[82].out, 0U);
-    EXPECT_NE(run.out.find("\nBewegung 0: M1: 0 Impulse, M2: 10 impulse\n"
-                           "Pulsecount[0]:0,  [1]:10,  [2]:0,  [3]:    0\n\n"),
-              std::string::npos);
 }
 
 TEST_F(CliRunTest, InterruptTerminateAndHangupStopTheRunWithAllMotorsOff) {

@@ -15,16 +15,10 @@ namespace kinemo::engine {
 namespace {
 
 using testing::CapturedText;
+using testing::CountingListener;
+using testing::kGenerousWaitMs;
 using testing::ScriptedLink;
 using Words = std::vector<std::uint32_t>;
-
-constexpr int kGenerousWaitMs = 20000;
-
-class CountingListener : public RunEndedListener {
-  public:
-    void PostRunEnded() override { ++posts; }
-    std::atomic<int> posts{0};
-};
 
 // Link whose exchange count can be watched from the test thread. An endless
 // run can be held after a number of exchanges until the stop flag is set, so
@@ -153,7 +147,9 @@ TEST_F(RunControlTest, EndingTheProgramWhileIdleEndsThePlayerWithoutAnExchange) 
 
 // The player (and the connect thread, while one is registered) are raised
 // and lowered around every run; whatever priority the system grants, or
-// where it allows none of that, runs must work all the same.
+// where it allows none of that, runs must work all the same. Each call
+// starts a fresh control, so its first start may come before the player
+// waits: one start must still release exactly one run.
 int RunTwiceAndCheck() {
     WatchedLink link;
     CountingListener listener;
@@ -179,7 +175,9 @@ int RunTwiceAndCheck() {
 }
 
 TEST(RunControlPriority, RunsWorkWhateverPriorityTheSystemGrants) {
-    EXPECT_EQ(RunTwiceAndCheck(), 0);
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        ASSERT_EQ(RunTwiceAndCheck(), 0) << attempt;
+    }
 }
 
 TEST(RunControlPriority, RunsWorkWithFullAndWithoutSchedulingPrivileges) {
@@ -190,19 +188,6 @@ TEST(RunControlPriority, RunsWorkWithFullAndWithoutSchedulingPrivileges) {
     }
     EXPECT_EQ(RunInChild(SchedulingPrivilege::kFull, RunTwiceAndCheck), 0);
     EXPECT_EQ(RunInChild(SchedulingPrivilege::kNone, RunTwiceAndCheck), 0);
-}
-
-TEST(RunControlStart, OneStartReleasesExactlyOneRunEvenBeforeThePlayerWaits) {
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        WatchedLink link;
-        CountingListener listener;
-        RunControl control(link, listener, nullptr);
-        ResetMovement(control.Movements(), 0);  // ends by itself after 125 ticks
-        ASSERT_TRUE(control.RunList());
-        ASSERT_TRUE(control.WaitUntilIdle(kGenerousWaitMs));
-        EXPECT_EQ(listener.posts.load(), 1);
-        EXPECT_EQ(link.outputs.size(), 127U);
-    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // exchange and records every Motor output word sent.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,8 +11,17 @@
 #include <vector>
 
 #include "sequencer/engine/player.h"
+#include "sequencer/engine/run_control.h"
 
 namespace kinemo::engine::testing {
+
+constexpr int kGenerousWaitMs = 20000;
+
+class CountingListener : public RunEndedListener {
+  public:
+    void PostRunEnded() override { ++posts; }
+    std::atomic<int> posts{0};
+};
 
 class ScriptedLink : public InterfaceLink {
   public:

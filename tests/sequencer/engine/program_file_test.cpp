@@ -11,13 +11,12 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "sequencer/engine/movement_list.h"
+#include "tests/tools/cli_process.h"
 
 namespace kinemo::engine {
 namespace {
@@ -25,17 +24,8 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using Names = std::vector<std::string>;
-
-Bytes ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
+using cli::test::ReadFileBytes;
+using cli::test::WriteFileBytes;
 
 std::int64_t Le32(const Bytes& b, std::size_t offset) {
     return static_cast<std::int32_t>(b[offset] | (b[offset + 1] << 8) | (b[offset + 2] << 16) |
@@ -59,29 +49,19 @@ Bytes WithBody(Bytes header, std::size_t bodyBytes, std::uint8_t fill = 0x41) {
     return header;
 }
 
-// A fresh folder per test, removed afterwards.
 class ProgramFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kmo-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-    std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
+    std::string PathOf(const std::string& name) const { return folder_.File(name); }
     Names FolderEntries() const {
         Names names;
-        for (const auto& entry : fs::directory_iterator(folder_)) {
+        for (const auto& entry : fs::directory_iterator(folder_.Path())) {
             names.push_back(entry.path().filename().string());
         }
         std::sort(names.begin(), names.end());
         return names;
     }
 
-    fs::path folder_;
+    cli::test::TempFolder folder_;
 };
 
 TEST_F(ProgramFileTest, WrittenFileHasTheHeaderAndEveryFieldAtItsOffset) {
@@ -107,7 +87,7 @@ TEST_F(ProgramFileTest, WrittenFileHasTheHeaderAndEveryFieldAtItsOffset) {
     r.padding = {0xA1, 0xB2, 0xC3};
     const std::string path = PathOf("exact.kmo");
     ASSERT_EQ(WriteProgramFile(path, {1, 1, 3}, records), ProgramFileStatus::kOk);
-    const Bytes b = ReadAll(path);
+    const Bytes b = ReadFileBytes(path);
     ASSERT_EQ(b.size(), 7u + 2 * 176u);
     EXPECT_EQ(Bytes(b.begin(), b.begin() + 7), (Bytes{'K', 'M', 'O', '3', 1, 1, 3}));
     const std::size_t o = 7;  // the first record
@@ -116,19 +96,14 @@ TEST_F(ProgramFileTest, WrittenFileHasTheHeaderAndEveryFieldAtItsOffset) {
     for (int m = 0; m < kMotorCount; ++m) {
         SCOPED_TRACE(m);
         const std::size_t k = static_cast<std::size_t>(m);
-        EXPECT_EQ(b[o + 21 + k], 10 + m);
-        EXPECT_EQ(b[o + 25 + k], 20 + m);
-        EXPECT_EQ(b[o + 29 + k], 30 + m);
-        EXPECT_EQ(b[o + 33 + k], 40 + m);
-        EXPECT_EQ(b[o + 37 + k], m % 3);
-        EXPECT_EQ(Le32(b, o + 44 + 4 * k), 1);
-        EXPECT_EQ(Le32(b, o + 60 + 4 * k), 1000 + m);
-        EXPECT_EQ(Le32(b, o + 76 + 4 * k), m & 1);
-        EXPECT_EQ(Le32(b, o + 92 + 4 * k), m + 5);
-        EXPECT_EQ(Le32(b, o + 108 + 4 * k), 2);
-        EXPECT_EQ(Le32(b, o + 124 + 4 * k), 65535 - m);
-        EXPECT_EQ(Le32(b, o + 140 + 4 * k), 3);
-        EXPECT_EQ(Le32(b, o + 156 + 4 * k), -5 - m);
+        const int bytes[] = {10 + m, 20 + m, 30 + m, 40 + m, m % 3};  // from offset 21, 4 apart
+        for (std::size_t f = 0; f < 5; ++f) {
+            EXPECT_EQ(b[o + 21 + 4 * f + k], bytes[f]) << "byte field " << f;
+        }
+        const std::int64_t words[] = {1, 1000 + m, m & 1, m + 5, 2, 65535 - m, 3, -5 - m};
+        for (std::size_t f = 0; f < 8; ++f) {  // from offset 44, 16 apart
+            EXPECT_EQ(Le32(b, o + 44 + 16 * f + 4 * k), words[f]) << "word field " << f;
+        }
         EXPECT_EQ(b[o + 172 + k], 8 - m);
     }
     EXPECT_EQ(b[o + 156], 0xFB);  // little-endian
@@ -150,7 +125,7 @@ TEST_F(ProgramFileTest, SaveThenLoadKeepsEveryByte) {
     const RunSettingsValues settings{0, 1, 5};
     const std::string path = PathOf("round.kmo");
     ASSERT_EQ(WriteProgramFile(path, settings, records), ProgramFileStatus::kOk);
-    const Bytes first = ReadAll(path);
+    const Bytes first = ReadFileBytes(path);
     ProgramContents loaded;
     ASSERT_EQ(ReadProgramFile(path, loaded), ProgramFileStatus::kOk);
     EXPECT_EQ(loaded.settings, settings);
@@ -158,7 +133,7 @@ TEST_F(ProgramFileTest, SaveThenLoadKeepsEveryByte) {
     EXPECT_FALSE(loaded.partialRecordIgnored);
     EXPECT_EQ(loaded.recordsBeyondLimit, 0u);
     ASSERT_EQ(WriteProgramFile(path, loaded.settings, loaded.records), ProgramFileStatus::kOk);
-    EXPECT_EQ(ReadAll(path), first);
+    EXPECT_EQ(ReadFileBytes(path), first);
 }
 
 TEST_F(ProgramFileTest, RefusalsLeaveContentsAloneAndHaveTheirTexts) {
@@ -203,22 +178,30 @@ TEST_F(ProgramFileTest, RefusalsLeaveContentsAloneAndHaveTheirTexts) {
     EXPECT_EQ(ProgramFileStatusText(S::kCannotCreate), "Datei kann nicht angelegt werden");
 }
 
-TEST_F(ProgramFileTest, AtMost255RecordsAreLoaded) {
+// The writer takes any count; the reader decides what the list can hold.
+TEST_F(ProgramFileTest, AtMost255RecordsAreLoadedFromLongerAndOversizedFiles) {
     for (const std::size_t written : {255, 256, 300}) {
         const std::string path = PathOf("many.kmo");
-        // The writer takes any count; the reader decides what the list can hold.
-        WriteBytes(path,
-                   SerializeProgram(RunSettingsValues{}, NewRecords(static_cast<int>(written))));
+        WriteFileBytes(path, SerializeProgram({}, NewRecords(static_cast<int>(written))));
         ProgramContents loaded;
         ASSERT_EQ(ReadProgramFile(path, loaded), ProgramFileStatus::kOk) << written;
         ASSERT_EQ(loaded.records.size(), 255u) << written;
         EXPECT_EQ(loaded.recordsBeyondLimit, written - 255) << written;
         EXPECT_EQ(RecordName(loaded.records.back()), "Bewegung 254");
         ProgramContents parsed;  // the in-memory parser agrees with the file reader
-        ASSERT_EQ(ParseProgram(ReadAll(path), parsed), ProgramFileStatus::kOk);
+        ASSERT_EQ(ParseProgram(ReadFileBytes(path), parsed), ProgramFileStatus::kOk);
         EXPECT_EQ(parsed.records, loaded.records);
         EXPECT_EQ(parsed.recordsBeyondLimit, written - 255);
     }
+    const std::string path = PathOf("huge.kmo");
+    const std::size_t body = 8 * 1024 * 1024 + 5;
+    WriteFileBytes(path, WithBody({'K', 'M', 'O', '3', 1, 0, 7}, body, 0x55));
+    ProgramContents loaded;
+    ASSERT_EQ(ReadProgramFile(path, loaded), ProgramFileStatus::kOk);
+    EXPECT_EQ(loaded.records.size(), 255u);
+    EXPECT_EQ(loaded.recordsBeyondLimit, body / 176 - 255);
+    EXPECT_TRUE(loaded.partialRecordIgnored);
+    EXPECT_EQ(RecordName(loaded.records[0]), std::string(20, 'U'));  // no NUL: cut to 20
 }
 
 TEST_F(ProgramFileTest, EveryTruncationOfASmallFile) {
@@ -226,7 +209,7 @@ TEST_F(ProgramFileTest, EveryTruncationOfASmallFile) {
     const Bytes whole = SerializeProgram(RunSettingsValues{1, 1, 4}, records);
     for (std::size_t length = 0; length <= whole.size(); ++length) {
         const std::string cut = PathOf("cut.kmo");
-        WriteBytes(cut, Bytes(whole.begin(), whole.begin() + static_cast<long>(length)));
+        WriteFileBytes(cut, Bytes(whole.begin(), whole.begin() + static_cast<long>(length)));
         ProgramContents loaded;
         const ProgramFileStatus status = ReadProgramFile(cut, loaded);
         if (length < 4) {
@@ -241,18 +224,6 @@ TEST_F(ProgramFileTest, EveryTruncationOfASmallFile) {
             EXPECT_EQ(loaded.settings, (RunSettingsValues{1, 1, 4}));
         }
     }
-}
-
-TEST_F(ProgramFileTest, OversizedFileLoadsTheFirst255Records) {
-    const std::string path = PathOf("huge.kmo");
-    const std::size_t body = 8 * 1024 * 1024 + 5;
-    WriteBytes(path, WithBody({'K', 'M', 'O', '3', 1, 0, 7}, body, 0x55));
-    ProgramContents loaded;
-    ASSERT_EQ(ReadProgramFile(path, loaded), ProgramFileStatus::kOk);
-    EXPECT_EQ(loaded.records.size(), 255u);
-    EXPECT_EQ(loaded.recordsBeyondLimit, body / 176 - 255);
-    EXPECT_EQ(loaded.partialRecordIgnored, body % 176 != 0);
-    EXPECT_EQ(RecordName(loaded.records[0]), std::string(20, 'U'));  // no NUL: cut to 20
 }
 
 TEST_F(ProgramFileTest, RandomFilesGiveAStatusOrAValidList) {
@@ -301,7 +272,7 @@ TEST_F(ProgramFileTest, FailedSavesKeepThePreviousFileAndLeaveNoTemporary) {
 
     const std::string path = PathOf("keep.kmo");
     ASSERT_EQ(WriteProgramFile(path, {}, records), ProgramFileStatus::kOk);
-    const Bytes before = ReadAll(path);
+    const Bytes before = ReadFileBytes(path);
     // A file size limit below the new file's size makes the write fail even
     // for a privileged user; the signal it raises is ignored so write() reports it.
     rlimit saved{};
@@ -314,7 +285,7 @@ TEST_F(ProgramFileTest, FailedSavesKeepThePreviousFileAndLeaveNoTemporary) {
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
     EXPECT_EQ(status, ProgramFileStatus::kWriteFailed);
-    EXPECT_EQ(ReadAll(path), before);
+    EXPECT_EQ(ReadFileBytes(path), before);
     EXPECT_EQ(FolderEntries(), (Names{"keep.kmo", "taken"}));
 }
 
@@ -326,13 +297,13 @@ TEST_F(ProgramFileTest, ReplacingKeepsPermissionsAndSymbolicLinksAndLongNamesWor
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
-    EXPECT_EQ(ReadAll(path).size(), 7u + 2 * 176u);
+    EXPECT_EQ(ReadFileBytes(path).size(), 7u + 2 * 176u);
 
     const std::string link = PathOf("link.kmo");
     fs::create_symlink(path, link);
     ASSERT_EQ(WriteProgramFile(link, {}, NewRecords(3)), ProgramFileStatus::kOk);
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(ReadAll(path).size(), 7u + 3 * 176u);
+    EXPECT_EQ(ReadFileBytes(path).size(), 7u + 3 * 176u);
     EXPECT_EQ(FolderEntries(), (Names{"link.kmo", std::string(251, 'n') + ".kmo"}));
 }
 

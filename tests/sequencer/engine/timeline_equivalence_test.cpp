@@ -3,8 +3,6 @@
 // computation must leave alone), every limit and the diagnostic text.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -14,6 +12,7 @@
 #include "bench/reference_timeline.h"
 #include "sequencer/engine/timeline.h"
 #include "sequencer/engine/timeline_row.h"
+#include "tests/sequencer/engine/player_test_support.h"
 
 namespace kinemo::engine {
 namespace {
@@ -105,18 +104,6 @@ void FillWithGarbage(Timeline& timeline, std::uint64_t seed) {
     }
 }
 
-template <typename Compute>
-std::string Printed(Compute compute) {
-    char* text = nullptr;
-    std::size_t size = 0;
-    std::FILE* out = open_memstream(&text, &size);
-    compute(out);
-    std::fclose(out);
-    std::string printed(text, size);
-    std::free(text);
-    return printed;
-}
-
 void ExpectSameTimelines(const Timeline& expected, const Timeline& actual, int rows) {
     for (int row = 0; row < kTimelineRows; ++row) {
         const std::uint8_t* e = expected.Row(row);
@@ -145,12 +132,10 @@ struct Tables {
 void CompareRun(Tables& tables, const MovementList& list, int first, int last, std::uint64_t seed) {
     FillWithGarbage(*tables.expected, seed);
     FillWithGarbage(*tables.actual, seed);
-    const std::string expectedText = Printed([&](std::FILE* out) {
-        reference::ComputeTimeline(list, first, last, *tables.expected, out);
-    });
-    const std::string actualText =
-        Printed([&](std::FILE* out) { ComputeTimeline(list, first, last, *tables.actual, out); });
-    EXPECT_EQ(expectedText, actualText);
+    testing::CapturedText expectedText, actualText;
+    reference::ComputeTimeline(list, first, last, *tables.expected, expectedText.File());
+    ComputeTimeline(list, first, last, *tables.actual, actualText.File());
+    EXPECT_EQ(expectedText.Text(), actualText.Text());
     ExpectSameTimelines(*tables.expected, *tables.actual, last - first + 1);
 }
 

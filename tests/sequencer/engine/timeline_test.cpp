@@ -7,13 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "pulse/pulse_generator.h"
+#include "tests/sequencer/engine/player_test_support.h"
 
 namespace kinemo::engine {
 namespace {
@@ -26,14 +25,9 @@ std::string Compute(const MovementList& list, int last, Timeline& timeline) {
     for (int row = 0; row <= last; ++row) {
         std::memset(timeline.Row(row), kUntouched, kTimelineRowLength);
     }
-    char* text = nullptr;
-    std::size_t size = 0;
-    std::FILE* out = open_memstream(&text, &size);
-    ComputeTimeline(list, 0, last, timeline, out);
-    std::fclose(out);
-    std::string printed(text, size);
-    std::free(text);
-    return printed;
+    testing::CapturedText out;
+    ComputeTimeline(list, 0, last, timeline, out.File());
+    return out.Text();
 }
 
 // A list of `count` movements with every motor off and no limit in force.
