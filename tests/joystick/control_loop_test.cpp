@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
+#include <tuple>
 
 #include "joystick/joystick_source.h"
 #include "tests/joystick/joy_test_support.h"
@@ -19,6 +20,7 @@ using test::FreshSettings;
 using test::MakeReplay;
 using test::RunOnce;
 using test::ScriptedLink;
+using Words = std::vector<std::uint32_t>;
 
 constexpr AxisBinding kX{AxisSource::kX, HatMode::kAxis};
 constexpr AxisBinding kPov1{AxisSource::kPov, HatMode::kPov1};
@@ -28,7 +30,7 @@ constexpr AxisBinding kUnbound{AxisSource::kNone, HatMode::kAxis};
 TEST(SlotArithmetic, DirectionAndSpeedFromAxisAndHat) {
     struct Case {
         AxisBinding binding;
-        std::uint32_t value;  // X for axis bindings, the hat otherwise
+        std::uint32_t value;  // X for axis bindings, the hat otherwise (X 65535: 102.06 %)
         std::uint8_t direction;
         double speed;
     };
@@ -37,7 +39,7 @@ TEST(SlotArithmetic, DirectionAndSpeedFromAxisAndHat) {
         {kX, 32768, 0, 0.0},
         {kX, 13000, 1, 50.0},
         {kX, 0, 1, 100.0},
-        {kX, 65535, 2, (65535.0 - 39000.0) / 26000.0 * 100.0},  // 102.06 %
+        {kX, 65535, 2, (65535.0 - 39000.0) / 26000.0 * 100.0},
         {kX, 26000, 0, 0.0},
         {kX, 39000, 0, 0.0},
         {kX, 25999, 1, 1.0 / 26000.0 * 100.0},
@@ -87,7 +89,7 @@ TEST(SlotArithmetic, ThrottleShareOfEachAxisAndUnbound) {
 // One run through the virtual joystick: the check read takes the first
 // position, each tick the next, and the run ends when the replay does.
 struct Played {
-    std::vector<std::uint32_t> words;
+    Words words;
     RunOutcome outcome{};
 };
 
@@ -135,7 +137,7 @@ TEST(ControlLoopRun, DefaultMappingsDriveM1FromXAndM2FromY) {
     const JoySettings settings = FreshSettings(Caps(2, 4, false));
     struct Case {
         std::uint32_t x, y;
-        std::vector<std::uint32_t> words;  // 6 ticks, then the final all-off
+        Words words;  // 6 ticks, then the final all-off
     };
     const Case cases[] = {
         {32767, 32768, {0, 0, 0, 0, 0, 0, 0}},
@@ -147,9 +149,8 @@ TEST(ControlLoopRun, DefaultMappingsDriveM1FromXAndM2FromY) {
         {32768, 65535, {0, 8, 8, 8, 8, 8, 0}},  // M2 "R"
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "x " << c.x << " y " << c.y);
         const Played played = Play(settings, Repeat(At(c.x, c.y), 7));
-        EXPECT_EQ(played.words, c.words);
+        EXPECT_EQ(played.words, c.words) << "x " << c.x << " y " << c.y;
         EXPECT_EQ(played.outcome, RunOutcome::kReplayEnded);
     }
 }
@@ -157,26 +158,12 @@ TEST(ControlLoopRun, DefaultMappingsDriveM1FromXAndM2FromY) {
 // The slowest patterns: X just outside the dead zone turns M1 once in 26000
 // ticks, a fixed speed of 0 with a direction once in 100000.
 TEST(ControlLoopRun, TheSlowestSpeedsDriveTheMotorOnceInTheirPeriod) {
-    struct Case {
-        JoySettings settings;
-        platform::JoystickPosition at;
-        int reads;
-        std::uint32_t word;
-    };
-    const Case cases[] = {
-        {FreshSettings(Caps(2, 4, false)), At(25999), 26010, 1},
-        {OneMotor(Fixed(2, 0)), At(32768), 100010, 2},
-    };
-    for (const Case& c : cases) {
-        const Played played = Play(c.settings, Repeat(c.at, c.reads));
-        std::vector<std::size_t> on;
-        for (std::size_t i = 0; i < played.words.size(); ++i) {
-            if (played.words[i] == c.word) {
-                on.push_back(i);
-            }
-        }
-        ASSERT_EQ(on.size(), 1U) << c.reads;
-        EXPECT_GT(on[0], static_cast<std::size_t>(c.reads) - 20U);
+    for (const auto& [settings, x, reads, word] :
+         {std::tuple{FreshSettings(Caps(2, 4, false)), 25999U, 26010, 1U},
+          std::tuple{OneMotor(Fixed(2, 0)), 32768U, 100010, 2U}}) {
+        const Words words = Play(settings, Repeat(At(x), reads)).words;
+        EXPECT_EQ(std::count(words.begin(), words.end(), word), 1) << reads;
+        EXPECT_GT(std::find(words.begin(), words.end(), word) - words.begin(), reads - 20);
     }
 }
 
@@ -203,37 +190,35 @@ class SteppedLoop {
     ControlLoop loop_;
 };
 
-TEST(ControlLoopTick, ThrottleAtTwoAndNinetyFivePercentRestartsThePattern) {
+// The throttle below 2 % is 0 and from 95 % full speed, both restarting the
+// pattern; any source's 95 % runs at full speed.
+TEST(ControlLoopTick, TwoAndNinetyFivePercentRules) {
     struct Case {
+        MotorMapping mapping;
         std::uint32_t y;
         double speed;
-        bool accumulatorReset;
+        int accumulatorReset;  // -1: not checked
     };
     const Case cases[] = {
-        {1310, 0.0, true},  // 1.999 %: speed 0
-        {1311, 1311.0 / 65535.0 * 100.0, false},
-        {62259, kFullSpeed, true},  // 95.0004 %: 100, then the 95 % rule
-        {32768, 32768.0 / 65535.0 * 100.0, false},
+        {kThrottleLeft, 1310, 0.0, 1},  // 1.999 %
+        {kThrottleLeft, 1311, 1311.0 / 65535.0 * 100.0, 0},
+        {kThrottleLeft, 62259, kFullSpeed, 1},  // 95.0004 %: 100, then the 95 % rule
+        {kThrottleLeft, 32768, 32768.0 / 65535.0 * 100.0, 0},
+        {Fixed(1, 94), 32768, 94.0, -1},
+        {Fixed(1, 95), 32768, kFullSpeed, -1},
+        {Fixed(1, 100), 32768, kFullSpeed, -1},
+        {Fixed(1, 0), 32768, 0.0, -1},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.y);
-        SteppedLoop run(OneMotor(kThrottleLeft), Repeat(At(32768, c.y), 4));
-        run.loop().Tick();
-        run.loop().Tick();
-        run.loop().Tick();
-        EXPECT_DOUBLE_EQ(run.loop().Speed(0), c.speed);
-        EXPECT_EQ(run.loop().Accumulator(0) == 0.0, c.accumulatorReset);
-    }
-}
-
-TEST(ControlLoopTick, NinetyFivePercentFromAnySourceRunsAtFullSpeed) {
-    for (const auto& [fixedSpeed, speed] : {std::pair{94, 94.0}, std::pair{95, kFullSpeed},
-                                            std::pair{100, kFullSpeed}, std::pair{0, 0.0}}) {
-        SteppedLoop run(OneMotor(Fixed(1, static_cast<std::uint8_t>(fixedSpeed))),
-                        Repeat(At(32768), 3));
-        run.loop().Tick();
-        EXPECT_DOUBLE_EQ(run.loop().Speed(0), speed);
+        SteppedLoop run(OneMotor(c.mapping), Repeat(At(32768, c.y), 4));
+        for (int tick = 0; tick < 3; ++tick) {
+            run.loop().Tick();
+        }
+        EXPECT_DOUBLE_EQ(run.loop().Speed(0), c.speed) << c.y << " " << c.speed;
         EXPECT_EQ(run.loop().State(0), 1);
+        if (c.accumulatorReset >= 0) {
+            EXPECT_EQ(run.loop().Accumulator(0) == 0.0, c.accumulatorReset == 1) << c.y;
+        }
     }
 }
 
@@ -293,7 +278,7 @@ TEST(ControlLoopRun, MappingsOfM1WordForWord) {
     for (const Case& c : cases) {
         const Played played =
             Play(OneMotor(c.mapping), Repeat(c.at, 4), [&c](std::size_t) { return c.inputs; });
-        EXPECT_EQ(played.words, (std::vector<std::uint32_t>{0, c.word, c.word, 0}))
+        EXPECT_EQ(played.words, (Words{0, c.word, c.word, 0}))
             << "buttons " << c.at.buttons << " x " << c.at.axes[0] << " inputs " << c.inputs
             << " fixed " << int{c.mapping.fixedDirIndex};
     }
@@ -301,22 +286,19 @@ TEST(ControlLoopRun, MappingsOfM1WordForWord) {
 
 TEST(ControlLoopRun, ExtensionModuleM5RightIsBit9AndE9IsBit8) {
     JoySettings settings = FreshSettings(Caps(2, 4, false), true);
-    MotorMapping m5 = Fixed(2);
+    MotorMapping& m5 = settings.mappings[SlotOf(1, 0)];
+    m5 = Fixed(2);
     m5.endSwitchesOn = 1;
     m5.endSwitchLeftIndex = 8;   // E9
     m5.endSwitchRightIndex = 9;  // E10
-    struct Case {
-        std::uint8_t direction;
-        std::uint32_t inputs;
-        std::uint32_t word;
-    };
-    for (const Case c : {Case{2, 0, 1U << 9}, Case{2, 1U << 9, 0}, Case{1, 1U << 8, 0},
-                         Case{1, 1U << 9, 1U << 8}}) {
-        m5.fixedDirIndex = c.direction;
-        settings.mappings[SlotOf(1, 0)] = m5;
-        const Played played =
-            Play(settings, Repeat(At(32768), 3), [&c](std::size_t) { return c.inputs; });
-        EXPECT_EQ(played.words, (std::vector<std::uint32_t>{0, c.word, 0})) << c.inputs;
+    for (const auto& [direction, inputs, word] :
+         {std::tuple{2, 0U, 1U << 9}, {2, 1U << 9, 0U}, {1, 1U << 8, 0U}, {1, 1U << 9, 1U << 8}}) {
+        m5.fixedDirIndex = static_cast<std::uint8_t>(direction);
+        const std::uint32_t answer = inputs;
+        EXPECT_EQ(
+            Play(settings, Repeat(At(32768), 3), [answer](std::size_t) { return answer; }).words,
+            (Words{0, word, 0}))
+            << inputs;
     }
 }
 
@@ -327,7 +309,7 @@ TEST(ControlLoopRun, OffSwitchAndOffButtonEndTheRunAfterTheTickThatSawThem) {
     settings.offSwitchInput = 7;
     Played played =
         Play(settings, Repeat(At(0), 20), [](std::size_t n) { return n == 3 ? 0x80U : 0x7FU; });
-    EXPECT_EQ(played.words, (std::vector<std::uint32_t>{0, 1, 1, 1, 0}));
+    EXPECT_EQ(played.words, (Words{0, 1, 1, 1, 0}));
     EXPECT_EQ(played.outcome, RunOutcome::kStopped);
 
     // Off button 4 (list position 3), held in the third read (second tick).
@@ -337,7 +319,7 @@ TEST(ControlLoopRun, OffSwitchAndOffButtonEndTheRunAfterTheTickThatSawThem) {
     std::vector<platform::JoystickPosition> reads = Repeat(At(0), 20);
     reads[2].buttons = 0x8;
     played = Play(settings, reads);
-    EXPECT_EQ(played.words, (std::vector<std::uint32_t>{0, 1, 0}));
+    EXPECT_EQ(played.words, (Words{0, 1, 0}));
     EXPECT_EQ(played.outcome, RunOutcome::kStopped);
 
     // Unchecked, or at a position without an entry, they never fire.
@@ -352,13 +334,13 @@ TEST(ControlLoopRun, ASlotBoundToNothingReadsAsCentred) {
     JoySettings settings = FreshSettings(Caps(2, 4, false));
     settings.axisBindings[0] = kUnbound;
     const Played played = Play(settings, Repeat(At(0, 0), 4));
-    EXPECT_EQ(played.words, (std::vector<std::uint32_t>{0, 4, 4, 0}));  // M2 only
+    EXPECT_EQ(played.words, (Words{0, 4, 4, 0}));  // M2 only
 }
 
 TEST(ControlLoopRun, ARunWithoutTicksSendsOnlyTheFinalAllOffAndAFailedCheckReadNothing) {
     const JoySettings settings = FreshSettings(Caps(2, 4, false));
-    EXPECT_EQ(Play(settings, {At(0)}).words, (std::vector<std::uint32_t>{0}));
-    EXPECT_EQ(Play(settings, {}).words, (std::vector<std::uint32_t>{0}));
+    EXPECT_EQ(Play(settings, {At(0)}).words, (Words{0}));
+    EXPECT_EQ(Play(settings, {}).words, (Words{0}));
     ScriptedLink link;
     test::GoneSource gone;
     EXPECT_EQ(RunOnce(settings, gone, link), RunOutcome::kJoystickLost);

@@ -93,6 +93,18 @@ TEST(SettingsDefaults, TheDefaultFileByteForByte) {
         EXPECT_EQ(ext[22 + 16 * SlotOf(0, m) + 11], 2 * m);
     }
     EXPECT_EQ(ext[158], 15);
+
+    // A reset keeps the joystick, the port and the module, nothing else.
+    JoySettings changed = FreshSettings(Caps(4, 6, true), true);
+    JoySettings fresh = changed;
+    changed.portNumber = fresh.portNumber = 2;
+    changed.moduleShown = 1;
+    changed.mappings[3].fixedSpeed = 3;
+    changed.offButtonOn = 1;
+    changed.startButtonIndex = 0;
+    ResetSettings(changed);
+    EXPECT_EQ(EncodeSettings(changed), EncodeSettings(fresh));
+    EXPECT_EQ(changed.startButtonIndex, 4);
 }
 
 std::vector<std::string> Words(const std::string& text) {
@@ -359,50 +371,36 @@ TEST_F(SettingsFileTest, AfterARestartStoredPositionsBindOnlyWhereTheListHasThem
     EXPECT_EQ(loaded.offButtonIndex, -1);
 }
 
+// Every input and button held, the box answering the inverse of each word.
 TEST_F(SettingsFileTest, RandomFilesNeverCrashAndNeverPutAThreeOnTheWire) {
+    platform::JoystickSystem system;
+    platform::JoystickPosition held = test::At(0, 65535, 4500, 0xFFFFFFFFU);
+    held.axes = {0, 65535, 0, 65535, 0, 65535};
+    const Replay replay = test::MakeReplay(Caps(6, 32, true), std::vector(20, held));
     std::mt19937 random(11);
-    struct NoJoystick : JoystickSource {
-        ReadResult Read(platform::JoystickPosition& position) override {
-            position.axes = {0, 65535, 0, 65535, 0, 65535};
-            position.buttons = 0xFFFFFFFFU;
-            position.pov = 4500;
-            return ReadResult::kOk;
-        }
-    } source;
-    struct Echo : InterfaceLink {
-        std::uint32_t Exchange(std::uint32_t output) override {
-            for (int k = 0; k < 8; ++k) {
-                EXPECT_NE((output >> (2 * k)) & 3U, 3U);
-            }
-            EXPECT_EQ(output >> 16, 0U);
-            return ~output;
-        }
-    } link;
     for (int round = 0; round < 400; ++round) {
         Bytes bytes(random() % 400);
         for (std::uint8_t& b : bytes) {
             b = static_cast<std::uint8_t>(random());
         }
-        if (round % 2 == 0 && bytes.size() >= 5) {
+        if (round % 2 == 0 && bytes.size() > 21) {
             std::memcpy(bytes.data(), "KMJ14", 5);
-            if (bytes.size() > 21) {
-                bytes[16] = round % 4 == 0 ? 1 : 0;
-                bytes[17] = 0;
-                bytes[18] = round % 4 == 0 ? 8 : 4;
-                bytes[19] = bytes[20] = bytes[21] = 0;
-            }
+            bytes[16] = round % 4 == 0 ? 1 : 0;
+            bytes[17] = 0;
+            bytes[18] = round % 4 == 0 ? 8 : 4;
+            bytes[19] = bytes[20] = bytes[21] = 0;
         }
         Write(bytes);
-        const JoySettings settings = StartUp(Caps(6, 32, true));
-        LiveSettings live;
-        PublishAll(live, settings);
-        StopFlag stop{0};
-        ControlLoop loop(live, source, link, stop);
-        ASSERT_TRUE(loop.BeginRun());
-        for (int tick = 0; tick < 20; ++tick) {
-            loop.Tick();
+        ReplaySource source(replay);
+        test::ScriptedLink link;
+        link.inputs = [&link](std::size_t n) { return n == 0 ? 0U : ~link.outputs[n - 1]; };
+        test::RunOnce(StartUp(Caps(6, 32, true)), source, link);
+        for (const std::uint32_t word : link.outputs) {
+            ASSERT_EQ(word >> 16, 0U) << round;
+            for (int k = 0; k < 8; ++k) {
+                ASSERT_NE((word >> (2 * k)) & 3U, 3U) << round;
+            }
         }
-        loop.EndRun();
     }
 }
 
@@ -429,20 +427,6 @@ TEST_F(SettingsFileTest, SavingReplacesTheFileWholeKeepsItsModeAndRefusesFolders
     JoySettings settings;
     EXPECT_EQ(ReadSettingsHeader(folder_, Caps(2, 4, false), settings).status,
               HeaderStatus::kMissing);
-}
-
-TEST(SettingsReset, ResetKeepsJoystickPortAndModule) {
-    JoySettings settings = FreshSettings(Caps(4, 6, true), true);
-    settings.portNumber = 2;
-    settings.moduleShown = 1;
-    settings.mappings[3].fixedSpeed = 3;
-    ResetSettings(settings);
-    EXPECT_EQ(settings.portNumber, 2);
-    EXPECT_EQ(settings.motorCount, 8U);
-    EXPECT_EQ(settings.joystickButtons, 6);
-    EXPECT_EQ(settings.moduleShown, 0);
-    EXPECT_EQ(settings.mappings[3].fixedSpeed, 100);
-    EXPECT_EQ(settings.startButtonIndex, 4);
 }
 
 }  // namespace
