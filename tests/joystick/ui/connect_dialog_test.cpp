@@ -23,16 +23,14 @@ namespace kinemo::joy::ui::testing {
 namespace {
 
 using platform::MessageButtons;
-using platform::MessageResult;
+using User = std::function<void(ConnectDialog&)>;
 
 // The connect dialog as the program wires it, on a fresh settings folder,
 // with the simulated box on COM1 and nothing on COM3.
 class ConnectRig {
   public:
-    ConnectRig() {
-        device_ = box_.Start();
+    ConnectRig() : device_(box_.Start()), com1_("COM1", device_) {
         EXPECT_FALSE(device_.empty()) << box_.error();
-        com1_ = std::make_unique<kinemo::testing::ScopedPortOverride>("COM1", device_);
     }
     ~ConnectRig() { box_.Stop(); }
 
@@ -41,7 +39,7 @@ class ConnectRig {
 
     // Runs the dialog; `user` acts once the dialog shows (never, when it
     // connects by itself).
-    ConnectOutcome Run(std::function<void(ConnectDialog&)> user = {}) {
+    ConnectOutcome Run(User user = {}) {
         ConnectDialogServices services;
         services.probeJoystick = [this]() -> std::optional<platform::JoystickCaps> {
             platform::JoystickPosition position;
@@ -73,7 +71,7 @@ class ConnectRig {
     TestStick stick_{{4, 6, 1}};
     simulator::SimulatedBox box_{simulator::SimulatedBoxOptions::FastLine()};
     std::string device_;
-    std::unique_ptr<kinemo::testing::ScopedPortOverride> com1_;
+    kinemo::testing::ScopedPortOverride com1_;
     kinemo::testing::ScopedPortOverride com3_{"COM3", "/nonexistent/kinemo-no-such-port"};
     TempFolder folder_;
     DriverLink link;
@@ -85,10 +83,10 @@ class ConnectRig {
     bool shown = false;
 };
 
-// Chooses a port and the module, then presses "Verbinden".
-std::function<void(ConnectDialog&)> ConnectOn(int portPosition, bool extension) {
-    return [portPosition, extension](ConnectDialog& d) {
-        Choose(d, kIdPortList, portPosition);
+// Chooses COM1 and the module, then presses "Verbinden".
+User ConnectOn(bool extension) {
+    return [extension](ConnectDialog& d) {
+        Choose(d, kIdPortList, 0);
         if (d.IsChecked(kIdExtension) != extension) {
             Click(d, kIdExtension);
         }
@@ -96,12 +94,26 @@ std::function<void(ConnectDialog&)> ConnectOn(int portPosition, bool extension) 
     };
 }
 
-std::function<void(ConnectDialog&)> Cancel() {
-    return [](ConnectDialog& d) { Click(d, kIdCancel); };
+// c "Abbrechen", e Escape, x the close box, v "Verbinden", m with the module.
+User Act(char user) {
+    switch (user) {
+        case 'c':
+            return [](ConnectDialog& d) { Click(d, kIdCancel); };
+        case 'e':
+            return [](ConnectDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); };
+        case 'x':
+            return [](ConnectDialog& d) { d.close(); };
+        case 'v':
+            return ConnectOn(false);
+        case 'm':
+            return ConnectOn(true);
+        default:
+            return {};
+    }
 }
 
 std::vector<std::uint8_t> UsableFile(const platform::JoystickCaps& caps, int port, bool extension,
-                                     int storedButtons) {
+                                     unsigned storedButtons) {
     JoySettings stored;
     TakeJoystickCaps(stored, caps);
     stored.joystickButtons = static_cast<std::uint8_t>(storedButtons);
@@ -112,121 +124,75 @@ std::vector<std::uint8_t> UsableFile(const platform::JoystickCaps& caps, int por
     return {bytes.begin(), bytes.end()};
 }
 
-TEST(JoyConnectDialog, FillsThePortListWithDeviceTooltipsAndStartsUnconnected) {
-    ConnectRig rig;
-    const ConnectOutcome outcome = rig.Run([](ConnectDialog& d) {
-        EXPECT_EQ(ComboTexts(d, kIdPortList), PortListTexts());
-        EXPECT_EQ(d.ComboSelection(kIdPortList), 0);
-        EXPECT_FALSE(d.IsChecked(kIdExtension));
-        EXPECT_EQ(Text(d, kIdConnectStatus), kNotConnectedText);
-        auto* ports = d.Control<QComboBox>(kIdPortList);
-        EXPECT_TRUE(ports->itemData(0, Qt::ToolTipRole).toString().contains(QStringLiteral("/")));
-        // Every status text fits its field.
-        auto* status = d.Control<QLabel>(kIdConnectStatus);
-        for (const char* text :
-             {kNotConnectedText, kConnectingText, kConnectedText, kNoConnectionText}) {
-            EXPECT_LE(status->fontMetrics().horizontalAdvance(QString::fromUtf8(text).trimmed()),
-                      status->width())
-                << text;
-        }
-        Click(d, kIdCancel);
-    });
-    EXPECT_EQ(outcome, ConnectOutcome::kCancelled);
-    EXPECT_EQ(rig.dialog->windowTitle().toStdString(), "KinemoJoy");
+// What a fresh dialog shows: the port list with the devices as tooltips, no
+// module, "not connected", and every status text fitting its field.
+void ExpectFreshDialog(ConnectDialog& d) {
+    EXPECT_EQ(ComboTexts(d, kIdPortList), PortListTexts());
+    EXPECT_EQ(d.ComboSelection(kIdPortList), 0);
+    EXPECT_FALSE(d.IsChecked(kIdExtension));
+    EXPECT_EQ(Text(d, kIdConnectStatus), kNotConnectedText);
+    auto* ports = d.Control<QComboBox>(kIdPortList);
+    EXPECT_TRUE(ports->itemData(0, Qt::ToolTipRole).toString().contains(QStringLiteral("/")));
+    auto* status = d.Control<QLabel>(kIdConnectStatus);
+    for (const char* text :
+         {kNotConnectedText, kConnectingText, kConnectedText, kNoConnectionText}) {
+        EXPECT_LE(status->fontMetrics().horizontalAdvance(QString::fromUtf8(text).trimmed()),
+                  status->width())
+            << text;
+    }
 }
 
 // What the dialog does with each kind of settings file the header read
 // tells apart: which boxes it shows, whether it waits for the user, and the
 // interface kind it connects with (0: none).
 TEST(JoyConnectDialog, SettingsFileCases) {
-    enum class File { kNone, kDeleted, kForeign, kSameJoystick, kOtherJoystick };
-    enum class User { kNothing, kCancel, kEscape, kCloseBox, kConnect, kConnectWithModule };
+    using enum ConnectOutcome;
     struct Case {
         const char* name;
-        File file;
-        std::vector<MessageResult> answers;
-        User user;
+        char file;            // - none, D deleted, F foreign, S same joystick, O another joystick
+        const char* answers;  // to the boxes in turn
+        char user;            // what the user does once the dialog shows (- nothing)
         ConnectOutcome outcome;
         const char* boxes;  // F the foreign-file warning, J joystick found, O another joystick
         std::int32_t kind;
     };
     const Case cases[] = {
-        {"first start",
-         File::kNone,
-         {},
-         User::kConnectWithModule,
-         ConnectOutcome::kConnected,
-         "J",
-         2},
-        {"first start, Escape", File::kNone, {}, User::kEscape, ConnectOutcome::kCancelled, "J", 0},
-        {"first start, close box",
-         File::kNone,
-         {},
-         User::kCloseBox,
-         ConnectOutcome::kCancelled,
-         "J",
-         0},
-        {"deleted", File::kDeleted, {}, User::kConnect, ConnectOutcome::kConnected, "J", 1},
-        {"foreign, OK",
-         File::kForeign,
-         {MessageResult::kOk},
-         User::kCancel,
-         ConnectOutcome::kCancelled,
-         "FJ",
-         0},
-        {"foreign, Cancel",
-         File::kForeign,
-         {MessageResult::kCancel},
-         User::kNothing,
-         ConnectOutcome::kSettingsRefused,
-         "F",
-         0},
-        {"same joystick",
-         File::kSameJoystick,
-         {},
-         User::kNothing,
-         ConnectOutcome::kConnected,
-         "",
-         2},
-        {"another joystick",
-         File::kOtherJoystick,
-         {},
-         User::kNothing,
-         ConnectOutcome::kConnected,
-         "O",
-         1},
+        {"first start", '-', "", 'm', kConnected, "J", 2},
+        {"first start, Escape", '-', "", 'e', kCancelled, "J", 0},
+        {"first start, close box", '-', "", 'x', kCancelled, "J", 0},
+        {"deleted", 'D', "", 'v', kConnected, "J", 1},
+        {"foreign, OK", 'F', "o", 'c', kCancelled, "FJ", 0},
+        {"foreign, Cancel", 'F', "c", '-', kSettingsRefused, "F", 0},
+        {"same joystick", 'S', "", '-', kConnected, "", 2},
+        {"another joystick", 'O', "", '-', kConnected, "O", 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ConnectRig rig;
         const platform::JoystickCaps caps = rig.Caps();
-        const std::map<File, std::vector<std::uint8_t>> files = {
-            {File::kDeleted, Bytes(kDeletedFileText)},
-            {File::kForeign, Bytes("KMJ13 older")},
-            {File::kSameJoystick, UsableFile(caps, 1, true, static_cast<int>(caps.buttons))},
-            {File::kOtherJoystick, UsableFile(caps, 1, false, 12)},
+        const std::map<char, std::vector<std::uint8_t>> files = {
+            {'D', Bytes(kDeletedFileText)},
+            {'F', Bytes("KMJ13 older")},
+            {'S', UsableFile(caps, 1, true, caps.buttons)},
+            {'O', UsableFile(caps, 1, false, 12)},
         };
-        if (c.file != File::kNone) {
+        if (c.file != '-') {
             WriteFileBytes(rig.SettingsPath(), files.at(c.file));
         }
-        for (const MessageResult answer : c.answers) {
-            rig.messages.Answer(answer);
-        }
-        std::function<void(ConnectDialog&)> user;
-        if (c.user == User::kCancel) {
-            user = Cancel();
-        } else if (c.user == User::kEscape) {
-            user = [](ConnectDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); };
-        } else if (c.user == User::kCloseBox) {
-            user = [](ConnectDialog& d) { d.close(); };
-        } else if (c.user != User::kNothing) {
-            user = ConnectOn(0, c.user == User::kConnectWithModule);
+        Answer(rig.messages, c.answers);
+        User user = Act(c.user);
+        if (c.file == '-') {
+            user = [user](ConnectDialog& d) {
+                ExpectFreshDialog(d);
+                user(d);
+            };
         }
         const ConnectOutcome outcome = rig.Run(user);
         EXPECT_EQ(outcome, c.outcome);
-        EXPECT_EQ(rig.shown, c.user != User::kNothing);
+        EXPECT_EQ(rig.shown, c.user != '-');
         EXPECT_EQ(rig.attempts, c.kind != 0 ? 1 : 0);
         EXPECT_EQ(rig.messages.PendingAnswers(), 0U);
+        EXPECT_EQ(rig.dialog->windowTitle().toStdString(), "KinemoJoy");
         const std::map<char, std::tuple<std::string, std::string, MessageButtons>> boxes = {
             {'F', {kForeignFileText, kForeignFileCaption, MessageButtons::kOkCancel}},
             {'J', {JoystickFoundText(caps), kJoystickFoundCaption, MessageButtons::kOk}},
@@ -234,14 +200,11 @@ TEST(JoyConnectDialog, SettingsFileCases) {
         };
         ASSERT_EQ(rig.messages.Requests().size(), std::strlen(c.boxes));
         for (std::size_t i = 0; c.boxes[i] != 0; ++i) {
-            const platform::MessageRequest& r = rig.messages.Requests()[i];
             const auto& [text, caption, buttons] = boxes.at(c.boxes[i]);
-            EXPECT_EQ(r.text.toStdString(), text);
-            EXPECT_EQ(r.caption.toStdString(), caption);
-            EXPECT_EQ(r.buttons, buttons);
+            ExpectBox(rig.messages, i, text, caption, buttons);
         }
         EXPECT_EQ(GetInterfaceKind(&rig.link.Record()), c.kind);
-        if (outcome == ConnectOutcome::kConnected) {
+        if (outcome == kConnected) {
             EXPECT_EQ(Text(*rig.dialog, kIdConnectStatus), kConnectedText);
             EXPECT_EQ(rig.settings.motorCount, c.kind == 2 ? 8U : 4U);
             EXPECT_EQ(rig.settings.joystickButtons, caps.buttons);
@@ -253,54 +216,36 @@ TEST(JoyConnectDialog, SettingsFileCases) {
 
 TEST(JoyConnectDialog, AFailedAutomaticConnectionShowsTheStoredChoiceAndWaits) {
     ConnectRig rig;
-    WriteFileBytes(rig.SettingsPath(),
-                   UsableFile(rig.Caps(), 3, true, static_cast<int>(rig.Caps().buttons)));
+    WriteFileBytes(rig.SettingsPath(), UsableFile(rig.Caps(), 3, true, rig.Caps().buttons));
     const ConnectOutcome outcome = rig.Run([&rig](ConnectDialog& d) {
         EXPECT_EQ(rig.attempts, 1);
         EXPECT_EQ(Text(d, kIdConnectStatus), kNoConnectionText);
         EXPECT_EQ(d.Control<QComboBox>(kIdPortList)->currentText().toStdString(), "COM3");
         EXPECT_TRUE(d.IsChecked(kIdExtension));
-        ConnectOn(0, true)(d);
+        ConnectOn(true)(d);
     });
     EXPECT_EQ(outcome, ConnectOutcome::kConnected);
     EXPECT_EQ(rig.attempts, 2);
-    ASSERT_EQ(rig.messages.Requests().size(), 1U);
-    EXPECT_EQ(rig.messages.Requests()[0].text.toStdString(), kConnectFailedBoxText);
-    EXPECT_EQ(rig.messages.Requests()[0].caption.toStdString(), "KinemoJoy");
+    EXPECT_EQ(rig.messages.Requests().size(), 1U);
+    ExpectBox(rig.messages, 0, kConnectFailedBoxText, "KinemoJoy", MessageButtons::kOk);
     EXPECT_EQ(rig.settings.portNumber, 1);
     EXPECT_EQ(GetInterfaceKind(&rig.link.Record()), 2);
     rig.link.Close();
 }
 
 TEST(JoyConnectDialog, NoJoystickAsksRetryOrCancel) {
-    struct Case {
-        std::vector<MessageResult> answers;
-        int missingReads;
-        ConnectOutcome outcome;
-        int boxes;
-    };
-    const Case cases[] = {
-        {{MessageResult::kCancel}, 5, ConnectOutcome::kNoJoystick, 1},
-        {{MessageResult::kRetry, MessageResult::kRetry, MessageResult::kCancel},
-         5,
-         ConnectOutcome::kNoJoystick,
-         3},
-        // Plugged in while the box was open: Retry finds it and goes on.
-        {{MessageResult::kRetry}, 1, ConnectOutcome::kCancelled, 2},
-    };
-    for (const Case& c : cases) {
+    // Plugged in while the box was open (one missing read): Retry finds it.
+    for (const auto& [answers, missingReads, outcome] :
+         {std::tuple{"c", 5, ConnectOutcome::kNoJoystick},
+          {"rrc", 5, ConnectOutcome::kNoJoystick},
+          {"r", 1, ConnectOutcome::kCancelled}}) {
         ConnectRig rig;
-        rig.joystickMissing = c.missingReads;
-        for (const MessageResult answer : c.answers) {
-            rig.messages.Answer(answer);
-        }
-        const ConnectOutcome outcome = rig.Run(Cancel());
-        EXPECT_EQ(outcome, c.outcome);
-        ASSERT_EQ(rig.messages.Requests().size(), static_cast<std::size_t>(c.boxes));
-        const platform::MessageRequest& box = rig.messages.Requests()[0];
-        EXPECT_EQ(box.text.toStdString(), kNoJoystickText);
-        EXPECT_EQ(box.caption.toStdString(), kNoJoystickCaption);
-        EXPECT_EQ(box.buttons, MessageButtons::kRetryCancel);
+        rig.joystickMissing = missingReads;
+        Answer(rig.messages, answers);
+        EXPECT_EQ(rig.Run(Act('c')), outcome);
+        ASSERT_EQ(rig.messages.Requests().size(), std::strlen(answers) + (missingReads == 1));
+        ExpectBox(rig.messages, 0, kNoJoystickText, kNoJoystickCaption,
+                  MessageButtons::kRetryCancel);
         EXPECT_EQ(rig.attempts, 0);
     }
     EXPECT_EQ(ExitCodeOf(ConnectOutcome::kNoJoystick), 1);

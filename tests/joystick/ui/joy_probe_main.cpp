@@ -1,5 +1,5 @@
 // kinemo-joy with a scripted user, for the process tests: runs the real
-// program function and acts as the environment and standard input say.
+// program function and acts as the environment and the working folder say.
 //
 //   KINEMO_PROBE_ANSWERS  answers to the message boxes in turn, comma
 //                         separated (ok, cancel, or wait: leave it open);
@@ -9,15 +9,13 @@
 //   KINEMO_PROBE_START    set: presses "LOS!" once the main window shows and
 //                         prints "running" once its status says so
 //
-// Each line on standard input is one action in the main window: "end"
-// ("Ende"), "escape", "close" (the close box).
-#include <unistd.h>
-
+// A file "action" appearing in the working folder is one action in the main
+// window: "end" ("Ende"), "escape", "close" (the close box).
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMessageBox>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -31,8 +29,7 @@
 
 namespace {
 
-using kinemo::joy::ui::ConnectDialog;
-using kinemo::joy::ui::MainDialog;
+using namespace kinemo::joy::ui;
 
 template <typename T>
 T* FindWindow() {
@@ -54,13 +51,35 @@ void Say(const std::string& line) {
     std::fflush(stdout);
 }
 
-void Act(const std::string& action) {
-    MainDialog* main = FindWindow<MainDialog>();
-    if (main == nullptr) {
+// Answers the box on top, unless it is the one left open.
+void AnswerBox(QMessageBox* box, std::string& answers, QMessageBox*& waiting) {
+    if (box == waiting) {
         return;
     }
+    const std::string text = box->text().toStdString();
+    Say("box: " + text.substr(0, text.find('\n')));
+    const std::size_t comma = answers.find(',');
+    const std::string answer = answers.substr(0, comma);
+    answers.erase(0, comma == std::string::npos ? answers.size() : comma + 1);
+    if (answer == "wait") {
+        waiting = box;
+    } else if (QAbstractButton* button =
+                   box->button(answer == "cancel" ? QMessageBox::Cancel : QMessageBox::Ok)) {
+        button->click();
+    } else {
+        box->reject();
+    }
+}
+
+void Act(MainDialog* main) {
+    QFile file(QStringLiteral("action"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    const QByteArray action = file.readAll().trimmed();
+    file.remove();
     if (action == "end") {
-        main->Control<QAbstractButton>(kinemo::joy::ui::kIdEnd)->click();
+        main->Control<QAbstractButton>(kIdEnd)->click();
     } else if (action == "escape") {
         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
         QApplication::sendEvent(main, &escape);
@@ -70,75 +89,43 @@ void Act(const std::string& action) {
 }
 
 void ScheduleProbe() {
+    struct State {
+        std::string answers = Env("KINEMO_PROBE_ANSWERS");
+        QMessageBox* waiting = nullptr;
+        bool connectDone = false, started = false, reported = false;
+    };
+    auto state = std::make_shared<State>();
     auto* timer = new QTimer(qApp);
-    auto answers = std::make_shared<std::string>(Env("KINEMO_PROBE_ANSWERS"));
-    auto connectDone = std::make_shared<bool>(false);
-    auto started = std::make_shared<bool>(false);
-    auto reported = std::make_shared<bool>(false);
-    auto waiting = std::make_shared<QMessageBox*>(nullptr);
-    QObject::connect(timer, &QTimer::timeout, [=] {
+    QObject::connect(timer, &QTimer::timeout, [state] {
+        State& s = *state;
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            if (box == *waiting) {
-                return;
-            }
-            const std::string text = box->text().toStdString();
-            Say("box: " + text.substr(0, text.find('\n')));
-            const std::size_t comma = answers->find(',');
-            const std::string answer = answers->substr(0, comma);
-            answers->erase(0, comma == std::string::npos ? answers->size() : comma + 1);
-            if (answer == "wait") {
-                *waiting = box;
-                return;
-            }
-            if (QAbstractButton* button =
-                    box->button(answer == "cancel" ? QMessageBox::Cancel : QMessageBox::Ok)) {
-                button->click();
-            } else {
-                box->reject();
-            }
+            AnswerBox(box, s.answers, s.waiting);
             return;
         }
-        if (ConnectDialog* connect = FindWindow<ConnectDialog>(); connect && !*connectDone) {
-            const std::string what = Env("KINEMO_PROBE_CONNECT");
-            if (!what.empty()) {
-                *connectDone = true;
-                connect
-                    ->Control<QAbstractButton>(what == "cancel" ? kinemo::joy::ui::kIdCancel
-                                                                : kinemo::joy::ui::kIdConnect)
-                    ->click();
-            }
+        const std::string connect = Env("KINEMO_PROBE_CONNECT");
+        if (ConnectDialog* dialog = FindWindow<ConnectDialog>();
+            dialog && !connect.empty() && !s.connectDone) {
+            s.connectDone = true;
+            dialog->Control<QAbstractButton>(connect == "cancel" ? kIdCancel : kIdConnect)->click();
         }
         MainDialog* main = FindWindow<MainDialog>();
-        if (main == nullptr || Env("KINEMO_PROBE_START").empty()) {
+        if (main == nullptr) {
             return;
         }
-        if (!*started) {
-            *started = true;
-            main->Control<QAbstractButton>(kinemo::joy::ui::kIdStart)->click();
+        Act(main);
+        if (Env("KINEMO_PROBE_START").empty()) {
+            return;
         }
-        if (!*reported &&
-            main->Text(kinemo::joy::ui::kIdStatus) == QString::fromUtf8(kinemo::joy::kStatusRun)) {
-            *reported = true;
+        if (!s.started) {
+            s.started = true;
+            main->Control<QAbstractButton>(kIdStart)->click();
+        }
+        if (!s.reported && main->Text(kIdStatus) == QString::fromUtf8(kinemo::joy::kStatusRun)) {
+            s.reported = true;
             Say("running");
         }
     });
     timer->start(20);
-
-    auto* input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, qApp);
-    auto pending = std::make_shared<std::string>();
-    QObject::connect(input, &QSocketNotifier::activated, [input, pending] {
-        char buffer[64];
-        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (got <= 0) {
-            input->setEnabled(false);  // end of input
-            return;
-        }
-        pending->append(buffer, static_cast<std::size_t>(got));
-        for (std::size_t end; (end = pending->find('\n')) != std::string::npos;) {
-            Act(pending->substr(0, end));
-            pending->erase(0, end + 1);
-        }
-    });
 }
 
 }  // namespace
@@ -146,5 +133,5 @@ void ScheduleProbe() {
 Q_COREAPP_STARTUP_FUNCTION(ScheduleProbe)
 
 int main(int argc, char** argv) {
-    return kinemo::joy::ui::RunJoyProgram(argc, argv);
+    return RunJoyProgram(argc, argv);
 }

@@ -94,6 +94,32 @@ inline std::vector<std::uint8_t> Bytes(std::string_view text) {
     return {text.begin(), text.end()};
 }
 
+// Queues the answers to the next message boxes: o OK, c Cancel, r Retry,
+// i Ignore, a Abort, y Yes, n No.
+inline void Answer(platform::ScriptedMessageService& messages, std::string_view answers) {
+    using platform::MessageResult;
+    for (const char a : answers) {
+        messages.Answer(a == 'o'   ? MessageResult::kOk
+                        : a == 'c' ? MessageResult::kCancel
+                        : a == 'r' ? MessageResult::kRetry
+                        : a == 'i' ? MessageResult::kIgnore
+                        : a == 'a' ? MessageResult::kAbort
+                        : a == 'y' ? MessageResult::kYes
+                                   : MessageResult::kNo);
+    }
+}
+
+// Message box `index` as shown: its text, caption and buttons.
+inline void ExpectBox(const platform::ScriptedMessageService& messages, std::size_t index,
+                      const std::string& text, const std::string& caption,
+                      platform::MessageButtons buttons) {
+    ASSERT_LT(index, messages.Requests().size());
+    const platform::MessageRequest& box = messages.Requests()[index];
+    EXPECT_EQ(box.text.toStdString(), text);
+    EXPECT_EQ(box.caption.toStdString(), caption);
+    EXPECT_EQ(box.buttons, buttons);
+}
+
 // The settings as the connect dialog leaves them for this joystick.
 inline JoySettings ConnectedSettings(const platform::JoystickCaps& caps, bool extension) {
     JoySettings settings;

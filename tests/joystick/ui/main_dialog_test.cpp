@@ -20,20 +20,19 @@ namespace kinemo::joy::ui::testing {
 namespace {
 
 using platform::MessageButtons;
-using platform::MessageResult;
-
-constexpr std::uint32_t kFullLeft = 0;
+using Ends = std::vector<std::pair<int, bool>>;
 
 // A main window as the program makes it after a connection to the simulated
-// box, on a fresh settings folder.
+// box, on a fresh settings folder (or `folder`), the stick held full left.
 class MainRig {
   public:
     explicit MainRig(StickShape shape = {4, 6, 1}, bool extension = false,
                      const std::string& folder = {})
-        : stick(shape), folderPath_(folder) {
-        const std::string device = box.Start();
+        : stick(shape), device(box.Start()), com1("COM1", device), folderPath_(folder) {
         EXPECT_FALSE(device.empty()) << box.error();
-        com1 = std::make_unique<kinemo::testing::ScopedPortOverride>("COM1", device);
+        platform::JoystickPosition fullLeft;
+        fullLeft.axes[0] = 0;
+        stick.Set(fullLeft);
         settings = ConnectedSettings(stick.Caps(), extension);
         EXPECT_TRUE(ConnectInterface(link, settings, nullptr));
         MainDialogServices services;
@@ -58,13 +57,8 @@ class MainRig {
         return (folderPath_.empty() ? folder_.Path() : folderPath_) + "/settings.kmj";
     }
     MainDialog& D() { return *dialog; }
-    LiveSlot& Live(int slot) { return dialog->Controller().Live().slots[slot]; }
-
-    // Holds the stick at X, the rest centred.
-    void HoldX(std::uint32_t x) {
-        platform::JoystickPosition position;
-        position.axes[0] = x;
-        stick.Set(position);
+    std::uint8_t Source(int slot) {
+        return dialog->Controller().Live().slots[slot].axisSource.load();
     }
 
     // "LOS!" and wait until the box has seen the run going.
@@ -74,19 +68,22 @@ class MainRig {
         ASSERT_EQ(Text(D(), kIdStatus), kStatusRun);
         ASSERT_TRUE(WaitUntil([&] { return box.Snapshot().ticks >= target; }));
     }
-    // Waits until the end of the run has been handled by the window.
-    bool WaitForRunEnded() {
-        return WaitUntil([&] { return !dialog->Running() && dialog->IsEnabled(kIdStart); });
+    // Waits until the end of the run has been handled by the window, all off.
+    void WaitForRunEnded() {
+        ASSERT_TRUE(WaitUntil([&] { return !dialog->Running() && dialog->IsEnabled(kIdStart); }));
+        EXPECT_EQ(box.Snapshot().outputs, 0);
+        EXPECT_EQ(Text(D(), kIdStatus), kStatusReady);
     }
 
     TestStick stick;
     simulator::SimulatedBox box{simulator::SimulatedBoxOptions::FastLine()};
-    std::unique_ptr<kinemo::testing::ScopedPortOverride> com1;
+    std::string device;
+    kinemo::testing::ScopedPortOverride com1;
     DriverLink link;
     JoySettings settings;
     platform::ScriptedMessageService messages;
     platform::ScriptedFileDialogService files;
-    std::vector<std::pair<int, bool>> ends;
+    Ends ends;
     int aboutShown = 0;
     std::unique_ptr<MainDialog> dialog;
 
@@ -95,28 +92,25 @@ class MainRig {
     std::string folderPath_;
 };
 
+constexpr auto kZ = static_cast<std::uint8_t>(AxisSource::kZ);
+
 // Every enable rule of every panel, checked against the controls' state.
 void ExpectEnableRules(MainDialog& d) {
     for (int m = 0; m < 4; ++m) {
         const std::pair<int, int> rules[] = {
-            {kIdAxisList + m, kIdDirAxis + m},
-            {kIdButtonLeftList + m, kIdDirButtons + m},
-            {kIdButtonRightList + m, kIdDirButtons + m},
-            {kIdFixedDirList + m, kIdDirFixed + m},
-            {kIdEndLeftList + m, kIdEndSwitches + m},
-            {kIdEndRightList + m, kIdEndSwitches + m},
-            {kIdSpeedAxisList + m, kIdSpeedAxis + m},
-            {kIdThrottleList + m, kIdSpeedThrottle + m},
-            {kIdSpeedSlider + m, kIdSpeedFixed + m},
-            {kIdSpeedLabel + m, kIdSpeedFixed + m},
+            {kIdAxisList, kIdDirAxis},           {kIdButtonLeftList, kIdDirButtons},
+            {kIdButtonRightList, kIdDirButtons}, {kIdFixedDirList, kIdDirFixed},
+            {kIdEndLeftList, kIdEndSwitches},    {kIdEndRightList, kIdEndSwitches},
+            {kIdSpeedAxisList, kIdSpeedAxis},    {kIdThrottleList, kIdSpeedThrottle},
+            {kIdSpeedSlider, kIdSpeedFixed},     {kIdSpeedLabel, kIdSpeedFixed},
         };
         for (const auto& [control, enabler] : rules) {
-            EXPECT_EQ(d.IsEnabled(control), d.IsChecked(enabler))
-                << "control " << control << " after " << enabler;
+            EXPECT_EQ(d.IsEnabled(control + m), d.IsChecked(enabler + m))
+                << "control " << control + m << " after " << enabler + m;
         }
-        for (const int radio : {kIdDirAxis + m, kIdDirButtons + m, kIdDirFixed + m,
-                                kIdSpeedAxis + m, kIdSpeedThrottle + m, kIdSpeedFixed + m}) {
-            EXPECT_TRUE(d.IsEnabled(radio));
+        for (const int radio : {kIdDirAxis, kIdDirButtons, kIdDirFixed, kIdSpeedAxis,
+                                kIdSpeedThrottle, kIdSpeedFixed}) {
+            EXPECT_TRUE(d.IsEnabled(radio + m));
         }
     }
     EXPECT_EQ(d.IsEnabled(kIdOffSwitchInput), d.IsChecked(kIdOffSwitch));
@@ -130,15 +124,17 @@ TEST(JoyMainDialog, AFreshWindowShowsTheJoysticksListsAndTheDefaultsReady) {
     MainDialog& d = rig.D();
     const ListContents lists = MakeListContents(d.Settings());
     for (int m = 0; m < 4; ++m) {
-        EXPECT_EQ(ComboTexts(d, kIdAxisList + m), lists.axes);
-        EXPECT_EQ(ComboTexts(d, kIdSpeedAxisList + m), lists.axes);
-        EXPECT_EQ(ComboTexts(d, kIdThrottleList + m), lists.throttle);
+        for (const auto& [id, list] : {std::pair{kIdAxisList, lists.axes},
+                                       {kIdSpeedAxisList, lists.axes},
+                                       {kIdThrottleList, lists.throttle},
+                                       {kIdButtonLeftList, lists.buttons},
+                                       {kIdButtonRightList, lists.buttons},
+                                       {kIdEndLeftList, lists.inputs},
+                                       {kIdEndRightList, lists.inputs},
+                                       {kIdFixedDirList, lists.directions}}) {
+            EXPECT_EQ(ComboTexts(d, id + m), list) << id + m;
+        }
         EXPECT_EQ(Text(d, kIdThrottleList + m), "V");
-        EXPECT_EQ(ComboTexts(d, kIdButtonLeftList + m), lists.buttons);
-        EXPECT_EQ(ComboTexts(d, kIdButtonRightList + m), lists.buttons);
-        EXPECT_EQ(ComboTexts(d, kIdEndLeftList + m), lists.inputs);
-        EXPECT_EQ(ComboTexts(d, kIdEndRightList + m), lists.inputs);
-        EXPECT_EQ(ComboTexts(d, kIdFixedDirList + m), lists.directions);
         EXPECT_EQ(Text(d, kIdPanelGroup + m), "Motor " + std::to_string(m + 1));
         EXPECT_EQ(d.IsChecked(kIdDirAxis + m), m < 2);
         EXPECT_EQ(d.IsChecked(kIdSpeedFixed + m), m >= 2);
@@ -159,67 +155,31 @@ TEST(JoyMainDialog, AFreshWindowShowsTheJoysticksListsAndTheDefaultsReady) {
     ExpectEnableRules(d);
 }
 
-TEST(JoyMainDialog, DirectionRadiosTakeTheSpeedAlong) {
-    // Panel 2 starts fixed; each step clicks one radio and says which speed
-    // radio is then checked.
-    struct Step {
-        int radio;
-        int speedChecked;
-    };
-    const Step steps[] = {
-        {kIdDirAxis, kIdSpeedAxis},           {kIdDirButtons, kIdSpeedFixed},
-        {kIdSpeedThrottle, kIdSpeedThrottle}, {kIdDirAxis, kIdSpeedAxis},
-        {kIdDirFixed, kIdSpeedFixed},         {kIdSpeedAxis, kIdSpeedAxis},
-        {kIdDirButtons, kIdSpeedFixed},       {kIdSpeedAxis, kIdSpeedAxis},
-    };
+TEST(JoyMainDialog, RadiosCheckBoxesAndSlidersFollowTheirRules) {
     MainRig rig;
     MainDialog& d = rig.D();
+    // Panel 3 starts fixed; each step clicks one radio, then the speed radio
+    // checked (0 axis, 1 throttle, 2 fixed).
     constexpr int m = 2;
-    for (const Step& step : steps) {
-        SCOPED_TRACE(step.radio);
-        Click(d, step.radio + m);
+    for (const auto& [radio, speed] : {std::pair{kIdDirAxis, 0},
+                                       {kIdDirButtons, 2},
+                                       {kIdSpeedThrottle, 1},
+                                       {kIdDirAxis, 0},
+                                       {kIdDirFixed, 2},
+                                       {kIdSpeedAxis, 0},
+                                       {kIdDirButtons, 2},
+                                       {kIdSpeedAxis, 0}}) {
+        Click(d, radio + m);
         EXPECT_EQ(d.CheckedRadio({kIdSpeedAxis + m, kIdSpeedThrottle + m, kIdSpeedFixed + m}),
-                  step.speedChecked == kIdSpeedAxis       ? 0
-                  : step.speedChecked == kIdSpeedThrottle ? 1
-                                                          : 2);
+                  speed)
+            << radio;
         ExpectEnableRules(d);
     }
-    // The end switches and the off settings follow their check boxes.
-    for (const int check : {kIdEndSwitches + m, kIdOffSwitch, kIdOffButton}) {
-        Click(d, check);
-        ExpectEnableRules(d);
+    for (const int check : {kIdEndSwitches + m, kIdOffSwitch, kIdOffButton, kIdEndSwitches + m,
+                            kIdOffSwitch, kIdOffButton}) {
         Click(d, check);
         ExpectEnableRules(d);
     }
-    EXPECT_TRUE(rig.messages.Requests().empty());
-}
-
-TEST(JoyMainDialog, ForeignControlsGetTheAssertionMessageAndChangeNothing) {
-    MainRig rig;
-    MainDialog& d = rig.D();
-    const MotorMapping before = d.Settings().mappings[0];
-    d.OnJoyAxisCh(kIdStart);
-    d.OnAxisRadio(kIdDirAxis);
-    d.OnSelchangeJoyAxisCo(4);
-    const std::vector<std::string> expected{
-        std::string(kJoyAxisChAssertText) + kAssertContactLine,
-        std::string(kAxisRadioAssertText) + kAssertContactLine,
-        std::string(kAxisAssertText) + kAssertContactLine,
-    };
-    ASSERT_EQ(rig.messages.Requests().size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(rig.messages.Requests()[i].text.toStdString(), expected[i]);
-        EXPECT_EQ(rig.messages.Requests()[i].caption.toStdString(), "KinemoJoy");
-        EXPECT_EQ(rig.messages.Requests()[i].buttons, MessageButtons::kOk);
-    }
-    d.StoreMappings();
-    EXPECT_EQ(d.Settings().mappings[0], before);
-    ExpectEnableRules(d);
-}
-
-TEST(JoyMainDialog, SliderLabelsFollowEveryMove) {
-    MainRig rig;
-    MainDialog& d = rig.D();
     auto* slider = d.Control<QSlider>(kIdSpeedSlider + 3);
     for (const int value : {37, 0, 100, 5}) {
         slider->setValue(value);
@@ -227,12 +187,26 @@ TEST(JoyMainDialog, SliderLabelsFollowEveryMove) {
     }
     QTest::keyClick(slider, Qt::Key_Left);
     EXPECT_EQ(Text(d, kIdSpeedLabel + 3), "4%");
+    EXPECT_TRUE(rig.messages.Requests().empty());
+
+    // Handlers called for a control not theirs say so and change nothing.
+    const MotorMapping before = d.Settings().mappings[0];
+    d.OnJoyAxisCh(kIdStart);
+    d.OnAxisRadio(kIdDirAxis);
+    d.OnSelchangeJoyAxisCo(4);
+    ASSERT_EQ(rig.messages.Requests().size(), 3U);
+    for (int i = 0;
+         const char* text : {kJoyAxisChAssertText, kAxisRadioAssertText, kAxisAssertText}) {
+        ExpectBox(rig.messages, i++, std::string(text) + kAssertContactLine, "KinemoJoy",
+                  MessageButtons::kOk);
+    }
+    d.StoreMappings();
+    EXPECT_EQ(d.Settings().mappings[0], before);
 }
 
-TEST(JoyMainDialog, RunsDriveTheBoxAndNotAusEndsWithAllOff) {
+TEST(JoyMainDialog, RunsDriveTheBoxAndNotAusOrTheOffSwitchEndsThemAllOff) {
     MainRig rig;
     MainDialog& d = rig.D();
-    rig.HoldX(kFullLeft);
     rig.StartRun();
     EXPECT_FALSE(d.IsEnabled(kIdStart));
     EXPECT_TRUE(d.IsEnabled(kIdApply));
@@ -245,42 +219,29 @@ TEST(JoyMainDialog, RunsDriveTheBoxAndNotAusEndsWithAllOff) {
     // both lists; "POV2" sets the hat mode; the throttle list of M2 (slot 2).
     Choose(d, kIdSpeedAxisList, 1);
     EXPECT_EQ(Text(d, kIdAxisList), "Y");
-    EXPECT_EQ(rig.Live(0).axisSource.load(), static_cast<std::uint8_t>(AxisSource::kY));
+    EXPECT_EQ(rig.Source(0), static_cast<std::uint8_t>(AxisSource::kY));
     Choose(d, kIdAxisList, 5);
     EXPECT_EQ(Text(d, kIdSpeedAxisList), "POV2");
-    EXPECT_EQ(rig.Live(0).axisSource.load(), static_cast<std::uint8_t>(AxisSource::kPov));
-    EXPECT_EQ(rig.Live(0).hatMode.load(), 2);
+    EXPECT_EQ(rig.Source(0), static_cast<std::uint8_t>(AxisSource::kPov));
+    EXPECT_EQ(d.Controller().Live().slots[0].hatMode.load(), 2);
     Click(d, kIdSpeedThrottle + 1);
     Choose(d, kIdThrottleList + 1, 2);
-    EXPECT_EQ(rig.Live(2).throttleSource.load(), static_cast<std::uint8_t>(AxisSource::kZ));
+    EXPECT_EQ(d.Controller().Live().slots[2].throttleSource.load(), kZ);
 
     Click(d, kIdEmergencyStop);
     EXPECT_EQ(Text(d, kIdStatus), kStatusReady);
-    EXPECT_TRUE(d.IsEnabled(kIdStart));
     EXPECT_FALSE(d.IsEnabled(kIdApply));
-    EXPECT_TRUE(rig.WaitForRunEnded());
-    EXPECT_EQ(rig.box.Snapshot().outputs, 0);
-    EXPECT_EQ(Text(d, kIdStatus), kStatusReady);
-
+    rig.WaitForRunEnded();
     // Return presses "NOT-AUS" wherever the focus is; idle it only says "Bereit".
     Click(d, kIdStart);
     QTest::keyClick(d.ControlWidget(kIdAxisList + 1), Qt::Key_Return);
     EXPECT_EQ(Text(d, kIdStatus), kStatusReady);
-    EXPECT_TRUE(rig.WaitForRunEnded());
-    EXPECT_EQ(rig.box.Snapshot().outputs, 0);
-}
-
-// A run that ends by itself (here the off switch E8) reaches the window.
-TEST(JoyMainDialog, TheOffSwitchEndsTheRunItself) {
-    MainRig rig;
-    MainDialog& d = rig.D();
-    rig.HoldX(kFullLeft);
+    rig.WaitForRunEnded();
+    // A run that ends by itself (here the off switch E8) reaches the window.
     Click(d, kIdOffSwitch);
     rig.StartRun();
     rig.box.ForceInput(8, simulator::InputForce::kOn);
-    EXPECT_TRUE(rig.WaitForRunEnded());
-    EXPECT_EQ(Text(d, kIdStatus), kStatusReady);
-    EXPECT_EQ(rig.box.Snapshot().outputs, 0);
+    rig.WaitForRunEnded();
 }
 
 // Each module keeps its panels; after "Ende" and a restart the window shows
@@ -296,12 +257,12 @@ TEST(JoyMainDialog, ModulesKeepTheirPanelsAndComeBackOnHauptmodulAfterARestart) 
             EXPECT_EQ(Text(d, kIdPanelGroup + m), "Motor " + std::to_string(m + 5));
         }
         // The switch stored M1 and published it; M5 shows its own defaults.
-        EXPECT_EQ(rig.Live(0).fields[1].load(), 1);  // dirFromButtons
+        EXPECT_EQ(d.Controller().Live().slots[0].fields[1].load(), 1);  // dirFromButtons
         EXPECT_TRUE(d.IsChecked(kIdDirFixed));
         EXPECT_EQ(Text(d, kIdEndLeftList), "E9");
         Click(d, kIdDirAxis);
         Choose(d, kIdAxisList, 2);  // M5 on Z
-        EXPECT_EQ(rig.Live(1).axisSource.load(), static_cast<std::uint8_t>(AxisSource::kZ));
+        EXPECT_EQ(rig.Source(1), kZ);
         Choose(d, kIdModule, 0);
         EXPECT_EQ(Text(d, kIdPanelGroup), "Motor 1");
         EXPECT_TRUE(d.IsChecked(kIdDirButtons));
@@ -310,11 +271,10 @@ TEST(JoyMainDialog, ModulesKeepTheirPanelsAndComeBackOnHauptmodulAfterARestart) 
         EXPECT_EQ(Text(d, kIdAxisList), "Z");
         Click(d, kIdOffButton);
         Choose(d, kIdOffButtonIndex, 2);
-        EXPECT_EQ(rig.dialog->Controller().Live().offButtonOn.load(), 1);
-        EXPECT_EQ(rig.dialog->Controller().Live().offButtonIndex.load(), 2);
-        ExpectEnableRules(d);
+        EXPECT_EQ(d.Controller().Live().offButtonOn.load(), 1);
+        EXPECT_EQ(d.Controller().Live().offButtonIndex.load(), 2);
         Click(d, kIdEnd);
-        ASSERT_EQ(rig.ends, (std::vector<std::pair<int, bool>>{{0, true}}));
+        ASSERT_EQ(rig.ends, (Ends{{0, true}}));
         ASSERT_TRUE(d.SaveSettings());                        // as the application frame does
         EXPECT_EQ(ReadFileBytes(rig.SettingsPath())[11], 1);  // "Extensionmodul" shown
     }
@@ -322,7 +282,7 @@ TEST(JoyMainDialog, ModulesKeepTheirPanelsAndComeBackOnHauptmodulAfterARestart) 
     MainDialog& d = again.D();
     EXPECT_EQ(d.ComboSelection(kIdModule), 0);
     EXPECT_EQ(Text(d, kIdPanelGroup), "Motor 1");
-    EXPECT_EQ(again.Live(1).axisSource.load(), static_cast<std::uint8_t>(AxisSource::kZ));
+    EXPECT_EQ(again.Source(1), kZ);
     EXPECT_TRUE(d.IsChecked(kIdOffButton));
     EXPECT_EQ(d.ComboSelection(kIdOffButtonIndex), 2);
     ExpectEnableRules(d);
@@ -334,38 +294,34 @@ TEST(JoyMainDialog, PositionsWithoutAnEntryShowNoSelectionAndBindNothing) {
     TempFolder folder;
     {
         MainRig rig({6, 12, 1}, false, folder.Path());
-        MainDialog& d = rig.D();
-        Choose(d, kIdAxisList, 5);  // "V"
-        Click(d, kIdDirButtons + 1);
-        Choose(d, kIdButtonRightList + 1, 11);
-        ASSERT_TRUE(d.SaveSettings());
+        Choose(rig.D(), kIdAxisList, 5);  // "V"
+        Click(rig.D(), kIdDirButtons + 1);
+        Choose(rig.D(), kIdButtonRightList + 1, 11);
+        ASSERT_TRUE(rig.D().SaveSettings());
     }
     MainRig rig({2, 4, 0}, false, folder.Path());
     MainDialog& d = rig.D();
     EXPECT_EQ(d.ComboSelection(kIdAxisList), -1);
     EXPECT_EQ(d.ComboSelection(kIdSpeedAxisList), -1);
     EXPECT_EQ(d.ComboSelection(kIdButtonRightList + 1), -1);
-    EXPECT_EQ(rig.Live(0).axisSource.load(), static_cast<std::uint8_t>(AxisSource::kNone));
+    EXPECT_EQ(rig.Source(0), static_cast<std::uint8_t>(AxisSource::kNone));
     Choose(d, kIdAxisList, 0);
-    EXPECT_EQ(rig.Live(0).axisSource.load(), static_cast<std::uint8_t>(AxisSource::kX));
+    EXPECT_EQ(rig.Source(0), static_cast<std::uint8_t>(AxisSource::kX));
     EXPECT_TRUE(rig.messages.Requests().empty());
 }
 
 TEST(JoyMainDialog, ResetYesDuringARunStopsItAndRestoresTheDefaults) {
     MainRig rig({4, 6, 1}, true);
     MainDialog& d = rig.D();
-    rig.HoldX(kFullLeft);
     Click(d, kIdDirButtons + 3);
     Choose(d, kIdModule, 1);
     rig.StartRun();
-    rig.messages.Answer(MessageResult::kYes);
+    Answer(rig.messages, "y");
     Click(d, kIdReset);
-    ASSERT_EQ(rig.messages.Requests().size(), 1U);
-    EXPECT_EQ(rig.messages.Requests()[0].text.toStdString(), kResetQuestionText);
-    EXPECT_EQ(rig.messages.Requests()[0].caption.toStdString(), kResetQuestionCaption);
-    EXPECT_EQ(rig.messages.Requests()[0].buttons, MessageButtons::kYesNoCancel);
-    EXPECT_TRUE(rig.WaitForRunEnded());
-    EXPECT_EQ(rig.box.Snapshot().outputs, 0);
+    EXPECT_EQ(rig.messages.Requests().size(), 1U);
+    ExpectBox(rig.messages, 0, kResetQuestionText, kResetQuestionCaption,
+              MessageButtons::kYesNoCancel);
+    rig.WaitForRunEnded();
     EXPECT_EQ(d.ComboSelection(kIdModule), 0);
     EXPECT_EQ(Text(d, kIdPanelGroup), "Motor 1");
     EXPECT_TRUE(d.IsChecked(kIdDirFixed + 3));
@@ -375,64 +331,44 @@ TEST(JoyMainDialog, ResetYesDuringARunStopsItAndRestoresTheDefaults) {
     ExpectEnableRules(d);
 }
 
+// No and OK: the file holds only the deleted mark and the program ends
+// without saving; any Cancel leaves everything as it was.
 TEST(JoyMainDialog, ResetNoAndOkLeavesTheDeletedFileAndEndsWithoutSaving) {
-    struct Case {
-        std::vector<MessageResult> answers;
-        bool deleted;
-    };
-    const Case cases[] = {
-        {{MessageResult::kNo, MessageResult::kOk}, true},
-        {{MessageResult::kNo, MessageResult::kCancel}, false},
-        {{MessageResult::kCancel}, false},
-    };
-    for (const Case& c : cases) {
+    for (const char* answers : {"no", "nc", "c"}) {
         MainRig rig;
         MainDialog& d = rig.D();
         Click(d, kIdDirButtons);
-        for (const MessageResult answer : c.answers) {
-            rig.messages.Answer(answer);
-        }
+        Answer(rig.messages, answers);
         Click(d, kIdReset);
         EXPECT_EQ(rig.messages.PendingAnswers(), 0U);
-        if (c.answers.size() > 1) {
-            EXPECT_EQ(rig.messages.Requests()[1].text.toStdString(), kRestartText);
-            EXPECT_EQ(rig.messages.Requests()[1].caption.toStdString(), kRestartCaption);
-            EXPECT_EQ(rig.messages.Requests()[1].buttons, MessageButtons::kOkCancel);
+        if (answers[0] == 'n') {
+            ExpectBox(rig.messages, 1, kRestartText, kRestartCaption, MessageButtons::kOkCancel);
         }
-        if (c.deleted) {
-            EXPECT_EQ(ReadFileBytes(rig.SettingsPath()), Bytes(kDeletedFileText));
-            EXPECT_EQ(rig.ends, (std::vector<std::pair<int, bool>>{{0, false}}));
-        } else {
-            EXPECT_TRUE(ReadFileBytes(rig.SettingsPath()).empty());
-            EXPECT_TRUE(rig.ends.empty());
-            EXPECT_TRUE(d.IsChecked(kIdDirButtons));  // nothing was reset
-        }
+        const bool deleted = std::string(answers) == "no";
+        EXPECT_EQ(ReadFileBytes(rig.SettingsPath()), deleted ? Bytes(kDeletedFileText) : Bytes(""));
+        EXPECT_EQ(rig.ends, (deleted ? Ends{{0, false}} : Ends{})) << answers;
+        EXPECT_TRUE(deleted || d.IsChecked(kIdDirButtons));  // nothing was reset
     }
 }
 
 TEST(JoyMainDialog, JoystickLostAtTheStartAsksAbortRetryIgnore) {
     MainRig rig;
-    MainDialog& d = rig.D();
     rig.stick.Stick().Detach();
-    rig.messages.Answer(MessageResult::kRetry);
-    rig.messages.Answer(MessageResult::kIgnore);
-    rig.messages.Answer(MessageResult::kAbort);
-    Click(d, kIdStart);
+    Answer(rig.messages, "ria");
+    Click(rig.D(), kIdStart);
     EXPECT_TRUE(WaitUntil([&] { return !rig.ends.empty(); }));
     ASSERT_EQ(rig.messages.Requests().size(), 3U);
-    for (const platform::MessageRequest& box : rig.messages.Requests()) {
-        EXPECT_EQ(box.text.toStdString(), kJoystickLostText);
-        EXPECT_EQ(box.caption.toStdString(), "KinemoJoy");
-        EXPECT_EQ(box.buttons, MessageButtons::kAbortRetryIgnore);
+    for (std::size_t i = 0; i < 3; ++i) {
+        ExpectBox(rig.messages, i, kJoystickLostText, "KinemoJoy",
+                  MessageButtons::kAbortRetryIgnore);
     }
-    EXPECT_EQ(rig.ends, (std::vector<std::pair<int, bool>>{{2, false}}));
+    EXPECT_EQ(rig.ends, (Ends{{2, false}}));
 }
 
 TEST(JoyMainDialog, RecordingWritesEveryReadOfTheRunToTheChosenFile) {
     MainRig rig;
     MainDialog& d = rig.D();
-    TempFolder folder;
-    const std::string path = folder.File("bewegung.replay");
+    const std::string path = rig.SettingsPath() + ".replay";
     // A cancelled save dialog starts nothing.
     Click(d, kIdRecord);
     rig.files.Answer(QString());
@@ -441,40 +377,32 @@ TEST(JoyMainDialog, RecordingWritesEveryReadOfTheRunToTheChosenFile) {
     EXPECT_FALSE(d.Running());
 
     rig.files.Answer(QString::fromStdString(path));
-    rig.HoldX(kFullLeft);
     rig.StartRun();
     ASSERT_EQ(rig.files.Requests().size(), 2U);
     EXPECT_EQ(rig.files.Requests()[1].mode, platform::FileDialogMode::kSave);
     Click(d, kIdEmergencyStop);
-    ASSERT_TRUE(rig.WaitForRunEnded());
-
+    rig.WaitForRunEnded();
     Replay replay;
     ASSERT_TRUE(LoadReplay(path, replay).ok);
     EXPECT_EQ(replay.header.buttons, 6);
     ASSERT_GE(replay.reads.size(), 20U);
-    EXPECT_EQ(replay.reads.back().axes[0], kFullLeft);
+    EXPECT_EQ(replay.reads.back().axes[0], 0U);
     EXPECT_TRUE(rig.messages.Requests().empty());
 
     // The next run without the check box reads the joystick directly again.
     Click(d, kIdRecord);
     rig.StartRun();
     Click(d, kIdEmergencyStop);
-    ASSERT_TRUE(rig.WaitForRunEnded());
+    rig.WaitForRunEnded();
     Replay unchanged;
     ASSERT_TRUE(LoadReplay(path, unchanged).ok);
     EXPECT_EQ(unchanged.reads.size(), replay.reads.size());
 }
 
-TEST(JoyMainDialog, WaysOutAndTheAboutBox) {
+TEST(JoyMainDialog, TheCreditButtonAndTheContextMenuShowTheAboutBox) {
     MainRig rig;
-    MainDialog& d = rig.D();
-    QTest::keyClick(&d, Qt::Key_Escape);
-    d.close();
-    Click(d, kIdEnd);
-    EXPECT_EQ(rig.ends, (std::vector<std::pair<int, bool>>(3, {0, true})));
-
-    Click(d, kIdCredit);
-    QAction* entry = d.ContextMenu()->findChild<QAction*>(QStringLiteral("16"));
+    Click(rig.D(), kIdCredit);
+    QAction* entry = rig.D().ContextMenu()->findChild<QAction*>(QStringLiteral("16"));
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->text().toStdString(), "Inf&o über KinemoJoy...");
     entry->trigger();
