@@ -47,13 +47,13 @@ void PublishMapping(LiveSettings& live, int slot, const MotorMapping& mapping) {
     std::uint8_t bytes[sizeof(MotorMapping)];
     std::memcpy(bytes, &mapping, sizeof bytes);
     for (std::size_t i = 0; i < sizeof bytes; ++i) {
-        live.slots[slot].fields[i].store(bytes[i], kRelaxed);
+        live.motorSlots[slot].fields[i].store(bytes[i], kRelaxed);
     }
 }
 
 void PublishBindings(LiveSettings& live, int slot, const AxisBinding& axis,
                      const ThrottleBinding& throttle) {
-    LiveSlot& s = live.slots[slot];
+    LiveSlot& s = live.motorSlots[slot];
     // Source and mode change together as one binding: the loop may read them
     // a tick apart only if both stores land between its two loads, which
     // gives one tick of the old source with the new mode at worst.
@@ -257,7 +257,7 @@ std::uint32_t ControlLoop::Tick() {
     for (int module = 0; module < motorCount / 4; ++module) {
         for (int j = 0; j < kPanelCount; ++j) {
             const int k = module * 4 + j;
-            const LiveSlot& slot = live_.slots[SlotOf(module, j)];
+            const LiveSlot& slot = live_.motorSlots[SlotOf(module, j)];
             const auto field = [&slot](Field f) { return slot.fields[f].load(kRelaxed); };
             const AxisBinding axis{static_cast<AxisSource>(slot.axisSource.load(kRelaxed)),
                                    static_cast<HatMode>(slot.hatMode.load(kRelaxed))};

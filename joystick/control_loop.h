@@ -43,7 +43,7 @@ struct LiveSlot {
 };
 
 struct LiveSettings {
-    std::array<LiveSlot, kSlotCount> slots{};
+    std::array<LiveSlot, kSlotCount> motorSlots{};
     std::atomic<std::uint8_t> motorCount{4};
     std::atomic<std::uint8_t> joystickButtons{0};
     std::atomic<std::uint8_t> offSwitchOn{0};

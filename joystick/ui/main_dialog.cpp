@@ -187,7 +187,9 @@ void MainDialog::ConnectHandlers() {
     const std::pair<int, int> offPairs[] = {{kIdOffSwitch, kIdOffSwitchInput},
                                             {kIdOffButton, kIdOffButtonIndex},
                                             {kIdStartButton, kIdStartButtonIndex}};
-    for (const auto& [check, list] : offPairs) {
+    for (const auto& pair : offPairs) {
+        const int check = pair.first;
+        const int list = pair.second;
         OnClicked(check, [this, check, list] {
             SetEnabled(list, IsChecked(check));
             PublishOffSettings();

@@ -58,7 +58,7 @@ class MainDialog : public platform::DialogWindow {
     JoySettings& Settings() { return settings_; }
     const ListContents& Lists() const { return lists_; }
 
-    // Copies between the panels and the slots of the module shown.
+    // Copies between the panels and the motor slots of the module shown.
     void StoreMappings();
     void ShowMappings();
     void ApplyEnableRules();

@@ -65,7 +65,7 @@ SpeechApp::SpeechApp(const SpeechAppServices& services) : services_(services) {
     main_->SetVoiceServices(services_.files, services_.audioPath);
     main_->SetAboutHandler([](QWidget* parent) { ShowAboutDialog(parent); });
     // "&Ende", Escape and the close box of the main window end the program.
-    connect(main_.get(), &QDialog::finished, this, [this] { EndProgram(); });
+    connect(main_.get(), &QDialog::finished, this, [] { EndProgram(); });
 
     ConnectDialogServices connectServices;
     InterfacePort* port = services_.port;

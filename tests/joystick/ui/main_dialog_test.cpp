@@ -58,7 +58,7 @@ class MainRig {
     }
     MainDialog& D() { return *dialog; }
     std::uint8_t Source(int slot) {
-        return dialog->Controller().Live().slots[slot].axisSource.load();
+        return dialog->Controller().Live().motorSlots[slot].axisSource.load();
     }
 
     // "LOS!" and wait until the box has seen the run going.
@@ -223,10 +223,10 @@ TEST(JoyMainDialog, RunsDriveTheBoxAndNotAusOrTheOffSwitchEndsThemAllOff) {
     Choose(d, kIdAxisList, 5);
     EXPECT_EQ(Text(d, kIdSpeedAxisList), "POV2");
     EXPECT_EQ(rig.Source(0), static_cast<std::uint8_t>(AxisSource::kPov));
-    EXPECT_EQ(d.Controller().Live().slots[0].hatMode.load(), 2);
+    EXPECT_EQ(d.Controller().Live().motorSlots[0].hatMode.load(), 2);
     Click(d, kIdSpeedThrottle + 1);
     Choose(d, kIdThrottleList + 1, 2);
-    EXPECT_EQ(d.Controller().Live().slots[2].throttleSource.load(), kZ);
+    EXPECT_EQ(d.Controller().Live().motorSlots[2].throttleSource.load(), kZ);
 
     Click(d, kIdEmergencyStop);
     EXPECT_EQ(Text(d, kIdStatus), kStatusReady);
@@ -257,7 +257,7 @@ TEST(JoyMainDialog, ModulesKeepTheirPanelsAndComeBackOnHauptmodulAfterARestart) 
             EXPECT_EQ(Text(d, kIdPanelGroup + m), "Motor " + std::to_string(m + 5));
         }
         // The switch stored M1 and published it; M5 shows its own defaults.
-        EXPECT_EQ(d.Controller().Live().slots[0].fields[1].load(), 1);  // dirFromButtons
+        EXPECT_EQ(d.Controller().Live().motorSlots[0].fields[1].load(), 1);  // dirFromButtons
         EXPECT_TRUE(d.IsChecked(kIdDirFixed));
         EXPECT_EQ(Text(d, kIdEndLeftList), "E9");
         Click(d, kIdDirAxis);
