@@ -1,9 +1,7 @@
 // settings.kms byte for byte, its refusals, and saving through a temporary file.
 #include "keyboard/settings_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -17,112 +15,61 @@
 namespace kinemo::keyboard {
 namespace {
 
+namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using cli::test::ReadFileBytes;
 using cli::test::TempFolder;
 using cli::test::WriteFileBytes;
 
-void PutInt(Bytes& bytes, std::int32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i)));
+// Little-endian 32-bit fields followed by raw bytes.
+Bytes File(std::initializer_list<std::int32_t> ints, std::initializer_list<std::uint8_t> rest) {
+    Bytes bytes;
+    for (const std::int32_t value : ints) {
+        for (int i = 0; i < 4; ++i) {
+            bytes.push_back(
+                static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i)));
+        }
     }
+    bytes.insert(bytes.end(), rest);
+    return bytes;
 }
 
 void SetInt(Bytes& bytes, std::size_t offset, std::int32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        bytes[offset + static_cast<std::size_t>(i)] =
-            static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i));
-    }
+    const Bytes field = File({value}, {});
+    std::copy(field.begin(), field.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
-// Three keys: "a" sets M1 "R", "ü" (0xFC) sets M2 and M4 to 30 %, "n" stops.
+// "a" sets M1 "R", "ü" (0xFC) sets M2 and M4 to 30 %, "n" stops.
 KeyboardSettings ThreeKeys() {
-    KeyboardSettings settings;
-    settings.start.motors[0] = {kMotorLeft, 55, true, 3, 6};
-    settings.start.offSwitch = true;
-    settings.start.offSwitchInput = 2;
-    int entry = settings.keys.Append('a');
-    settings.keys.SetAction(entry, kSetStates);
-    settings.keys.SetIncluded(entry, 0, true);
-    settings.keys.SetValue(entry, 0, kMotorRight);
-    entry = settings.keys.Append(0xFC);
-    ChooseAction(settings.keys, entry, kSetSpeeds);
-    settings.keys.SetIncluded(entry, 1, true);
-    settings.keys.SetValue(entry, 1, 30);
-    settings.keys.SetIncluded(entry, 3, true);
-    settings.keys.SetValue(entry, 3, 30);
-    entry = settings.keys.Append('n');
-    settings.keys.SetAction(entry, kEmergencyStop);
-    return settings;
-}
-
-// Valid settings with every field drawn at random.
-KeyboardSettings RandomSettings(std::mt19937& random) {
-    auto draw = [&](int max) { return static_cast<std::uint8_t>(random() % (max + 1U)); };
-    KeyboardSettings settings;
-    for (MotorStartSettings& motor : settings.start.motors) {
-        motor = {draw(2), draw(100), draw(1) != 0, draw(7), draw(7)};
+    KeyboardSettings s;
+    s.start.motors[0] = {kMotorLeft, 55, true, 3, 6};
+    s.start.offSwitch = true;
+    s.start.offSwitchInput = 2;
+    int entry = s.keys.Append('a');
+    s.keys.SetAction(entry, kSetStates);
+    s.keys.SetIncluded(entry, 0, true);
+    s.keys.SetValue(entry, 0, kMotorRight);
+    entry = s.keys.Append(0xFC);
+    ChooseAction(s.keys, entry, kSetSpeeds);
+    for (const int motor : {1, 3}) {
+        s.keys.SetIncluded(entry, motor, true);
+        s.keys.SetValue(entry, motor, 30);
     }
-    settings.start.offSwitch = draw(1) != 0;
-    settings.start.offSwitchInput = draw(7);
-    const int count = 1 + static_cast<int>(random() % kMaxKeys);
-    for (int i = 1; i < count; ++i) {
-        settings.keys.Append(draw(255));
-    }
-    for (int i = 0; i < count; ++i) {
-        const auto action = static_cast<KeyAction>(draw(3));
-        settings.keys.SetAction(i, action);
-        for (int motor = 0; motor < kMotorCount; ++motor) {
-            settings.keys.SetIncluded(i, motor, draw(1) != 0);
-            settings.keys.SetValue(i, motor,
-                                   draw(action == kSetStates   ? 2
-                                        : action == kSetSpeeds ? 100
-                                                               : 255));
-        }
-    }
-    return settings;
+    s.keys.SetAction(s.keys.Append('n'), kEmergencyStop);
+    return s;
 }
 
 TEST(SettingsFile, DefaultsAndThreeKeysByteForByte) {
-    Bytes expected;
-    for (int motor = 0; motor < kMotorCount; ++motor) {
-        PutInt(expected, 0);
-        PutInt(expected, 100);
-        PutInt(expected, 0);
-        PutInt(expected, 2 * motor);
-        PutInt(expected, 2 * motor + 1);
-    }
-    PutInt(expected, 0);
-    PutInt(expected, 7);
-    PutInt(expected, 1);
-    expected.resize(101, 0);  // the placeholder's action, flags and values
-    EXPECT_EQ(EncodeSettings(KeyboardSettings{}), expected);
-
-    // Three keys: 131 bytes, the characters at 92 and the actions at 95.
-    const Bytes bytes = EncodeSettings(ThreeKeys());
-    ASSERT_EQ(bytes.size(), 131U);
-    EXPECT_EQ(Bytes(bytes.begin() + 88, bytes.begin() + 92), (Bytes{4, 0, 0, 0}));
-    EXPECT_EQ(Bytes(bytes.begin() + 92, bytes.begin() + 95), (Bytes{'a', 0xFC, 'n'}));
-    EXPECT_EQ(Bytes(bytes.begin() + 95, bytes.begin() + 99), (Bytes{0, 1, 2, 3}));
-    // Per motor N include flags, then N values: M1 at 99 and 103, M2 at 107 and 111, ...
-    EXPECT_EQ(Bytes(bytes.begin() + 99, bytes.begin() + 107), (Bytes{0, 1, 0, 0, 0, 2, 100, 0}));
-    EXPECT_EQ(Bytes(bytes.begin() + 107, bytes.begin() + 115), (Bytes{0, 0, 1, 0, 0, 0, 30, 0}));
-    EXPECT_EQ(Bytes(bytes.begin() + 123, bytes.begin() + 131), (Bytes{0, 0, 1, 0, 0, 0, 30, 0}));
-    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 20),
-              (Bytes{1, 0, 0, 0, 55, 0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0, 6, 0, 0, 0}));
-    EXPECT_EQ(Bytes(bytes.begin() + 80, bytes.begin() + 88), (Bytes{1, 0, 0, 0, 2, 0, 0, 0}));
-}
-
-TEST(SettingsFile, EveryFieldSurvivesAWriteAndARead) {
-    std::mt19937 random(7);
-    for (int round = 0; round < 200; ++round) {
-        const KeyboardSettings written = RandomSettings(random);
-        const Bytes bytes = EncodeSettings(written);
-        ASSERT_EQ(bytes.size(), SettingsFileSize(written.keys.Count()));
-        KeyboardSettings read;
-        ASSERT_TRUE(DecodeSettings(bytes, read)) << round;
-        EXPECT_EQ(read, written) << round;
-    }
+    // Per motor: state, speed, end switches, L and R input; off switch and
+    // its input; the count N; N-1 characters, N actions, then per motor N
+    // include flags and N values.
+    EXPECT_EQ(EncodeSettings({}),
+              File({0, 100, 0, 0, 1, 0, 100, 0, 2, 3, 0, 100, 0, 4, 5, 0, 100, 0, 6, 7, 0, 7, 1},
+                   {0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(EncodeSettings(ThreeKeys()),
+              File({1, 55, 1, 3, 6, 0, 100, 0, 2, 3, 0, 100, 0, 4, 5, 0, 100, 0, 6, 7, 1, 2, 4},
+                   {'a', 0xFC, 'n', 0, 1, 2, 3, 0, 1, 0,   0, 0, 2, 100, 0, 0, 0, 1,  0, 0,
+                    0,   30,   0,   0, 0, 0, 0, 0, 0, 100, 0, 0, 0, 1,   0, 0, 0, 30, 0}));
 }
 
 TEST(SettingsFile, ValuesOutsideTheirRangesAreRefused) {
@@ -177,37 +124,37 @@ TEST(SettingsFile, ValuesOutsideTheirRangesAreRefused) {
     }
 }
 
-TEST(SettingsFile, EveryTruncationIsRefusedAndTrailingBytesAreIgnored) {
+// Every truncation is refused and leaves the settings as they were; bytes
+// after the table are ignored; random and mutated files never crash, and
+// what is read from them writes back as the start of the same bytes (so
+// reading puts every field where writing takes it from).
+TEST(SettingsFile, TruncatedOversizedAndRandomFiles) {
     const Bytes whole = EncodeSettings(ThreeKeys());
-    for (std::size_t length = 0; length < whole.size(); ++length) {
-        KeyboardSettings read;
-        EXPECT_FALSE(DecodeSettings(std::span(whole).first(length), read)) << length;
-        EXPECT_EQ(read, KeyboardSettings{}) << length;
-    }
-    Bytes longer = whole;
-    longer.resize(whole.size() + 5000, 0xEE);
-    KeyboardSettings read;
-    ASSERT_TRUE(DecodeSettings(longer, read));
-    EXPECT_EQ(read, ThreeKeys());
-}
-
-TEST(SettingsFile, RandomAndMutatedBytesNeverCrashAndWhatIsReadWritesBackTheSame) {
     std::mt19937 random(11);
-    const Bytes valid = EncodeSettings(ThreeKeys());
     int accepted = 0;
-    for (int round = 0; round < 3000; ++round) {
+    for (std::size_t round = 0; round < whole.size() + 3001; ++round) {
         Bytes bytes;
-        if (round % 2 == 0) {
+        if (round < whole.size()) {
+            bytes.assign(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(round));
+        } else if (round == whole.size()) {
+            bytes = whole;
+            bytes.resize(whole.size() + 5000, 0xEE);
+        } else if (round % 2 == 0) {
             bytes.resize(random() % 3000);
-            for (std::uint8_t& b : bytes) {
-                b = static_cast<std::uint8_t>(random());
-            }
+            std::generate(bytes.begin(), bytes.end(), [&] { return std::uint8_t(random()); });
         } else {
-            bytes = valid;
+            bytes = whole;
             bytes[random() % bytes.size()] = static_cast<std::uint8_t>(random());
         }
         KeyboardSettings read;
-        if (DecodeSettings(bytes, read)) {
+        const bool ok = DecodeSettings(bytes, read);
+        if (round < whole.size()) {
+            EXPECT_FALSE(ok) << round;
+            EXPECT_EQ(read, KeyboardSettings{}) << round;
+        } else if (round == whole.size()) {
+            EXPECT_TRUE(ok);
+            EXPECT_EQ(read, ThreeKeys());
+        } else if (ok) {
             ++accepted;
             const Bytes again = EncodeSettings(read);
             ASSERT_LE(again.size(), bytes.size());
@@ -217,66 +164,54 @@ TEST(SettingsFile, RandomAndMutatedBytesNeverCrashAndWhatIsReadWritesBackTheSame
     EXPECT_GT(accepted, 0);
 }
 
-TEST(SettingsFile, LoadTellsMissingFromRefusedAndNeverChangesTheFile) {
-    TempFolder folder;
-    KeyboardSettings settings = ThreeKeys();
-    EXPECT_EQ(LoadSettingsFile(folder.File("settings.kms"), settings), LoadOutcome::kMissing);
-    EXPECT_EQ(settings, ThreeKeys());
-
-    Bytes broken = EncodeSettings(ThreeKeys());
-    broken.resize(120);
-    WriteFileBytes(folder.File("settings.kms"), broken);
-    EXPECT_EQ(LoadSettingsFile(folder.File("settings.kms"), settings), LoadOutcome::kInvalid);
-    EXPECT_EQ(ReadFileBytes(folder.File("settings.kms")), broken);
-
-    std::filesystem::create_directory(folder.File("folder.kms"));
-    EXPECT_EQ(LoadSettingsFile(folder.File("folder.kms"), settings), LoadOutcome::kInvalid);
-    ASSERT_EQ(::mkfifo(folder.File("pipe.kms").c_str(), 0600), 0);
-    EXPECT_EQ(LoadSettingsFile(folder.File("pipe.kms"), settings), LoadOutcome::kInvalid);
-    EXPECT_EQ(settings, ThreeKeys());
+std::ptrdiff_t Entries(const TempFolder& folder) {
+    return std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator());
 }
 
-TEST(SettingsFile, SaveReplacesTheFileWholeKeepsItsModeAndFollowsLinks) {
+// Loading tells a missing file from a refused one (also a folder or a pipe)
+// and never changes the file or the settings; a save replaces the file whole
+// through a link, keeps its mode and leaves no temporary file; a failed save
+// says why.
+TEST(SettingsFile, LoadAndSave) {
     TempFolder folder;
     const std::string path = folder.File("settings.kms");
-    WriteFileBytes(path, Bytes(7, 1));
+    KeyboardSettings settings = ThreeKeys();
+    EXPECT_EQ(LoadSettingsFile(path, settings), LoadOutcome::kMissing);
+    Bytes broken = EncodeSettings(ThreeKeys());
+    broken.resize(120);
+    WriteFileBytes(path, broken);
+    fs::create_directory(folder.File("folder.kms"));
+    ASSERT_EQ(::mkfifo(folder.File("pipe.kms").c_str(), 0600), 0);
+    for (const char* name : {"settings.kms", "folder.kms", "pipe.kms"}) {
+        EXPECT_EQ(LoadSettingsFile(folder.File(name), settings), LoadOutcome::kInvalid) << name;
+    }
+    EXPECT_EQ(ReadFileBytes(path), broken);
+    EXPECT_EQ(settings, ThreeKeys());
+    fs::remove(folder.File("pipe.kms"));
+
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    ASSERT_TRUE(SaveSettingsFile(path, ThreeKeys()).ok);
+    const std::string link = folder.File("link.kms");
+    fs::create_symlink(path, link);
+    ASSERT_TRUE(SaveSettingsFile(link, ThreeKeys()).ok);
+    EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(ReadFileBytes(path), EncodeSettings(ThreeKeys()));
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640U);
+    settings = {};
+    EXPECT_EQ(LoadSettingsFile(path, settings), LoadOutcome::kLoaded);
+    EXPECT_EQ(settings, ThreeKeys());
+    EXPECT_EQ(Entries(folder), 3);
 
-    const std::string link = folder.File("link.kms");
-    std::filesystem::create_symlink(path, link);
-    ASSERT_TRUE(SaveSettingsFile(link, KeyboardSettings{}).ok);
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(ReadFileBytes(path).size(), 101U);
-
-    KeyboardSettings read = ThreeKeys();
-    EXPECT_EQ(LoadSettingsFile(path, read), LoadOutcome::kLoaded);
-    EXPECT_EQ(read, KeyboardSettings{});
-    // Only the two files remain: no temporary file is left behind.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
-                            std::filesystem::directory_iterator()),
-              2);
-}
-
-TEST(SettingsFile, FailedSavesSayWhyAndLeaveNothingBehind) {
-    TempFolder folder;
     const SaveResult noFolder = SaveSettingsFile(folder.File("missing/settings.kms"), {});
     EXPECT_FALSE(noFolder.ok);
     EXPECT_EQ(SaveFailedMessage(noFolder),
               std::string(kSaveFailedText) + "\n" + std::strerror(ENOENT));
-
-    std::filesystem::create_directory(folder.File("settings.kms"));
-    const SaveResult onFolder = SaveSettingsFile(folder.File("settings.kms"), {});
+    const SaveResult onFolder = SaveSettingsFile(folder.File("folder.kms"), {});
     EXPECT_FALSE(onFolder.ok);
     EXPECT_FALSE(onFolder.reason.empty());
-    EXPECT_TRUE(std::filesystem::is_directory(folder.File("settings.kms")));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
-                            std::filesystem::directory_iterator()),
-              1);
+    EXPECT_TRUE(fs::is_directory(folder.File("folder.kms")));
+    EXPECT_EQ(Entries(folder), 3);
 }
 
 }  // namespace
