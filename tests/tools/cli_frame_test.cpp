@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace kinemo::cli {
@@ -24,10 +25,7 @@ constexpr std::array kCommands = {
     Command{"boom", "Aufruf: t boom\n"},
 };
 
-void PrintUsage(std::FILE* out) {
-    std::fputs("Aufruf: t BEFEHL\n", out);
-}
-
+// "bad" and "boom" throw; "echo" prints its words and fails without any.
 int Invoke(const Command& command, CommandArgs rest, std::FILE* out) {
     if (command.name == "bad") {
         throw CliFailure("Zahl fehlt");
@@ -48,48 +46,39 @@ std::string Contents(std::FILE* file) {
     for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
         text.push_back(static_cast<char>(c));
     }
+    std::fclose(file);
     return text;
 }
 
-int RunLine(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
-    const CliTool tool{"t", out, err, PrintUsage};
-    return RunCommandLine(
+// Exit code, standard output and standard error of one command line.
+using Ended = std::tuple<int, std::string, std::string>;
+
+Ended RunLine(const std::vector<std::string>& args, std::FILE* out) {
+    std::FILE* err = std::tmpfile();
+    const CliTool tool{"t", out, err, [](std::FILE* to) { std::fputs("Aufruf: t BEFEHL\n", to); }};
+    const int code = RunCommandLine(
         tool, args, std::span<const Command>(kCommands),
         [out](const Command& command, CommandArgs rest) { return Invoke(command, rest, out); });
+    return {code, Contents(out), Contents(err)};
 }
 
 TEST(CliFrame, EveryEndOfACommandLine) {
-    struct Case {
-        std::vector<std::string> args;
-        int code;
-        std::string out;
-        std::string err;
-    };
-    const std::vector<Case> cases = {
-        {{}, kExitBadInput, "", "t: Befehl fehlt (t --help zeigt die Befehle)\n"},
-        {{"help"}, kExitOk, "Aufruf: t BEFEHL\n", ""},
-        {{"-h", "echo"}, kExitOk, "Aufruf: t BEFEHL\n", ""},
+    const std::string usage = "Aufruf: t BEFEHL\n";
+    const std::vector<std::pair<std::vector<std::string>, Ended>> cases = {
+        {{}, {kExitBadInput, "", "t: Befehl fehlt (t --help zeigt die Befehle)\n"}},
+        {{"help"}, {kExitOk, usage, ""}},
+        {{"-h", "echo"}, {kExitOk, usage, ""}},
         {{"nix"},
-         kExitBadInput,
-         "",
-         "t: Unbekannter Befehl \"nix\" (t --help zeigt die Befehle)\n"},
-        {{"echo", "a", "--help"}, kExitOk, "Aufruf: t echo WORT\n", ""},
-        {{"echo", "--", "--help"}, kExitOk, "--\n--help\n", ""},
-        {{"echo"}, kExitFailure, "", ""},
-        {{"bad", "-h"}, kExitOk, "Aufruf: t bad\n", ""},
-        {{"bad"}, kExitBadInput, "", "t: Zahl fehlt\n"},
-        {{"boom"}, kExitFailure, "", "t: Interner Fehler: kaputt\n"},
+         {kExitBadInput, "", "t: Unbekannter Befehl \"nix\" (t --help zeigt die Befehle)\n"}},
+        {{"echo", "a", "--help"}, {kExitOk, "Aufruf: t echo WORT\n", ""}},
+        {{"echo", "--", "--help"}, {kExitOk, "--\n--help\n", ""}},
+        {{"echo"}, {kExitFailure, "", ""}},
+        {{"bad", "-h"}, {kExitOk, "Aufruf: t bad\n", ""}},
+        {{"bad"}, {kExitBadInput, "", "t: Zahl fehlt\n"}},
+        {{"boom"}, {kExitFailure, "", "t: Interner Fehler: kaputt\n"}},
     };
-    for (const Case& c : cases) {
-        std::FILE* out = std::tmpfile();
-        std::FILE* err = std::tmpfile();
-        ASSERT_NE(out, nullptr);
-        ASSERT_NE(err, nullptr);
-        EXPECT_EQ(RunLine(c.args, out, err), c.code) << testing::PrintToString(c.args);
-        EXPECT_EQ(Contents(out), c.out) << testing::PrintToString(c.args);
-        EXPECT_EQ(Contents(err), c.err) << testing::PrintToString(c.args);
-        std::fclose(out);
-        std::fclose(err);
+    for (const auto& [args, ended] : cases) {
+        EXPECT_EQ(RunLine(args, std::tmpfile()), ended) << testing::PrintToString(args);
     }
 }
 
@@ -98,12 +87,8 @@ TEST(CliFrame, OutputThatCannotBeWrittenIsAFailure) {
     if (full == nullptr) {
         GTEST_SKIP() << "no /dev/full";
     }
-    std::FILE* err = std::tmpfile();
-    ASSERT_NE(err, nullptr);
-    EXPECT_EQ(RunLine({"echo", "a"}, full, err), kExitFailure);
-    EXPECT_EQ(Contents(err), "t: Ausgabe kann nicht geschrieben werden\n");
-    std::fclose(full);
-    std::fclose(err);
+    EXPECT_EQ(RunLine({"echo", "a"}, full),
+              Ended(kExitFailure, "", "t: Ausgabe kann nicht geschrieben werden\n"));
 }
 
 }  // namespace

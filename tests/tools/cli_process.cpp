@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <string_view>
 #include <thread>
@@ -24,11 +25,46 @@ namespace {
 
 constexpr auto kGenerousWait = std::chrono::seconds(60);
 
+// Polls the captured output files until `ready` holds or the bound passes.
+template <typename Ready>
+bool PollUntil(Ready ready) {
+    const auto deadline = std::chrono::steady_clock::now() + kGenerousWait;
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));  // polling a file
+    }
+    return true;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    for (std::string& s : strings) {
+        pointers.push_back(s.data());
+    }
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
 }  // namespace
 
 std::string ReadFileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
+    const std::string text = ReadFileText(path);
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+void WriteFileText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    WriteFileText(path, std::string(bytes.begin(), bytes.end()));
 }
 
 TempFolder::TempFolder() {
@@ -44,27 +80,10 @@ TempFolder::~TempFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-    const std::string text = ReadFileText(path);
-    return std::vector<std::uint8_t>(text.begin(), text.end());
-}
-
-void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
 ChildProcess::ChildProcess(const std::vector<std::string>& argvStrings,
                            const std::string& workingFolder, const Environment& environment,
                            const std::string& standardInput) {
     std::vector<std::string> args = argvStrings;
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-
     // Ours without port overrides and without the names set here, plus `environment`.
     std::vector<std::string> envStrings;
     for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -79,12 +98,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argvStrings,
     for (const auto& [name, value] : environment) {
         envStrings.push_back(name + "=" + value);
     }
-    std::vector<char*> envp;
-    for (std::string& entry : envStrings) {
-        envp.push_back(entry.data());
-    }
-    envp.push_back(nullptr);
-
+    const std::vector<char*> argv = Pointers(args);
+    const std::vector<char*> envp = Pointers(envStrings);
     const std::string outPath = capture_.File("stdout");
     const std::string errPath = capture_.File("stderr");
     pid_ = ::fork();
@@ -137,11 +152,8 @@ ProcessResult ChildProcess::Wait() {
         }
     }
     ended_ = true;
-    if (WIFEXITED(status)) {
-        result.exitCode = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        result.signal = WTERMSIG(status);
-    }
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     result.out = Out();
     result.err = Err();
     return result;
@@ -155,34 +167,20 @@ std::string ChildProcess::Err() const {
 }
 
 bool ChildProcess::WaitForText(const std::string& text, bool inErr) const {
-    const auto deadline = std::chrono::steady_clock::now() + kGenerousWait;
-    while ((inErr ? Err() : Out()).find(text) == std::string::npos) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));  // polling the file
-    }
-    return true;
+    return PollUntil([&] { return (inErr ? Err() : Out()).find(text) != std::string::npos; });
 }
 
 std::string ChildProcess::WaitForLine(std::size_t index) const {
-    const auto deadline = std::chrono::steady_clock::now() + kGenerousWait;
-    while (true) {
-        const std::string out = Out();
-        std::size_t begin = 0;
-        for (std::size_t line = 0; line < index && begin != std::string::npos; ++line) {
-            begin = out.find('\n', begin);
-            begin = begin == std::string::npos ? begin : begin + 1;
+    std::string line;
+    const bool complete = PollUntil([&] {
+        std::istringstream lines(Out());
+        std::size_t n = 0;
+        while (std::getline(lines, line) && !lines.eof() && n < index) {
+            ++n;
         }
-        const std::size_t end = begin == std::string::npos ? begin : out.find('\n', begin);
-        if (end != std::string::npos) {
-            return out.substr(begin, end - begin);
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            return "";
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));  // polling the file
-    }
+        return n == index && lines && !lines.eof();  // the line ends with its '\n'
+    });
+    return complete ? line : "";
 }
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& workingFolder,

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +20,11 @@ struct ProcessResult {
     int signal = 0;     // the signal that ended it, if any
     std::string out;
     std::string err;
+    friend bool operator==(const ProcessResult&, const ProcessResult&) = default;
+    friend std::ostream& operator<<(std::ostream& os, const ProcessResult& r) {
+        return os << "exit " << r.exitCode << " signal " << r.signal << "\nout: " << r.out
+                  << "\nerr: " << r.err;
+    }
 };
 
 // A fresh temporary folder, removed with everything in it on destruction.
@@ -70,19 +76,24 @@ class ChildProcess {
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& workingFolder,
                          const Environment& environment = {});
 
+// `program` followed by `args`, as an argument vector.
+inline std::vector<std::string> Command(const std::string& program, std::vector<std::string> args) {
+    args.insert(args.begin(), program);
+    return args;
+}
+
 #ifdef KINEMO_CLI_PATH
 // Runs the built kinemo-cli with `args` in `workingFolder`.
 inline ProcessResult RunCliProcess(const std::vector<std::string>& args,
                                    const std::string& workingFolder,
                                    const Environment& environment = {}) {
-    std::vector<std::string> argv{KINEMO_CLI_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return RunProcess(argv, workingFolder, environment);
+    return RunProcess(Command(KINEMO_CLI_PATH, args), workingFolder, environment);
 }
 #endif
 
 std::string ReadFileText(const std::string& path);
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+void WriteFileText(const std::string& path, const std::string& text);
 
 }  // namespace kinemo::cli::test
