@@ -5,6 +5,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "keyboard/voice/pronunciation_list.h"
@@ -14,101 +15,97 @@
 namespace kinemo::voice {
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
+
+// Every truncation of `good` and random texts mixing `alphabet` with any
+// byte: either a result or a message, never both or neither.
+template <typename Parse>
+void FeedDamaged(const std::string& good, const std::string& alphabet, Parse parse) {
+    std::mt19937 random(7);
+    for (std::size_t n = 0; n <= good.size() + 2000; ++n) {
+        std::string text = good.substr(0, n);
+        if (n > good.size()) {
+            text.assign(random() % 200, ' ');
+            for (char& c : text) {
+                c = static_cast<char>(random() % 3 == 0 ? alphabet[random() % alphabet.size()]
+                                                        : random() % 256);
+            }
+        }
+        const auto r = parse(text);
+        EXPECT_NE(static_cast<bool>(r.list), !r.error.empty()) << n;
+    }
+}
+
+// Each message starts with the expected one.
+template <typename Parse>
+void ExpectRefused(const std::vector<std::pair<std::string, std::string>>& cases, Parse parse) {
+    for (const auto& [text, message] : cases) {
+        const auto r = parse(text);
+        EXPECT_FALSE(r.list) << text;
+        EXPECT_EQ(r.error.substr(0, message.size()), message) << text;
+    }
+}
+
 TEST(WordList, ReadsWordsCharactersAndThresholds) {
     const WordListResult r = ParseWordList(
-        "# Befehle\n"
-        "\xEF\xBB\xBF"  // a byte-order mark only counts at the very start
+        "\xEF\xBB\xBF# Befehle\n"  // a byte-order mark only at the very start
         "links a 1e-20\n"
         "\n"
         "  Rechts\tb   # rechts herum\n"
-        "ZURÜCK \xC3\xBC 0.5\n"
-        "raute #\n");
-    ASSERT_FALSE(r.list) << "a byte-order mark inside the text is no word";
-    const WordListResult ok = ParseWordList(
-        "\xEF\xBB\xBF# Befehle\n"
-        "links a 1e-20\n"
-        "\n"
-        "  Rechts\tb   # rechts herum\n"
-        "ZURÜCK \xC3\xBC 0.5\r\n"
-        "raute #\n");
-    ASSERT_TRUE(ok.list) << ok.error;
-    const std::vector<VoiceCommand>& c = ok.list->commands;
-    ASSERT_EQ(c.size(), 4u);
-    EXPECT_EQ(c[0].word, "links");
-    EXPECT_EQ(c[0].character, 'a');
-    EXPECT_DOUBLE_EQ(c[0].threshold, 1e-20);
-    EXPECT_EQ(c[1].word, "rechts");
-    EXPECT_EQ(c[1].line, 4);
-    EXPECT_DOUBLE_EQ(c[1].threshold, kDefaultThreshold);
-    EXPECT_EQ(c[2].word,
-              "zur\xC3\xBC"
-              "ck");
-    EXPECT_EQ(c[2].character, 0xFC) << "ü is one Latin-1 byte for the key handler";
-    EXPECT_EQ(c[3].character, '#') << "the character field takes # literally";
-}
-
-TEST(WordList, RefusesBadLinesNamingTheLine) {
-    struct Case {
-        const char* text;
-        const char* message;
-    };
-    const Case cases[] = {
-        {"links a\nrechts\n", "Zeile 2: Zum Wort fehlt das Zeichen"},
-        {"links a 1e-20 x\n", "Zeile 1: Zu viele Angaben"},
-        {"links ab\n", "Zeile 1: Das Zeichen muss genau ein Zeichen aus Latin-1 sein"},
-        {"links \xE2\x82\xAC\n", "Zeile 1: Das Zeichen muss genau ein Zeichen"},  // €
-        {"links a 0\n", "Zeile 1: Ungültige Schwelle \"0\""},
-        {"links a 2\n", "Zeile 1: Ungültige Schwelle"},
-        {"links a -1e-5\n", "Zeile 1: Ungültige Schwelle"},
-        {"links a 1e-400\n", "Zeile 1: Ungültige Schwelle"},
-        {"links a nan\n", "Zeile 1: Ungültige Schwelle"},
-        {"links a 1e-5x\n", "Zeile 1: Ungültige Schwelle"},
-        {"# x\nli.nks a\n", "Zeile 2: Ungültiges Wort \"li.nks\""},
-        {"links a\nLINKS b\n", "Zeile 2: Das Wort \"links\" steht schon in der Liste"},
-        {"# nur Kommentare\n\n", "Die Wortliste enthält kein Wort"},
-        {"", "Die Wortliste enthält kein Wort"},
-    };
-    for (const Case& c : cases) {
-        const WordListResult r = ParseWordList(c.text);
-        EXPECT_FALSE(r.list) << c.text;
-        EXPECT_EQ(r.error.rfind(c.message, 0), 0u) << "for \"" << c.text << "\" got: " << r.error;
+        "ZURÜCK \xC3\xBC 0.5\r\n"  // ü is one Latin-1 byte for the key handler
+        "raute #\n");              // the character field takes # literally
+    ASSERT_TRUE(r.list) << r.error;
+    using Command = std::tuple<std::string, int, int, double>;  // word, character, line, threshold
+    std::vector<Command> read;
+    for (const VoiceCommand& c : r.list->commands) {
+        read.emplace_back(c.word, c.character, c.line, c.threshold);
     }
-    const WordListResult nul = ParseWordList(std::string("links a\n\0", 9));
-    EXPECT_EQ(nul.error, "Die Wortliste ist keine Textdatei (sie enthält Nullbytes)");
+    EXPECT_EQ(read, (std::vector<Command>{{"links", 'a', 2, 1e-20},
+                                          {"rechts", 'b', 4, kDefaultThreshold},
+                                          {"zur\xC3\xBC"
+                                           "ck",
+                                           0xFC, 5, 0.5},
+                                          {"raute", '#', 6, kDefaultThreshold}}));
 }
 
-TEST(WordList, LimitsSizeAndCount) {
+TEST(WordList, RefusesBadListsNamingTheLine) {
     std::string many;
     for (std::size_t i = 0; i <= kMaxCommands; ++i) {
         many += "w" + std::to_string(i) + " a\n";
     }
-    EXPECT_EQ(ParseWordList(many).error, "Zeile 256: Zu viele Wörter (höchstens 255)");
-    const std::string huge(kMaxWordListBytes + 1, '#');
-    EXPECT_EQ(ParseWordList(huge).error, "Die Wortliste ist zu groß (höchstens 64 KiB)");
-    EXPECT_FALSE(ParseWordList(std::string(kMaxWordBytes + 1, 'a') + " a\n").list);
+    ExpectRefused(
+        {
+            {"# Befehle\n\xEF\xBB\xBFlinks a\n", "Zeile 2: Ungültiges Wort"},
+            {"links a\nrechts\n", "Zeile 2: Zum Wort fehlt das Zeichen"},
+            {"links a 1e-20 x\n", "Zeile 1: Zu viele Angaben"},
+            {"links ab\n", "Zeile 1: Das Zeichen muss genau ein Zeichen aus Latin-1 sein"},
+            {"links \xE2\x82\xAC\n", "Zeile 1: Das Zeichen muss genau ein Zeichen"},  // €
+            {"links a 0\n", "Zeile 1: Ungültige Schwelle \"0\""},
+            {"links a 2\n", "Zeile 1: Ungültige Schwelle"},
+            {"links a -1e-5\n", "Zeile 1: Ungültige Schwelle"},
+            {"links a 1e-400\n", "Zeile 1: Ungültige Schwelle"},
+            {"links a nan\n", "Zeile 1: Ungültige Schwelle"},
+            {"links a 1e-5x\n", "Zeile 1: Ungültige Schwelle"},
+            {"# x\nli.nks a\n", "Zeile 2: Ungültiges Wort \"li.nks\""},
+            {std::string(kMaxWordBytes + 1, 'a') + " a\n", "Zeile 1: Ungültiges Wort"},
+            {"links a\nLINKS b\n", "Zeile 2: Das Wort \"links\" steht schon in der Liste"},
+            {"# nur Kommentare\n\n", "Die Wortliste enthält kein Wort"},
+            {"", "Die Wortliste enthält kein Wort"},
+            {std::string("links a\n\0", 9),
+             "Die Wortliste ist keine Textdatei (sie enthält Nullbytes)"},
+            {many, "Zeile 256: Zu viele Wörter (höchstens 255)"},
+            {std::string(kMaxWordListBytes + 1, '#'),
+             "Die Wortliste ist zu groß (höchstens 64 KiB)"},
+        },
+        [](const std::string& text) { return ParseWordList(text); });
     EXPECT_TRUE(ParseWordList(std::string(kMaxWordBytes, 'a') + " a\n").list);
-}
-
-TEST(WordList, TruncatedAndRandomInputNeverCrashes) {
-    const std::string good =
+    FeedDamaged(
         "links a 1e-20\nrechts b\nzur\xC3\xBC"
-        "ck \xC3\xBC 1e-30\n";
-    for (std::size_t n = 0; n <= good.size(); ++n) {
-        const WordListResult r = ParseWordList(good.substr(0, n));
-        EXPECT_NE(static_cast<bool>(r.list), !r.error.empty()) << n;
-    }
-    std::mt19937 random(7);
-    for (int i = 0; i < 2000; ++i) {
-        std::string text(random() % 200, ' ');
-        for (char& c : text) {
-            c = static_cast<char>(random() % 4 == 0 ? "\n \t#a1"[random() % 6] : random() % 256);
-        }
-        const WordListResult r = ParseWordList(text);
-        EXPECT_NE(static_cast<bool>(r.list), !r.error.empty());
-    }
+        "ck \xC3\xBC 1e-30\n",
+        "\n \t#a1", [](const std::string& text) { return ParseWordList(text); });
 }
 
-TEST(PronunciationList, ReadsAlternativesStressAndComments) {
+TEST(PronunciationList, ReadsAlternativesStressAndCommentsAndSearchesWantedWords) {
     const PronunciationResult r = ParsePronunciations(
         "# deutsch\n"
         "rechts R EH K T S\n"
@@ -117,142 +114,105 @@ TEST(PronunciationList, ReadsAlternativesStressAndComments) {
         "Zur\xC3\x9C"
         "ck T S UH R UH K\n");
     ASSERT_TRUE(r.list) << r.error;
-    EXPECT_EQ(r.list->at("rechts"), (std::vector<std::string>{"R EH K T S", "R EH HH T S"}));
-    EXPECT_EQ(r.list->at("zur\xC3\xBC"
-                         "ck"),
-              std::vector<std::string>{"T S UH R UH K"});
+    EXPECT_EQ(*r.list, (Pronunciations{{"rechts", {"R EH K T S", "R EH HH T S"}},
+                                       {"zurück", {"T S UH R UH K"}}}));
+    // A search keeps only the wanted words and skips entries of other models.
+    const std::set<std::string> wanted = {"stop"};
+    const PronunciationResult found =
+        ParsePronunciations("<s> SIL\nstop S T AA1 P\ngo G OW\n", &wanted);
+    ASSERT_TRUE(found.list) << found.error;
+    EXPECT_EQ(*found.list, (Pronunciations{{"stop", {"S T AA P"}}}));
 }
 
-TEST(PronunciationList, RefusesBadLinesNamingTheLine) {
-    struct Case {
-        const char* text;
-        const char* message;
-    };
-    const Case cases[] = {
-        {"links L IH NG K S\nrechts R EH XX\n", "Zeile 2: Unbekannter Laut \"XX\" bei \"rechts\""},
-        {"links\n", "Zeile 1: Zum Wort \"links\" fehlen die Laute"},
-        {"li*nks L\n", "Zeile 1: Ungültiges Wort"},
-        {"links(x) L\n", "Zeile 1: Ungültiges Wort"},
-        {"links( L\n", "Zeile 1: Ungültiges Wort"},
-        {"a l\n", "Zeile 1: Unbekannter Laut \"l\""},
-    };
-    for (const Case& c : cases) {
-        const PronunciationResult r = ParsePronunciations(c.text);
-        EXPECT_FALSE(r.list);
-        EXPECT_EQ(r.error.rfind(c.message, 0), 0u) << "for \"" << c.text << "\" got: " << r.error;
-    }
+TEST(PronunciationList, RefusesBadListsNamingTheLine) {
     std::string longWord = "a";
     for (std::size_t i = 0; i <= kMaxPhonesPerPronunciation; ++i) {
         longWord += " AA";
     }
-    EXPECT_EQ(ParsePronunciations(longWord).error,
-              "Zeile 1: Zu viele Laute bei \"a\" (höchstens 40)");
     std::string variants;
     std::string phones;
     for (std::size_t i = 0; i <= kMaxPronunciationsPerWord; ++i) {
         phones += " AA";
         variants += "a(" + std::to_string(i + 1) + ")" + phones + "\n";
     }
-    EXPECT_EQ(ParsePronunciations(variants).error,
-              "Zeile 9: Zu viele Aussprachen für \"a\" (höchstens 8)");
+    ExpectRefused(
+        {
+            {"links L IH NG K S\nrechts R EH XX\n",
+             "Zeile 2: Unbekannter Laut \"XX\" bei \"rechts\""},
+            {"links\n", "Zeile 1: Zum Wort \"links\" fehlen die Laute"},
+            {"li*nks L\n", "Zeile 1: Ungültiges Wort"},
+            {"links(x) L\n", "Zeile 1: Ungültiges Wort"},
+            {"links( L\n", "Zeile 1: Ungültiges Wort"},
+            {"a l\n", "Zeile 1: Unbekannter Laut \"l\""},
+            {longWord, "Zeile 1: Zu viele Laute bei \"a\" (höchstens 40)"},
+            {variants, "Zeile 9: Zu viele Aussprachen für \"a\" (höchstens 8)"},
+            {std::string(kMaxPronunciationListBytes + 1, '#'), ""},
+        },
+        [](const std::string& text) { return ParsePronunciations(text); });
+    FeedDamaged("links L IH NG K S\nrechts(2) R EH HH T S\n", "\n (2)AHS",
+                [](const std::string& text) { return ParsePronunciations(text); });
 }
 
-TEST(PronunciationList, SearchKeepsOnlyWantedWordsAndSkipsForeignEntries) {
-    const std::set<std::string> wanted = {"stop"};
-    const PronunciationResult r =
-        ParsePronunciations("<s> SIL\nstop S T AA1 P\ngo G OW\n", &wanted);
-    ASSERT_TRUE(r.list) << r.error;
-    EXPECT_EQ(r.list->size(), 1u);
-    EXPECT_EQ(r.list->at("stop"), std::vector<std::string>{"S T AA P"});
-}
-
-TEST(PronunciationList, TruncatedAndRandomInputNeverCrashes) {
-    const std::string good = "links L IH NG K S\nrechts(2) R EH HH T S\n";
-    for (std::size_t n = 0; n <= good.size(); ++n) {
-        const PronunciationResult r = ParsePronunciations(good.substr(0, n));
-        EXPECT_NE(static_cast<bool>(r.list), !r.error.empty()) << n;
-    }
-    EXPECT_FALSE(ParsePronunciations(std::string(kMaxPronunciationListBytes + 1, '#')).list);
-    std::mt19937 random(11);
-    for (int i = 0; i < 2000; ++i) {
-        std::string text(random() % 200, ' ');
-        for (char& c : text) {
-            c = static_cast<char>(random() % 3 == 0 ? "\n (2)AHS"[random() % 9] : random() % 256);
-        }
-        const PronunciationResult r = ParsePronunciations(text);
-        EXPECT_NE(static_cast<bool>(r.list), !r.error.empty());
-    }
-}
-
-std::vector<std::uint8_t> Wav(std::uint16_t format, std::uint16_t channels, std::uint32_t rate,
-                              std::uint16_t bits, std::size_t dataBytes) {
-    std::vector<std::int16_t> samples(dataBytes / 2, 0);
-    std::vector<std::uint8_t> bytes = EncodeWav(samples);
-    auto put16 = [&](std::size_t at, std::uint16_t v) {
+Bytes Wav(std::uint16_t format, std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
+    Bytes bytes = EncodeWav(std::vector<std::int16_t>(2, 0));
+    auto put16 = [&](std::size_t at, std::uint32_t v) {
         bytes[at] = static_cast<std::uint8_t>(v);
         bytes[at + 1] = static_cast<std::uint8_t>(v >> 8);
     };
     put16(20, format);
     put16(22, channels);
-    put16(24, static_cast<std::uint16_t>(rate));
-    put16(26, static_cast<std::uint16_t>(rate >> 16));
+    put16(24, rate);
+    put16(26, rate >> 16);
     put16(34, bits);
     return bytes;
 }
 
-TEST(Wav, RoundTripAndOtherChunksSkipped) {
+TEST(Wav, RoundTripWithOtherChunksAndRefusalsSayingWhatWasFound) {
     const std::vector<std::int16_t> samples = {0, 1, -1, 32767, -32768, 1234};
-    std::vector<std::uint8_t> bytes = EncodeWav(samples);
+    Bytes bytes = EncodeWav(samples);
     // A LIST chunk of odd length (with its pad byte) before the data.
-    const std::vector<std::uint8_t> list = {'L', 'I', 'S', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0};
+    const Bytes list = {'L', 'I', 'S', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0};
     bytes.insert(bytes.begin() + 36, list.begin(), list.end());
     const WavResult r = ParseWav(bytes);
     ASSERT_TRUE(r.samples) << r.error;
     EXPECT_EQ(*r.samples, samples);
-}
 
-TEST(Wav, RefusesOtherFormatsSayingWhatWasFound) {
-    struct Case {
-        std::vector<std::uint8_t> bytes;
-        const char* message;
-    };
-    const Case cases[] = {
-        {Wav(1, 1, 22050, 16, 4), "WAV-Datei: 22050 Hz; erwartet wird 16 kHz, mono, 16 Bit PCM"},
-        {Wav(1, 2, 16000, 16, 4), "WAV-Datei: 2 Kanäle; erwartet wird 16 kHz, mono, 16 Bit PCM"},
-        {Wav(1, 1, 16000, 8, 4), "WAV-Datei: 8 Bit; erwartet wird 16 kHz, mono, 16 Bit PCM"},
-        {Wav(3, 1, 16000, 16, 4),
-         "WAV-Datei: nicht PCM (Formatkennung 3); erwartet wird 16 kHz, mono, 16 Bit PCM"},
+    Bytes odd = EncodeWav(std::vector<std::int16_t>(2, 0));
+    odd[40] = 3;  // data size 3 with 4 bytes present
+    const std::string expected = "; erwartet wird 16 kHz, mono, 16 Bit PCM";
+    const std::pair<Bytes, std::string> cases[] = {
+        {Wav(1, 1, 22050, 16), "WAV-Datei: 22050 Hz" + expected},
+        {Wav(1, 2, 16000, 16), "WAV-Datei: 2 Kanäle" + expected},
+        {Wav(1, 1, 16000, 8), "WAV-Datei: 8 Bit" + expected},
+        {Wav(3, 1, 16000, 16), "WAV-Datei: nicht PCM (Formatkennung 3)" + expected},
         {{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'A', 'V', 'I', ' '},
          "WAV-Datei: keine WAV-Datei (RIFF/WAVE fehlt)"},
+        {odd, "WAV-Datei: die Daten enden mitten in einem Abtastwert"},
+        {Bytes(kMaxWavBytes + 1, 0), "WAV-Datei: zu groß (höchstens 64 MiB)"},
     };
-    for (const Case& c : cases) {
-        const WavResult r = ParseWav(c.bytes);
-        EXPECT_FALSE(r.samples);
-        EXPECT_EQ(r.error, c.message);
+    for (const auto& [file, message] : cases) {
+        const WavResult refused = ParseWav(file);
+        EXPECT_FALSE(refused.samples);
+        EXPECT_EQ(refused.error, message);
     }
 }
 
-TEST(Wav, TruncatedRandomAndOversizedInputIsRefusedCleanly) {
-    const std::vector<std::uint8_t> good = EncodeWav(std::vector<std::int16_t>(100, 5));
+TEST(Wav, TruncatedAndRandomFilesAreRefusedCleanly) {
+    const Bytes good = EncodeWav(std::vector<std::int16_t>(100, 5));
     for (std::size_t n = 0; n < good.size(); ++n) {
         const WavResult r = ParseWav(std::span<const std::uint8_t>(good.data(), n));
         EXPECT_FALSE(r.samples) << n;
         EXPECT_EQ(r.error.rfind("WAV-Datei: ", 0), 0u) << n;
     }
-    std::vector<std::uint8_t> odd = EncodeWav(std::vector<std::int16_t>(2, 0));
-    odd[40] = 3;  // data size 3 with 4 bytes present
-    EXPECT_EQ(ParseWav(odd).error, "WAV-Datei: die Daten enden mitten in einem Abtastwert");
     std::mt19937 random(3);
     for (int i = 0; i < 2000; ++i) {
-        std::vector<std::uint8_t> bytes = good;
+        Bytes bytes = good;
         for (int k = 0; k < 4; ++k) {
             bytes[random() % 48] = static_cast<std::uint8_t>(random());
         }
         const WavResult r = ParseWav(bytes);
         EXPECT_NE(static_cast<bool>(r.samples), !r.error.empty());
     }
-    std::vector<std::uint8_t> huge(kMaxWavBytes + 1, 0);
-    EXPECT_EQ(ParseWav(huge).error, "WAV-Datei: zu groß (höchstens 64 MiB)");
 }
 
 }  // namespace
