@@ -7,7 +7,7 @@
 #include <QCheckBox>
 #include <QPushButton>
 #include <QTimer>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -16,6 +16,7 @@
 #include "keyboard/ui/speech_app.h"
 #include "keyboard/ui/voice_settings.h"
 #include "tests/keyboard/ui/speech_dialog_test_support.h"
+#include "tests/keyboard/voice/test_speech.h"
 #include "tests/platform/pty_peer.h"
 #include "tests/platform/scoped_port_override.h"
 #include "tests/sequencer/ui/wait_until.h"
@@ -24,134 +25,105 @@
 namespace kinemo::keyboard::ui {
 namespace {
 
-using kinemo::cli::test::ReadFileBytes;
+using kinemo::cli::test::ReadFileText;
 using kinemo::cli::test::TempFolder;
 using kinemo::testing::Bytes;
-using kinemo::testing::PtyPeer;
-using kinemo::testing::ScopedPortOverride;
 using kinemo::ui::testing::WaitUntil;
-using testing::FindWindow;
+using voice::testing::TestSpeech;
 using namespace std::string_literals;
 
 constexpr int kBound = 90000;  // generous: speech is played at speaking pace
 
-// "links" then "stopp", spoken once (about four seconds), heard with a copy
-// of the shipped word list, where they type "a" and "x".
-class VoiceWindow : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        folder_ = new TempFolder;
-        std::ofstream(folder_->File("spoken.txt")) << "links a\nstopp x\n";
-        std::ifstream shipped(ShippedWordList());
-        std::ofstream(Words()) << shipped.rdbuf();
-        const std::string command =
-            "bash '" KINEMO_SOURCE_DIR "/scripts/make-test-speech.sh' commands '" + Speech() +
-            "' '" + folder_->File("spoken.txt") + "' --voices de --speeds 150 --noise 0.01";
-        generated_ = shipped.good() && std::system(command.c_str()) == 0;
-    }
-    static void TearDownTestSuite() { delete folder_; }
-    void SetUp() override { ASSERT_TRUE(generated_) << "the speech generator failed"; }
-
-    static std::string Words() { return folder_->File("words.txt"); }
-    static std::string Speech() { return folder_->File("speech.wav"); }
-
-    static TempFolder* folder_;
-    static bool generated_;
+// A box on COM1 that answers every request with no input active.
+struct Box {
+    Box() : com1("COM1", box.DevicePath()) { box.StartBox(2, {0x00}); }
+    kinemo::testing::PtyPeer box;
+    kinemo::testing::ScopedPortOverride com1;
 };
-TempFolder* VoiceWindow::folder_ = nullptr;
-bool VoiceWindow::generated_ = false;
 
-// a: M1 "L"; x: "Notaus".
-KeyboardSettings SpokenKeys() {
-    KeyboardSettings s;
-    const int left = s.keys.Append('a');
-    s.keys.SetAction(left, kSetStates);
-    s.keys.SetIncluded(left, 0, true);
-    s.keys.SetValue(left, 0, kMotorLeft);
-    s.keys.SetAction(s.keys.Append('x'), kEmergencyStop);
-    return s;
-}
-
-TEST_F(VoiceWindow, SpokenCommandsActInARunAndTheBoxAndListAreSavedAtEnde) {
-    PtyPeer box;
-    box.StartBox(2, {0x00});
-    const ScopedPortOverride com1("COM1", box.DevicePath());
+// The spoken "links" sets M1 "L" and "stopp" is "Notaus"; "schneller" and
+// "langsamer" in between have no entry and are only typed. The word list is
+// a copy of the shipped one, chosen with the file dialog.
+TEST(VoiceWindow, SpokenCommandsActInARunAndTheBoxAndListAreSavedAtEnde) {
+    const TestSpeech& speech = TestSpeech::Get();
+    ASSERT_TRUE(speech.Made());
+    Box box;
     TempFolder home;
+    const std::string words = home.File("words.txt");
+    std::filesystem::copy_file(voice::testing::kShippedWordList, words);
     InterfacePort port;
     ASSERT_TRUE(port.connect(1));
     PortLink link(port);
     platform::ScriptedMessageService messages;
     platform::ScriptedFileDialogService files;
-    files.Answer(QString::fromStdString(Words()));
-    SpeechAppServices services{&port,   &link, &messages, &files, home.File("settings.kms"),
-                               Speech()};
+    files.Answer(QString::fromStdString(words));
+    SpeechAppServices services{
+        &port, &link, &messages, &files, home.File("settings.kms"), speech.Commands()};
+    KeyboardSettings keys;
+    const int left = keys.keys.Append('a');
+    keys.keys.SetAction(left, kSetStates);
+    keys.keys.SetIncluded(left, 0, true);
+    keys.keys.SetValue(left, 0, kMotorLeft);
+    keys.keys.SetAction(keys.keys.Append('x'), kEmergencyStop);
 
     std::string typed;
     QString shown;
     QString status;
     QTimer::singleShot(0, [&] {
-        MainDialog* main = FindWindow<MainDialog>();
-        FindWindow<ConnectDialog>()->hide();
-        main->ApplySettings(SpokenKeys());
+        MainDialog* main = testing::FindWindow<MainDialog>();
+        testing::FindWindow<ConnectDialog>()->hide();
+        main->ApplySettings(keys);
         main->SetKeyObserver([&typed](std::uint8_t c, int) { typed.push_back(char(c)); });
         main->Control<QPushButton>(kIdChooseWordList)->click();
         main->Control<QCheckBox>(kIdVoiceInput)->click();
         main->Control<QPushButton>(kIdStart)->click();
-        // The Notaus word ends the run.
         WaitUntil([main] { return !main->Run().Running() && main->IsEnabled(kIdStart); }, kBound);
         shown = main->Text(kIdHeardWord);
         status = main->Text(kIdStatus);
         main->Control<QPushButton>(kIdEnd)->click();
     });
     EXPECT_EQ(RunSpeechSession(services, nullptr), 0);
-    EXPECT_EQ(typed, "ax");
+    EXPECT_EQ(typed, voice::testing::kSpokenTyped);
     EXPECT_EQ(shown, QStringLiteral("Gehört: stopp"));
     EXPECT_EQ(status, QStringLiteral("Ende"));
     // M1 "L" on the wire after "links", all off as the last word.
-    const std::vector<Bytes> wire = box.Requests();
+    const std::vector<Bytes> wire = box.box.Requests();
     ASSERT_FALSE(wire.empty());
     EXPECT_NE(std::find(wire.begin(), wire.end(), Bytes{0xC1, 0x01}), wire.end());
     EXPECT_EQ(wire.back(), (Bytes{0xC1, 0x00}));
-    const std::string expected = "Spracheingabe=ein\nWortliste=" + Words() + "\n";
-    EXPECT_EQ(ReadFileBytes(home.File("spracheingabe.txt")),
-              Bytes(expected.begin(), expected.end()));
+    EXPECT_EQ(ReadFileText(home.File("spracheingabe.txt")),
+              "Spracheingabe=ein\nWortliste=" + words + "\n");
     EXPECT_TRUE(messages.Requests().empty());
     ASSERT_EQ(files.Requests().size(), 1U);
     EXPECT_EQ(files.Requests()[0].filter, QStringLiteral("*.txt"));
 }
 
-TEST_F(VoiceWindow, RefusedWordListIsReportedAndUncheckedAndTheRunGoesOn) {
-    PtyPeer box;
-    box.StartBox(2, {0x00});
-    const ScopedPortOverride com1("COM1", box.DevicePath());
+// The texts are the setup's own (tested with the speech input); here the
+// window tells them, unchecks the box and the run goes on.
+TEST(VoiceWindow, RefusedWordListIsReportedAndUncheckedAndTheRunGoesOn) {
+    Box box;
     testing::DialogFixture f;
     ASSERT_TRUE(f.port.connect(1));
     MainDialog& main = f.Main();
-    main.SetVoiceServices(nullptr, Speech());
-    const std::string bad = folder_->File("bad.txt");
-    std::ofstream(bad) << "links a\nrechts\n";
-    const std::string missing = folder_->File("missing.txt");
-    const std::pair<std::string, std::string> cases[] = {
-        {bad, bad + ": Zeile 2: Zum Wort fehlt das Zeichen (erwartet: WORT ZEICHEN [SCHWELLE])"},
-        {missing, "Die Datei \"" + missing + "\" kann nicht gelesen werden"},
-    };
+    TempFolder folder;
+    main.SetVoiceServices(nullptr, folder.File("speech.wav"));
     main.Control<QPushButton>(kIdStart)->click();
-    for (const auto& [list, message] : cases) {
-        f.messages.ClearRequests();
-        main.SetText(kIdWordList, QString::fromStdString(list));
-        main.Control<QCheckBox>(kIdVoiceInput)->click();
-        ASSERT_TRUE(WaitUntil([&f] { return !f.messages.Requests().empty(); }, kBound));
-        EXPECT_EQ(f.messages.Requests()[0].text.toStdString(), message);
-        EXPECT_EQ(platform::EffectiveCaption(f.messages.Requests()[0]),
-                  QStringLiteral("KinemoSpeech"));
-        EXPECT_FALSE(main.IsChecked(kIdVoiceInput));
-        EXPECT_FALSE(main.Voice().Listening());
-        EXPECT_EQ(main.Text(kIdHeardWord), QString());
-    }
+    const std::string missing = folder.File("missing.txt");
+    main.SetText(kIdWordList, QString::fromStdString(missing));
+    main.Control<QCheckBox>(kIdVoiceInput)->click();
+    ASSERT_TRUE(WaitUntil([&f] { return !f.messages.Requests().empty(); }, kBound));
+    EXPECT_EQ(f.messages.Requests()[0].text.toStdString(),
+              "Die Datei \"" + missing + "\" kann nicht gelesen werden");
+    EXPECT_EQ(platform::EffectiveCaption(f.messages.Requests()[0]), QStringLiteral("KinemoSpeech"));
+    EXPECT_FALSE(main.IsChecked(kIdVoiceInput));
+    EXPECT_FALSE(main.Voice().Listening());
+    EXPECT_EQ(main.Text(kIdHeardWord), QString());
     EXPECT_TRUE(main.Run().Running());
     EXPECT_EQ(main.Text(kIdStatus), QStringLiteral("Run"));
 }
 
+// Truncated, oversized, changed and random files give the defaults and are
+// never half read; a good one reads back as written.
 TEST(VoiceSettingsFile, DamagedFilesGiveTheDefaultsAndGoodOnesRoundTrip) {
     TempFolder folder;
     const std::string path = folder.File(kVoiceSettingsFileName);
@@ -159,28 +131,24 @@ TEST(VoiceSettingsFile, DamagedFilesGiveTheDefaultsAndGoodOnesRoundTrip) {
     EXPECT_EQ(LoadVoiceSettings(path), VoiceSettings{});  // missing
     const VoiceSettings made{true, "/some where/ä.txt"};
     ASSERT_TRUE(SaveVoiceSettings(path, made).ok);
-    EXPECT_EQ(LoadVoiceSettings(path), made);
-    const std::string good = EncodeVoiceSettings(made);
+    const std::string good = ReadFileText(path);
     EXPECT_EQ(good, "Spracheingabe=ein\nWortliste=/some where/ä.txt\n");
+    EXPECT_EQ(LoadVoiceSettings(path), made);
     // A path no line can hold is stored as the shipped list.
     EXPECT_EQ(EncodeVoiceSettings({false, "a\nb"}), "Spracheingabe=aus\nWortliste=\n");
 
-    std::vector<std::string> damaged;
+    std::vector<std::string> damaged = {
+        good + "x\n", "Spracheingabe=ja\nWortliste=x\n", "Spracheingabe=ein\nWortliste=a\0b\n"s,
+        "Spracheingabe=ein\nWortliste=" + std::string(kMaxVoiceSettingsBytes, 'a') + "\n"};
     for (std::size_t n = 0; n < good.size(); ++n) {
         damaged.push_back(good.substr(0, n));
     }
-    damaged.push_back(good + "x\n");
-    damaged.push_back("Spracheingabe=ja\nWortliste=x\n");
-    damaged.push_back("Spracheingabe=ein\nWortliste=a\0b\n"s);
-    damaged.push_back("Spracheingabe=ein\nWortliste=" + std::string(kMaxVoiceSettingsBytes, 'a') +
-                      "\n");
     for (const std::string& bytes : damaged) {
         VoiceSettings untouched = made;
         EXPECT_FALSE(DecodeVoiceSettings(bytes, untouched)) << bytes;
         EXPECT_EQ(untouched, made);
     }
-    // Random changes of a good file: whatever still reads as one is what
-    // the file gives, anything else the defaults.
+    // Whatever still reads as a settings file is what the file gives.
     std::mt19937 random(7);
     for (int i = 0; i < 100; ++i) {
         std::string bytes = good;
@@ -198,30 +166,23 @@ TEST(VoiceSettingsFile, DamagedFilesGiveTheDefaultsAndGoodOnesRoundTrip) {
     }
 }
 
-TEST(SpeechOptions, AudioFileHelpAndRefusals) {
-    struct Case {
-        std::vector<const char*> args;
-        bool ok;
-        std::string audio, error;
+TEST(SpeechOptions, AudioFileAndRefusals) {
+    const std::pair<std::vector<const char*>, std::string> cases[] = {
+        {{"kinemo-speech", "--audio", "a.wav"}, ""},
+        {{"kinemo-speech", "--audio"}, "kinemo-speech: --audio braucht einen Dateinamen"},
+        {{"kinemo-speech", "-x"}, "kinemo-speech: unbekanntes Argument \"-x\""},
     };
-    const Case cases[] = {
-        {{"kinemo-speech", "--audio", "a.wav"}, true, "a.wav", ""},
-        {{"kinemo-speech", "--audio"},
-         false,
-         "",
-         "kinemo-speech: --audio braucht einen Dateinamen"},
-        {{"kinemo-speech", "-x"}, false, "", "kinemo-speech: unbekanntes Argument \"-x\""},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [args, message] : cases) {
         SpeechOptions options;
         std::string error;
         std::vector<char*> argv;
-        for (const char* a : c.args) {
+        for (const char* a : args) {
             argv.push_back(const_cast<char*>(a));
         }
-        EXPECT_EQ(ParseSpeechOptions(int(argv.size()), argv.data(), options, error), c.ok);
-        EXPECT_EQ(options.audioPath, c.audio);
-        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(ParseSpeechOptions(int(argv.size()), argv.data(), options, error),
+                  message.empty());
+        EXPECT_EQ(options.audioPath, message.empty() ? "a.wav" : "");
+        EXPECT_EQ(error, message);
     }
     EXPECT_NE(std::string(kSpeechUsage).find("--audio DATEI.wav"), std::string::npos);
 }

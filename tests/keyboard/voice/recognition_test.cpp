@@ -1,115 +1,45 @@
-// Synthetic speech, made at test time by scripts/make-test-speech.sh, through
-// the real recogniser, the recognition thread and SDL's audio capture.
+// Synthetic speech, made at test time, through the real recogniser, the
+// recognition thread and SDL's audio capture.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "keyboard/voice/voice_input.h"
 #include "keyboard/voice/wav_file.h"
 #include "platform/threads.h"
+#include "tests/keyboard/voice/test_speech.h"
 
 namespace kinemo::voice {
 namespace {
 
-namespace fs = std::filesystem;
+using testing::kShippedWordList;
+using testing::TestSpeech;
 
-// Four German commands in the order they are spoken, and what they type
-// with the shipped list, which the recogniser listens for.
-constexpr char kSpoken[] = "links a\nschneller s\nlangsamer l\nstopp x\n";
-constexpr char kTyped[] = "aslx";
-constexpr char kShippedList[] = KINEMO_SOURCE_DIR "/keyboard/voice/data/befehle.txt";
-
-class Recognition : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        dir_ = new fs::path(fs::temp_directory_path() /
-                            ("kinemo-voice-test-" + std::to_string(::getpid())));
-        fs::create_directories(*dir_);
-        std::ofstream(*dir_ / "words.txt") << kSpoken;
-        const std::string script = "bash '" KINEMO_SOURCE_DIR "/scripts/make-test-speech.sh' ";
-        const std::string commands = script + "commands '" + (*dir_ / "speech.wav").string() +
-                                     "' '" + (*dir_ / "words.txt").string() +
-                                     "' --voices de --speeds 150 --noise 0.01";
-        // Everyday sentences in a female voice, no command word in them.
-        const std::string talk = script + "talk '" + (*dir_ / "talk.wav").string() +
-                                 "' 12 --lang de --voices de+f2 --speeds 170";
-        generated_ = std::system(commands.c_str()) == 0 && std::system(talk.c_str()) == 0;
-    }
-    static void TearDownTestSuite() {
-        std::error_code ec;
-        fs::remove_all(*dir_, ec);
-        delete dir_;
-    }
-    void SetUp() override { ASSERT_TRUE(generated_) << "the speech generator failed"; }
-
-    static std::string Path(const char* name) { return (*dir_ / name).string(); }
-
-    static fs::path* dir_;
-    static bool generated_;
-};
-fs::path* Recognition::dir_ = nullptr;
-bool Recognition::generated_ = false;
-
-// Collects what the recognition thread delivers.
-struct Typed {
-    std::mutex mutex;
-    std::string characters;
-    std::string words;
-    platform::ManualResetEvent enough;
-    std::size_t wanted = 0;
-
-    VoiceCallback Callback() {
-        return [this](unsigned char c, std::string_view word) {
-            std::lock_guard lock(mutex);
-            characters.push_back(static_cast<char>(c));
-            words += std::string(word) + " ";
-            if (characters.size() >= wanted) {
-                enough.Set();
-            }
-        };
-    }
-};
-
-std::unique_ptr<Recogniser> MakeRecogniser(const std::string& listPath) {
-    WordListResult words = LoadWordList(listPath);
-    EXPECT_TRUE(words.list) << words.error;
+std::unique_ptr<Recogniser> MakeRecogniser() {
+    WordListResult words = LoadWordList(kShippedWordList);
     PronunciationResult own = LoadPronunciations(FindPronunciationFile());
-    EXPECT_TRUE(own.list) << own.error;
     std::string error;
-    std::unique_ptr<Recogniser> r = Recogniser::Create(*words.list, *own.list, {}, error);
-    EXPECT_TRUE(r) << error;
+    std::unique_ptr<Recogniser> r =
+        words.list && own.list ? Recogniser::Create(*words.list, *own.list, {}, error) : nullptr;
+    EXPECT_TRUE(r) << words.error << own.error << error;
     return r;
 }
 
-TEST_F(Recognition, SpokenWordsTypeTheirCharactersInOrderOnTheRecognitionThread) {
-    WordListResult words = LoadWordList(kShippedList);
-    ASSERT_TRUE(words.list);
-    WavResult wav = LoadWav(Path("speech.wav"));
-    ASSERT_TRUE(wav.samples) << wav.error;
-    Typed typed;
-    platform::ManualResetEvent finished;
-    VoiceInput input(*words.list, MakeRecogniser(kShippedList),
-                     std::make_unique<SampleSource>(std::move(*wav.samples), false),
-                     typed.Callback());
-    input.OnFinished([&] { finished.Set(); });
-    input.Start();
-    ASSERT_TRUE(finished.WaitFor(60000));
-    input.Stop();
-    EXPECT_EQ(typed.characters, kTyped);
-    EXPECT_EQ(typed.words, "links schneller langsamer stopp ");
-}
-
-TEST_F(Recognition, TalkSilenceAndNoiseTypeNothing) {
-    std::unique_ptr<Recogniser> r = MakeRecogniser(kShippedList);
+// Everyday sentences in a female voice with no command word in them, then
+// silence and hiss.
+TEST(Recognition, TalkSilenceAndNoiseTypeNothing) {
+    const TestSpeech& speech = TestSpeech::Get();
+    ASSERT_TRUE(speech.Make("talk '" + speech.File("talk.wav") +
+                            "' 12 --lang de --voices de+f2 --speeds 170"));
+    std::unique_ptr<Recogniser> r = MakeRecogniser();
     ASSERT_TRUE(r);
     std::size_t utterances = 0;
     r->ObserveUtterances([&](const Utterance&) { ++utterances; });
-    WavResult talk = LoadWav(Path("talk.wav"));
+    WavResult talk = LoadWav(speech.File("talk.wav"));
     ASSERT_TRUE(talk.samples) << talk.error;
     std::vector<Heard> heard;
     r->Process(*talk.samples, heard);
@@ -129,85 +59,91 @@ TEST_F(Recognition, TalkSilenceAndNoiseTypeNothing) {
     }
 }
 
-TEST_F(Recognition, StopEndsAPacedSourceAtOnceAndNothingComesAfter) {
-    WordListResult words = LoadWordList(kShippedList);
-    ASSERT_TRUE(words.list);
-    Typed typed;
-    // An hour of silence, paced: only Stop can end it.
-    VoiceInput input(
-        *words.list, MakeRecogniser(kShippedList),
-        std::make_unique<SampleSource>(std::vector<std::int16_t>(3600u * kSampleRate, 0), true),
-        typed.Callback());
-    input.Start();
-    input.Stop();
-    EXPECT_TRUE(input.Finished());
-    EXPECT_TRUE(typed.characters.empty());
-}
-
-TEST_F(Recognition, MicrophoneCaptureThroughSdl) {
-    // SDL's file-backed audio driver stands in for a microphone: it captures
-    // the raw samples of the generated speech at speaking pace.
-    WavResult wav = LoadWav(Path("speech.wav"));
-    ASSERT_TRUE(wav.samples);
-    {
-        std::ofstream raw(Path("capture.raw"), std::ios::binary);
-        raw.write(reinterpret_cast<const char*>(wav.samples->data()),
-                  static_cast<std::streamsize>(wav.samples->size() * 2));
-        // Some silence after the last word lets its end be heard.
-        const std::vector<std::int16_t> tail(kSampleRate, 0);
-        raw.write(reinterpret_cast<const char*>(tail.data()),
-                  static_cast<std::streamsize>(tail.size() * 2));
-    }
+// Each source types every word's character in spoken order on the
+// recognition thread: the samples of a WAV file at once (the input then
+// says it has finished), and SDL's file-backed audio driver standing in for
+// a microphone, capturing them at speaking pace. A Stop right after the start
+// ends listening at once with nothing typed.
+TEST(Recognition, SpokenWordsTypeTheirCharactersInOrderAndStopEndsAtOnce) {
+    const TestSpeech& speech = TestSpeech::Get();
+    ASSERT_TRUE(speech.Made());
+    WavResult wav = LoadWav(speech.Commands());
+    ASSERT_TRUE(wav.samples) << wav.error;
+    std::vector<std::int16_t> samples = *wav.samples;
+    samples.resize(samples.size() + kSampleRate);  // lets the last word's end be heard
+    std::ofstream(speech.File("capture.raw"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(samples.data()),
+               static_cast<std::streamsize>(samples.size() * 2));
     ::setenv("SDL_AUDIODRIVER", "disk", 1);
-    ::setenv("SDL_DISKAUDIOFILEIN", Path("capture.raw").c_str(), 1);
-    WordListResult words = LoadWordList(kShippedList);
+    ::setenv("SDL_DISKAUDIOFILEIN", speech.File("capture.raw").c_str(), 1);
+    const WordListResult words = LoadWordList(kShippedWordList);
     ASSERT_TRUE(words.list);
-    auto microphone = std::make_unique<MicrophoneSource>();
-    std::string error;
-    ASSERT_TRUE(microphone->Open("", error)) << error;
-    Typed typed;
-    typed.wanted = 4;
-    VoiceInput input(*words.list, MakeRecogniser(kShippedList), std::move(microphone),
-                     typed.Callback());
-    input.Start();
-    EXPECT_TRUE(typed.enough.WaitFor(60000));
-    input.Stop();
-    std::lock_guard lock(typed.mutex);
-    EXPECT_EQ(typed.characters, kTyped);
+
+    enum Source { kStopAtOnce, kMicrophone, kFile };
+    for (const Source source : {kStopAtOnce, kMicrophone, kFile}) {
+        SCOPED_TRACE(source);
+        std::mutex mutex;
+        std::string typed;
+        std::string heard;
+        platform::ManualResetEvent done;
+        const std::thread::id testThread = std::this_thread::get_id();
+        const auto onWord = [&](unsigned char c, std::string_view word) {
+            EXPECT_NE(std::this_thread::get_id(), testThread);
+            std::lock_guard lock(mutex);
+            typed.push_back(static_cast<char>(c));
+            heard += std::string(word) + " ";
+            if (source == kMicrophone && typed.size() == 4) {
+                done.Set();
+            }
+        };
+        std::unique_ptr<VoiceInput> input;
+        if (source == kFile) {
+            input = std::make_unique<VoiceInput>(
+                *words.list, MakeRecogniser(), std::make_unique<SampleSource>(*wav.samples, false),
+                onWord);
+            input->OnFinished([&] { done.Set(); });
+        } else {
+            VoiceSetup setup;
+            setup.wordListPath = kShippedWordList;
+            setup.microphone = true;
+            std::string error;
+            input = CreateVoiceInput(setup, onWord, error);
+            ASSERT_TRUE(input) << error;
+        }
+        input->Start();
+        EXPECT_TRUE(source == kStopAtOnce || done.WaitFor(60000));
+        input->Stop();
+        EXPECT_TRUE(input->Finished());
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(typed, source == kStopAtOnce ? "" : testing::kSpokenTyped);
+        EXPECT_EQ(heard, source == kStopAtOnce ? "" : testing::kSpokenWords);
+    }
 }
 
-VoiceSetup FromFiles(const std::string& wordList, const std::string& wav) {
-    VoiceSetup setup;
-    setup.wordListPath = wordList;
-    setup.wavPath = wav;
-    return setup;
-}
-
-TEST_F(Recognition, SetupRefusalsNameTheFileAndLine) {
-    std::ofstream(Path("unknown.txt")) << "links a\nxqzv b\n";
-    std::ofstream(Path("bad.txt")) << "links\n";
-    std::ofstream(Path("stereo.wav"), std::ios::binary) << "RIFF";
-    struct Case {
+TEST(Recognition, SetupRefusalsNameTheFileAndLine) {
+    const TestSpeech& speech = TestSpeech::Get();
+    const std::string unknown = speech.File("unknown.txt");
+    const std::string bad = speech.File("bad.txt");
+    const std::string missing = speech.File("missing.txt");
+    const std::string notWav = speech.File("stereo.wav");
+    std::ofstream(unknown) << "links a\nxqzv b\n";
+    std::ofstream(bad) << "links\n";
+    std::ofstream(notWav, std::ios::binary) << "RIFF";
+    const std::pair<std::string, std::string> cases[] = {
+        {unknown, unknown + ": Zeile 2: Für das Wort \"xqzv\" ist keine Aussprache bekannt "
+                            "(weder in der Aussprachliste noch im Wörterbuch des Modells)"},
+        {bad, bad + ": Zeile 1: Zum Wort fehlt das Zeichen (erwartet: WORT ZEICHEN [SCHWELLE])"},
+        {missing, "Die Datei \"" + missing + "\" kann nicht gelesen werden"},
+        {kShippedWordList, "WAV-Datei: keine WAV-Datei (RIFF/WAVE fehlt) (" + notWav + ")"},
+    };
+    for (const auto& [list, message] : cases) {
         VoiceSetup setup;
-        std::string message;
-    };
-    const Case cases[] = {
-        {FromFiles(Path("unknown.txt"), Path("speech.wav")),
-         Path("unknown.txt") + ": Zeile 2: Für das Wort \"xqzv\" ist keine Aussprache bekannt "
-                               "(weder in der Aussprachliste noch im Wörterbuch des Modells)"},
-        {FromFiles(Path("bad.txt"), Path("speech.wav")),
-         Path("bad.txt") +
-             ": Zeile 1: Zum Wort fehlt das Zeichen (erwartet: WORT ZEICHEN [SCHWELLE])"},
-        {FromFiles(Path("missing.txt"), Path("speech.wav")),
-         "Die Datei \"" + Path("missing.txt") + "\" kann nicht gelesen werden"},
-        {FromFiles(Path("words.txt"), Path("stereo.wav")),
-         "WAV-Datei: keine WAV-Datei (RIFF/WAVE fehlt) (" + Path("stereo.wav") + ")"},
-    };
-    for (const Case& c : cases) {
+        setup.wordListPath = list;
+        setup.wavPath = list == kShippedWordList ? notWav : speech.Commands();
         std::string error;
         EXPECT_FALSE(CreateVoiceInput(
-            c.setup, [](unsigned char, std::string_view) {}, error));
-        EXPECT_EQ(error, c.message);
+            setup, [](unsigned char, std::string_view) {}, error));
+        EXPECT_EQ(error, message);
     }
 }
 
