@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <algorithm>
-#include <array>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,59 +21,62 @@ namespace kinemo::keyboard::ui {
 namespace {
 
 using kinemo::testing::Bytes;
-using kinemo::testing::PtyPeer;
-using kinemo::testing::ScopedPortOverride;
 using kinemo::ui::testing::WaitUntil;
-using testing::DialogFixture;
 using testing::TypeText;
 
 const Bytes kAllOff = {0xC1, 0x00};
 
-// The window connected to a box on a pseudo-terminal that answers every
-// request with no input active.
-struct RunFixture {
-    RunFixture() : com1("COM1", box.DevicePath()) {
-        box.StartBox(2, {0x00});
-        connected = f.port.connect(1);
-        f.Main().SetKeyObserver([this](std::uint8_t c, int) { typed.push_back(c); });
-    }
-    MainDialog& Main() { return f.Main(); }
-    QLineEdit* Field() { return Main().Control<QLineEdit>(kIdInputField); }
-    void Click(int id) { Main().Control<QPushButton>(id)->click(); }
-    QString Status() { return Main().Text(kIdStatus); }
-    bool WaitForStatus(const char* status) {
-        return WaitUntil([this, status] { return Status() == QString::fromUtf8(status); });
-    }
-
-    PtyPeer box;
-    ScopedPortOverride com1;
-    DialogFixture f;
-    bool connected = false;
-    std::vector<std::uint8_t> typed;
-};
-
 // a/b: M1 "L"/"R"; c/d: M2 "L"/"R"; ü: M3 "R"; e twice: M4 "L", then "R"
 // (the later entry wins); x: "Notaus".
-struct StateKey {
+constexpr struct {
     std::uint8_t character;
     int motor;
     std::uint8_t state;
-};
-constexpr StateKey kStateKeys[] = {
-    {'a', 0, kMotorLeft},   {'b', 0, kMotorRight}, {'c', 1, kMotorLeft}, {'d', 1, kMotorRight},
-    {0xFC, 2, kMotorRight}, {'e', 3, kMotorLeft},  {'e', 3, kMotorRight}};
+} kStateKeys[] = {{'a', 0, kMotorLeft},  {'b', 0, kMotorRight},  {'c', 1, kMotorLeft},
+                  {'d', 1, kMotorRight}, {0xFC, 2, kMotorRight}, {'e', 3, kMotorLeft},
+                  {'e', 3, kMotorRight}};
 
-KeyboardSettings BurstKeys() {
-    KeyboardSettings s;
-    for (const StateKey& key : kStateKeys) {
-        const int index = s.keys.Append(key.character);
-        s.keys.SetAction(index, kSetStates);
-        s.keys.SetIncluded(index, key.motor, true);
-        s.keys.SetValue(index, key.motor, key.state);
+// The window connected to a box on a pseudo-terminal that answers every
+// request with no input active, with the keys above.
+struct RunFixture : testing::DialogFixture {
+    RunFixture() : com1("COM1", box.DevicePath()) {
+        box.StartBox(2, {0x00});
+        EXPECT_TRUE(port.connect(1));
+        Main().SetKeyObserver([this](std::uint8_t c, int) { typed.push_back(c); });
+        for (const auto& key : kStateKeys) {
+            const int index = settings.keys.Append(key.character);
+            settings.keys.SetAction(index, kSetStates);
+            settings.keys.SetIncluded(index, key.motor, true);
+            settings.keys.SetValue(index, key.motor, key.state);
+        }
+        settings.keys.SetAction(settings.keys.Append('x'), kEmergencyStop);
+        Main().ApplySettings(settings);
     }
-    s.keys.SetAction(s.keys.Append('x'), kEmergencyStop);
-    return s;
-}
+    QLineEdit* Field() { return Main().Control<QLineEdit>(kIdInputField); }
+    void Click(int id) { Main().Control<QPushButton>(id)->click(); }
+    // The window as the user sees the run: status, "LOS!" and the field.
+    std::string Shown() {
+        return Main().Text(kIdStatus).toStdString() + (Main().IsEnabled(kIdStart) ? " start" : "") +
+               (Field()->isEnabled() ? " field" : "");
+    }
+    bool WaitForEnded() {
+        return WaitUntil([this] { return Shown() == std::string(kStatusEnded) + " start"; });
+    }
+    // Waits until `word` is on the wire after the requests seen so far.
+    bool WaitForWord(std::uint8_t word) {
+        const std::size_t before = box.Requests().size();
+        return WaitUntil([&] {
+            const std::vector<Bytes> requests = box.Requests();
+            return std::find(requests.begin() + std::ptrdiff_t(before), requests.end(),
+                             Bytes{0xC1, word}) != requests.end();
+        });
+    }
+
+    kinemo::testing::PtyPeer box;
+    kinemo::testing::ScopedPortOverride com1;
+    KeyboardSettings settings;
+    std::vector<std::uint8_t> typed;
+};
 
 // Random characters, also DEL, C1 controls and characters beyond Latin-1,
 // one key event each, a whole word in one key event and a committed
@@ -83,12 +85,8 @@ KeyboardSettings BurstKeys() {
 // as the last keys set them.
 TEST(SpeechMainDialogRun, TypedTextReachesTheHandlerOnceInOrderAndDrivesTheMotors) {
     RunFixture r;
-    ASSERT_TRUE(r.connected);
-    r.Main().ApplySettings(BurstKeys());
     r.Click(kIdStart);
-    EXPECT_EQ(r.Status(), QStringLiteral("Run"));
-    EXPECT_FALSE(r.Main().IsEnabled(kIdStart));
-    EXPECT_TRUE(r.Field()->isEnabled());
+    EXPECT_EQ(r.Shown(), "Run field");
     EXPECT_EQ(r.Main().focusWidget(), r.Field());
 
     std::mt19937 random(12);
@@ -111,55 +109,39 @@ TEST(SpeechMainDialogRun, TypedTextReachesTheHandlerOnceInOrderAndDrivesTheMotor
     QApplication::sendEvent(r.Field(), &commit);
 
     std::vector<std::uint8_t> expected;
-    std::array<std::uint8_t, kMotorCount> states{};
+    std::uint8_t states[kMotorCount] = {};
     for (const QChar c : keys + word + committed) {
         const char16_t code = c.unicode();
         if ((code >= 0x20 && code < 0x7F) || (code >= 0xA0 && code <= 0xFF)) {
             expected.push_back(static_cast<std::uint8_t>(code));
         }
-        for (const StateKey& key : kStateKeys) {
-            if (key.character == code) {
-                states[key.motor] = key.state;
-            }
+        for (const auto& key : kStateKeys) {
+            states[key.motor] = key.character == code ? key.state : states[key.motor];
         }
     }
     EXPECT_EQ(r.typed, expected);
     EXPECT_EQ(r.Field()->text(), QString());
-    std::uint8_t outputs = 0;
-    for (int j = 0; j < kMotorCount; ++j) {
-        EXPECT_EQ(r.Main().Run().Variables().state[j].load(), states[j]) << j;
-        outputs = static_cast<std::uint8_t>(outputs | (states[j] << (2 * j)));
-    }
     // At 100 % the motors are on in (almost) every tick: the word appears.
-    const std::size_t before = r.box.Requests().size();
-    EXPECT_TRUE(WaitUntil([&r, before, outputs] {
-        const std::vector<Bytes> requests = r.box.Requests();
-        return std::find(requests.begin() + static_cast<std::ptrdiff_t>(before), requests.end(),
-                         Bytes{0xC1, outputs}) != requests.end();
-    }));
+    EXPECT_TRUE(
+        r.WaitForWord(std::uint8_t(states[0] | states[1] << 2 | states[2] << 4 | states[3] << 6)));
 
     r.Click(kIdEmergencyStop);
-    EXPECT_EQ(r.Status(), QStringLiteral("Abgebrochen"));
-    EXPECT_TRUE(r.Main().IsEnabled(kIdStart));
-    EXPECT_FALSE(r.Field()->isEnabled());
-    ASSERT_TRUE(r.WaitForStatus(kStatusEnded));
-    EXPECT_FALSE(r.Main().Run().Running());
+    EXPECT_EQ(r.Shown(), "Abgebrochen start");
+    ASSERT_TRUE(r.WaitForEnded());
     r.box.StopBox();
     const std::vector<Bytes> requests = r.box.Requests();
     ASSERT_GE(requests.size(), 3U);
-    EXPECT_EQ(requests[0], kAllOff);  // the connection test
-    EXPECT_EQ(requests[1], kAllOff);  // the first tick of the run
-    EXPECT_EQ(requests.back(), kAllOff);
+    // The connection test, the first tick of the run and the last.
+    EXPECT_EQ((std::vector<Bytes>{requests[0], requests[1], requests.back()}),
+              (std::vector<Bytes>{kAllOff, kAllOff, kAllOff}));
 }
 
 // A "Notaus" key, the Return key (NOT-AUS is the default button) and the
 // button itself each end the run with all-off.
 TEST(SpeechMainDialogRun, EveryWayToStopARunEndsWithAllOff) {
     RunFixture r;
-    ASSERT_TRUE(r.connected);
-    KeyboardSettings s = BurstKeys();
-    s.start.motors[1].startState = kMotorLeft;  // M2 turns from the start
-    r.Main().ApplySettings(s);
+    r.settings.start.motors[1].startState = kMotorLeft;  // M2 turns from the start
+    r.Main().ApplySettings(r.settings);
     const std::function<void()> stops[] = {
         [&r] { TypeText(r.Field(), QStringLiteral("x")); },
         [&r] {
@@ -171,16 +153,9 @@ TEST(SpeechMainDialogRun, EveryWayToStopARunEndsWithAllOff) {
     for (std::size_t way = 0; way < std::size(stops); ++way) {
         SCOPED_TRACE(way);
         r.Click(kIdStart);
-        ASSERT_TRUE(r.Main().Run().Running());
-        const std::size_t before = r.box.Requests().size();
-        ASSERT_TRUE(WaitUntil([&r, before] {
-            const std::vector<Bytes> requests = r.box.Requests();
-            return requests.size() > before + 1 && requests.back() == Bytes{0xC1, 0x04};
-        }));
+        ASSERT_TRUE(r.WaitForWord(0x04));
         stops[way]();
-        ASSERT_TRUE(r.WaitForStatus(kStatusEnded));
-        EXPECT_TRUE(r.Main().IsEnabled(kIdStart));
-        EXPECT_FALSE(r.Field()->isEnabled());
+        ASSERT_TRUE(r.WaitForEnded());
         EXPECT_EQ(r.box.Requests().back(), kAllOff);
         EXPECT_EQ(r.Main().Run().Variables().Stopped(), way == 0 ? kStopKey : kStopButton);
     }
@@ -192,22 +167,20 @@ TEST(SpeechMainDialogRun, EveryWayToStopARunEndsWithAllOff) {
 // does not end the new one.
 TEST(SpeechMainDialogRun, StartDuringTheLastTickOfAStoppedRunFollowsIt) {
     RunFixture r;
-    ASSERT_TRUE(r.connected);
     r.Click(kIdStart);
     ASSERT_TRUE(r.box.WaitForRequests(3));
     r.box.SetAnswerDelayMs(200);
     ASSERT_TRUE(r.box.WaitForRequests(r.box.Requests().size() + 1));
     r.Click(kIdEmergencyStop);
     r.Click(kIdStart);  // the tick in progress waits for its answer
-    EXPECT_EQ(r.Status(), QStringLiteral("Run"));
+    EXPECT_EQ(r.Main().Text(kIdStatus), QStringLiteral("Run"));
     EXPECT_FALSE(r.Main().IsEnabled(kIdStart));
     ASSERT_TRUE(WaitUntil([&r] { return r.Main().Run().RunNumber() == 2U; }));
     r.box.SetAnswerDelayMs(0);
-    EXPECT_TRUE(r.Field()->isEnabled());
-    EXPECT_EQ(r.Status(), QStringLiteral("Run"));
+    EXPECT_EQ(r.Shown(), "Run field");
     EXPECT_TRUE(r.Main().Run().Running());
     r.Click(kIdEmergencyStop);
-    ASSERT_TRUE(r.WaitForStatus(kStatusEnded));
+    ASSERT_TRUE(r.WaitForEnded());
     EXPECT_EQ(r.box.Requests().back(), kAllOff);
 }
 
