@@ -17,6 +17,7 @@
 #include "joystick/settings_file.h"
 #include "simulator/box_model.h"
 #include "tests/joystick/joy_test_support.h"
+#include "tests/platform/pty_peer.h"
 #include "tests/tools/cli_process.h"
 
 namespace kinemo::joy {
@@ -339,6 +340,25 @@ TEST_F(JoyCliTest, SigtermEndsARunningRunAllOffWithExitCode0) {
     ASSERT_GE(trace.size(), 2U);
     EXPECT_EQ(trace[trace.size() - 2].out, 0U);
     EXPECT_EQ(trace.back().out, 0U);
+}
+
+// The line going away mid-run ends it with exit code 1 and the text instead
+// of spinning on the dead line.
+TEST_F(JoyCliTest, AHangupEndsTheRunWithExitCode1) {
+    kinemo::testing::PtyPeer box;
+    box.StartBox(2, {0x00});
+    const std::string replay = LongReplay(File("long.replay"));
+    const std::string original = ReadFileText(replay);
+    ChildProcess cli(Command(KINEMO_JOY_CLI_PATH, {"run", "--port", "COM1", "--replay", replay}),
+                     folder_.Path(), {{"KINEMO_PORT_COM1", box.DevicePath()}});
+    ASSERT_TRUE(box.WaitForRequests(20, 20000));
+    box.CloseMaster();
+    const ProcessResult result = cli.Wait();
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("Verbindung zum Interface verloren\n"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(result.err.find("Bereit"), std::string::npos) << result.err;
+    EXPECT_EQ(ReadFileText(replay), original);
 }
 
 TEST(JoyExamples, TheCommittedReplaysAreWhatTheGeneratorWrites) {

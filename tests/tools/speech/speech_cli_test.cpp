@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,18 +58,18 @@ bool M1TurnedRight(const std::vector<Bytes>& r) {
     return !r.empty() && r.back().size() == 2 && (r.back()[1] & 3) == keyboard::kMotorRight;
 }
 
-// `run --port COM2` with Keys() in settings.kms against a pseudo-terminal
+// `run` with Keys() in motors.kms on COM2 against a pseudo-terminal
 // box; standard input is a terminal or a named pipe the test holds open.
 struct SpeechRun {
     explicit SpeechRun(bool terminalInput) : onTerminal(terminalInput) {
-        WriteFileBytes(folder.File("settings.kms"), file);
+        WriteFileBytes(folder.File("motors.kms"), file);
         box.StartBox(2, {0x00});
         const std::string pipe = folder.File("keys");
         EXPECT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
         keys = ::open(pipe.c_str(), O_RDWR | O_CLOEXEC);
         child = std::make_unique<ChildProcess>(
-            Command(KINEMO_SPEECH_CLI_PATH, {"run", "--port", "COM2"}), folder.Path(),
-            cli::test::Environment{{"KINEMO_PORT_COM2", box.DevicePath()}},
+            Command(KINEMO_SPEECH_CLI_PATH, {"run", "--settings", "motors.kms", "--port=COM2"}),
+            folder.Path(), cli::test::Environment{{"KINEMO_PORT_COM2", box.DevicePath()}},
             onTerminal ? terminal.DevicePath() : pipe);
         EXPECT_TRUE(WaitForWire(box, [](const auto& r) { return r.size() > 30; }));
     }
@@ -85,13 +86,15 @@ struct SpeechRun {
             ::close(std::exchange(keys, -1));
         }
     }
-    // The run ended with exit code 0 and `status`, all-off last, the file only read.
-    std::vector<std::uint8_t> ExpectEnd(const std::string& status) {
-        EXPECT_EQ(child->Wait(), (ProcessResult{0, 0, "", status}));
+    // The run ended with `status` (and exit code 1 when the line was lost),
+    // all-off last, the settings file only read.
+    std::vector<std::uint8_t> ExpectEnd(const std::string& status, int exitCode = 0) {
+        EXPECT_EQ(child->Wait(), (ProcessResult{exitCode, 0, "", status}));
         const std::vector<std::uint8_t> words = Words(box.Requests());
-        EXPECT_EQ(words.back(), 0x00);
-        EXPECT_EQ(ReadFileBytes(folder.File("settings.kms")), file);
-        EXPECT_EQ(terminal.Drain(100), Bytes{});  // nothing echoed
+        EXPECT_TRUE(exitCode != 0 || words.back() == 0x00);
+        EXPECT_EQ(ReadFileBytes(folder.File("motors.kms")), file);
+        EXPECT_FALSE(std::filesystem::exists(folder.File("settings.kms")));  // not even the default
+        EXPECT_EQ(terminal.Drain(100), Bytes{});                             // nothing echoed
         return words;
     }
 
@@ -131,27 +134,33 @@ TEST(SpeechCli, TypedKeysDriveTheMotorsUntilTheNotausKey) {
     }
 }
 
-TEST(SpeechCli, EveryWayOutEndsWithAllOffAndExitCodeZero) {
+// Every way out ends all-off with exit code 0; a hang-up of the line ends
+// the run with exit code 1 instead of spinning on the dead line.
+TEST(SpeechCli, EveryWayOutOfARun) {
     const std::string cancelled = "Run\nAbgebrochen\nEnde\n";
     struct Case {
         bool onTerminal;
-        int signal;  // 0: the input ends, -1: the off switch's input E8 becomes active
+        int signal;  // 0: the input ends, -1: the off switch's E8 becomes active, -2: hang-up
         std::string status;
     };
     for (const Case& c : {Case{false, 0, cancelled}, Case{true, 0, cancelled},
                           Case{false, SIGINT, cancelled}, Case{false, SIGTERM, cancelled},
-                          Case{false, SIGHUP, cancelled}, Case{false, -1, "Run\nEnde\n"}}) {
+                          Case{false, SIGHUP, cancelled}, Case{false, -1, "Run\nEnde\n"},
+                          Case{false, -2, "Run\nVerbindung zum Interface verloren\n"}}) {
         SCOPED_TRACE(c.signal);
         SpeechRun run(c.onTerminal);
         if (c.signal == 0) {
             run.EndInput();
-        } else if (c.signal < 0) {
+        } else if (c.signal == -1) {
             run.box.SetAnswer({0x80});
+        } else if (c.signal == -2) {
+            run.box.CloseMaster();
         } else {
             run.child->Signal(c.signal);
         }
-        const std::vector<std::uint8_t> words = run.ExpectEnd(c.status);
-        EXPECT_EQ(words[words.size() - 2] & 0x30, 0x10);  // M3 ran until the end
+        const std::vector<std::uint8_t> words = run.ExpectEnd(c.status, c.signal == -2 ? 1 : 0);
+        EXPECT_EQ(words[words.size() - (c.signal == -2 ? 1 : 2)] & 0x30,
+                  0x10);  // M3 ran to the end
     }
 }
 
