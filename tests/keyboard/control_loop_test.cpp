@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,9 +35,17 @@ struct Fixture : BoxLink {
         }
         return answer ? answer(tick) : 0;
     }
-    void Start(int motor, MotorState state, int speed) {
-        settings.motors[motor].startState.store(state);
-        settings.motors[motor].startSpeed.store(static_cast<std::uint8_t>(speed));
+    // Start states and speeds, one "L50", "R100" or "-" per motor from M1.
+    void Starts(const std::string& motors) {
+        std::istringstream in(motors);
+        std::string m;
+        for (int motor = 0; in >> m; ++motor) {
+            settings.motors[motor].startState.store(m[0] == 'L'   ? kMotorLeft
+                                                    : m[0] == 'R' ? kMotorRight
+                                                                  : kMotorOff);
+            settings.motors[motor].startSpeed.store(
+                static_cast<std::uint8_t>(m.size() > 1 ? std::stoi(m.substr(1)) : 100));
+        }
     }
     // A key entry acting on the motors given as (motor, value) pairs.
     void AddKey(std::uint8_t character, KeyAction action,
@@ -47,6 +56,11 @@ struct Fixture : BoxLink {
             table.SetIncluded(entry, motor, true);
             table.SetValue(entry, motor, static_cast<std::uint8_t>(value));
         }
+    }
+    // A key entry for `character` on one motor, typed during tick `tick`.
+    void KeyAt(int tick, std::uint8_t character, KeyAction action, int motor = 0, int value = 0) {
+        AddKey(character, action, {{motor, value}});
+        keys.emplace_back(tick, character);
     }
     // Motor `motor`'s field in every output word: '-' off, 'L' or 'R'.
     std::string Column(int motor) const {
@@ -78,78 +92,46 @@ TEST(ControlLoop, TicksOnTheWire) {
         StopReason reason;
         std::vector<std::string> columns;  // M1, M2, ...; the motors after them stay off
     };
-    const auto startM1 = [](int speed, int ticks) {
-        return [=](Fixture& f) {
-            f.Start(0, kMotorLeft, speed);
-            f.maxTicks = ticks;
-        };
-    };
     const Case cases[] = {
         {"all at 100 %",
-         [](Fixture& f) {
-             for (int m = 0; m < kMotorCount; ++m)
-                 f.Start(m, kMotorRight, 100);
-             f.maxTicks = 5;
-         },
+         [](Fixture& f) { f.Starts("R R R R"), f.maxTicks = 5; },
          kStopButton,
          {"-RRRR-", "-RRRR-", "-RRRR-", "-RRRR-"}},
         {"30 % three or four apart",
-         startM1(30, 40),
+         [](Fixture& f) { f.Starts("L30"); },
          kStopButton,
          {"---L--L--L---L--L--L---L--L--L---L--L--L-"}},
-        {"50 %", startM1(50, 14), kStopButton, {"--L-L-L-L-L-L--"}},
         {"state key changes only its motor",
          [](Fixture& f) {
-             f.Start(0, kMotorLeft, 50);
-             f.Start(1, kMotorLeft, 25);
-             f.AddKey('a', kSetStates, {{0, kMotorRight}});
-             f.keys = {{9, 'a'}};
-             f.maxTicks = 16;
+             f.Starts("L50 L25"), f.KeyAt(9, 'a', kSetStates, 0, kMotorRight), f.maxTicks = 16;
          },
          kStopButton,
          {"--L-L-L-L-R-R-R--", "----L---L---L----"}},
         {"speed key",
-         [](Fixture& f) {
-             f.Start(0, kMotorRight, 50);
-             f.AddKey('g', kSetSpeeds, {{0, 25}});
-             f.keys = {{6, 'g'}};
-             f.maxTicks = 15;
-         },
+         [](Fixture& f) { f.Starts("R50"), f.KeyAt(6, 'g', kSetSpeeds, 0, 25), f.maxTicks = 15; },
          kStopButton,
          {"--R-R-R--R---R--"}},
         {"Notaus key ends after the tick in progress",
-         [](Fixture& f) {
-             f.Start(2, kMotorLeft, 100);
-             f.AddKey('n', kEmergencyStop);
-             f.keys = {{4, 'n'}};
-         },
+         [](Fixture& f) { f.Starts("- - L"), f.KeyAt(4, 'n', kEmergencyStop); },
          kStopKey,
          {"------", "------", "-LLLL-"}},
         // E1 (left list) from tick 4 on, E4 (right list) from tick 12 on.
         {"end switch of the direction the motor runs",
          [](Fixture& f) {
-             f.Start(0, kMotorLeft, 100);
+             f.Starts("L"), f.KeyAt(8, 'r', kSetStates, 0, kMotorRight), f.maxTicks = 16;
              f.settings.motors[0].endSwitches.store(1);
-             f.settings.motors[0].leftInput.store(0);
              f.settings.motors[0].rightInput.store(3);
-             f.AddKey('r', kSetStates, {{0, kMotorRight}});
-             f.keys = {{8, 'r'}};
              f.answer = [](int tick) {
                  return std::uint8_t((tick >= 4 ? 0x01 : 0) | (tick >= 12 ? 0x08 : 0));
              };
-             f.maxTicks = 16;
          },
          kStopButton,
          {"-LLLL----RRRR----"}},
         {"end switches switched on during a run, E8 active",
          [](Fixture& f) {
-             f.Start(3, kMotorRight, 100);
+             f.Starts("- - - R"), f.maxTicks = 9;
              f.answer = [](int) { return std::uint8_t{0x80}; };
-             f.during = [&f](int tick) {
-                 f.settings.motors[3].endSwitches.store(
-                     tick == 5 ? 1 : f.settings.motors[3].endSwitches.load());
-             };
-             f.maxTicks = 9;
+             f.during = [&f](int tick) { f.settings.motors[3].endSwitches.store(tick >= 5); };
          },
          kStopButton,
          {"----------", "----------", "----------", "-RRRRR----"}},
@@ -195,7 +177,7 @@ TEST(ControlLoop, OffSwitch) {
     };
     for (const Case& c : cases) {
         Fixture f;
-        f.Start(0, kMotorLeft, 100);
+        f.Starts("L");
         f.settings.offSwitch.store(c.on ? 1 : 0);
         f.settings.offSwitchInput.store(c.input);
         f.answer = [&](int tick) -> std::uint8_t { return tick == 6 ? c.answer : 0; };

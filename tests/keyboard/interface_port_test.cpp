@@ -3,7 +3,6 @@
 #include "keyboard/interface_port.h"
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -18,7 +17,6 @@ namespace {
 using kinemo::testing::Bytes;
 using kinemo::testing::PtyPeer;
 using kinemo::testing::ScopedPortOverride;
-using Clock = std::chrono::steady_clock;
 
 // True when nobody holds the device (it can be opened exclusively).
 bool DeviceIsFree(const std::string& path) {
@@ -26,12 +24,17 @@ bool DeviceIsFree(const std::string& path) {
     return probe.Open(path.c_str());
 }
 
-TEST(InterfacePortConnect, OpensTheMappedPortWithOneAllOffRequestAndHoldsIt) {
+TEST(InterfacePortConnect, ExchangesNothingUnconnectedAndOpensTheMappedPortWithOneAllOffRequest) {
     PtyPeer box;
     ScopedPortOverride com1("COM1", "/dev/kinemo-no-such-port");
     ScopedPortOverride com3("COM3", box.DevicePath());
-    box.StartBox(2, {0x00});
     InterfacePort port;
+    // Without a connection an exchange sends nothing and reads no inputs.
+    EXPECT_EQ(port.exchange(0x55), 0);
+    EXPECT_TRUE(port.readFailed());
+    EXPECT_EQ(port.output(), 0x55);
+    EXPECT_EQ(box.Drain(), Bytes{});
+    box.StartBox(2, {0x00});
     EXPECT_FALSE(port.connect(1));
     EXPECT_TRUE(port.readFailed());  // the test exchange ran on no port
     EXPECT_TRUE(port.connect(3));
@@ -49,11 +52,7 @@ TEST(InterfacePortConnect, SilentLateBusyOrUnsuitablePortsFailAndLeaveThePortClo
     {
         ScopedPortOverride com2("COM2", silent.DevicePath());
         InterfacePort port;
-        const auto start = Clock::now();
         EXPECT_FALSE(port.connect(2));
-        const auto elapsed = Clock::now() - start;
-        EXPECT_GE(elapsed, std::chrono::milliseconds(750));  // the 800 ms read time-out
-        EXPECT_LT(elapsed, std::chrono::seconds(5));
         EXPECT_TRUE(port.readFailed());
         EXPECT_FALSE(port.isOpen());
         EXPECT_TRUE(DeviceIsFree(silent.DevicePath()));  // closed again
@@ -81,17 +80,6 @@ TEST(InterfacePortConnect, SilentLateBusyOrUnsuitablePortsFailAndLeaveThePortClo
         EXPECT_FALSE(port.connect(number)) << number;
     }
     EXPECT_EQ(box.Requests().size(), 1U);
-}
-
-TEST(InterfacePortConnect, ExchangeWithoutAConnectionSendsNothing) {
-    PtyPeer box;
-    ScopedPortOverride com1("COM1", box.DevicePath());
-    InterfacePort port;
-    EXPECT_EQ(port.exchange(0x55), 0);
-    EXPECT_TRUE(port.readFailed());
-    EXPECT_EQ(port.output(), 0x55);
-    EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(box.Drain(), Bytes{});
 }
 
 TEST(InterfacePortExchange, SendsTheWordReturnsTheAnswerAndSurvivesLostAnswers) {
