@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <cstdio>
+#include <cstring>
 
 #include "kinemo/version.h"
 #include "platform/dialog_connect.h"
@@ -15,6 +17,19 @@
 #include "sequencer/ui/resource_paths.h"
 
 namespace kinemo::ui {
+
+namespace {
+
+const char kSequencerUsage[] =
+    "Aufruf: kinemo\n"
+    "Kinemo: Bewegungsfolgen für die Motoren M1 bis M4 des Interfaces\n"
+    "zusammenstellen, als .kmo-Datei speichern und abspielen. Das Interface\n"
+    "wird im Verbindungsfenster gewählt (COM1 bis COM4); welches Gerät\n"
+    "dahinter steht, sagt KINEMO_PORT_COM1 usw. (kinemo-cli ports zeigt\n"
+    "die Zuordnung).\n"
+    "  --help  dieser Text\n";
+
+}  // namespace
 
 SequencerApp::SequencerApp(const SequencerAppServices& services) {
     resources::InitResources();
@@ -62,6 +77,13 @@ void EndProgramOnSignals(platform::TerminationSignals& termination,
 }
 
 int RunSequencerProgram(int argc, char** argv) {
+    // Before any window: --help needs no display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kSequencerUsage, stdout);
+            return 0;
+        }
+    }
     // Before the toolkit starts any thread of its own.
     platform::TerminationSignals termination;
     QApplication application(argc, argv);

@@ -1,11 +1,18 @@
-# What the install tests share, sourced by them after `set -euo pipefail`:
-# a finished build installed into a fresh prefix (removed at the end) and the
-# checks of what a user gets. Without a library path, so a program must find
-# the driver library through its own RUNPATH.
+# What the install and package tests share, sourced by them after
+# `set -euo pipefail`: the checks of what a user gets below a prefix, run
+# without a library path, so a program must find the driver library through
+# its own RUNPATH.
 # Usage: source install_common.sh BUILD_DIR
+#   installs the finished build into a fresh prefix (removed at the end);
+# or:    source install_common.sh BUILD_DIR PREFIX
+#   checks an existing tree (an unpacked package's usr folder) instead.
 build=$1
-prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
+if [[ $# -ge 2 ]]; then
+    prefix=$2
+else
+    prefix=$(mktemp -d)
+    trap 'rm -rf "$prefix"' EXIT
+fi
 unset LD_LIBRARY_PATH
 
 fail() {
@@ -30,6 +37,17 @@ expect_driver_found() {
     [[ "$(realpath "$resolved")" == "$prefix"/lib* ]] || fail "$1 finds the driver at '$resolved'"
 }
 
+# expect_libraries_found PROGRAM: the installed program finds every library
+# it needs, and the driver library (if it uses it) below the prefix.
+expect_libraries_found() {
+    local libraries
+    libraries=$(ldd "$prefix/bin/$1") || fail "ldd $1"
+    ! grep -q 'not found' <<<"$libraries" || fail "$1 lacks a library: $libraries"
+    if grep -q libifdriver <<<"$libraries"; then
+        expect_driver_found "$1"
+    fi
+}
+
 # expect_desktop_entry NAME: the desktop entry starts NAME and shows its icon.
 expect_desktop_entry() {
     local entry="$prefix/share/applications/$1.desktop"
@@ -37,4 +55,13 @@ expect_desktop_entry() {
     grep -qx "Icon=$1" "$entry" || fail "desktop icon of $1"
 }
 
-cmake --install "$build" --prefix "$prefix" >/dev/null
+# expect_man_page PROGRAM: a man page, made from the program's --help.
+expect_man_page() {
+    local page="$prefix/share/man/man1/$1.1.gz"
+    [[ -e "$page" ]] || fail "$1 has no man page"
+    zcat "$page" | head -n 1 | grep -q '^\.TH ' || fail "$page is no man page"
+}
+
+if [[ $# -lt 2 ]]; then
+    cmake --install "$build" --prefix "$prefix" >/dev/null
+fi

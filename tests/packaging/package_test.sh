@@ -4,20 +4,15 @@
 # root is removed again at the end.
 # Usage: package_test.sh BUILD_DIR
 set -euo pipefail
-build=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-unset LD_LIBRARY_PATH
+root=$work/root
+source "$(dirname "$0")/install_common.sh" "$1" "$root/usr"
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
 command -v dpkg-deb >/dev/null || {
     echo "dpkg-deb is missing: skipped"
     exit 77
 }
-
 (cd "$work" && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) ||
     fail "cpack: $(cat "$work/cpack.log")"
 deb=$(find "$work/out" -maxdepth 1 -name 'kinemo_*.deb' -print -quit)
@@ -25,35 +20,48 @@ deb=$(find "$work/out" -maxdepth 1 -name 'kinemo_*.deb' -print -quit)
 
 # The Depends line comes from the programs' shared libraries.
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libc6 libstdc++6 libqt6widgets6; do
+for library in libc6 libstdc++6 libqt6widgets6 libsdl2-2.0-0 libpocketsphinx3; do
     [[ "$depends" == *"$library "* ]] || fail "Depends lacks $library: $depends"
 done
 [[ "$(dpkg-deb -f "$deb" Package)" == kinemo ]] || fail "package name"
-
-root=$work/root
 dpkg -x "$deb" "$root"
-for file in usr/bin/kinemo usr/bin/kinemo-cli usr/bin/kinemo-sim usr/lib/libifdriver.so.3 \
-    usr/lib/udev/rules.d/60-kinemo-usb-latency.rules \
-    usr/share/applications/kinemo.desktop usr/share/icons/hicolor/32x32/apps/kinemo.xpm \
-    usr/share/man/man1/kinemo-cli.1.gz usr/share/man/man1/kinemo-sim.1.gz; do
-    [[ -e "$root/$file" ]] || fail "$file is not in the package"
+
+# Every program with its man page; the window programs with their desktop
+# entries and icons; the driver, the udev rule, the voice data, the examples.
+for program in kinemo kinemo-cli kinemo-sim kinemo-speech kinemo-speech-cli kinemo-joy \
+    kinemo-joy-cli; do
+    expect_installed "bin/$program"
+    expect_libraries_found "$program"
+    expect_man_page "$program"
+    # Answered before any window, box or joystick is looked for.
+    help=$("$prefix/bin/$program" --help </dev/null 2>&1) || fail "$program --help: $help"
+    [[ "${help%%$'\n'*}" =~ ^(Aufruf|Usage):\ $program( |$) ]] || fail "$program --help says: $help"
 done
-for page in "$root"/usr/share/man/man1/*.1.gz; do
-    zcat "$page" | head -n 1 | grep -q '^\.TH ' || fail "$page is no man page"
+for program in kinemo kinemo-speech kinemo-joy; do
+    expect_desktop_entry "$program"
+    expect_installed "share/icons/hicolor/32x32/apps/$program.xpm" \
+        "share/icons/hicolor/16x16/apps/$program.xpm"
 done
-zcat "$root/usr/share/man/man1/kinemo-cli.1.gz" | grep -q '^\.SS plot$' ||
+expect_installed share/applications/kinemo-sim.desktop lib/libifdriver.so.3 \
+    lib/udev/rules.d/60-kinemo-usb-latency.rules share/kinemo/voice/befehle.txt \
+    share/kinemo/voice/aussprache.dict share/doc/kinemo/examples/ramp.kmo \
+    share/doc/kinemo/examples/speech/settings.kms share/doc/kinemo/examples/joy_sweep.replay
+zcat "$prefix/share/man/man1/kinemo-cli.1.gz" | grep -q '^\.SS plot$' ||
     fail "the kinemo-cli page lacks its commands"
 
-# The installed programs find the installed driver through their RUNPATH.
-resolved=$(ldd "$root/usr/bin/kinemo-cli" | awk '/libifdriver/ { print $3 }')
-[[ "$(realpath "$resolved")" == "$root"/usr/lib/* ]] || fail "kinemo-cli finds the driver at '$resolved'"
-
-"$root/usr/bin/kinemo-cli" --help | grep -q '^Aufruf: kinemo-cli' || fail "kinemo-cli --help"
-"$root/usr/bin/kinemo-cli" new "$work/neu.kmo" >/dev/null || fail "kinemo-cli new"
-# The packaged simulator plays a run of the packaged kinemo-cli.
-log=$("$root/usr/bin/kinemo-sim" --headless --fast --launch \
-    "$root/usr/bin/kinemo-cli" run "$work/neu.kmo" --port COM1 2>&1) || fail "run: $log"
+bin=$prefix/bin
+examples=$prefix/share/doc/kinemo/examples
+"$bin/kinemo-cli" info "$examples/ramp.kmo" | grep -q '^Bewegungen: ' || fail "kinemo-cli info"
+# The packaged simulator plays a packaged example with the packaged kinemo-cli.
+log=$("$bin/kinemo-sim" --headless --fast --launch \
+    "$bin/kinemo-cli" run "$examples/ramp.kmo" --port COM1 2>&1) || fail "run: $log"
 grep -q '^Fertig$' <<<"$log" || fail "the run did not finish: $log"
+# The speech and joystick tools, without a box, a display or a joystick.
+"$bin/kinemo-speech-cli" keys "$examples/speech/settings.kms" >"$work/keys.txt" ||
+    fail "kinemo-speech-cli keys: $(cat "$work/keys.txt")"
+SDL_JOYSTICK_DISABLE_UDEV=1 SDL_VIDEODRIVER=dummy "$bin/kinemo-joy-cli" joysticks \
+    >"$work/joysticks.txt" 2>&1 || [[ $? -eq 1 ]] ||
+    fail "kinemo-joy-cli joysticks: $(cat "$work/joysticks.txt")"
 
 rm -rf "$root"
 [[ ! -e "$root" ]] || fail "the unpacked package could not be removed"
