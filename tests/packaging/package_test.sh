@@ -33,8 +33,10 @@ for program in kinemo kinemo-cli kinemo-sim kinemo-speech kinemo-speech-cli kine
     expect_installed "bin/$program"
     expect_libraries_found "$program"
     expect_man_page "$program"
-    # Answered before any window, box or joystick is looked for.
-    help=$("$prefix/bin/$program" --help </dev/null 2>&1) || fail "$program --help: $help"
+    # Answered before any window, box or joystick is looked for: with a
+    # display platform and no display, a window program would abort.
+    help=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$prefix/bin/$program" --help \
+        </dev/null 2>&1) || fail "$program --help: $help"
     [[ "${help%%$'\n'*}" =~ ^(Aufruf|Usage):\ $program( |$) ]] || fail "$program --help says: $help"
 done
 for program in kinemo kinemo-speech kinemo-joy; do
