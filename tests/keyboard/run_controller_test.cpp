@@ -22,35 +22,32 @@ using testing::kGenerousMs;
 using testing::WaitForWire;
 using testing::Words;
 
-struct Ended {
-    platform::ManualResetEvent event;
-    std::atomic<std::uint32_t> run{0};
-    std::atomic<std::uint8_t> reason{kNotStopped};
-    RunEndedCallback Callback() {
-        return [this](std::uint32_t number, StopReason why) {
-            run.store(number);
-            reason.store(why);
-            event.Set();
-        };
-    }
-};
-
+// A box on COM1 and the run's end as reported (run number, reason).
 struct Rig {
     Rig() : com1("COM1", box.DevicePath()), link(port) { box.StartBox(2, {0x00}); }
+    RunEndedCallback Ended() {
+        return [this](std::uint32_t number, StopReason why) {
+            endedRun.store(number);
+            endedReason.store(why);
+            ended.Set();
+        };
+    }
     PtyPeer box;
     ScopedPortOverride com1;
     InterfacePort port;
     PortLink link;
     LiveSettings settings;
     KeyTable table;
-    Ended ended;
+    platform::ManualResetEvent ended;
+    std::atomic<std::uint32_t> endedRun{0};
+    std::atomic<std::uint8_t> endedReason{kNotStopped};
 };
 
 TEST(RunController, ARunNeedsAConnectionAndEndingTheControllerStopsARun) {
     Rig rig;
     rig.settings.motors[3].startState.store(kMotorRight);
     {
-        RunController controller(rig.link, rig.settings, rig.ended.Callback());
+        RunController controller(rig.link, rig.settings, rig.Ended());
         EXPECT_EQ(controller.Start(), StartResult::kNotConnected);
         EXPECT_FALSE(controller.Running());
         EXPECT_TRUE(rig.box.Requests().empty());
@@ -60,26 +57,25 @@ TEST(RunController, ARunNeedsAConnectionAndEndingTheControllerStopsARun) {
         ASSERT_TRUE(WaitForWire(rig.box, [](const auto& r) { return r.size() > 20; }));
     }
     // The destructor waited for the final all-off exchange and reported nothing.
-    EXPECT_FALSE(rig.ended.event.IsSet());
+    EXPECT_FALSE(rig.ended.IsSet());
     const std::vector<std::uint8_t> words = Words(rig.box.Requests());
-    EXPECT_EQ(words.back(), 0x00);
-    EXPECT_EQ(words[words.size() - 2], 0x80);
+    EXPECT_EQ(std::vector(words.end() - 2, words.end()), (std::vector<std::uint8_t>{0x80, 0x00}));
 }
 
 TEST(RunController, EveryRunStartsFromTheStartSettingsAndGetsItsOwnNumber) {
     Rig rig;
     ASSERT_TRUE(rig.port.connect(1));
     rig.table.SetAction(rig.table.Append('s'), kEmergencyStop);
-    RunController controller(rig.link, rig.settings, rig.ended.Callback());
+    RunController controller(rig.link, rig.settings, rig.Ended());
     for (std::uint32_t run = 1; run <= 3; ++run) {
-        rig.ended.event.Reset();
+        rig.ended.Reset();
         rig.settings.motors[1].startState.store(static_cast<std::uint8_t>(run % 3));
         ASSERT_EQ(controller.Start(), StartResult::kStarted);
         EXPECT_EQ(controller.Variables().state[1].load(), run % 3);
         controller.HandleKey(rig.table, 's');
-        ASSERT_TRUE(rig.ended.event.WaitFor(kGenerousMs));
-        EXPECT_EQ(rig.ended.run.load(), run);
-        EXPECT_EQ(rig.ended.reason.load(), kStopKey);
+        ASSERT_TRUE(rig.ended.WaitFor(kGenerousMs));
+        EXPECT_EQ(rig.endedRun.load(), run);
+        EXPECT_EQ(rig.endedReason.load(), kStopKey);
         EXPECT_TRUE(controller.WaitUntilIdle(kGenerousMs));
         EXPECT_EQ(rig.box.Requests().back(), (Bytes{0xC1, 0x00}));
         controller.OnRunEnded();
