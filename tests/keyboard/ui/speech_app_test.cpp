@@ -9,8 +9,10 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <cstring>
 #include <functional>
 
+#include "keyboard/settings_file.h"
 #include "keyboard/ui/about_dialog.h"
 #include "keyboard/ui/main_dialog_ids.h"
 #include "platform/dialog_scripted.h"
@@ -20,80 +22,70 @@
 namespace kinemo::keyboard::ui {
 namespace {
 
-using kinemo::cli::test::ReadFileBytes;
-using kinemo::cli::test::TempFolder;
 using testing::FindWindow;
 
-struct AppFixture {
-    AppFixture() : link(port) {
-        services.port = &port;  // never connected here
-        services.link = &link;
-        services.messages = &messages;
-        services.settingsPath = folder.File("settings.kms");
-    }
-    // Runs the session; `act` runs once the event loop serves the windows.
-    int Run(std::function<void()> act) {
-        QTimer::singleShot(0, std::move(act));
-        bool timedOut = false;  // never hang: a missed click ends the loop too
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [&timedOut] {
-            timedOut = true;
-            QCoreApplication::exit(0);
-        });
-        guard.start(20000);
-        const int code = RunSpeechSession(services, nullptr);
-        EXPECT_FALSE(timedOut);
-        return code;
-    }
-
-    TempFolder folder;
+// Runs a session (never connected) saving to `settingsPath`; `act` runs
+// once the event loop serves the windows. A missed click ends the loop too.
+int RunSession(const std::string& settingsPath, platform::ScriptedMessageService& messages,
+               const std::function<void()>& act) {
     InterfacePort port;
-    PortLink link;
-    platform::ScriptedMessageService messages;
+    PortLink link(port);
     SpeechAppServices services;
-};
+    services.port = &port;
+    services.link = &link;
+    services.messages = &messages;
+    services.settingsPath = settingsPath;
+    QTimer::singleShot(0, act);
+    QObject guard;  // gone with the session, and its timer with it
+    QTimer::singleShot(20000, &guard, [] {
+        ADD_FAILURE() << "the session did not end";
+        QCoreApplication::exit(0);
+    });
+    return RunSpeechSession(services, nullptr);
+}
 
 TEST(SpeechApp, ConnectDialogBesideTheMainWindowAboutBoxFromTheWindowAndSaveAtEnde) {
-    AppFixture f;
+    cli::test::TempFolder folder;
+    platform::ScriptedMessageService messages;
     bool beside = false;
     bool sawAbout = false;
-    const int code = f.Run([&beside, &sawAbout] {
-        MainDialog* main = FindWindow<MainDialog>();
-        ConnectDialog* connect = FindWindow<ConnectDialog>();
-        ASSERT_NE(main, nullptr);
-        ASSERT_NE(connect, nullptr);
-        beside = !main->isModal() && !connect->isModal() && connect->parentWidget() == nullptr &&
-                 connect->x() >= main->frameGeometry().right();
-        QTimer::singleShot(0, [&sawAbout] {
-            if (AboutDialog* about = FindWindow<AboutDialog>()) {
-                sawAbout = about->isModal();
-                about->Control<QPushButton>(platform::kIdOk)->click();
-            }
-        });
-        main->Control<QPushButton>(kIdCredit)->click();  // modal until the click above
-        main->Control<QPushButton>(kIdEnd)->click();
-    });
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(RunSession(folder.File("settings.kms"), messages,
+                         [&] {
+                             MainDialog* main = FindWindow<MainDialog>();
+                             ConnectDialog* connect = FindWindow<ConnectDialog>();
+                             ASSERT_TRUE(main != nullptr && connect != nullptr);
+                             beside = !main->isModal() && !connect->isModal() &&
+                                      connect->parentWidget() == nullptr &&
+                                      connect->x() >= main->frameGeometry().right();
+                             QTimer::singleShot(0, [&sawAbout] {
+                                 if (AboutDialog* about = FindWindow<AboutDialog>()) {
+                                     sawAbout = about->isModal();
+                                     about->Control<QPushButton>(platform::kIdOk)->click();
+                                 }
+                             });
+                             main->Control<QPushButton>(kIdCredit)->click();  // modal until then
+                             main->Control<QPushButton>(kIdEnd)->click();
+                         }),
+              0);
     EXPECT_TRUE(beside);
     EXPECT_TRUE(sawAbout);
-    EXPECT_EQ(ReadFileBytes(f.services.settingsPath).size(), SettingsFileSize(1));
-    EXPECT_TRUE(f.messages.Requests().empty());
+    EXPECT_EQ(cli::test::ReadFileBytes(folder.File("settings.kms")), EncodeSettings({}));
+    EXPECT_TRUE(messages.Requests().empty());
 }
 
 TEST(SpeechApp, FailedSaveIsReportedAndTheProgramStillEndsWithZero) {
-    AppFixture f;
-    f.services.settingsPath = f.folder.File("no-such-folder/settings.kms");
-    const int code = f.Run([] {
-        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QApplication::sendEvent(FindWindow<MainDialog>(), &escape);
-    });
-    EXPECT_EQ(code, 0);
-    ASSERT_EQ(f.messages.Requests().size(), 1U);
-    const platform::MessageRequest& box = f.messages.Requests()[0];
-    EXPECT_TRUE(box.text.startsWith(QString::fromUtf8(kSaveFailedText))) << box.text.toStdString();
-    EXPECT_GT(box.text.size(), QString::fromUtf8(kSaveFailedText).size() + 1);  // and why
-    EXPECT_EQ(platform::EffectiveCaption(box), QStringLiteral("KinemoSpeech"));
+    cli::test::TempFolder folder;
+    platform::ScriptedMessageService messages;
+    EXPECT_EQ(RunSession(folder.File("no-such-folder/settings.kms"), messages,
+                         [] {
+                             QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                             QApplication::sendEvent(FindWindow<MainDialog>(), &escape);
+                         }),
+              0);
+    ASSERT_EQ(messages.Requests().size(), 1U);
+    EXPECT_EQ(messages.Requests()[0].text.toStdString(),
+              std::string(kSaveFailedText) + "\n" + std::strerror(ENOENT));
+    EXPECT_EQ(platform::EffectiveCaption(messages.Requests()[0]), QStringLiteral("KinemoSpeech"));
 }
 
 }  // namespace
