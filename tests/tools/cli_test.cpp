@@ -1,6 +1,7 @@
 // kinemo-cli run as a process: exact output, files and exit codes.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -55,28 +56,6 @@ std::vector<MovementRecord> ExampleRecords() {
     return {list.records.begin(), list.records.begin() + 3};
 }
 
-// Two movements: a ramp of M1 and an M2 that only its impulses stop.
-std::vector<MovementRecord> PlotRecords() {
-    engine::MovementList list;
-    engine::ResetMovement(list, 0);
-    engine::ResetMovement(list, 1);
-    MovementRecord& ramp = list.records[0];
-    engine::SetRecordName(ramp, "Anfahren");
-    ramp.direction[0] = engine::kDirectionRight;
-    ramp.speed[0] = ramp.fineSpeed[0] = 0;
-    ramp.accelOn[0] = 1;
-    ramp.accelDuration[0] = 500;
-    ramp.maxDuration = {800, 800, 800, 800};
-    MovementRecord& count = list.records[1];
-    engine::SetRecordName(count, "Z\xE4hlen");
-    count.direction[1] = engine::kDirectionLeft;
-    count.maxDurationOn[1] = 0;
-    count.maxImpulsesOn[1] = 1;
-    count.maxImpulses[1] = 10;
-    count.impulseInput[1] = 3;
-    return {list.records.begin(), list.records.begin() + 2};
-}
-
 class CliTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -108,14 +87,10 @@ std::string PatternOf(const std::string& out) {
 
 TEST_F(CliTest, HelpForTheToolAndEveryCommand) {
     const std::string usage = RunOk({"--help"});
-    for (const char* command : {"info", "pulse", "timeline", "new", "ports", "plot"}) {
-        EXPECT_NE(usage.find(std::string("  ") + command + " "), std::string::npos) << command;
-        const std::string help = RunOk({command, "--help"});
-        EXPECT_EQ(help.rfind(std::string("Aufruf: kinemo-cli ") + command, 0), 0u) << help;
-        EXPECT_EQ(RunOk({command, "x", "-h"}), help);
+    for (const std::string command : {"info", "pulse", "timeline", "new", "ports", "plot", "run"}) {
+        EXPECT_NE(usage.find("  " + command + " "), std::string::npos) << command;
+        EXPECT_EQ(RunOk({command, "x", "-h"}).rfind("Aufruf: kinemo-cli " + command, 0), 0u);
     }
-    EXPECT_EQ(RunOk({"-h"}), usage);
-    EXPECT_EQ(RunOk({"help"}), usage);
 }
 
 // The pattern and ratio kinemo-cli shows are the generator's, to the last
@@ -272,9 +247,8 @@ TEST_F(CliTest, TimelineReachesTheLastOf255Movements) {
 }
 
 TEST_F(CliTest, PlotWritesSvgAndPng) {
-    WriteFileBytes(File("liste.kmo"), engine::SerializeProgram({}, PlotRecords()));
-    std::filesystem::remove(File("beispiel.kmo"));
-    const std::string all = ": 2 Bewegungen, 66335 Ticks = 207,30 s bei 320 Ticks/s, Fenster 34";
+    const std::string all =
+        ": 3 Bewegungen, 65785 Ticks = 205,58 s bei 320 Ticks/s, Fenster 33 Ticks";
     const std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg ";
     struct Case {
         std::string out;
@@ -284,24 +258,24 @@ TEST_F(CliTest, PlotWritesSvgAndPng) {
     };
     for (const Case& c : {
              Case{"b.svg",
-                  {"--movement", "0", "--width", "800"},
-                  "b.svg: 1 Bewegung, 800 Ticks = 2,50 s bei 320 Ticks/s, Fenster 25 Ticks\n",
+                  {"--movement", "1", "--width", "800"},
+                  "b.svg: 1 Bewegung, 125 Ticks = 0,39 s bei 320 Ticks/s, Fenster 25 Ticks\n",
                   xml},
-             Case{"b.svg", {}, "b.svg" + all + " Ticks\n", xml},
-             Case{"b.PNG", {}, "b.PNG" + all + " Ticks\n", "\x89PNG\r\n\x1a\n"},
+             Case{"b.svg", {}, "b.svg" + all + "\n", xml},
+             Case{"b.PNG", {}, "b.PNG" + all + "\n", "\x89PNG\r\n\x1a\n"},
          }) {
-        std::vector<std::string> args{"plot", "liste.kmo", "--out", c.out};
+        std::vector<std::string> args{"plot", "beispiel.kmo", "--out", c.out};
         args.insert(args.end(), c.args.begin(), c.args.end());
         EXPECT_EQ(RunOk(args), c.line);
         EXPECT_EQ(ReadFileText(File(c.out)).rfind(c.begins, 0), 0u) << c.line;
     }
     const std::string svg = ReadFileText(File("b.svg"));
-    for (const char* text : {">liste.kmo \xE2\x80\x93 2 Bewegungen", ">1: Z\xC3\xA4hlen<",
-                             ">bis E3: 10 Impulse<", ">offen, 65535 Ticks gezeigt<"}) {
+    for (const char* text : {">beispiel.kmo \xE2\x80\x93 3 Bewegungen", ">2: Grenzen<",
+                             ">offen, 65535 Ticks gezeigt<"}) {
         EXPECT_NE(svg.find(text), std::string::npos) << text;
     }
     // No temporary file is left beside the pictures.
-    EXPECT_EQ(RunProcess({"/bin/ls", folder_.Path()}, "/").out, "b.PNG\nb.svg\nliste.kmo\n");
+    EXPECT_EQ(RunProcess({"/bin/ls", folder_.Path()}, "/").out, "b.PNG\nb.svg\nbeispiel.kmo\n");
 }
 
 // Every name with its device, how it is mapped, and each device's kind and an
@@ -313,23 +287,23 @@ TEST_F(CliTest, PortsShowEveryNameWithItsDeviceKindAndTimer) {
     tree.Tty("ttyS0", "pnp0/00:01/00:01:0/00:01:0.0");
     kinemo::testing::PtyPeer peer;
     const std::string com4 = std::filesystem::exists("/dev/ttyS3") ? "vorhanden" : "fehlt";
-    const std::string out =
-        "COM1 " + tree.Dev("ttyUSB0") + " vorhanden USB-Seriell, Latenz-Timer 16 ms " +
-        "(KINEMO_PORT_COM1)\nCOM2 " + tree.Dev("fehlt") + " fehlt (KINEMO_PORT_COM2)\n" +
-        "COM3 - nicht zugeordnet (KINEMO_PORT_COM3)\nCOM4 /dev/ttyS3 " + com4 + "\nLPT1 " +
-        peer.DevicePath() + " vorhanden Pseudo-Terminal (KINEMO_PORT_LPT1)\nLPT2 " +
-        tree.Dev("ttyACM0") + " vorhanden USB-Seriell (KINEMO_PORT_LPT2)\nLPT3 " +
-        tree.Dev("ttyS0") + " vorhanden eingebaut (KINEMO_PORT_LPT3)\nLPT " + tree.Dev("ttyZ") +
-        " vorhanden (KINEMO_PORT_LPT)\n";
-    EXPECT_EQ(RunCliProcess({"ports"}, folder_.Path(),
-                            {{"KINEMO_SYSFS_ROOT", tree.Root()},
-                             {"KINEMO_PORT_COM1", tree.Node("ttyUSB0")},
-                             {"KINEMO_PORT_COM2", tree.Dev("fehlt")},
-                             {"KINEMO_PORT_COM3", ""},
-                             {"KINEMO_PORT_LPT1", peer.DevicePath()},
-                             {"KINEMO_PORT_LPT2", tree.Node("ttyACM0")},
-                             {"KINEMO_PORT_LPT3", tree.Node("ttyS0")},
-                             {"KINEMO_PORT_LPT", tree.Node("ttyZ")}}),
+    const std::vector<std::array<std::string, 3>> ports = {
+        {"COM1", tree.Node("ttyUSB0"),
+         tree.Dev("ttyUSB0") + " vorhanden USB-Seriell, Latenz-Timer 16 ms"},
+        {"COM2", tree.Dev("fehlt"), tree.Dev("fehlt") + " fehlt"},
+        {"COM3", "", "- nicht zugeordnet"},
+        {"LPT1", peer.DevicePath(), peer.DevicePath() + " vorhanden Pseudo-Terminal"},
+        {"LPT2", tree.Node("ttyACM0"), tree.Dev("ttyACM0") + " vorhanden USB-Seriell"},
+        {"LPT3", tree.Node("ttyS0"), tree.Dev("ttyS0") + " vorhanden eingebaut"},
+        {"LPT", tree.Node("ttyZ"), tree.Dev("ttyZ") + " vorhanden"}};
+    Environment environment{{"KINEMO_SYSFS_ROOT", tree.Root()}};
+    std::string out;
+    for (const auto& [name, device, shown] : ports) {
+        environment.emplace_back("KINEMO_PORT_" + name, device);
+        out += name + " " + shown + " (KINEMO_PORT_" + name + ")\n";
+        out += name == "COM3" ? "COM4 /dev/ttyS3 " + com4 + "\n" : "";  // not mapped: the default
+    }
+    EXPECT_EQ(RunCliProcess({"ports"}, folder_.Path(), environment),
               (ProcessResult{0, 0, out, ""}));
 }
 
@@ -342,8 +316,7 @@ TEST_F(CliTest, RefusalsGiveOneLineAndExitCodeTwoAndLeaveTheFilesAlone) {
     WriteFileBytes(File("version.kmo"), version);
     WriteFileBytes(File("text.kmo"), Bytes{'H', 'a', 'l', 'l', 'o', '\n'});
     WriteFileBytes(File("kurz.kmo"), Bytes{'K', 'M', 'O', '3', 0, 0, 7, 1, 2});
-    WriteFileBytes(File("liste.kmo"), engine::SerializeProgram({}, PlotRecords()));
-    WriteFileText(File("teil.kmo"), ReadFileText(File("liste.kmo")).substr(0, 100));
+    WriteFileText(File("teil.kmo"), ReadFileText(File("beispiel.kmo")).substr(0, 100));
     WriteFileText(File("alt.svg"), "alt");
     const std::string folder = folder_.Path();
     const std::string open = ": Datei kann nicht geöffnet werden";
@@ -366,10 +339,10 @@ TEST_F(CliTest, RefusalsGiveOneLineAndExitCodeTwoAndLeaveTheFilesAlone) {
     ExpectRefused({"timeline", "beispiel.kmo", "--out", "fehlt/z.bin"}, "fehlt/z.bin" + create);
     ExpectRefused({"new", "fehlt/neu.kmo"}, "fehlt/neu.kmo" + create);
     ExpectRefused({"new", folder}, folder + create);
-    ExpectRefused({"plot", "liste.kmo", "--out", "alt.svg", "--movement", "2"},
-                  "--movement muss zwischen 0 und 1 liegen: \"2\"");
+    ExpectRefused({"plot", "beispiel.kmo", "--out", "alt.svg", "--movement", "3"},
+                  "--movement muss zwischen 0 und 2 liegen: \"3\"");
     ExpectRefused({"plot", "teil.kmo", "--out", "alt.svg"}, "teil.kmo" + incomplete);
-    ExpectRefused({"plot", "liste.kmo", "--out", "fehlt/b.svg"}, "fehlt/b.svg" + create);
+    ExpectRefused({"plot", "beispiel.kmo", "--out", "fehlt/b.svg"}, "fehlt/b.svg" + create);
     EXPECT_FALSE(std::filesystem::exists(File("zeilen.bin")));
     EXPECT_EQ(ReadFileText(File("alt.svg")), "alt");
     EXPECT_EQ(ReadFileBytes(File("beispiel.kmo")), good);

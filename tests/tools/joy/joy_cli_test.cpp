@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -111,11 +112,12 @@ JoySettings ExampleSettings(bool extension = false) {
     return settings;
 }
 
-// A replay far longer than any test: only a signal or the line ends its run.
+// A replay far longer than any test, X full right: only a signal or the
+// line ends its run.
 std::string LongReplay(const std::string& path) {
     std::string text = "# kinemo-joy replay name=\"Lang\" axes=2 buttons=0 hat=0\n";
     for (int i = 0; i < 200'000; ++i) {
-        text += "0,0,32768,32768,32768,32768,65535,0\n";
+        text += "65535,32768,32768,32768,32768,32768,65535,0\n";
     }
     cli::test::WriteFileText(path, text);
     return path;
@@ -128,12 +130,9 @@ class JoyCliTest : public ::testing::Test {
         return RunProcess(Command(KINEMO_JOY_CLI_PATH, args), folder_.Path(), environment);
     }
     // kinemo-joy-cli launched by kinemo-sim in the test folder.
-    std::vector<std::string> OnBox(const std::vector<std::string>& args, bool fast = true) const {
-        std::vector<std::string> argv{KINEMO_SIM_PATH, "--headless", "--trace",
-                                      Trace(),         "--launch",   KINEMO_JOY_CLI_PATH};
-        if (fast) {
-            argv.insert(argv.begin() + 1, "--fast");
-        }
+    std::vector<std::string> OnBox(const std::vector<std::string>& args) const {
+        std::vector<std::string> argv{KINEMO_SIM_PATH, "--fast",   "--headless",       "--trace",
+                                      Trace(),         "--launch", KINEMO_JOY_CLI_PATH};
         argv.insert(argv.end(), args.begin(), args.end());
         return argv;
     }
@@ -311,53 +310,38 @@ TEST_F(JoyCliTest, ThePortComesFromTheSettingsFileUnlessGiven) {
     RunOnBoxAsExpected(kSweep, {"--port", "COM1"}, false, {{"KINEMO_PORT_COM2", ""}});
 }
 
-TEST_F(JoyCliTest, AParallelPortNameOpensTheOneByteFrameEvenWithTheModule) {
-    ChildProcess box({KINEMO_SIM_PATH, "--fast", "--headless", "--trace", Trace()}, folder_.Path());
-    const std::string device = box.WaitForLine(0);
-    ASSERT_FALSE(device.empty());
-    EXPECT_EQ(Run({"run", "--replay", kSweep, "--port", "LPT1", "--extension"},
-                  {{"KINEMO_PORT_LPT1", device}})
-                  .exitCode,
-              0);
-    box.Signal(SIGTERM);
-    EXPECT_EQ(box.Wait().exitCode, 0);
-    const std::vector<WireExchange> trace = ReadTrace(Trace());
-    ASSERT_GT(trace.size(), 1000U);
-    EXPECT_EQ(std::count_if(trace.begin(), trace.end(), [](auto& e) { return e.extended; }), 0);
-    EXPECT_EQ(trace.back().out, 0U);
-}
-
-// With the line timing, not --fast: the signal ends the run.
-TEST_F(JoyCliTest, SigtermEndsARunningRunAllOffWithExitCode0) {
-    ChildProcess box(OnBox({"run", "--replay", LongReplay(File("long.replay"))}, false),
-                     folder_.Path());
-    ASSERT_TRUE(box.WaitForText("Run\n", true));
-    box.Signal(SIGTERM);
-    const ProcessResult result = box.Wait();
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(result.err.find("Bereit\n"), std::string::npos) << result.err;
-    const std::vector<WireExchange> trace = ReadTrace(Trace());
-    ASSERT_GE(trace.size(), 2U);
-    EXPECT_EQ(trace[trace.size() - 2].out, 0U);
-    EXPECT_EQ(trace.back().out, 0U);
-}
-
-// The line going away mid-run ends it with exit code 1 and the text instead
-// of spinning on the dead line.
-TEST_F(JoyCliTest, AHangupEndsTheRunWithExitCode1) {
-    kinemo::testing::PtyPeer box;
-    box.StartBox(2, {0x00});
+// A run on a pseudo-terminal box with M1 driven: SIGTERM ends it all-off
+// with exit code 0; the line going away ends it with exit code 1 and the
+// text instead of spinning on the dead line. A parallel port name opens the
+// one-byte frame even with the module.
+TEST_F(JoyCliTest, SigtermAndAHangupEndARunOnTheBox) {
     const std::string replay = LongReplay(File("long.replay"));
     const std::string original = ReadFileText(replay);
-    ChildProcess cli(Command(KINEMO_JOY_CLI_PATH, {"run", "--port", "COM1", "--replay", replay}),
-                     folder_.Path(), {{"KINEMO_PORT_COM1", box.DevicePath()}});
-    ASSERT_TRUE(box.WaitForRequests(20, 20000));
-    box.CloseMaster();
-    const ProcessResult result = cli.Wait();
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.err.find("Verbindung zum Interface verloren\n"), std::string::npos)
-        << result.err;
-    EXPECT_EQ(result.err.find("Bereit"), std::string::npos) << result.err;
+    for (const bool hangUp : {false, true}) {
+        kinemo::testing::PtyPeer box;
+        box.StartBox(2, {0x00});
+        ChildProcess cli(Command(KINEMO_JOY_CLI_PATH,
+                                 {"run", "--port", "LPT1", "--extension", "--replay", replay}),
+                         folder_.Path(), {{"KINEMO_PORT_LPT1", box.DevicePath()}});
+        ASSERT_TRUE(box.WaitForRequests(20, 20000));
+        if (hangUp) {
+            box.CloseMaster();
+        } else {
+            cli.Signal(SIGTERM);
+        }
+        const ProcessResult result = cli.Wait();
+        EXPECT_EQ(result.exitCode, hangUp ? 1 : 0);
+        const char* last = hangUp ? "Verbindung zum Interface verloren\n" : "Bereit\n";
+        EXPECT_TRUE(result.err.ends_with(last)) << result.err;
+        EXPECT_EQ(result.err.find("Bereit") == std::string::npos, hangUp) << result.err;
+        const std::vector<kinemo::testing::Bytes> sent = box.Requests();
+        EXPECT_TRUE(
+            std::all_of(sent.begin(), sent.end(), [](const auto& r) { return r[0] == 0xC1; }));
+        EXPECT_EQ(sent[sent.size() / 2][1], 0x02);  // M1 "R" while it ran
+        if (!hangUp) {
+            EXPECT_EQ(sent.back()[1] | sent[sent.size() - 2][1], 0);
+        }
+    }
     EXPECT_EQ(ReadFileText(replay), original);
 }
 
