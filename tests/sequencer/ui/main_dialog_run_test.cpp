@@ -17,8 +17,8 @@
 namespace kinemo::ui::testing {
 namespace {
 
-// Records the status line's text at every paint, so a test sees what the
-// user saw even when the text changes again within one handler.
+// The status line's text at every paint: what the user saw, even when the
+// text changes again within one handler.
 class PaintedTexts : public QObject {
   public:
     explicit PaintedTexts(QLabel* label) : label_(label) { label->installEventFilter(this); }
@@ -28,12 +28,8 @@ class PaintedTexts : public QObject {
         }
         return false;
     }
-    bool Saw(const std::string& text) const {
-        return std::find(texts.begin(), texts.end(), text) != texts.end();
-    }
+    bool Saw(const std::string& text) const { return std::ranges::count(texts, text) > 0; }
     std::vector<std::string> texts;
-
-  private:
     QLabel* label_;
 };
 
@@ -78,15 +74,16 @@ class MainDialogRunTest : public MainDialogFixture {
 
     std::uint64_t Ticks() { return box.Snapshot().ticks; }
 
+    QLabel* LiveLabel(const QString& name) {
+        auto* label = dialog->findChild<QLabel*>(name);
+        EXPECT_NE(label, nullptr) << name.toStdString();
+        return label != nullptr ? label : &missing;
+    }
     std::string Live(const char* name) {
-        auto* label = dialog->findChild<QLabel*>(QString::fromLatin1(name));
-        EXPECT_NE(label, nullptr) << name;
-        return label != nullptr ? label->text().toStdString() : std::string();
+        return LiveLabel(QString::fromLatin1(name))->text().toStdString();
     }
     bool Lamp(int input) {
-        auto* lamp = dialog->findChild<QLabel*>(QStringLiteral("liveE%1").arg(input));
-        EXPECT_NE(lamp, nullptr) << input;
-        return lamp != nullptr && lamp->property("on").toBool();
+        return LiveLabel(QStringLiteral("liveE%1").arg(input))->property("on").toBool();
     }
     std::uint64_t ShownTicks() { return std::stoull(Live("liveTicks").substr(7)); }  // "Ticks: N"
 
@@ -101,6 +98,7 @@ class MainDialogRunTest : public MainDialogFixture {
     std::unique_ptr<kinemo::testing::ScopedPortOverride> port;
     engine::DriverLink driverLink;
     std::unique_ptr<PaintedTexts> painted;
+    QLabel missing;
 };
 
 TEST_F(MainDialogRunTest, RunListComputesPlaysAndFinishes) {
@@ -113,89 +111,67 @@ TEST_F(MainDialogRunTest, RunListComputesPlaysAndFinishes) {
 
     Click(kIdRunList);
     EXPECT_TRUE(painted->Saw("Berechnen..."));  // painted before the computation
-    EXPECT_FALSE(dialog->IsEnabled(kIdTestMovement));
-    EXPECT_FALSE(dialog->IsEnabled(kIdRunList));
+    EXPECT_FALSE(dialog->IsEnabled(kIdTestMovement) || dialog->IsEnabled(kIdRunList));
     EXPECT_EQ(Status(), "Ausführen...");
     ASSERT_TRUE(WaitForStatus("Fertig"));
-    EXPECT_TRUE(dialog->IsEnabled(kIdTestMovement));
-    EXPECT_TRUE(dialog->IsEnabled(kIdRunList));
+    EXPECT_TRUE(dialog->IsEnabled(kIdTestMovement) && dialog->IsEnabled(kIdRunList));
 
     // Opening exchange, 30 + 20 ticks of the two movements, the run's closing
     // all-off and the window's all-off at the end of the run.
     ASSERT_TRUE(WaitUntil([&] { return Ticks() >= before + 53; }));
     const simulator::BoxSnapshot after = box.Snapshot();
-    EXPECT_EQ(after.ticks, before + 53);
+    EXPECT_EQ(after.ticks - before, 53u);
     EXPECT_EQ(after.outputs, 0);
-    EXPECT_EQ(after.motors[0].onTicks, 29u);  // 100 %: on in every running tick
-    EXPECT_EQ(after.motors[1].onTicks, 19u);
-    EXPECT_EQ(after.motors[1].state, 0);
+    // 100 %: on in every running tick.
+    EXPECT_EQ(std::pair(after.motors[0].onTicks, after.motors[1].onTicks),
+              (std::pair<std::uint64_t, std::uint64_t>(29, 19)));
 }
 
+// The live strip follows the run: inputs forced in the box light their lamps
+// and count M1's impulses against its limit; after the stop the last values
+// stay.
 TEST_F(MainDialogRunTest, EmergencyStopShowsAbgebrochenThenFertigAndTheLiveStripFollowsTheRun) {
-    for (int input = 1; input <= 8; ++input) {
-        EXPECT_FALSE(Lamp(input));
-    }
     EXPECT_EQ(Live("liveMovement"), "Bewegung: -");
     Type(kIdMovementName, QStringLiteral("Heben"));
     Click(PanelIds(2).left);
     UnlimitShownMovement();
+    Click(PanelIds(0).maxImpulsesCheck);
+    Type(PanelIds(0).impulseEdit, QStringLiteral("4"));
+    Get<QComboBox>(PanelIds(0).impulseInput)->setCurrentIndex(2);  // E3
     Click(kIdRunList);
     ASSERT_TRUE(WaitForMoreTicks(50));
     EXPECT_EQ(Status(), "Ausführen...");
     EXPECT_EQ(box.Snapshot().motors[2].state, 1);
     ASSERT_TRUE(WaitUntil([&] { return ShownTicks() > 20; }));
     EXPECT_EQ(Live("liveMovement"), "Bewegung 0: Heben");
-    EXPECT_EQ(Live("liveImpulses1"), "M1: 0");
-    // Inputs forced in the box appear, and go again (M3's carriage feeds
-    // only E5 and E6).
+    EXPECT_EQ(Live("liveImpulses1"), "M1: 0 / 4 Impulse an E3");
+    // M3's carriage feeds only E5 and E6.
     box.ForceInput(3, simulator::InputForce::kOn);
     box.ForceInput(7, simulator::InputForce::kOn);
-    ASSERT_TRUE(WaitUntil([&] { return Lamp(3) && Lamp(7); }));
-    EXPECT_FALSE(Lamp(1));
-    EXPECT_FALSE(Lamp(8));
+    ASSERT_TRUE(WaitUntil([&] { return Lamp(3) && Lamp(7) && !Lamp(1) && !Lamp(8); }));
     box.ForceInput(3, simulator::InputForce::kOff);
     ASSERT_TRUE(WaitUntil([&] { return !Lamp(3) && Lamp(7); }));
+    EXPECT_TRUE(WaitUntil([&] { return Live("liveImpulses1") == "M1: 2 / 4 Impulse an E3"; }))
+        << Live("liveImpulses1");
     ASSERT_TRUE(WaitUntil([&] { return Live("liveRate") != "- Ticks/s"; }));
     EXPECT_GT(std::stoi(Live("liveRate")), 0);
 
     Click(kIdEmergencyStop);
     EXPECT_EQ(Status(), "Abgebrochen");
     ASSERT_TRUE(WaitForStatus("Fertig"));
-    EXPECT_TRUE(dialog->IsEnabled(kIdRunList));
-    EXPECT_TRUE(dialog->IsEnabled(kIdTestMovement));
+    EXPECT_TRUE(dialog->IsEnabled(kIdRunList) && dialog->IsEnabled(kIdTestMovement));
     EXPECT_EQ(box.Snapshot().outputs, 0);
-    EXPECT_FALSE(dialog->Run().Running());  // nothing is sent once the run has ended
-    // Once the player has published its final exchange the strip stands
-    // still: redraws after the run change nothing.
+    EXPECT_FALSE(dialog->Run().Running());
+    // Once the player has published its final exchange, redraws change nothing.
     ASSERT_TRUE(WaitUntil([&] { return !dialog->Run().Live().Read().running; }));
     ASSERT_TRUE(WaitUntil([&] { return ShownTicks() == dialog->Run().Live().Read().ticks; }));
     const std::string rate = Live("liveRate");
-    auto* panel = dialog->findChild<LivePanel*>();
-    ASSERT_NE(panel, nullptr);
-    panel->Refresh();
-    panel->Refresh();
+    ASSERT_NE(dialog->findChild<LivePanel*>(), nullptr);
+    dialog->findChild<LivePanel*>()->Refresh();
+    dialog->findChild<LivePanel*>()->Refresh();
     EXPECT_EQ(ShownTicks(), dialog->Run().Live().Read().ticks);
-    EXPECT_EQ(Live("liveRate"), rate);
-    EXPECT_EQ(Live("liveMovement"), "Bewegung 0: Heben");
+    EXPECT_EQ(Live("liveRate") + Live("liveMovement"), rate + "Bewegung 0: Heben");
     EXPECT_TRUE(Lamp(7));
-}
-
-TEST_F(MainDialogRunTest, LiveStripCountsImpulsesAgainstTheirLimit) {
-    const MotorPanelIds m1 = PanelIds(0);
-    Click(m1.maxDurationCheck);
-    Click(m1.maxImpulsesCheck);
-    Type(m1.impulseEdit, QStringLiteral("4"));
-    Get<QComboBox>(m1.impulseInput)->setCurrentIndex(2);  // E3
-    Click(kIdTestMovement);
-    ASSERT_TRUE(WaitUntil([&] { return ShownTicks() > 5; }));  // the run is under way
-    // Two changes of E3 count two impulses.
-    box.ForceInput(3, simulator::InputForce::kOn);
-    ASSERT_TRUE(WaitUntil([&] { return Lamp(3); }));
-    box.ForceInput(3, simulator::InputForce::kOff);
-    EXPECT_TRUE(WaitUntil([&] { return Live("liveImpulses1") == "M1: 2 / 4 Impulse an E3"; }))
-        << Live("liveImpulses1");
-    Click(kIdEmergencyStop);
-    ASSERT_TRUE(WaitForStatus("Fertig"));
 }
 
 // The line goes away mid-run: one box with the program's title, the run
@@ -229,11 +205,10 @@ TEST_F(MainDialogRunTest, TestMovementRunsOnceEvenWithTheEndlessLoopChecked) {
     // One movement of 15 ticks between the opening and the two closing all-offs.
     ASSERT_TRUE(WaitUntil([&] { return Ticks() >= before + 18; }));
     EXPECT_EQ(Ticks(), before + 18);
-    EXPECT_EQ(box.Snapshot().motors[3].onTicks, 14u);
-    EXPECT_EQ(box.Snapshot().motors[0].onTicks, 0u);
+    EXPECT_EQ(std::pair(box.Snapshot().motors[0].onTicks, box.Snapshot().motors[3].onTicks),
+              (std::pair<std::uint64_t, std::uint64_t>(0, 14)));
     // The run was a value: the list and its endless-loop setting are unchanged.
-    EXPECT_TRUE(dialog->IsChecked(kIdEndlessLoop));
-    EXPECT_EQ(dialog->Run().Settings().endlessLoop.load(), 1);
+    EXPECT_TRUE(dialog->IsChecked(kIdEndlessLoop) && dialog->Run().Settings().endlessLoop.load());
     EXPECT_EQ(Movements().movementCount, 2);
 
     // "LOS!" repeats the whole list until the box is unchecked; the pass in

@@ -2,8 +2,6 @@
 // and file dialogs, and user actions on its controls by id.
 #pragma once
 
-#include "tests/sequencer/ui/shell_test_support.h"
-
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -21,32 +19,54 @@
 #include "sequencer/ui/main_dialog.h"
 #include "sequencer/ui/main_dialog_ids.h"
 #include "sequencer/ui/motor_panel.h"
+#include "tests/platform/dialog_test_support.h"
+#include "tests/sequencer/ui/wait_until.h"
 
 namespace kinemo::ui::testing {
 
-// An interface that is never reached by the editing tests: every exchange
-// answers with no input set.
+// Every exchange answers with no input set.
 class SilentLink : public engine::InterfaceLink {
   public:
     std::uint32_t Exchange(std::uint32_t) override { return 0; }
 };
 
+// Values in every field of `r` that the controls can hold, different for each
+// `seed`.
+inline void VaryEveryField(engine::MovementRecord& r, int seed) {
+    for (int m = 0; m < engine::kMotorCount; ++m) {
+        const int k = m + seed;
+        r.speed[m] = static_cast<std::uint8_t>(10 + 10 * seed + m);
+        r.fineSpeed[m] = static_cast<std::uint8_t>(25 * m);
+        r.targetSpeed[m] = static_cast<std::uint8_t>(90 - k);
+        r.targetFineSpeed[m] = static_cast<std::uint8_t>(3 * k);
+        r.direction[m] = static_cast<std::uint8_t>(k % 3);
+        r.accelOn[m] = (k + 1) % 2;
+        r.accelDuration[m] = 1000 + 1000 * seed + m;
+        r.endSwitchOn[m] = k % 2;
+        r.endSwitchInput[m] = 8 - m;
+        r.maxDurationOn[m] = (k + 1) % 2;
+        r.maxDuration[m] = 65535 - m;
+        r.maxImpulsesOn[m] = (k / 2) % 2;
+        r.maxImpulses[m] = 123456789 + k;
+        r.impulseInput[m] = static_cast<std::uint8_t>(m + 2);
+    }
+}
+
 class MainDialogFixture : public ::testing::Test {
   protected:
     void SetUp() override {
-        TestApplication();
+        platform::testing::DialogTestApplication();
         dialog = std::make_unique<MainDialog>(Link(), messages, files, nullptr, diagnostics);
         dialog->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
     }
     void TearDown() override {
-        // Plain notices need no answer; every question must have been scripted
-        // and every scripted answer used.
+        // Every question and file dialog was scripted, every answer used, and
+        // the document's list and its lines agree.
         EXPECT_EQ(messages.UnscriptedQuestions(), 0) << "a question was not expected";
         EXPECT_EQ(messages.PendingAnswers(), 0u) << "an expected question was not asked";
         EXPECT_EQ(files.PendingAnswers(), 0u) << "an expected file dialog did not open";
         EXPECT_EQ(files.UnscriptedCount(), 0) << "a file dialog was not expected";
-        // The list in the document and the lines that show it agree.
         EXPECT_EQ(Movements().movementCount, Lines());
         dialog.reset();
     }
@@ -57,9 +77,7 @@ class MainDialogFixture : public ::testing::Test {
         EXPECT_NE(control, nullptr) << "control " << id;
         return control;
     }
-
-    // A user's click: nothing happens on a disabled control.
-    void Click(int id) { Get<QAbstractButton>(id)->click(); }
+    void Click(int id) { Get<QAbstractButton>(id)->click(); }  // nothing if disabled
 
     // The user picks a line of the movement list with the mouse.
     void SelectLine(int row) {
@@ -74,9 +92,8 @@ class MainDialogFixture : public ::testing::Test {
 
     // The user replaces an edit's text by typing `text`.
     void Type(int id, const QString& text) {
-        auto* edit = Get<QLineEdit>(id);
-        edit->selectAll();
-        QTest::keyClicks(edit, text);
+        Get<QLineEdit>(id)->selectAll();
+        QTest::keyClicks(Get<QLineEdit>(id), text);
     }
 
     std::vector<std::string> LineTexts() {
@@ -87,12 +104,22 @@ class MainDialogFixture : public ::testing::Test {
         return lines;
     }
 
+    // Add, delete, cut and paste: "+" or "-" for enabled, and the picture.
+    std::string Buttons() {
+        std::string state;
+        for (const int id : {kIdAdd, kIdDelete, kIdCut, kIdPaste}) {
+            state += (dialog->IsEnabled(id) ? "+" : "-") + std::to_string(dialog->Bitmap(id)) +
+                     (id == kIdPaste ? "" : " ");
+        }
+        return state;
+    }
+
     QString Text(int id) { return dialog->Text(id); }
     std::string Status() { return dialog->Text(kIdStatus).toStdString(); }
     int Lines() { return dialog->ListCount(kIdMovementList); }
+    int Selection() { return dialog->ListSelection(kIdMovementList); }
     engine::MovementList& Movements() { return dialog->Run().Movements(); }
 
-    // The interface the dialog's player exchanges with.
     virtual engine::InterfaceLink& Link() { return silentLink; }
 
     SilentLink silentLink;
