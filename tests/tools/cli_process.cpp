@@ -23,12 +23,13 @@ extern char** environ;
 namespace kinemo::cli::test {
 namespace {
 
-constexpr auto kGenerousWait = std::chrono::seconds(60);
+constexpr int kGenerousWaitMs = 60'000;
 
 // Polls the captured output files until `ready` holds or the bound passes.
 template <typename Ready>
 bool PollUntil(Ready ready) {
-    const auto deadline = std::chrono::steady_clock::now() + kGenerousWait;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousWaitMs);
     while (!ready()) {
         if (std::chrono::steady_clock::now() > deadline) {
             return false;
@@ -68,11 +69,10 @@ void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
 }
 
 TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kinemo-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    path_ = (std::filesystem::temp_directory_path() / "kinemo-test-XXXXXX").string();
+    if (::mkdtemp(path_.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }
-    path_ = pattern;
 }
 
 TempFolder::~TempFolder() {
@@ -83,25 +83,21 @@ TempFolder::~TempFolder() {
 ChildProcess::ChildProcess(const std::vector<std::string>& argvStrings,
                            const std::string& workingFolder, const Environment& environment,
                            const std::string& standardInput) {
-    std::vector<std::string> args = argvStrings;
     // Ours without port overrides and without the names set here, plus `environment`.
-    std::vector<std::string> envStrings;
+    std::vector<std::string> args = argvStrings, envStrings;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string_view text(*entry);
-        const std::string_view name = text.substr(0, text.find('='));
-        const bool replaced = std::any_of(environment.begin(), environment.end(),
-                                          [&](const auto& pair) { return pair.first == name; });
-        if (!replaced && name.rfind("KINEMO_PORT_", 0) != 0) {
+        const std::string_view text(*entry), name = text.substr(0, text.find('='));
+        if (name.rfind("KINEMO_PORT_", 0) != 0 &&
+            std::none_of(environment.begin(), environment.end(),
+                         [&](const auto& pair) { return pair.first == name; })) {
             envStrings.emplace_back(text);
         }
     }
     for (const auto& [name, value] : environment) {
         envStrings.push_back(name + "=" + value);
     }
-    const std::vector<char*> argv = Pointers(args);
-    const std::vector<char*> envp = Pointers(envStrings);
-    const std::string outPath = capture_.File("stdout");
-    const std::string errPath = capture_.File("stderr");
+    const std::vector<char*> argv = Pointers(args), envp = Pointers(envStrings);
+    const std::string outPath = capture_.File("stdout"), errPath = capture_.File("stderr");
     pid_ = ::fork();
     if (pid_ == 0) {
         const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -130,16 +126,13 @@ void ChildProcess::Signal(int signal) const {
 }
 
 ProcessResult ChildProcess::Wait() {
-    ProcessResult result;
     if (pid_ <= 0 || ended_) {
-        return result;
+        return {};
     }
     // Blocks on the process descriptor until the child ends or the bound passes.
     const int descriptor = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
     pollfd ready{descriptor, POLLIN, 0};
-    const int waitMs = static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(kGenerousWait).count());
-    if (descriptor >= 0 && ::poll(&ready, 1, waitMs) == 0) {
+    if (descriptor >= 0 && ::poll(&ready, 1, kGenerousWaitMs) == 0) {
         ::kill(pid_, SIGKILL);
     }
     if (descriptor >= 0) {
@@ -152,11 +145,8 @@ ProcessResult ChildProcess::Wait() {
         }
     }
     ended_ = true;
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    result.out = Out();
-    result.err = Err();
-    return result;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+            WIFSIGNALED(status) ? WTERMSIG(status) : 0, Out(), Err()};
 }
 
 std::string ChildProcess::Out() const {
