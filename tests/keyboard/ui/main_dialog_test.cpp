@@ -26,8 +26,10 @@ namespace kinemo::keyboard::ui {
 namespace {
 
 // The key editor as the user sees it: the entries with the selected one in
-// brackets, the action shown, and per row which of include box, state list,
-// speed slider and its label show ("ISVL", '-' for a hidden one).
+// brackets, the action shown, per row the include box ('-' hidden, 'i' or
+// 'x' when checked), the state list ('-' hidden, else S or s when disabled,
+// and the state) and the speed slider ('-' hidden, else V or v when
+// disabled, and its label), then which of "&Neu:" and remove are enabled.
 std::string Editor(const MainDialog& d) {
     const QComboBox* keys = d.Control<QComboBox>(kIdKeyList);
     std::string shown;
@@ -36,14 +38,23 @@ std::string Editor(const MainDialog& d) {
         shown += (i == keys->currentIndex() ? "[" + text + "]" : text) + " ";
     }
     shown += "| " + d.Text(kIdAction).toStdString() + " |";
-    const int ids[] = {kIdInclude, kIdValueState, kIdValueSpeed, kIdValueSpeedLabel};
+    const auto hidden = [&d](int id) { return d.ControlWidget(id)->isHidden(); };
     for (int j = 0; j < kMotorCount; ++j) {
         shown += ' ';
-        for (int i = 0; i < 4; ++i) {
-            shown += d.ControlWidget(ids[i] + j)->isHidden() ? '-' : "ISVL"[i];
-        }
+        shown += hidden(kIdInclude + j) ? '-' : d.IsChecked(kIdInclude + j) ? 'x' : 'i';
+        shown += hidden(kIdValueState + j)
+                     ? "-"
+                     : (d.IsEnabled(kIdValueState + j) ? "S" : "s") +
+                           std::to_string(d.ComboSelection(kIdValueState + j));
+        const std::string label = d.Text(kIdValueSpeedLabel + j).toStdString();
+        EXPECT_EQ(label, std::to_string(d.SliderValue(kIdValueSpeed + j)) + "%");
+        EXPECT_EQ(d.IsEnabled(kIdValueSpeedLabel + j), d.IsEnabled(kIdValueSpeed + j));
+        EXPECT_EQ(hidden(kIdValueSpeedLabel + j), hidden(kIdValueSpeed + j));
+        shown +=
+            hidden(kIdValueSpeed + j) ? "-" : (d.IsEnabled(kIdValueSpeed + j) ? "V" : "v") + label;
     }
-    return shown;
+    return shown + (d.IsEnabled(kIdAddKey) ? " neu" : "") +
+           (d.IsEnabled(kIdRemoveKey) ? " entfernen" : "");
 }
 
 struct Fixture : testing::DialogFixture {
@@ -88,14 +99,12 @@ TEST(SpeechMainDialog, NewAndRemoveKeys) {
     }
     f.d.Control<QLineEdit>(kIdNewKey)->clear();
     f.Click(kIdAddKey);  // disabled: adds nothing
-    EXPECT_FALSE(f.d.IsEnabled(kIdRemoveKey));
+    EXPECT_EQ(Editor(f.d), "[--neu--] | --keine Aktion-- | --- --- --- ---");
 
     f.AddKey(QStringLiteral("ü"));
-    EXPECT_EQ(Editor(f.d), "--neu-- [ü] | --keine Aktion-- | ---- ---- ---- ----");
+    EXPECT_EQ(Editor(f.d), "--neu-- [ü] | --keine Aktion-- | --- --- --- --- entfernen");
     EXPECT_EQ(f.d.Keys().Character(1), 0xFC);
     EXPECT_EQ(f.d.Text(kIdNewKey), QString());
-    EXPECT_FALSE(f.d.IsEnabled(kIdAddKey));
-    EXPECT_TRUE(f.d.IsEnabled(kIdRemoveKey));
     for (const char* key : {"b", "c"}) {
         f.AddKey(QString::fromLatin1(key));
     }
@@ -106,20 +115,19 @@ TEST(SpeechMainDialog, NewAndRemoveKeys) {
     f.Choose(kIdKeyList, 0);
     for (const int action : {kSetStates, kSetSpeeds, kEmergencyStop}) {
         f.Choose(kIdAction, action);
-        EXPECT_EQ(Editor(f.d), "[--neu--] ü b c | --keine Aktion-- | ---- ---- ---- ----");
+        EXPECT_EQ(Editor(f.d), "[--neu--] ü b c | --keine Aktion-- | --- --- --- ---");
     }
     EXPECT_EQ(f.d.Keys().Action(0), kNoAction);
-    EXPECT_FALSE(f.d.IsEnabled(kIdRemoveKey));
     f.Click(kIdRemoveKey);
     EXPECT_EQ(f.d.Keys().Count(), 4);
 
     f.Choose(kIdKeyList, 2);
     f.Click(kIdRemoveKey);
-    EXPECT_EQ(Editor(f.d), "--neu-- ü [c] | Geschwindigkeiten ändern | I-VL I-VL I-VL I-VL");
-    EXPECT_EQ(f.d.SliderValue(kIdValueSpeed + 3), 7);
-    EXPECT_TRUE(f.d.IsChecked(kIdInclude + 3));
+    EXPECT_EQ(Editor(f.d),
+              "--neu-- ü [c] | Geschwindigkeiten ändern | "
+              "i-v100% i-v100% i-v100% x-V7% entfernen");
     f.Click(kIdRemoveKey);
-    EXPECT_EQ(Editor(f.d), "--neu-- [ü] | --keine Aktion-- | ---- ---- ---- ----");
+    EXPECT_EQ(Editor(f.d), "--neu-- [ü] | --keine Aktion-- | --- --- --- --- entfernen");
 
     while (f.d.Keys().Count() < kMaxKeys) {
         f.AddKey(QStringLiteral("k"));
@@ -131,39 +139,29 @@ TEST(SpeechMainDialog, NewAndRemoveKeys) {
     EXPECT_TRUE(f.d.IsEnabled(kIdAddKey));
 }
 
+// A value stays disabled until its row is included; what the rows store is
+// shown again when the entry is selected again.
 TEST(SpeechMainDialog, TheActionShowsItsRowsAndTheRowsStoreTheirValues) {
     Fixture f;
     f.AddKey(QStringLiteral("a"));
-    const std::pair<int, const char*> shown[] = {{kSetStates, "IS-- IS-- IS-- IS--"},
-                                                 {kSetSpeeds, "I-VL I-VL I-VL I-VL"},
-                                                 {kEmergencyStop, "---- ---- ---- ----"},
-                                                 {kNoAction, "---- ---- ---- ----"}};
+    const std::pair<int, const char*> shown[] = {{kSetStates, "is0- is0- is0- is0-"},
+                                                 {kSetSpeeds, "i-v100% i-v100% i-v100% i-v100%"},
+                                                 {kEmergencyStop, "--- --- --- ---"},
+                                                 {kNoAction, "--- --- --- ---"}};
     for (const auto& [action, rows] : shown) {
         f.Choose(kIdAction, action);
-        EXPECT_TRUE(Editor(f.d).ends_with(rows)) << Editor(f.d);
-        for (int j = 0; j < kMotorCount; ++j) {
-            EXPECT_FALSE(f.d.IsChecked(kIdInclude + j));
-        }
+        EXPECT_EQ(Editor(f.d), std::string("--neu-- [a] | ") + f.d.Text(kIdAction).toStdString() +
+                                   " | " + rows + " entfernen");
     }
-    // "a" sets M2 "R"; a value stays disabled until its row is included.
+    // "a" sets M2 "R", "b" sets M4 to 12 %.
     f.Choose(kIdAction, kSetStates);
-    EXPECT_FALSE(f.d.IsEnabled(kIdValueState + 1));
     f.Click(kIdInclude + 1);
-    EXPECT_TRUE(f.d.IsEnabled(kIdValueState + 1));
     f.Choose(kIdValueState + 1, kMotorRight);
-
-    // "b" sets M4 to 12 %; its speeds start at 100 %.
     f.AddKey(QStringLiteral("b"));
     f.Choose(kIdAction, kSetSpeeds);
-    EXPECT_EQ(f.d.Text(kIdValueSpeedLabel + 3), QStringLiteral("100%"));
-    EXPECT_FALSE(f.d.IsEnabled(kIdValueSpeed + 3));
     f.Click(kIdInclude + 3);
-    EXPECT_TRUE(f.d.IsEnabled(kIdValueSpeed + 3));
-    EXPECT_TRUE(f.d.IsEnabled(kIdValueSpeedLabel + 3));
-    EXPECT_FALSE(f.d.IsEnabled(kIdValueSpeed + 2));
     f.d.SetSliderValue(kIdValueSpeed + 3, 12);
 
-    // Stored in the table, and shown as stored when selected again.
     KeyboardSettings expected;
     ChooseAction(expected.keys, expected.keys.Append('a'), kSetStates);
     expected.keys.SetIncluded(1, 1, true);
@@ -173,15 +171,11 @@ TEST(SpeechMainDialog, TheActionShowsItsRowsAndTheRowsStoreTheirValues) {
     expected.keys.SetValue(2, 3, 12);
     EXPECT_EQ(f.d.CurrentSettings(), expected);
     f.Choose(kIdKeyList, 1);
-    EXPECT_EQ(Editor(f.d), "--neu-- [a] b | Motorstatus ändern | IS-- IS-- IS-- IS--");
-    EXPECT_TRUE(f.d.IsChecked(kIdInclude + 1));
-    EXPECT_FALSE(f.d.IsChecked(kIdInclude + 3));
-    EXPECT_EQ(f.d.ComboSelection(kIdValueState + 1), kMotorRight);
-    EXPECT_TRUE(f.d.IsEnabled(kIdValueState + 1));
+    EXPECT_EQ(Editor(f.d), "--neu-- [a] b | Motorstatus ändern | is0- xS2- is0- is0- entfernen");
     f.Choose(kIdKeyList, 2);
-    EXPECT_EQ(f.d.SliderValue(kIdValueSpeed + 3), 12);
-    EXPECT_EQ(f.d.Text(kIdValueSpeedLabel + 3), QStringLiteral("12%"));
-    EXPECT_TRUE(f.d.IsChecked(kIdInclude + 3));
+    EXPECT_EQ(Editor(f.d),
+              "--neu-- a [b] | Geschwindigkeiten ändern | "
+              "i-v100% i-v100% i-v100% x-V12% entfernen");
 }
 
 // Sliders, switches and lists reach the loop at once; "Reset" brings every
@@ -193,9 +187,7 @@ TEST(SpeechMainDialog, StartControlsReachTheLoopAtOnceAndResetRestoresTheDefault
     StartSettings expected = DefaultStartSettings();
     for (int j = 0; j < kMotorCount; ++j) {
         f.d.SetSliderValue(kIdStartSpeed + j, 37 + j);
-        f.d.SetSliderValue(kIdValueSpeed + j, 1 + j);
         EXPECT_EQ(f.d.Text(kIdStartSpeedLabel + j), QStringLiteral("%1%").arg(37 + j));
-        EXPECT_EQ(f.d.Text(kIdValueSpeedLabel + j), QStringLiteral("%1%").arg(1 + j));
         EXPECT_FALSE(f.d.IsEnabled(kIdEndSwitchInputLeft + j));
         f.Click(kIdEndSwitches + j);
         EXPECT_TRUE(f.d.IsEnabled(kIdEndSwitchInputLeft + j));
@@ -229,7 +221,7 @@ TEST(SpeechMainDialog, StartControlsReachTheLoopAtOnceAndResetRestoresTheDefault
         EXPECT_FALSE(f.d.IsEnabled(kIdEndSwitchInputLeft + j));
         EXPECT_EQ(f.d.Text(kIdStartSpeedLabel + j), QStringLiteral("100%"));
     }
-    EXPECT_EQ(Editor(f.d), "[--neu--] | --keine Aktion-- | ---- ---- ---- ----");
+    EXPECT_EQ(Editor(f.d), "[--neu--] | --keine Aktion-- | --- --- --- ---");
 }
 
 // Random settings through the controls and back: nothing is lost, and the
