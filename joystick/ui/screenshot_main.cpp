@@ -1,7 +1,7 @@
 // kinemo-joy-screenshots: renders KinemoJoy's real windows off screen to PNG
 // files for the documentation (run with QT_QPA_PLATFORM=offscreen).
 //
-//   kinemo-joy-screenshots [OUTPUT_DIR]      (default docs/screenshots)
+//   kinemo-joy-screenshots [OUTPUT_DIR] [--scale 2]   (default docs/screenshots)
 //
 // A virtual joystick drives the main window's run against the simulated box,
 // so the pictures show KinemoJoy at work: main window, connect dialog and
@@ -52,10 +52,11 @@ int Fail(const char* what) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const QString output = kinemo::platform::screenshot::ReadOptions(argc, argv);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(joy::kProgramTitle));
     ui::resources::InitResources();
-    const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots"));
+    const QDir dir(output);
     QTemporaryDir settingsFolder;
     if (!QDir().mkpath(dir.path()) || !settingsFolder.isValid()) {
         return Fail("cannot create the output or settings folder");

@@ -17,7 +17,6 @@
 #include <QtTest/QTest>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "keyboard/box_link.h"
@@ -41,14 +40,8 @@ using kinemo::platform::screenshot::Click;
 using kinemo::platform::screenshot::ServeEvents;
 using kinemo::platform::screenshot::ServeUntil;
 
-// Appended to every picture's name ("" or "_200").
-std::string g_suffix;
-
 bool Save(QWidget& window, const QDir& dir, const char* name) {
-    std::string file(name);
-    file.insert(file.rfind('.'), g_suffix);
-    return kinemo::platform::screenshot::Save(window, dir, file.c_str(),
-                                              "kinemo-speech-screenshots");
+    return kinemo::platform::screenshot::Save(window, dir, name, "kinemo-speech-screenshots");
 }
 
 // Adds a key through the editor as a user would: the character into the
@@ -84,19 +77,9 @@ void PrepareKeys(MainDialog& main) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QString output = QStringLiteral("docs/screenshots");
     std::string audio;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--scale") == 0 && i + 1 < argc) {
-            // Before the application object, which reads it.
-            setenv("QT_SCALE_FACTOR", argv[++i], 1);
-            g_suffix = std::string("_") + std::to_string(std::atoi(argv[i]) * 100);
-        } else if (std::strcmp(argv[i], "--audio") == 0 && i + 1 < argc) {
-            audio = argv[++i];
-        } else {
-            output = QString::fromLocal8Bit(argv[i]);
-        }
-    }
+    const QString output =
+        kinemo::platform::screenshot::ReadOptions(argc, argv, {{"--audio", &audio}});
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ids::kProgramTitle));
     ids::resources::InitResources();

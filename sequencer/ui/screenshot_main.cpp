@@ -1,7 +1,7 @@
 // kinemo-screenshots: renders the real windows off screen to PNG files for the
 // documentation (run with QT_QPA_PLATFORM=offscreen).
 //
-//   kinemo-screenshots [OUTPUT_DIR]      (default docs/screenshots)
+//   kinemo-screenshots [OUTPUT_DIR] [--scale 2]   (default docs/screenshots)
 //
 // The main window runs a small movement against the simulated box, so the
 // pictures show the sequencer at work: main window with the live strip,
@@ -63,10 +63,11 @@ void PrepareMovements(kinemo::ui::MainDialog& main) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const QString output = kinemo::platform::screenshot::ReadOptions(argc, argv);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kinemo::ui::kProgramTitle));
     kinemo::ui::resources::InitResources();
-    const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots"));
+    const QDir dir(output);
     if (!QDir().mkpath(dir.path())) {
         std::fprintf(stderr, "kinemo-screenshots: cannot create %s\n", qPrintable(dir.path()));
         return 1;
