@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sequencer/engine/player.h"
@@ -16,6 +17,7 @@
 namespace kinemo::engine::testing {
 
 constexpr int kGenerousWaitMs = 20000;
+using Words = std::vector<std::uint32_t>;
 
 class CountingListener : public RunEndedListener {
   public:
@@ -29,7 +31,12 @@ class ScriptedLink : public InterfaceLink {
     std::function<std::uint8_t(std::size_t index)> inputs;
     // Called after recording exchange `index`, before it answers.
     std::function<void(std::size_t index, std::uint32_t output)> onExchange;
-    std::vector<std::uint32_t> outputs;
+    Words outputs;
+    std::atomic<std::size_t> exchanges{0};
+    // When set, an endless run is held after `holdAfter` exchanges until the
+    // flag is set, so that a slow test thread never lets `outputs` grow unbounded.
+    StopFlag* holdUntil = nullptr;
+    std::size_t holdAfter = 5000;
 
     std::uint32_t Exchange(std::uint32_t output) override {
         const std::size_t index = outputs.size();
@@ -37,7 +44,16 @@ class ScriptedLink : public InterfaceLink {
         if (onExchange) {
             onExchange(index, output);
         }
+        const std::size_t count = exchanges.fetch_add(1) + 1;
+        while (holdUntil != nullptr && count >= holdAfter && holdUntil->load() == 0) {
+            std::this_thread::yield();
+        }
         return inputs ? inputs(index) : 0U;
+    }
+    void WaitForExchanges(std::size_t count) const {
+        while (exchanges.load() < count) {
+            std::this_thread::yield();
+        }
     }
 };
 
@@ -45,20 +61,11 @@ class ScriptedLink : public InterfaceLink {
 class CapturedText {
   public:
     CapturedText() : file_(open_memstream(&text_, &size_)) {}
-    ~CapturedText() {
-        if (file_ != nullptr) {
-            std::fclose(file_);
-        }
-        std::free(text_);
-    }
+    ~CapturedText() { std::fclose(file_), std::free(text_); }
     CapturedText(const CapturedText&) = delete;
     CapturedText& operator=(const CapturedText&) = delete;
-
     std::FILE* File() { return file_; }
-    std::string Text() {
-        std::fflush(file_);
-        return std::string(text_, size_);
-    }
+    std::string Text() { return std::fflush(file_), std::string(text_, size_); }
 
   private:
     char* text_ = nullptr;
