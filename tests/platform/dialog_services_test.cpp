@@ -1,97 +1,112 @@
 // Message boxes: the scripted double that window tests use, and the real
-// message box driven by a scripted user. The scripted file dialogs are used
-// (and their requests checked) by the main-window file tests.
+// message box driven by a scripted user (the scripted file dialogs are used,
+// and their requests checked, by the main-window file tests); termination
+// signals handed to the window thread.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
+#include <csignal>
+#include <memory>
+#include <vector>
 
 #include "platform/dialog_message.h"
 #include "platform/dialog_scripted.h"
-#include "tests/platform/dialog_test_support.h"
+#include "platform/dialog_signals.h"
+#include "tests/sequencer/ui/wait_until.h"
 
 namespace kinemo::platform {
 namespace {
 
+using ui::testing::WaitUntil;
+
+// Answers in order, records every box; unscripted boxes count as closed
+// without a button, which is Cancel where the set has one.
 TEST(ScriptedMessageService, AnswersInOrderAndRecordsEveryBox) {
-    testing::DialogTestApplication();
     ScriptedMessageService messages;
     messages.Answer(MessageResult::kRetry);
     messages.Answer(MessageResult::kNo);
-    EXPECT_EQ(messages.Show(nullptr, {QStringLiteral("a"), QString(), MessageButtons::kRetryCancel,
-                                      MessageIcon::kError}),
-              MessageResult::kRetry);
-    EXPECT_EQ(messages.Show(nullptr, {QStringLiteral("b"), QStringLiteral("Achtung"),
-                                      MessageButtons::kYesNoCancel, MessageIcon::kQuestion}),
-              MessageResult::kNo);
+    const MessageRequest requests[] = {
+        {QStringLiteral("a"), QString(), MessageButtons::kRetryCancel, MessageIcon::kError},
+        {QStringLiteral("b"), QStringLiteral("Achtung"), MessageButtons::kYesNoCancel},
+        {QStringLiteral("c"), QString(), MessageButtons::kOk},
+        {QStringLiteral("d"), QString(), MessageButtons::kOkCancel},
+        {QStringLiteral("e"), QString(), MessageButtons::kAbortRetryIgnore}};
+    std::vector<MessageResult> results;
+    QStringList seen;
+    for (const MessageRequest& request : requests) {
+        results.push_back(messages.Show(nullptr, request));
+    }
+    for (const MessageRequest& request : messages.Requests()) {
+        seen << request.text + "|" + request.caption + "|" +
+                    QString::number(static_cast<int>(request.icon));
+    }
+    EXPECT_EQ(results, (std::vector<MessageResult>{MessageResult::kRetry, MessageResult::kNo,
+                                                   MessageResult::kOk, MessageResult::kCancel,
+                                                   MessageResult::kAbort}));
+    EXPECT_EQ(seen.join(' '), QString("a|Kinemo|%1 b|Achtung|0 c|Kinemo|0 d|Kinemo|0 e|Kinemo|0")
+                                  .arg(static_cast<int>(MessageIcon::kError)));
     EXPECT_EQ(messages.PendingAnswers(), 0u);
-    // Unscripted boxes count as closed without a button.
-    EXPECT_EQ(messages.Show(nullptr, {QStringLiteral("c"), QString(), MessageButtons::kOk,
-                                      MessageIcon::kNone}),
-              MessageResult::kOk);
-    EXPECT_EQ(messages.Show(nullptr, {QStringLiteral("d"), QString(), MessageButtons::kOkCancel}),
-              MessageResult::kCancel);
-    EXPECT_EQ(messages.UnscriptedCount(), 2);
-    EXPECT_EQ(messages.UnscriptedQuestions(), 1);
-
-    ASSERT_EQ(messages.Requests().size(), 4u);
-    EXPECT_EQ(messages.Requests()[0].caption, QStringLiteral("Kinemo"));  // the program's title
-    EXPECT_EQ(messages.Requests()[0].icon, MessageIcon::kError);
-    EXPECT_EQ(messages.Requests()[1].caption, QStringLiteral("Achtung"));
-    EXPECT_EQ(messages.Requests()[1].text, QStringLiteral("b"));
-}
-
-TEST(ClosedBoxResult, IsCancelWhereTheSetHasOne) {
-    EXPECT_EQ(ClosedBoxResult(MessageButtons::kOk), MessageResult::kOk);
-    EXPECT_EQ(ClosedBoxResult(MessageButtons::kOkCancel), MessageResult::kCancel);
+    EXPECT_EQ(messages.UnscriptedCount(), 3);
+    EXPECT_EQ(messages.UnscriptedQuestions(), 2);
     EXPECT_EQ(ClosedBoxResult(MessageButtons::kRetryCancel), MessageResult::kCancel);
     EXPECT_EQ(ClosedBoxResult(MessageButtons::kYesNoCancel), MessageResult::kCancel);
-    EXPECT_EQ(ClosedBoxResult(MessageButtons::kAbortRetryIgnore), MessageResult::kAbort);
 }
 
-// Presses the button `which` of the next modal message box, checking its
-// texts on the way; polls from the event loop, so nothing blocks.
-void PressWhenShown(QMessageBox::StandardButton which, QString* text, QString* caption,
-                    QMessageBox::Icon* icon, int* buttons) {
+// Presses `which` in the next modal message box and notes its caption, text,
+// icon and number of buttons; polls from the event loop, so nothing blocks.
+void PressWhenShown(QMessageBox::StandardButton which, QString* seen) {
     QTimer::singleShot(10, [=] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (box == nullptr) {
-            PressWhenShown(which, text, caption, icon, buttons);
+            PressWhenShown(which, seen);
             return;
         }
-        *text = box->text();
-        *caption = box->windowTitle();
-        *icon = box->icon();
-        *buttons = static_cast<int>(box->buttons().size());
+        *seen = QString("%1|%2|%3|%4")
+                    .arg(box->windowTitle(), box->text())
+                    .arg(box->icon())
+                    .arg(box->buttons().size());
         box->button(which)->click();
     });
 }
 
 TEST(QtMessageService, ShowsTheBoxAndReturnsThePressedButton) {
-    testing::DialogTestApplication();
     QtMessageService service;
-    QString text, caption;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    int buttons = 0;
-
-    PressWhenShown(QMessageBox::Cancel, &text, &caption, &icon, &buttons);
+    QString seen;
+    PressWhenShown(QMessageBox::Cancel, &seen);
     EXPECT_EQ(service.Show(nullptr, {QStringLiteral("Alle Daten?"), QStringLiteral("Hinweis"),
                                      MessageButtons::kOkCancel, MessageIcon::kWarning}),
               MessageResult::kCancel);
-    EXPECT_EQ(text, QStringLiteral("Alle Daten?"));
-    EXPECT_EQ(caption, QStringLiteral("Hinweis"));
-    EXPECT_EQ(icon, QMessageBox::Warning);
-    EXPECT_EQ(buttons, 2);
-
-    PressWhenShown(QMessageBox::Ignore, &text, &caption, &icon, &buttons);
+    EXPECT_EQ(seen, QString("Hinweis|Alle Daten?|%1|2").arg(QMessageBox::Warning));
+    PressWhenShown(QMessageBox::Ignore, &seen);
     EXPECT_EQ(service.Show(nullptr, {QStringLiteral("Fehler beim Lesen"), QString(),
                                      MessageButtons::kAbortRetryIgnore, MessageIcon::kError}),
               MessageResult::kIgnore);
-    EXPECT_EQ(caption, QStringLiteral("Kinemo"));
-    EXPECT_EQ(icon, QMessageBox::Critical);
-    EXPECT_EQ(buttons, 3);
+    EXPECT_EQ(seen, QString("Kinemo|Fehler beim Lesen|%1|3").arg(QMessageBox::Critical));
+}
+
+// raise() sends to this (the window) thread, so the toolkit's own threads
+// never see the signals, blocked there or not. Once the parent is gone the
+// handler is no longer called.
+TEST(WatchTerminationSignals, HandsEverySignalToTheWindowThreadUntilTheParentGoes) {
+    TerminationSignals termination;
+    std::vector<int> seen;
+    auto parent = std::make_unique<QObject>();
+    WatchTerminationSignals(termination, parent.get(),
+                            [&seen](int signal) { seen.push_back(signal); });
+    std::raise(SIGTERM);
+    std::raise(SIGHUP);
+    ASSERT_TRUE(WaitUntil([&seen] { return seen.size() >= 2; }));
+    std::raise(SIGINT);
+    ASSERT_TRUE(WaitUntil([&seen] { return seen.size() >= 3; }));
+    EXPECT_EQ(seen, (std::vector<int>{SIGHUP, SIGTERM, SIGINT}));
+    parent.reset();
+    std::raise(SIGTERM);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(seen.size(), 3u);
+    EXPECT_EQ(termination.Take(), SIGTERM);
 }
 
 }  // namespace
