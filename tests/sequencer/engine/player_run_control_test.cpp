@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "sequencer/engine/run_control.h"
@@ -18,32 +19,7 @@ using testing::CapturedText;
 using testing::CountingListener;
 using testing::kGenerousWaitMs;
 using testing::ScriptedLink;
-using Words = std::vector<std::uint32_t>;
-
-// Link whose exchange count can be watched from the test thread. An endless
-// run can be held after a number of exchanges until the stop flag is set, so
-// that a slow test thread never lets the recording grow without bound.
-class WatchedLink : public ScriptedLink {
-  public:
-    std::uint32_t Exchange(std::uint32_t output) override {
-        const std::uint32_t input = ScriptedLink::Exchange(output);
-        const std::size_t count = exchanges.fetch_add(1) + 1;
-        if (holdUntil != nullptr && count >= holdAfter) {
-            while (holdUntil->load() == 0) {
-                std::this_thread::yield();
-            }
-        }
-        return input;
-    }
-    void WaitForExchanges(std::size_t count) const {
-        while (exchanges.load() < count) {
-            std::this_thread::yield();
-        }
-    }
-    std::atomic<std::size_t> exchanges{0};
-    StopFlag* holdUntil = nullptr;
-    std::size_t holdAfter = 5000;
-};
+using testing::Words;
 
 // A movement in which `motor` runs at 100 % in `direction` for `duration` - 1
 // ticks (0 = without end) and every other motor stops before the first tick.
@@ -64,7 +40,7 @@ class RunControlTest : public ::testing::Test {
 
     MovementList& List() { return control_->Movements(); }
 
-    WatchedLink link_;
+    ScriptedLink link_;
     CountingListener listener_;
     CapturedText diagnostics_;
     std::unique_ptr<RunControl> control_;
@@ -78,12 +54,10 @@ TEST_F(RunControlTest, LosPlaysTheListAndTestingPlaysOneMovementOnceLeavingListA
     ASSERT_TRUE(control_->RunList());
     ASSERT_TRUE(control_->WaitUntilIdle(kGenerousWaitMs));
     EXPECT_FALSE(control_->Running());
-    EXPECT_EQ(link_.outputs, (Words{0, 1, 1, 1, 0, 8, 8, 0, 16, 16, 0, 0}));
     EXPECT_EQ(listener_.posts.load(), 1);
     EXPECT_NE(diagnostics_.Text().find("\nBewegung 2: M1: 0 Impulse"), std::string::npos);
     control_->OnRunEnded();  // the window's all-off
-    EXPECT_EQ(link_.outputs.size(), 13U);
-    EXPECT_EQ(link_.outputs.back(), 0U);
+    EXPECT_EQ(link_.outputs, (Words{0, 1, 1, 1, 0, 8, 8, 0, 16, 16, 0, 0, 0}));
 
     // Played once although the loop is on; the list and settings stay as they are.
     link_.outputs.clear();
@@ -91,10 +65,12 @@ TEST_F(RunControlTest, LosPlaysTheListAndTestingPlaysOneMovementOnceLeavingListA
     ASSERT_TRUE(control_->TestMovement(1));
     ASSERT_TRUE(control_->WaitUntilIdle(kGenerousWaitMs));
     EXPECT_EQ(link_.outputs, (Words{0, 8, 8, 0, 0}));
-    EXPECT_EQ(listener_.posts.load(), 2);
-    EXPECT_EQ(control_->Settings().endlessLoop.load(), 1);
-    EXPECT_EQ(List().movementCount, 3);
+    EXPECT_EQ(std::tuple(listener_.posts.load(), control_->Settings().endlessLoop.load(),
+                         List().movementCount),
+              std::tuple(2, 1, 3));
     EXPECT_FALSE(control_->Start({250, 7, false}));  // beyond the table
+    control_.reset();                                // ending the program while idle: no exchange
+    EXPECT_EQ(link_.outputs.size(), 5U);
 }
 
 TEST_F(RunControlTest, EmergencyStopPutsAllOffOnTheWireWithinOneTick) {
@@ -119,9 +95,10 @@ TEST_F(RunControlTest, EmergencyStopPutsAllOffOnTheWireWithinOneTick) {
     ASSERT_NE(firstSeen.load(), SIZE_MAX);
     EXPECT_LE(link_.outputs.size(), firstSeen.load() + 2);
     EXPECT_EQ(link_.outputs.back(), 0U);
-    EXPECT_EQ(listener_.posts.load(), 1);
-    EXPECT_EQ(control_->StopRequested().load(), 0);
-    EXPECT_EQ(control_->Settings().endlessLoop.load(), 1);  // a stop leaves the setting
+    // A stop leaves the loop setting.
+    EXPECT_EQ(std::tuple(listener_.posts.load(), control_->StopRequested().load(),
+                         control_->Settings().endlessLoop.load()),
+              std::tuple(1, 0, 1));
 }
 
 TEST_F(RunControlTest, EndingTheProgramDuringARunStopsTheMotorsAndThePlayer) {
@@ -130,19 +107,13 @@ TEST_F(RunControlTest, EndingTheProgramDuringARunStopsTheMotorsAndThePlayer) {
     ASSERT_TRUE(control_->RunList());
     link_.WaitForExchanges(500);
     control_.reset();
-    const std::size_t sent = link_.outputs.size();
-    EXPECT_EQ(link_.outputs.back(), 0U);
-    EXPECT_EQ(std::count(link_.outputs.begin(), link_.outputs.end(), 0x80U) +
-                  std::count(link_.outputs.begin(), link_.outputs.end(), 0U),
-              static_cast<std::ptrdiff_t>(sent));
-    EXPECT_GE(std::count(link_.outputs.begin(), link_.outputs.end(), 0x80U), 400);
+    const Words& sent = link_.outputs;
+    const auto on = std::count(sent.begin(), sent.end(), 0x80U);
+    EXPECT_EQ(on + std::count(sent.begin(), sent.end(), 0U), std::ptrdiff_t(sent.size()));
+    EXPECT_GE(on, 400);
+    EXPECT_EQ(sent.back(), 0U);
     EXPECT_EQ(listener_.posts.load(), 0);  // the window is gone
-    EXPECT_EQ(link_.exchanges.load(), sent);
-}
-
-TEST_F(RunControlTest, EndingTheProgramWhileIdleEndsThePlayerWithoutAnExchange) {
-    control_.reset();
-    EXPECT_TRUE(link_.outputs.empty());
+    EXPECT_EQ(link_.exchanges.load(), sent.size());
 }
 
 // The player (and the connect thread, while one is registered) are raised
@@ -151,7 +122,7 @@ TEST_F(RunControlTest, EndingTheProgramWhileIdleEndsThePlayerWithoutAnExchange) 
 // starts a fresh control, so its first start may come before the player
 // waits: one start must still release exactly one run.
 int RunTwiceAndCheck() {
-    WatchedLink link;
+    ScriptedLink link;
     CountingListener listener;
     RunControl control(link, listener, nullptr);
     SetMovement(control.Movements(), 0, 0, kDirectionLeft, 3);
@@ -160,10 +131,8 @@ int RunTwiceAndCheck() {
         [](void* done) { static_cast<platform::ManualResetEvent*>(done)->Wait(); }, &connectDone);
     control.SetConnectThread(connect.Id());
     int result = 0;
-    for (int run = 0; run < 2 && result == 0; ++run) {
-        if (!control.RunList() || !control.WaitUntilIdle(kGenerousWaitMs)) {
-            result = 1;
-        }
+    for (int run = 0; run < 2; ++run) {
+        result |= control.RunList() && control.WaitUntilIdle(kGenerousWaitMs) ? 0 : 1;
         control.OnRunEnded();
     }
     control.ClearConnectThread();
@@ -180,14 +149,15 @@ TEST(RunControlPriority, RunsWorkWhateverPriorityTheSystemGrants) {
     }
 }
 
+// Dropping to an unprivileged user needs the superuser.
 TEST(RunControlPriority, RunsWorkWithFullAndWithoutSchedulingPrivileges) {
-    using platform::testing::RunInChild;
     using platform::testing::SchedulingPrivilege;
     if (geteuid() != 0) {
-        GTEST_SKIP() << "dropping to an unprivileged user needs the superuser";
+        GTEST_SKIP();
     }
-    EXPECT_EQ(RunInChild(SchedulingPrivilege::kFull, RunTwiceAndCheck), 0);
-    EXPECT_EQ(RunInChild(SchedulingPrivilege::kNone, RunTwiceAndCheck), 0);
+    for (SchedulingPrivilege privilege : {SchedulingPrivilege::kFull, SchedulingPrivilege::kNone}) {
+        EXPECT_EQ(platform::testing::RunInChild(privilege, RunTwiceAndCheck), 0);
+    }
 }
 
 }  // namespace
