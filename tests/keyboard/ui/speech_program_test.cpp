@@ -13,53 +13,40 @@
 
 namespace {
 
-using kinemo::cli::test::ChildProcess;
-using kinemo::cli::test::ProcessResult;
-using kinemo::cli::test::ReadFileBytes;
-using kinemo::cli::test::TempFolder;
-using kinemo::cli::test::WriteFileBytes;
+using namespace kinemo::cli::test;
 using Bytes = std::vector<std::uint8_t>;
 
-kinemo::cli::test::Environment ProbeEnvironment(const std::string& action,
-                                                const std::string& boxDevice,
-                                                bool keepBoxes = false) {
-    kinemo::cli::test::Environment environment = {{"KINEMO_PROBE_ACTION", action},
-                                                  {"KINEMO_PORT_COM1", boxDevice},
-                                                  {"QT_QPA_PLATFORM", "offscreen"}};
+// The probe acting as `action` with COM1 at `boxDevice`; its message boxes
+// stay open when `keepBoxes`.
+ChildProcess Probe(const TempFolder& folder, const std::string& action,
+                   const std::string& boxDevice, bool keepBoxes = false) {
+    Environment environment = {{"KINEMO_PROBE_ACTION", action},
+                               {"KINEMO_PORT_COM1", boxDevice},
+                               {"QT_QPA_PLATFORM", "offscreen"}};
     if (keepBoxes) {
         environment.emplace_back("KINEMO_PROBE_KEEP_BOXES", "1");
     }
-    return environment;
+    return ChildProcess({KINEMO_SPEECH_PROBE}, folder.Path(), environment);
 }
-
-const std::string kInvalidBox =
-    std::string("box: KinemoSpeech: ") + kinemo::keyboard::kInvalidSettingsMessage;
 
 // Every way out of a run ends with all motors off on the wire, exit code 0
 // and the settings saved; the next start reads them back. "Abbrechen" ends
 // with 0 without saving.
 TEST(SpeechProgram, EveryWayOutEndsWithZeroAndAllOffAndSavesUnlessCancelled) {
-    struct Way {
-        const char* action;
-        int signal;  // sent by the test once the run goes, 0 for none
-    };
-    const Way ways[] = {{"run-ende", 0},  {"run-escape", 0}, {"run-close", 0}, {"run", SIGINT},
-                        {"run", SIGTERM}, {"run", SIGHUP},   {"cancel", 0}};
-    for (const Way& way : ways) {
-        SCOPED_TRACE(std::string(way.action) + " " + std::to_string(way.signal));
-        const bool runs = std::string(way.action) != "cancel";
+    const std::pair<const char*, int> ways[] = {
+        {"run-ende", 0},  {"run-escape", 0}, {"run-close", 0}, {"run", SIGINT},
+        {"run", SIGTERM}, {"run", SIGHUP},   {"cancel", 0}};  // signals sent once the run goes
+    for (const auto& [action, signal] : ways) {
+        SCOPED_TRACE(std::string(action) + " " + std::to_string(signal));
+        const bool runs = std::string(action) != "cancel";
         TempFolder folder;
         kinemo::simulator::SimulatedBox box(kinemo::simulator::SimulatedBoxOptions::FastLine());
         const std::string device = box.Start();
         ASSERT_FALSE(device.empty()) << box.error();
-        ChildProcess child({KINEMO_SPEECH_PROBE}, folder.Path(),
-                           ProbeEnvironment(way.action, device));
-        ASSERT_TRUE(child.Started());
-        if (runs) {
-            ASSERT_TRUE(child.WaitForText("running"));
-        }
-        if (way.signal != 0) {
-            child.Signal(way.signal);
+        ChildProcess child = Probe(folder, action, device);
+        ASSERT_TRUE(!runs || child.WaitForText("running"));
+        if (signal != 0) {
+            child.Signal(signal);
         }
         const ProcessResult ended = child.Wait();
         EXPECT_EQ(ended.exitCode, 0) << ended.err;
@@ -69,16 +56,16 @@ TEST(SpeechProgram, EveryWayOutEndsWithZeroAndAllOffAndSavesUnlessCancelled) {
         box.Stop();
 
         const Bytes saved = ReadFileBytes(folder.File("settings.kms"));
-        if (!runs) {
+        if (runs) {
+            kinemo::keyboard::KeyboardSettings expected;
+            expected.start.motors[0].startState = kinemo::keyboard::kMotorRight;
+            EXPECT_EQ(saved, kinemo::keyboard::EncodeSettings(expected));
+            const ProcessResult again = Probe(folder, "report-ende", "/nonexistent").Wait();
+            EXPECT_EQ(again.exitCode, 0);
+            EXPECT_NE(again.out.find("keys 1 m1 2"), std::string::npos) << again.out;
+        } else {
             EXPECT_TRUE(saved.empty());
-            continue;
         }
-        ASSERT_EQ(saved.size(), kinemo::keyboard::SettingsFileSize(1));
-        EXPECT_EQ(saved[0], kinemo::keyboard::kMotorRight);  // M1's start state
-        const ProcessResult again = kinemo::cli::test::RunProcess(
-            {KINEMO_SPEECH_PROBE}, folder.Path(), ProbeEnvironment("report-ende", "/nonexistent"));
-        EXPECT_EQ(again.exitCode, 0);
-        EXPECT_NE(again.out.find("keys 1 m1 2"), std::string::npos) << again.out;
     }
 }
 
@@ -93,9 +80,9 @@ TEST(SpeechProgram, RefusedSettingsEndWithOneAndKeepTheFile) {
         const bool bySignal = file.size() == 3;  // the box stays open until SIGTERM
         TempFolder folder;
         WriteFileBytes(folder.File("settings.kms"), file);
-        ChildProcess child({KINEMO_SPEECH_PROBE}, folder.Path(),
-                           ProbeEnvironment("report-ende", "/nonexistent", bySignal));
-        ASSERT_TRUE(child.WaitForText(kInvalidBox));
+        ChildProcess child = Probe(folder, "report-ende", "/nonexistent", bySignal);
+        ASSERT_TRUE(child.WaitForText(std::string("box: KinemoSpeech: ") +
+                                      kinemo::keyboard::kInvalidSettingsMessage));
         if (bySignal) {
             child.Signal(SIGTERM);
         }
