@@ -1,19 +1,15 @@
 // The sequencer program with a scripted user: runs the real program function
-// and, once the windows are up, acts as the environment variable
-// KINEMO_PROBE_ACTION says, so process tests can check how the program ends.
-// ("Abbrechen" in the connect dialog ending the loop: SequencerApp tests.)
-//
+// and, once the windows are up, acts as KINEMO_PROBE_ACTION says:
 //   escape-main  Escape in the main window
-//   end-run      connect, start an endless movement of M1, then "Ende"
-//   signal-run   connect, start an endless movement of M1, then SIGTERM
+//   end-run      connect, run M1 without end, "Ende" after 50 exchanges
+//   signal-run   the same, then SIGTERM instead of "Ende"
 #include <QApplication>
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
+#include <string>
 
 #include "sequencer/ui/connect_dialog.h"
 #include "sequencer/ui/main_dialog.h"
@@ -28,7 +24,7 @@ using kinemo::ui::MainDialog;
 template <typename T>
 T* FindWindow() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* window = qobject_cast<T*>(widget)) {
+        if (auto* window = qobject_cast<T*>(widget); window != nullptr && window->isVisible()) {
             return window;
         }
     }
@@ -40,8 +36,8 @@ void Poll(std::function<bool()> step) {
     auto* timer = new QTimer(qApp);
     QObject::connect(timer, &QTimer::timeout, [timer, step = std::move(step)] {
         if (step()) {
-            timer->stop();
             timer->deleteLater();
+            timer->stop();
         }
     });
     timer->start(20);
@@ -51,60 +47,47 @@ void Click(kinemo::platform::DialogWindow* window, int id) {
     window->Control<QAbstractButton>(id)->click();
 }
 
-void StartEndlessRunThen(bool bySignal) {
-    Poll([bySignal] {
-        ConnectDialog* connect = FindWindow<ConnectDialog>();
+void ScheduleProbe() {
+    const std::string action =
+        std::getenv("KINEMO_PROBE_ACTION") ? std::getenv("KINEMO_PROBE_ACTION") : "";
+    ConnectDialog* connect = nullptr;
+    bool asked = false;
+    bool started = false;
+    Poll([action, connect, asked, started]() mutable {
         MainDialog* main = FindWindow<MainDialog>();
-        if (connect == nullptr || main == nullptr || !main->isVisible()) {
+        if (main == nullptr ||
+            (connect == nullptr && (connect = FindWindow<ConnectDialog>()) == nullptr)) {
             return false;
         }
-        Click(connect, kinemo::platform::kIdOk);
-        Poll([connect, main, bySignal] {
-            if (!connect->Connected()) {
-                return false;
-            }
-            Click(main, 1091);  // "Max. dauer:" off: M1 runs until stopped
-            Click(main, 1059);  // M1 "Rechts"
-            Click(main, kinemo::ui::kIdRunList);
-            // The program is ended once M1 has turned a while: 50 exchanges
-            // of the run.
-            Poll([main, bySignal] {
-                if (main->Run().Live().Read().ticks < 50) {
-                    return false;
-                }
-                if (bySignal) {
-                    std::raise(SIGTERM);
-                } else {
-                    Click(main, kinemo::ui::kIdEnd);
-                }
-                return true;
-            });
-            return true;
-        });
-        return true;
-    });
-}
-
-void ScheduleProbe() {
-    const char* action = std::getenv("KINEMO_PROBE_ACTION");
-    if (action == nullptr) {
-        return;
-    }
-    if (std::strcmp(action, "escape-main") == 0) {
-        Poll([] {
-            MainDialog* main = FindWindow<MainDialog>();
-            if (main == nullptr || !main->isVisible()) {
-                return false;
-            }
+        if (action == "escape-main") {
             QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
             QApplication::sendEvent(main, &escape);
             return true;
-        });
-    } else if (std::strcmp(action, "end-run") == 0) {
-        StartEndlessRunThen(false);
-    } else if (std::strcmp(action, "signal-run") == 0) {
-        StartEndlessRunThen(true);
-    }
+        }
+        if (!asked) {
+            asked = true;
+            Click(connect, kinemo::platform::kIdOk);
+        }
+        if (!connect->Connected()) {
+            return false;
+        }
+        if (!started) {
+            started = true;
+            Click(main, 1091);  // "Max. dauer:" off: M1 runs until stopped
+            Click(main, 1059);  // M1 "Rechts"
+            Click(main, kinemo::ui::kIdRunList);
+            return false;
+        }
+        if (main->Run().Live().Read().ticks < 50) {
+            return false;
+        }
+        if (action == "signal-run") {
+            std::raise(SIGTERM);
+        } else {
+            Click(main, kinemo::ui::kIdEnd);
+        }
+        return true;
+    });
 }
 
 }  // namespace
