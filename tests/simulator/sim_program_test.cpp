@@ -18,17 +18,10 @@ using kinemo::cli::test::ChildProcess;
 using kinemo::cli::test::ReadFileText;
 
 // kinemo-sim started with `args` in the test's temporary folder.
-class SimProcess : public ChildProcess {
-  public:
-    explicit SimProcess(std::vector<std::string> args)
-        : ChildProcess(WithProgram(std::move(args)), ::testing::TempDir()) {}
-
-  private:
-    static std::vector<std::string> WithProgram(std::vector<std::string> args) {
-        args.insert(args.begin(), KINEMO_SIM_PROGRAM);
-        return args;
-    }
-};
+ChildProcess Sim(std::vector<std::string> args) {
+    args.insert(args.begin(), KINEMO_SIM_PROGRAM);
+    return ChildProcess(args, ::testing::TempDir());
+}
 
 bool Gone(const std::string& path) {
     struct stat info {};
@@ -48,7 +41,10 @@ void Exchange(const std::string& device, std::uint8_t out) {
     }
 }
 
-TEST(SimProgram, ExitCodesOfLaunchedProgramsOptionsAndAFileInTheLinksPlace) {
+// Exit codes of launched programs and options; a file in the link's place
+// is left alone. The probe finds the box through KINEMO_PORT_COM1, prints
+// the device and exits with 41 (the impulse input E1 rose).
+TEST(SimProgram, ExitCodesOfLaunchedProgramsAndOptions) {
     const std::string file = ::testing::TempDir() + "/kinemo-sim-not-a-link";
     kinemo::cli::test::WriteFileBytes(file, {'k', 'e', 'e', 'p'});
     const std::pair<std::vector<std::string>, int> cases[] = {
@@ -57,62 +53,53 @@ TEST(SimProgram, ExitCodesOfLaunchedProgramsOptionsAndAFileInTheLinksPlace) {
         {{"--headless", "--link", file}, 1},
         {{"--headless", "--no-such-option"}, 2},
         {{"--help"}, 0},
+        {{"--headless", "--fast", "--launch", KINEMO_SIM_PROBE}, 41},
     };
     for (const auto& [args, code] : cases) {
-        SimProcess sim(args);
+        ChildProcess sim = Sim(args);
         ASSERT_TRUE(sim.Started());
+        if (args.back() == KINEMO_SIM_PROBE) {
+            const std::string device = sim.WaitForLine(0);
+            EXPECT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
+            EXPECT_EQ(sim.WaitForLine(1), device);
+        }
         const auto result = sim.Wait();
         EXPECT_EQ(result.exitCode, code) << args.back();
-        if (args.back() == "--help") {
-            EXPECT_EQ(result.out.rfind("Usage: kinemo-sim", 0), 0u);
-        }
+        EXPECT_TRUE(args.back() != "--help" || result.out.rfind("Usage: kinemo-sim", 0) == 0);
     }
     EXPECT_EQ(ReadFileText(file), "keep");
 }
 
-// The probe finds the box through KINEMO_PORT_COM1, prints the device and
-// exits with 41 (the impulse input E1 rose).
-TEST(SimProgram, LaunchesAProgramOnTheBoxAndEndsWithItsExitCode) {
-    SimProcess sim({"--headless", "--fast", "--launch", KINEMO_SIM_PROBE});
-    ASSERT_TRUE(sim.Started());
-    const std::string device = sim.WaitForLine(0);
-    EXPECT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
-    EXPECT_EQ(sim.WaitForLine(1), device);
-    EXPECT_EQ(sim.Wait().exitCode, 41);
-}
-
-TEST(SimProgram, LinkPointsAtTheDeviceAndGoesAwayOnSigterm) {
+// SIGTERM removes the link that pointed at the device; a hangup ends a
+// launched program (by a passed-on SIGTERM) and passes on its end; after
+// SIGINT the trace is complete.
+TEST(SimProgram, SignalsEndTheBoxCleanly) {
     const std::string link = ::testing::TempDir() + "/kinemo-sim-link";
     ::unlink(link.c_str());
-    SimProcess sim({"--headless", "--fast", "--link", link});
-    ASSERT_TRUE(sim.Started());
-    const std::string device = sim.WaitForLine(0);
+    ChildProcess linked = Sim({"--headless", "--fast", "--link", link});
+    ASSERT_TRUE(linked.Started());
+    const std::string device = linked.WaitForLine(0);
     char target[256] = {};
     ASSERT_GT(::readlink(link.c_str(), target, sizeof(target) - 1), 0);
     EXPECT_EQ(std::string(target), device);
     Exchange(link, 0x00);
-    sim.Signal(SIGTERM);
-    EXPECT_EQ(sim.Wait().exitCode, 0);
+    linked.Signal(SIGTERM);
+    EXPECT_EQ(linked.Wait().exitCode, 0);
     EXPECT_TRUE(Gone(link));
-}
 
-TEST(SimProgram, HangupEndsALaunchedProgramAndPassesOnItsEnd) {
-    const std::string link = ::testing::TempDir() + "/kinemo-sim-hangup-link";
-    SimProcess sim({"--headless", "--link", link, "--launch", "sleep", "60"});
-    ASSERT_TRUE(sim.Started());
-    ASSERT_FALSE(sim.WaitForLine(0).empty());
-    sim.Signal(SIGHUP);
-    EXPECT_EQ(sim.Wait().exitCode, 128 + SIGTERM);  // sleep ended by the passed-on SIGTERM
+    ChildProcess launched = Sim({"--headless", "--link", link, "--launch", "sleep", "60"});
+    ASSERT_TRUE(launched.Started());
+    ASSERT_FALSE(launched.WaitForLine(0).empty());
+    launched.Signal(SIGHUP);
+    EXPECT_EQ(launched.Wait().exitCode, 128 + SIGTERM);
     EXPECT_TRUE(Gone(link));
-}
 
-TEST(SimProgram, TraceIsCompleteAfterSigint) {
     const std::string trace = ::testing::TempDir() + "/kinemo-sim-trace.csv";
-    SimProcess sim({"--headless", "--trace", trace});
-    ASSERT_TRUE(sim.Started());
-    Exchange(sim.WaitForLine(0), 0xAA);
-    sim.Signal(SIGINT);
-    EXPECT_EQ(sim.Wait().exitCode, 0);
+    ChildProcess traced = Sim({"--headless", "--trace", trace});
+    ASSERT_TRUE(traced.Started());
+    Exchange(traced.WaitForLine(0), 0xAA);
+    traced.Signal(SIGINT);
+    EXPECT_EQ(traced.Wait().exitCode, 0);
     const std::string text = ReadFileText(trace);
     EXPECT_EQ(text.rfind("tick,us,cmd,out1,out2,in1,in2\n", 0), 0u) << text;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 6);
