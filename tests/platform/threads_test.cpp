@@ -17,7 +17,10 @@ using testing::SchedulingPrivilege;
 
 constexpr int kGenerousWaitMs = 20000;
 
-TEST(ManualResetEvent, StaysSignalledUntilResetAndReleasesAWaiterOnAnotherThread) {
+// An event stays signalled until reset and releases a waiter on another
+// thread; a thread knows its id at once, passes its parameter, and taking
+// over another thread first waits for the one held.
+TEST(Thread, EventsReleaseWaitersAndThreadsWaitBeforeTakingOver) {
     ManualResetEvent event;
     EXPECT_FALSE(event.WaitFor(0));
     event.Set();
@@ -27,43 +30,32 @@ TEST(ManualResetEvent, StaysSignalledUntilResetAndReleasesAWaiterOnAnotherThread
     EXPECT_FALSE(event.WaitFor(10));
     EXPECT_TRUE(ManualResetEvent(true).IsSet());
 
-    ManualResetEvent done;
-    ManualResetEvent* events[2] = {&event, &done};
-    Thread waiter(
-        [](void* parameter) {
-            auto** e = static_cast<ManualResetEvent**>(parameter);
-            e[0]->Wait();
-            e[1]->Set();
-        },
-        events);
-    EXPECT_FALSE(done.WaitFor(20));
-    event.Set();
-    EXPECT_TRUE(done.WaitFor(kGenerousWaitMs));
-}
-
-TEST(Thread, PassesItsParameterKnowsItsIdAtOnceAndWaitsBeforeTakingOver) {
     struct Seen {
         std::atomic<int> value{0};
         ThreadId id;
-        ManualResetEvent finish;
+        ManualResetEvent* start = nullptr;
+        ManualResetEvent done;
     } seen;
+    seen.start = &event;
     Thread thread(
         [](void* parameter) {
             auto* s = static_cast<Seen*>(parameter);
             s->id = CurrentThreadId();
             s->value.fetch_add(1);
-            s->finish.Wait();
+            s->start->Wait();
+            s->done.Set();
         },
         &seen);
     const pid_t tid = thread.Id().tid;
     EXPECT_NE(tid, 0);
     EXPECT_NE(tid, CurrentThreadId().tid);
-    seen.finish.Set();
+    EXPECT_FALSE(seen.done.WaitFor(20));
+    event.Set();
+    EXPECT_TRUE(seen.done.WaitFor(kGenerousWaitMs));
     thread.Join();
     EXPECT_EQ(seen.id.tid, tid);
     EXPECT_FALSE(thread.Joinable());
 
-    // Taking over another thread first waits for the one held.
     auto count = [](void* s) { static_cast<Seen*>(s)->value.fetch_add(1); };
     thread = Thread(count, &seen);
     thread = Thread(count, &seen);
@@ -84,12 +76,14 @@ int ApplyAllAndCheck(bool privileged) {
         PriorityApplied applied;
         int policy;
     };
-    const PriorityApplied raised = privileged ? PriorityApplied::kRealTime : PriorityApplied::kUnchanged;
+    const PriorityApplied raised =
+        privileged ? PriorityApplied::kRealTime : PriorityApplied::kUnchanged;
     const Step steps[] = {
         {ThreadPriority::kAboveNormal, raised, privileged ? SCHED_RR : SCHED_OTHER},
         {ThreadPriority::kHighest, raised, privileged ? SCHED_RR : SCHED_OTHER},
         // Idle stays unchanged too: an unprivileged thread could never come back.
-        {ThreadPriority::kIdle, privileged ? PriorityApplied::kIdleClass : PriorityApplied::kUnchanged,
+        {ThreadPriority::kIdle,
+         privileged ? PriorityApplied::kIdleClass : PriorityApplied::kUnchanged,
          privileged ? SCHED_IDLE : SCHED_OTHER},
         {ThreadPriority::kNormal, PriorityApplied::kNice, SCHED_OTHER},
     };

@@ -7,9 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 
 #include "platform/serial_port.h"
@@ -25,67 +23,52 @@ namespace fs = std::filesystem;
 using testing::FakeTree;
 using testing::ReadAll;
 
-TEST(UsbLatency, KindsAndTimersFromTheTree) {
-    struct Case {
-        const char* name;
-        std::function<std::string(FakeTree&)> build;  // returns the device path
-        SerialDeviceKind kind;
-        const char* ttyName;
-        int latencyMs;
-        bool hasTimer;
-    };
-    auto usb = [](const char* name, const char* timer) {
+// Kind, tty name, latency and whether a timer was found (and is writable).
+std::string Describe(const SerialDeviceInfo& info) {
+    return std::to_string(static_cast<int>(info.kind)) + " " + info.ttyName + " " +
+           std::to_string(info.latencyMs) + " " + (info.latencyPath.empty() ? "-" : "timer") +
+           (info.latencyWritable ? " writable" : "");
+}
+
+TEST(UsbLatency, KindsAndTimersFromTheTreeAndTickRates) {
+    const auto usb = [](const char* name, const char* timer) {
         return [=](FakeTree& t) {
             t.Usb(name, timer);
             return t.Node(name);
         };
     };
-    const Case cases[] = {
-        {"adapter with a timer", usb("ttyUSB0", "16\n"), SerialDeviceKind::kUsbSerial, "ttyUSB0", 16,
-         true},
-        {"adapter through a by-id link",
-         [](FakeTree& t) {
+    const int adapter = static_cast<int>(SerialDeviceKind::kUsbSerial);
+    const std::pair<std::function<std::string(FakeTree&)>, std::string> cases[] = {
+        {usb("ttyUSB0", "16\n"), std::to_string(adapter) + " ttyUSB0 16 timer writable"},
+        {[](FakeTree& t) {  // through a by-id link
              t.Usb("ttyUSB1", "2");
              fs::create_symlink(t.Node("ttyUSB1"), t.Dev("usb-Adapter_A1-if00-port0"));
              return t.Dev("usb-Adapter_A1-if00-port0");
          },
-         SerialDeviceKind::kUsbSerial, "ttyUSB1", 2, true},
-        {"adapter without a timer", usb("ttyACM0", ""), SerialDeviceKind::kUsbSerial, "ttyACM0", -1,
-         false},
-        {"timer that is not a number", usb("ttyUSB2", "16 ms\n"), SerialDeviceKind::kUsbSerial,
-         "ttyUSB2", -1, true},
-        {"built-in port",
-         [](FakeTree& t) {
+         std::to_string(adapter) + " ttyUSB1 2 timer writable"},
+        {usb("ttyACM0", ""), std::to_string(adapter) + " ttyACM0 -1 -"},
+        {usb("ttyUSB2", "16 ms\n"), std::to_string(adapter) + " ttyUSB2 -1 timer writable"},
+        {[](FakeTree& t) {
              t.Tty("ttyS0", "pnp0/00:01/00:01:0/00:01:0.0", "16");
              return t.Node("ttyS0");
          },
-         SerialDeviceKind::kBuiltIn, "ttyS0", -1, false},
-        {"node that sysfs does not know", [](FakeTree& t) { return t.Node("ttyX9"); },
-         SerialDeviceKind::kUnknown, "ttyX9", -1, false},
-        {"missing node", [](FakeTree& t) { return t.Dev("fehlt"); }, SerialDeviceKind::kUnknown, "",
-         -1, false},
+         std::to_string(static_cast<int>(SerialDeviceKind::kBuiltIn)) + " ttyS0 -1 -"},
+        {[](FakeTree& t) { return t.Node("ttyX9"); },
+         std::to_string(static_cast<int>(SerialDeviceKind::kUnknown)) + " ttyX9 -1 -"},
+        {[](FakeTree& t) { return t.Dev("fehlt"); },
+         std::to_string(static_cast<int>(SerialDeviceKind::kUnknown)) + "  -1 -"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [build, expected] : cases) {
         FakeTree tree;
-        const SerialDeviceInfo info = InspectSerialDevice(c.build(tree), tree.Root());
-        EXPECT_EQ(info.kind, c.kind);
-        EXPECT_EQ(info.ttyName, c.ttyName);
-        EXPECT_EQ(info.latencyMs, c.latencyMs);
-        EXPECT_EQ(!info.latencyPath.empty(), c.hasTimer);
-        EXPECT_EQ(info.latencyWritable, c.hasTimer);
+        EXPECT_EQ(Describe(InspectSerialDevice(build(tree), tree.Root())), expected);
     }
     // A pseudo-terminal is not in sysfs at all.
     kinemo::testing::PtyPeer peer;
-    FakeTree empty;
-    EXPECT_EQ(InspectSerialDevice(peer.DevicePath(), empty.Root()).kind,
+    EXPECT_EQ(InspectSerialDevice(peer.DevicePath(), FakeTree().Root()).kind,
               SerialDeviceKind::kPseudoTerminal);
-}
-
-TEST(UsbLatency, TickRates) {
-    const std::pair<int, int> cases[] = {{16, 62}, {8, 125}, {4, 250},  {2, 320},
+    const std::pair<int, int> rates[] = {{16, 62}, {8, 125}, {4, 250},  {2, 320},
                                          {1, 320}, {0, 320}, {-1, 320}, {255, 3}};
-    for (const auto& [latency, rate] : cases) {
+    for (const auto& [latency, rate] : rates) {
         EXPECT_EQ(TickRateWithLatency(latency), rate) << latency;
     }
 }
