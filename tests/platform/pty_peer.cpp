@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <stdexcept>
@@ -22,38 +21,30 @@ int MsLeft(Clock::time_point deadline) {
 
 }  // namespace
 
-PtyPeer::PtyPeer() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
-        throw std::runtime_error("no pseudo-terminal");
-    }
-    const char* name = ptsname(master_);
+PtyPeer::PtyPeer() : master_(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
+    const char* name = master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0
+                           ? ptsname(master_)
+                           : nullptr;
     if (name == nullptr) {
-        throw std::runtime_error("no pseudo-terminal name");
+        throw std::runtime_error("no pseudo-terminal");
     }
     devicePath_ = name;
 }
 
 PtyPeer::~PtyPeer() {
-    StopBox();
     CloseMaster();
 }
 
 Bytes PtyPeer::Read(std::size_t count, int timeoutMs) {
     Bytes bytes;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (bytes.size() < count && master_ >= 0) {
-        const int left = MsLeft(deadline);
-        if (left == 0) {
-            break;
-        }
+    for (int left; bytes.size() < count && master_ >= 0 && (left = MsLeft(deadline)) > 0;) {
         pollfd entry{master_, POLLIN, 0};
         if (poll(&entry, 1, left) <= 0) {
             continue;
         }
         std::uint8_t buffer[64];
-        const std::size_t want = std::min(sizeof buffer, count - bytes.size());
-        const ssize_t got = read(master_, buffer, want);
+        const ssize_t got = read(master_, buffer, std::min(sizeof buffer, count - bytes.size()));
         if (got > 0) {
             bytes.insert(bytes.end(), buffer, buffer + got);
         } else {
@@ -69,11 +60,8 @@ Bytes PtyPeer::Drain(int quietMs) {
 }
 
 bool PtyPeer::Write(const Bytes& bytes) {
-    if (master_ < 0) {
-        return false;
-    }
-    return bytes.empty() ||
-           write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    return master_ >= 0 && (bytes.empty() || write(master_, bytes.data(), bytes.size()) ==
+                                                 static_cast<ssize_t>(bytes.size()));
 }
 
 void PtyPeer::CloseMaster() {
@@ -109,23 +97,19 @@ std::vector<Bytes> PtyPeer::Requests() const {
 }
 
 bool PtyPeer::WaitForRequests(std::size_t count, int timeoutMs) const {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Clock::now() < deadline) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (requests_.size() >= count) {
-                return true;
-            }
+    for (const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+         Requests().size() < count; std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
+        if (Clock::now() > deadline) {
+            return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    return false;
+    return true;
 }
 
 void PtyPeer::RunBox(std::size_t requestSize) {
     Bytes pending;
     while (!stop_.load()) {
-        Bytes got = Read(requestSize - pending.size(), 20);
+        const Bytes got = Read(requestSize - pending.size(), 20);
         pending.insert(pending.end(), got.begin(), got.end());
         if (pending.size() < requestSize) {
             continue;
@@ -141,9 +125,7 @@ void PtyPeer::RunBox(std::size_t requestSize) {
             skip_.fetch_sub(1);
             continue;
         }
-        if (const int delay = delayMs_.load(); delay > 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(delay));
-        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs_.load()));
         Write(answer);
     }
 }
