@@ -1,7 +1,6 @@
 // What the computation rules mean at their ends: row lengths, which flags turn
-// a ramp on, the limits a row carries and the first switch of extreme speeds.
-// The rows tick by tick are compared with the reference computation in
-// timeline_equivalence_test.
+// a ramp on and the limits a row carries. The rows tick by tick are compared
+// with the reference computation in timeline_equivalence_test.
 #include "sequencer/engine/timeline.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "pulse/pulse_generator.h"
 #include "tests/sequencer/engine/player_test_support.h"
@@ -60,6 +60,8 @@ std::uint32_t WrittenTicks(const Timeline& timeline, int row) {
     return written;
 }
 
+using Ints = std::array<std::int32_t, kMotorCount>;
+
 int MotorBits(std::uint8_t word, int motor) {
     return (word >> (2 * motor)) & 3;
 }
@@ -69,33 +71,28 @@ int MotorBits(std::uint8_t word, int motor) {
 // and an off motor's duration still sets the ramp length.
 TEST(Timeline, RowLengthsAndRampLengthsFollowFlagsAndDurations) {
     MovementList list = QuietList(10);
+    auto& r = list.records;
     for (int row : {0, 1}) {
-        list.records[row].direction[1] = kDirectionRight;
-        SetSpeed(list.records[row], 1, 2500, 2500);
+        r[row].direction[1] = kDirectionRight;
+        SetSpeed(r[row], 1, 2500, 2500);
     }
-    list.records[2].accelOn[0] = 1;
-    list.records[2].accelDuration[0] = 125;
-    list.records[3].accelOn[2] = 1;
-    list.records[3].accelDuration[2] = 65535;
-    list.records[4].accelOn[1] = 1;
-    list.records[4].accelDuration[1] = 100000;
-    list.records[5].accelOn = {1, -1, 0, 0};  // sum 0: constant
-    list.records[5].accelDuration = {40, 50, 0, 0};
-    list.records[6].accelOn = {-1, 2, 0, 0};  // sum 1: every non-zero flag is on
-    list.records[6].accelDuration = {500, 10, 0, 0};
-    list.records[7].accelOn[3] = 1;
-    list.records[7].accelDuration[3] = -1;    // 4294967295 ticks as unsigned
-    list.records[8].accelOn = {-1, 0, 0, 0};  // sum below 0: constant
-    list.records[8].accelDuration = {70000, 0, 0, 0};
-    MovementRecord& off = list.records[9];
+    // Flags and durations of rows 2..8; the sum of the flags decides.
+    r[2].accelOn[0] = r[3].accelOn[2] = r[4].accelOn[1] = r[7].accelOn[3] = 1;
+    r[2].accelDuration[0] = 125;
+    r[3].accelDuration[2] = 65535;
+    r[4].accelDuration[1] = 100000;
+    std::tie(r[5].accelOn, r[5].accelDuration) = std::pair(Ints{1, -1}, Ints{40, 50});   // sum 0
+    std::tie(r[6].accelOn, r[6].accelDuration) = std::pair(Ints{-1, 2}, Ints{500, 10});  // sum 1
+    r[7].accelDuration[3] = -1;  // 4294967295 ticks as unsigned
+    std::tie(r[8].accelOn, r[8].accelDuration) = std::pair(Ints{-1}, Ints{70000});  // below 0
+    MovementRecord& off = r[9];
     SetSpeed(off, 0, 10000, 0);  // M1 stays off, its ramp of 300 counts
-    off.accelOn[0] = 1;
+    off.accelOn[0] = off.accelOn[2] = 1;
     off.accelDuration[0] = 300;
     off.direction[1] = kDirectionLeft;
     SetSpeed(off, 1, 5000, 3000);  // no acceleration of its own
     off.direction[2] = kDirectionRight;
     SetSpeed(off, 2, 1000, 9000);
-    off.accelOn[2] = 1;
     off.accelDuration[2] = 100;
 
     auto timeline = std::make_unique<Timeline>();
@@ -136,33 +133,11 @@ TEST(Timeline, SlotLimitsCopyOnlyTheLimitsInForce) {
     record.maxDuration = {125, 0, -2, 65535};
     timeline->Limits(0).maxDuration = {1, 1, 1, 1};
     Compute(list, 0, *timeline);
-    SlotLimits expected;
-    expected.endSwitchInput = {0x34, 0, 3, 0};  // the low byte
-    expected.impulseInput = {6, 0, 8, 0};
-    expected.maxImpulses = {4294967291u, 0, 12, 0};
-    expected.maxDuration = {0, 0, 4294967294u, 65535};
-    EXPECT_EQ(timeline->Limits(0), expected);
-}
-
-TEST(Timeline, ExtremeSpeedsKeepTheirFirstOnOrOffTickWithinTheRow) {
-    auto timeline = std::make_unique<Timeline>();
-    MovementList list = QuietList(1);
-    const int hundredths[kMotorCount] = {0, 1, 9999, 10000};
-    for (int m = 0; m < kMotorCount; ++m) {
-        list.records[0].direction[m] = kDirectionLeft;
-        SetSpeed(list.records[0], m, hundredths[m], hundredths[m]);
-    }
-    Compute(list, 0, *timeline);
-    const std::uint8_t* row = timeline->Row(0);
-    const auto first = [row](int m, bool on) {
-        return std::find_if(row, row + 65535,
-                            [m, on](std::uint8_t w) { return (MotorBits(w, m) != 0) == on; }) -
-               row;
-    };
-    EXPECT_EQ(first(0, true), 65535);   // 0 %: never on
-    EXPECT_EQ(first(1, true), 9998);    // 0.01 %
-    EXPECT_EQ(first(2, false), 9998);   // 99.99 %
-    EXPECT_EQ(first(3, false), 65535);  // 100 %: never off
+    // The low byte of an input number; durations and counts unsigned.
+    EXPECT_EQ(
+        timeline->Limits(0),
+        (SlotLimits{
+            {0x34, 0, 3, 0}, {6, 0, 8, 0}, {4294967291u, 0, 12, 0}, {0, 0, 4294967294u, 65535}}));
 }
 
 }  // namespace
