@@ -27,9 +27,7 @@ TEST_F(MainDialogTest, TextsFitAtTheSystemFontAndAtOthers) {
     for (const char* family : {"", "DejaVu Sans Mono", "DejaVu Serif"}) {
         for (const bool bold : {false, true}) {
             QFont font = QApplication::font();
-            if (*family != 0) {
-                font.setFamily(QString::fromLatin1(family));
-            }
+            font.setFamily(*family != 0 ? QString::fromLatin1(family) : font.family());
             font.setBold(bold);
             font.setPointSizeF(font.pointSizeF() * 2);
             dialog->setFont(font);

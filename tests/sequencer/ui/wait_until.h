@@ -14,14 +14,11 @@ namespace kinemo::ui::testing {
 inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
     QElapsedTimer timer;
     timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
+    while (!done() && timer.elapsed() <= timeoutMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(1);
     }
-    return true;
+    return done();
 }
 
 }  // namespace kinemo::ui::testing
