@@ -25,8 +25,7 @@
 namespace kinemo::ui::testing {
 
 // Every exchange answers with no input set.
-class SilentLink : public engine::InterfaceLink {
-  public:
+struct SilentLink : engine::InterfaceLink {
     std::uint32_t Exchange(std::uint32_t) override { return 0; }
 };
 
@@ -108,10 +107,9 @@ class MainDialogFixture : public ::testing::Test {
     std::string Buttons() {
         std::string state;
         for (const int id : {kIdAdd, kIdDelete, kIdCut, kIdPaste}) {
-            state += (dialog->IsEnabled(id) ? "+" : "-") + std::to_string(dialog->Bitmap(id)) +
-                     (id == kIdPaste ? "" : " ");
+            state += (dialog->IsEnabled(id) ? " +" : " -") + std::to_string(dialog->Bitmap(id));
         }
-        return state;
+        return state.substr(1);
     }
 
     QString Text(int id) { return dialog->Text(id); }
