@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -38,18 +37,13 @@ void PrintTo(const TraceLine& line, std::ostream* os) {
 std::vector<TraceLine> ReadTrace(const std::string& path) {
     std::vector<TraceLine> lines;
     std::istringstream text(ReadFileText(path));
-    std::string line;
-    std::getline(text, line);  // header
-    while (std::getline(text, line)) {
-        std::vector<std::string> fields;
-        std::stringstream cells(line);
-        std::string cell;
-        while (std::getline(cells, cell, ',')) {
-            fields.push_back(cell);
-        }
-        if (fields.size() >= 6 && fields[2] == "C1") {
-            lines.push_back({static_cast<std::uint32_t>(std::stoul(fields[3], nullptr, 16)),
-                             static_cast<std::uint32_t>(std::stoul(fields[5], nullptr, 16))});
+    char command[8];
+    TraceLine line;
+    for (std::string row; std::getline(text, row);) {
+        if (std::sscanf(row.c_str(), "%*[^,],%*[^,],%7[^,],%x,,%x", command, &line.out, &line.in) ==
+                3 &&
+            std::string(command) == "C1") {
+            lines.push_back(line);
         }
     }
     return lines;
@@ -74,25 +68,18 @@ std::vector<TraceLine> ExpectedExchanges(const std::string& programPath, int mov
     EXPECT_EQ(ReadProgramFile(programPath, contents), ProgramFileStatus::kOk);
     auto list = std::make_unique<MovementList>();
     FillMovementsAtStartup(*list);
-    for (std::size_t i = 0; i < contents.records.size(); ++i) {
-        list->records[i] = contents.records[i];
-    }
+    std::copy(contents.records.begin(), contents.records.end(), list->records.begin());
     list->movementCount = static_cast<std::uint8_t>(contents.records.size());
     auto timeline = std::make_unique<Timeline>();
-    const int first = movement < 0 ? 0 : movement;
-    ComputeTimeline(*list, first, movement < 0 ? list->movementCount - 1 : movement, *timeline,
-                    nullptr);
+    const int last = movement < 0 ? list->movementCount - 1 : movement;
+    ComputeTimeline(*list, std::max(movement, 0), last, *timeline, nullptr);
     RunSettings settings;
     StoreRunSettings(settings, contents.settings);
     StopFlag stop{0};
     ModelLink link;
     link.Exchange(0);  // the driver's test exchange when it opens the port
     PlayerContext context{&link, timeline.get(), &settings, &stop, nullptr};
-    if (movement < 0) {
-        PlayRun(context, list->movementCount);
-    } else {
-        PlayRun(context, 1, false);
-    }
+    PlayRun(context, movement < 0 ? list->movementCount : 1, movement < 0);
     link.Exchange(0);  // the end-of-run handler's all-off
     return link.lines;
 }
@@ -114,17 +101,22 @@ class CliRunTest : public ::testing::Test {
     cli::test::TempFolder folder_;
 };
 
-// Testing one movement (--movement) plays it alone and once, numbered 0.
+// Testing one movement (--movement) plays it alone and once, numbered 0. The
+// on-ticks per motor and direction (M1 left, M1 right, M2 left, ...) are what
+// the limits allow on the simulated carriages: 20 and 10 impulses of 8 steps,
+// from the middle to the end switch, until E8 closes.
 TEST_F(CliRunTest, EveryExampleReachesTheBoxWordForWordWithItsLimitsApplied) {
-    std::map<std::string, std::array<int, 8>> onTicks;
-    for (const auto& [name, movement, out] :
-         {std::tuple{"ramp.kmo", -1, "Höchstdauer: 500\nHöchstdauer: 300\n\nBewegung 0: M1"},
-          {"impulse_limit.kmo", -1, ""},
-          {"end_switch.kmo", -1, ""},
-          {"endless_loop.kmo", -1, ""},
-          {"impulse_limit.kmo", 1, "\nBewegung 0: M1: 0 Impulse, M2: 10 impulse\n"}}) {
-        const std::string key = std::string(name) + std::to_string(movement);
-        SCOPED_TRACE(key);
+    using OnTicks = std::array<int, 8>;
+    for (const auto& [name, movement, out, on] : {
+             std::tuple{"ramp.kmo", -1, "Höchstdauer: 500\nHöchstdauer: 300\n\nBewegung 0: M1",
+                        OnTicks{554, 236}},
+             {"impulse_limit.kmo", -1, "", OnTicks{0, 0, 80, 160}},
+             {"end_switch.kmo", -1, "", OnTicks{0, 0, 0, 0, 1000, 299}},
+             {"endless_loop.kmo", -1, "", OnTicks{0, 0, 0, 0, 0, 0, 8 * 299 + 200, 8 * 199}},
+             {"impulse_limit.kmo", 1, "\nBewegung 0: M1: 0 Impulse, M2: 10 impulse\n",
+              OnTicks{0, 0, 80}},
+         }) {
+        SCOPED_TRACE(std::string(name) + std::to_string(movement));
         std::vector<std::string> args = {"run", Example(name), "--port", "COM1"};
         if (movement >= 0) {
             args.insert(args.end(), {"--movement", std::to_string(movement)});
@@ -133,27 +125,20 @@ TEST_F(CliRunTest, EveryExampleReachesTheBoxWordForWordWithItsLimitsApplied) {
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const std::vector<TraceLine> trace = ReadTrace(Trace());
         EXPECT_EQ(trace, ExpectedExchanges(Example(name), movement));
-        onTicks[key] = {};
+        OnTicks counted{};
         for (const TraceLine& line : trace) {
             for (int motor = 0; motor < 4; ++motor) {
                 const std::uint32_t state = (line.out >> (2 * motor)) & 3U;
                 if (state != 0) {
-                    ++onTicks[key][2 * motor + state - 1];
+                    ++counted[2 * motor + state - 1];
                 }
             }
         }
+        EXPECT_EQ(counted, on);
         EXPECT_NE(run.err.find("Berechnen...\nAusführen...\nFertig\n"), std::string::npos)
             << run.err;
         EXPECT_NE(run.out.find(out), std::string::npos) << run.out;
     }
-    // On-ticks per motor and direction (M1 left, M1 right, M2 left, ...) as the
-    // limits allow them on the simulated carriages.
-    EXPECT_EQ(onTicks["impulse_limit.kmo-1"][3], 160);  // 20 impulses of 8 steps
-    EXPECT_EQ(onTicks["impulse_limit.kmo-1"][2], 80);   // 10 impulses
-    EXPECT_EQ(onTicks["impulse_limit.kmo1"][2], 80);    // the same movement alone
-    EXPECT_EQ(onTicks["end_switch.kmo-1"][4], 1000);    // from the middle to the end switch
-    EXPECT_EQ(onTicks["endless_loop.kmo-1"][6], 8 * 299 + 200);  // until E8 closes
-    EXPECT_EQ(onTicks["endless_loop.kmo-1"][7], 8 * 199);
 }
 
 TEST_F(CliRunTest, TheCommittedExamplesAreWhatTheGeneratorWrites) {
@@ -188,8 +173,7 @@ TEST_F(CliRunTest, InterruptTerminateAndHangupStopTheRunWithAllMotorsOff) {
         ASSERT_EQ(box->Wait().exitCode, 0);
         const std::vector<TraceLine> trace = ReadTrace(Trace());
         ASSERT_GE(trace.size(), 3U);
-        EXPECT_EQ(trace[trace.size() - 1].out, 0U);
-        EXPECT_EQ(trace[trace.size() - 2].out, 0U);
+        EXPECT_EQ(trace.end()[-1].out + trace.end()[-2].out, 0U);
     }
 }
 
@@ -197,9 +181,8 @@ TEST_F(CliRunTest, AFailedConnectionAndBadArgumentsAreReported) {
     const auto noBox =
         cli::test::RunCliProcess({"run", Example("ramp.kmo"), "--port", "COM1"}, folder_.Path(),
                                  {{"KINEMO_PORT_COM1", folder_.File("missing")}});
-    EXPECT_EQ(noBox.exitCode, 1);
-    EXPECT_EQ(noBox.err, "Keine Verbindung zum Interface!\n");
-    EXPECT_EQ(noBox.out, "");
+    EXPECT_EQ(std::tie(noBox.exitCode, noBox.err, noBox.out),
+              std::tuple(1, "Keine Verbindung zum Interface!\n", ""));
 
     const std::vector<std::vector<std::string>> bad = {
         {"run", Example("ramp.kmo")},
