@@ -16,8 +16,7 @@ namespace kinemo::joy {
 namespace {
 
 using test::At;
-using test::Caps;
-using Words = std::vector<std::uint32_t>;
+using test::Words;
 
 constexpr int kGenerousMs = 60000;
 
@@ -25,8 +24,7 @@ constexpr int kGenerousMs = 60000;
 class EndlessStick : public JoystickSource {
   public:
     explicit EndlessStick(const platform::JoystickPosition& position) : position_(position) {
-        EXPECT_TRUE(stick_.Attach("Dauer", 2, 4, 0));
-        EXPECT_TRUE(device_.Open(stick_.Index()));
+        EXPECT_TRUE(stick_.Attach("Dauer", 2, 4, 0) && device_.Open(stick_.Index()));
     }
     ReadResult Read(platform::JoystickPosition& position) override {
         stick_.Set(position_);
@@ -45,7 +43,7 @@ class Rig : public InterfaceLink, public RunEndedListener {
   public:
     explicit Rig(JoystickSource& source)
         : controller(std::make_unique<JoyController>(*this, source, *this)) {
-        PublishAll(controller->Live(), test::FreshSettings(Caps(2, 4, false)));
+        PublishAll(controller->Live(), test::FreshSettings(test::Caps(2, 4, false)));
     }
     std::uint32_t Exchange(std::uint32_t output) override {
         words.push_back(output);
@@ -61,8 +59,7 @@ class Rig : public InterfaceLink, public RunEndedListener {
         std::lock_guard lock(mutex_);
         return outcomes_;
     }
-    // Starts a run and waits (generously bounded) until it has made `count`
-    // exchanges.
+    // Starts a run and waits (generously bounded) for `count` exchanges.
     bool StartAndWaitFor(std::size_t count) {
         controller->Start();
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -78,12 +75,8 @@ class Rig : public InterfaceLink, public RunEndedListener {
     Words words;
     std::atomic<std::size_t> exchanges{0};
     platform::ManualResetEvent ended;
-
-  private:
     std::mutex mutex_;
     std::vector<RunOutcome> outcomes_;
-
-  public:
     // Last, so that it ends its run before the rest goes.
     std::unique_ptr<JoyController> controller;
 };
@@ -94,7 +87,7 @@ class ControllerTest : public ::testing::Test {
 };
 
 TEST_F(ControllerTest, ARunEndsByItselfWhenTheReplayEndsOrTheJoystickIsGone) {
-    const Replay replay = test::MakeReplay(Caps(2, 4, false), std::vector(5, At(0)));
+    const Replay replay = test::MakeReplay(test::Caps(2, 4, false), test::Reads(5, At(0)));
     ReplaySource played(replay);
     test::GoneSource gone;
     for (const auto& [source, outcome, words] :
@@ -112,7 +105,7 @@ TEST_F(ControllerTest, ARunEndsByItselfWhenTheReplayEndsOrTheJoystickIsGone) {
     }
 }
 
-// NOT-AUS once the run drives M1 "R", and then right after the start, many
+// NOT-AUS once the run drives M1 "R", then right after the start, many
 // times: each ends that run with all-off.
 TEST_F(ControllerTest, NotAusEndsTheRunWithAllOffEvenRightAfterTheStart) {
     for (int round = 0; round < 20; ++round) {
@@ -127,6 +120,8 @@ TEST_F(ControllerTest, NotAusEndsTheRunWithAllOffEvenRightAfterTheStart) {
     }
 }
 
+// The way out stops the run, waits for all-off and starts no more;
+// destroying the controller during a run ends it all-off too.
 TEST_F(ControllerTest, TheWayOutStopsTheRunWaitsForAllOffAndStartsNoMore) {
     EndlessStick source(At(0));
     Rig rig(source);
@@ -139,7 +134,6 @@ TEST_F(ControllerTest, TheWayOutStopsTheRunWaitsForAllOffAndStartsNoMore) {
     EXPECT_EQ(rig.words.size(), words);
     EXPECT_EQ(rig.controller->RunsEnded(), 1U);
 
-    // Destroying the controller during a run ends it all-off too.
     EndlessStick again(At(0));
     Rig destroyed(again);
     ASSERT_TRUE(destroyed.StartAndWaitFor(10));

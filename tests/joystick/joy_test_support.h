@@ -1,7 +1,9 @@
 // Shared pieces of the KinemoJoy engine tests: settings for a joystick of
-// given counts, a replay built in memory, an interface link that records
-// every word and answers with scripted inputs, and one whole run.
+// given counts, replays built in memory, and whole runs against a link that
+// records every word and answers as the test says.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
@@ -15,13 +17,22 @@
 
 namespace kinemo::joy::test {
 
+using Words = std::vector<std::uint32_t>;
+// The box's answer to the next exchange, from the words sent before it.
+using Answers = std::function<std::uint32_t(const Words& sent)>;
+using Reads = std::vector<platform::JoystickPosition>;
+
 inline platform::JoystickCaps Caps(unsigned axes, unsigned buttons, bool hat,
                                    const std::string& name = "Testknüppel") {
     return platform::JoystickCaps{name, axes, buttons, hat, platform::JoystickCapsMask(axes, hat)};
 }
 
-// The settings as the program has them after a first start with this
-// joystick and module choice.
+inline platform::JoystickCaps CapsOf(const JoySettings& settings) {
+    return Caps(settings.joystickAxes, settings.joystickButtons,
+                (settings.joystickCaps & platform::kJoystickHasPov) != 0);
+}
+
+// The settings after a first start with this joystick and module choice.
 inline JoySettings FreshSettings(const platform::JoystickCaps& caps, bool extension = false) {
     JoySettings settings;
     TakeJoystickCaps(settings, caps);
@@ -40,8 +51,7 @@ inline platform::JoystickPosition At(std::uint32_t x, std::uint32_t y = 32768,
     return position;
 }
 
-inline Replay MakeReplay(const platform::JoystickCaps& caps,
-                         const std::vector<platform::JoystickPosition>& reads) {
+inline Replay MakeReplay(const platform::JoystickCaps& caps, const Reads& reads) {
     Replay replay;
     replay.header = ReplayHeader{caps.name, static_cast<int>(caps.axes),
                                  static_cast<int>(caps.buttons), caps.hasHat ? 1 : 0};
@@ -51,17 +61,15 @@ inline Replay MakeReplay(const platform::JoystickCaps& caps,
     return replay;
 }
 
-// Records every output word; the answer of exchange n (0 first) comes from
-// `inputs` (none: 0).
 class ScriptedLink : public InterfaceLink {
   public:
     std::uint32_t Exchange(std::uint32_t output) override {
-        const std::uint32_t input = inputs ? inputs(outputs.size()) : 0;
+        const std::uint32_t input = answers ? answers(outputs) : 0;
         outputs.push_back(output);
         return input;
     }
-    std::vector<std::uint32_t> outputs;
-    std::function<std::uint32_t(std::size_t)> inputs;
+    Words outputs;
+    Answers answers;
 };
 
 // A joystick that can no longer be read.
@@ -77,6 +85,28 @@ inline RunOutcome RunOnce(const JoySettings& settings, JoystickSource& source,
     StopFlag stop{0};
     ControlLoop loop(live, source, link, stop);
     return loop.Run();
+}
+
+struct Played {
+    Words words;
+    RunOutcome outcome{};
+};
+
+inline Played PlayOn(const JoySettings& settings, JoystickSource& source, Answers answers = {}) {
+    ScriptedLink link;
+    link.answers = std::move(answers);
+    const RunOutcome outcome = RunOnce(settings, source, link);
+    return {link.outputs, outcome};
+}
+
+// `reads` through SDL's virtual joystick: the check read takes the first,
+// each tick the next, and the run ends with the replay.
+inline Played Play(const JoySettings& settings, const Reads& reads, Answers answers = {}) {
+    platform::JoystickSystem system;
+    const Replay replay = MakeReplay(CapsOf(settings), reads);
+    ReplaySource source(replay);
+    EXPECT_TRUE(system.Ok() && source.Opened());
+    return PlayOn(settings, source, std::move(answers));
 }
 
 }  // namespace kinemo::joy::test

@@ -6,11 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <random>
 #include <sstream>
+#include <tuple>
 
 #include "joystick/control_loop.h"
 #include "joystick/joy_connect.h"
@@ -32,9 +35,8 @@ class SettingsFileTest : public ::testing::Test {
     void Write(const Bytes& bytes) const { cli::test::WriteFileBytes(path_, bytes); }
     Bytes Read() const { return cli::test::ReadFileBytes(path_); }
 
-    // What the program holds after both steps of reading at start-up with
-    // this joystick: the connect dialog's defaults, the header, the defaults
-    // and then the mappings.
+    // Both steps of reading at start-up with this joystick: the header, the
+    // defaults and then the mappings.
     JoySettings StartUp(const platform::JoystickCaps& caps, HeaderResult* header = nullptr) {
         JoySettings settings;
         const HeaderResult found = ReadSettingsHeader(path_, caps, settings);
@@ -55,45 +57,42 @@ Bytes ToBytes(const SettingsBytes& bytes) {
     return Bytes(bytes.begin(), bytes.end());
 }
 
-// The default file for a joystick of 2 axes and 4 buttons on COM1, built by
-// hand from the file layout.
-TEST(SettingsDefaults, TheDefaultFileByteForByte) {
-    JoySettings settings = FreshSettings(Caps(2, 4, false));
-    settings.portNumber = 1;
-    Bytes want = {'K', 'M', 'J', '1', '4', 4, 2, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 4, 0, 0, 0};
-    // M1 and M2 follow X and Y; every other motor stands ("A" at 100 %).
-    const Bytes m1 = {1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 1, 1, 0, 100};
-    const Bytes m2 = {1, 0, 0, 0, 1, 0, 0, 1, 0, 1, 0, 2, 3, 1, 1, 100};
-    for (int slot = 0; slot < 8; ++slot) {
-        const int motor = slot / 2;
-        Bytes m = {0, 0, 1, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 100};
-        m[7] = m[14] = static_cast<std::uint8_t>(motor % 2);
-        m[11] = static_cast<std::uint8_t>(2 * motor);
-        m[12] = static_cast<std::uint8_t>(2 * motor + 1);
-        if (slot == 0) {
-            m = m1;
-        } else if (slot == 2) {
-            m = m2;
+Bytes Hex(std::string_view hex) {
+    Bytes bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += hex[i] == ' ' ? 1 : 2) {
+        if (hex[i] != ' ') {
+            bytes.push_back(
+                static_cast<std::uint8_t>(std::stoul(std::string(hex.substr(i, 2)), nullptr, 16)));
         }
-        want.insert(want.end(), m.begin(), m.end());
     }
-    const Bytes off = {0, 0, 0, 0, 0, 0, 0, 0, 7, 0, 0, 0, 3, 0, 0, 0};
-    want.insert(want.end(), off.begin(), off.end());
-    EXPECT_EQ(ToBytes(EncodeSettings(settings)), want);
+    return bytes;
+}
 
-    // With the extension module its motors take E9 to E16 and the off
-    // switch E16.
-    settings = FreshSettings(Caps(2, 4, false), true);
-    const Bytes ext = ToBytes(EncodeSettings(settings));
-    EXPECT_EQ(ext[16], 1);
-    EXPECT_EQ(ext[18], 8);
-    for (int m = 0; m < 4; ++m) {
-        EXPECT_EQ(ext[22 + 16 * SlotOf(1, m) + 11], 2 * m + 8);
-        EXPECT_EQ(ext[22 + 16 * SlotOf(1, m) + 12], 2 * m + 9);
-        EXPECT_EQ(ext[22 + 16 * SlotOf(0, m) + 11], 2 * m);
+// For 2 axes and 4 buttons on COM1: the header, the eight slots (M1 M5 M2
+// M6 ...: M1 and M2 follow X and Y, every other motor stands, "A" at 100 %)
+// and the off settings (the last input, the last button). With the extension
+// module its motors take E9 to E16 and the off switch E16.
+TEST(SettingsDefaults, TheDefaultFilesByteForByteAndTheReset) {
+    for (const auto& [extension, file] : {
+             std::pair{false,
+                       "4B4D4A3134 04 02 00000000 00 01000000 00 00 04000000"
+                       " 01000000010000000001000001010064 00000100000100000001000001010064"
+                       " 01000000010000010001000203010164 00000100000100010001000203010164"
+                       " 00000100000100000001000405010064 00000100000100000001000405010064"
+                       " 00000100000100010001000607010164 00000100000100010001000607010164"
+                       " 00000000 00000000 07000000 03000000"},
+             {true,
+              "4B4D4A3134 04 02 00000000 00 01000000 01 00 08000000"
+              " 01000000010000000001000001010064 00000100000100000001000809010064"
+              " 01000000010000010001000203010164 00000100000100010001000A0B010164"
+              " 00000100000100000001000405010064 00000100000100000001000C0D010064"
+              " 00000100000100010001000607010164 00000100000100010001000E0F010164"
+              " 00000000 00000000 0F000000 03000000"},
+         }) {
+        JoySettings settings = FreshSettings(Caps(2, 4, false), extension);
+        settings.portNumber = 1;
+        EXPECT_EQ(ToBytes(EncodeSettings(settings)), Hex(file)) << extension;
     }
-    EXPECT_EQ(ext[158], 15);
-
     // A reset keeps the joystick, the port and the module, nothing else.
     JoySettings changed = FreshSettings(Caps(4, 6, true), true);
     JoySettings fresh = changed;
@@ -116,65 +115,59 @@ std::vector<std::string> Words(const std::string& text) {
     return words;
 }
 
+// The lists, the last button and input (the default off settings) and the
+// default throttle, the last axis.
 TEST(SettingsLists, ListsFollowTheJoystickAndTheModule) {
     struct Case {
         platform::JoystickCaps caps;
         bool extension;
-        std::string axes, throttle;
-        std::size_t buttons, inputs;
-        std::string throttleDefault;
+        std::string axes, throttle, lastButton, lastInput;
     };
     const Case cases[] = {
-        {Caps(2, 4, false), false, "X Y", "X Y", 4, 8, "Y"},
-        {Caps(2, 4, true), false, "X Y POV1 POV2", "X Y", 4, 8, "Y"},
-        {Caps(4, 12, true), true, "X Y Z R POV1 POV2", "X Y Z R", 12, 16, "R"},
-        {Caps(6, 32, false), false, "X Y Z R U V", "X Y Z R U V", 32, 8, "V"},
+        {Caps(2, 4, false), false, "X Y", "X Y", " 4", "E8"},
+        {Caps(2, 4, true), false, "X Y POV1 POV2", "X Y", " 4", "E8"},
+        {Caps(4, 12, true), true, "X Y Z R POV1 POV2", "X Y Z R", "12", "E16"},
+        {Caps(6, 32, false), false, "X Y Z R U V", "X Y Z R U V", "32", "E8"},
     };
     for (const Case& c : cases) {
         const JoySettings settings = FreshSettings(c.caps, c.extension);
         const ListContents lists = MakeListContents(settings);
-        EXPECT_EQ(lists.axes, Words(c.axes));
-        EXPECT_EQ(lists.throttle, Words(c.throttle));
-        ASSERT_EQ(lists.buttons.size(), c.buttons);
-        EXPECT_EQ(lists.buttons.front(), " 1");
-        EXPECT_EQ(lists.buttons.back(),
-                  c.buttons < 10 ? " " + std::to_string(c.buttons) : std::to_string(c.buttons));
-        ASSERT_EQ(lists.inputs.size(), c.inputs);
-        EXPECT_EQ(lists.inputs.back(), "E" + std::to_string(c.inputs));
-        EXPECT_EQ(lists.offSwitch[settings.offSwitchInput], "E" + std::to_string(c.inputs));
-        EXPECT_EQ(lists.buttons[settings.offButtonIndex], lists.buttons.back());
-        EXPECT_EQ(lists.throttle[settings.mappings[0].throttleIndex], c.throttleDefault);
-        EXPECT_EQ(settings.throttleBindings[0], ThrottleBindingFromText(c.throttleDefault));
+        EXPECT_EQ(std::tie(lists.axes, lists.throttle),
+                  std::tuple(Words(c.axes), Words(c.throttle)));
+        EXPECT_EQ(std::tuple(lists.buttons.size(), lists.buttons.front(), lists.buttons.back()),
+                  std::tuple(std::size_t{c.caps.buttons}, " 1", c.lastButton));
+        EXPECT_EQ(std::tuple(lists.inputs.back(), lists.offSwitch[settings.offSwitchInput],
+                             lists.buttons[settings.offButtonIndex]),
+                  std::tuple(c.lastInput, c.lastInput, c.lastButton));
+        EXPECT_EQ(lists.inputs.size(), lists.offSwitch.size());
+        EXPECT_EQ(lists.throttle[settings.mappings[0].throttleIndex], lists.throttle.back());
+        EXPECT_EQ(settings.throttleBindings[0], ThrottleBindingFromText(lists.throttle.back()));
         EXPECT_EQ(lists.modules, Words(c.extension ? "Hauptmodul Extensionmodul" : "Hauptmodul"));
         EXPECT_EQ(lists.directions, Words("A L R"));
     }
 }
 
 TEST(SettingsBindings, ListTextsGiveTheirBindingsAndNoEntryBindsNothing) {
-    struct Case {
-        std::string text;
-        std::optional<AxisBinding> axis;
-        std::optional<ThrottleBinding> throttle;
-    };
-    const Case cases[] = {
-        {"X", AxisBinding{AxisSource::kX, HatMode::kAxis}, ThrottleBinding{AxisSource::kX}},
-        {"V", AxisBinding{AxisSource::kV, HatMode::kAxis}, ThrottleBinding{AxisSource::kV}},
-        {"POV1", AxisBinding{AxisSource::kPov, HatMode::kPov1}, std::nullopt},
-        {"POV2", AxisBinding{AxisSource::kPov, HatMode::kPov2}, std::nullopt},
-        {"POV3", std::nullopt, std::nullopt},
-        {"x", std::nullopt, std::nullopt},
-        {"", std::nullopt, std::nullopt},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(AxisBindingFromText(c.text), c.axis) << c.text;
-        EXPECT_EQ(ThrottleBindingFromText(c.text), c.throttle) << c.text;
+    using A = AxisBinding;
+    using T = ThrottleBinding;
+    for (const auto& [text, axis, throttle] : {
+             std::tuple{"X", std::optional{A{AxisSource::kX, HatMode::kAxis}},
+                        std::optional{T{AxisSource::kX}}},
+             {"V", A{AxisSource::kV, HatMode::kAxis}, T{AxisSource::kV}},
+             {"POV1", A{AxisSource::kPov, HatMode::kPov1}, std::nullopt},
+             {"POV2", A{AxisSource::kPov, HatMode::kPov2}, std::nullopt},
+             {"POV3", std::nullopt, std::nullopt},
+             {"x", std::nullopt, std::nullopt},
+             {"", std::nullopt, std::nullopt},
+         }) {
+        EXPECT_EQ(AxisBindingFromText(text), axis) << text;
+        EXPECT_EQ(ThrottleBindingFromText(text), throttle) << text;
     }
-
     JoySettings settings = FreshSettings(Caps(2, 4, true), true);
     const ListContents lists = MakeListContents(settings);
     settings.moduleShown = 1;
     EXPECT_TRUE(DeriveAxisBinding(settings, lists, 2, 3));  // M7 on "POV2"
-    EXPECT_EQ(settings.axisBindings[SlotOf(1, 2)], (AxisBinding{AxisSource::kPov, HatMode::kPov2}));
+    EXPECT_EQ(settings.axisBindings[SlotOf(1, 2)], (A{AxisSource::kPov, HatMode::kPov2}));
     EXPECT_TRUE(DeriveAxisBinding(settings, lists, 2, 9));  // no such entry
     EXPECT_EQ(settings.axisBindings[SlotOf(1, 2)].source, AxisSource::kNone);
     DeriveThrottleBinding(settings, lists, 0, 0);
@@ -186,55 +179,43 @@ TEST(SettingsBindings, ListTextsGiveTheirBindingsAndNoEntryBindsNothing) {
     odd.axes[0] = "W";
     settings.moduleShown = 0;
     EXPECT_FALSE(DeriveAxisBinding(settings, odd, 1, 0));
-    EXPECT_EQ(settings.axisBindings[SlotOf(0, 1)], (AxisBinding{AxisSource::kY, HatMode::kAxis}));
+    EXPECT_EQ(settings.axisBindings[SlotOf(0, 1)], (A{AxisSource::kY, HatMode::kAxis}));
 }
 
-TEST(SettingsPorts, PortNamesKindsAndListPositions) {
-    EXPECT_EQ(PortListTexts(), (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4", "LPT1",
-                                                         "LPT2", "LPT3", "LPT"}));
-    struct Case {
-        std::int32_t number;
-        std::uint8_t lpt, extension;
-        std::string name;
-        std::int32_t kind;
-    };
-    const Case cases[] = {
-        {1, 0, 0, "COM1", 1},
-        {4, 0, 1, "COM4", 2},
-        {1, 1, 1, "LPT1", 10},
-        {4, 1, 0, "LPT", 10},
-        {9, 1, 0, "LPT", 10},
-        {0, 0, 0, "COM0", 1},
-        {-2147483647 - 1, 0, 0, "COM-214", 1},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(PortName(c.number, c.lpt), c.name);
-        EXPECT_EQ(InterfaceKindFor(c.lpt, c.extension), c.kind);
+// Port names and interface kinds, and the texts filled with the joystick's.
+TEST(SettingsPorts, PortNamesKindsAndTexts) {
+    EXPECT_EQ(PortListTexts(), Words("COM1 COM2 COM3 COM4 LPT1 LPT2 LPT3 LPT"));
+    for (const auto& [number, lpt, extension, name, kind] : {
+             std::tuple<std::int32_t, std::uint8_t, std::uint8_t, std::string, std::int32_t>{
+                 1, 0, 0, "COM1", 1},
+             {4, 0, 1, "COM4", 2},
+             {1, 1, 1, "LPT1", 10},
+             {4, 1, 0, "LPT", 10},
+             {9, 1, 0, "LPT", 10},
+             {0, 0, 0, "COM0", 1},
+             {-2147483647 - 1, 0, 0, "COM-214", 1},
+         }) {
+        EXPECT_EQ(std::tuple(PortName(number, lpt), InterfaceKindFor(lpt, extension)),
+                  std::tuple(name, kind));
     }
     std::int32_t number = 0;
     std::uint8_t lpt = 0;
     EXPECT_TRUE(ParsePortName("LPT", number, lpt));
-    EXPECT_EQ(number, 4);
-    EXPECT_EQ(lpt, 1);
-    EXPECT_FALSE(ParsePortName("COM5", number, lpt));
-    EXPECT_FALSE(ParsePortName("com1", number, lpt));
-}
+    EXPECT_EQ(std::tuple(number, lpt), std::tuple(4, 1));
+    EXPECT_FALSE(ParsePortName("COM5", number, lpt) || ParsePortName("com1", number, lpt));
 
-TEST(SettingsTexts, MessagesAreFilledWithNameAxesAndButtons) {
     const platform::JoystickCaps caps = Caps(3, 10, true, "Knüppel 3000");
-    EXPECT_EQ(JoystickFoundText(caps),
-              "Verbindung zum Joystick erfolgreich!\n\nTreiberbezeichnung: Knüppel 3000\n"
-              "Achsen: 3\nButtons: 10");
+    const std::string found = "\nTreiberbezeichnung: Knüppel 3000\nAchsen: 3\nButtons: 10";
+    EXPECT_EQ(JoystickFoundText(caps), "Verbindung zum Joystick erfolgreich!\n" + found);
     const std::string other = OtherJoystickText(caps);
-    EXPECT_EQ(other.rfind("\nTreiberbezeichnung: Knüppel 3000\nAchsen: 3\nButtons: 10\n\n"
-                          "Achtung:\nWenn dieser Joystick",
-                          0),
-              0U);
-    const std::string tail = "Einstellungsdatei \"settings.kmj\" löschen.";
-    EXPECT_EQ(other.substr(other.size() - tail.size()), tail);
+    EXPECT_EQ(other.rfind(found + "\n\nAchtung:\nWenn dieser Joystick", 0), 0U);
+    EXPECT_TRUE(other.ends_with("Einstellungsdatei \"settings.kmj\" löschen."));
     EXPECT_EQ(MotorPanelTitle(1, 3), "Motor 8");
 }
 
+// What the header read tells apart, and what both steps then hold: the mask
+// always the current joystick's, the counts too for another joystick or
+// without usable settings; the port and module only from usable settings.
 TEST_F(SettingsFileTest, HeaderCasesByFileContents) {
     JoySettings saved = FreshSettings(Caps(4, 8, true), true);
     saved.portNumber = 3;
@@ -247,6 +228,8 @@ TEST_F(SettingsFileTest, HeaderCasesByFileContents) {
     const auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
     Bytes longer = good;
     longer.resize(400, 0xEE);
+    using enum HeaderStatus;
+    const platform::JoystickCaps same = Caps(4, 8, true);
     struct Case {
         const char* what;
         std::optional<Bytes> bytes;
@@ -255,22 +238,20 @@ TEST_F(SettingsFileTest, HeaderCasesByFileContents) {
         bool other;
     };
     const Case cases[] = {
-        {"first start", std::nullopt, Caps(2, 4, true), HeaderStatus::kMissing, false},
-        {"same joystick", good, Caps(4, 8, true), HeaderStatus::kUsable, false},
-        {"same joystick, another mask", good, Caps(4, 8, false), HeaderStatus::kUsable, false},
-        {"more buttons", good, Caps(4, 9, true), HeaderStatus::kUsable, true},
-        {"fewer axes", good, Caps(3, 8, true), HeaderStatus::kUsable, true},
-        {"same counts, empty mask", good, platform::JoystickCaps{"Leer", 4, 8, false, 0},
-         HeaderStatus::kUsable, true},
-        {"longer than 166 bytes", longer, Caps(4, 8, true), HeaderStatus::kUsable, false},
-        {"DELETED", text("DELETED - Bitte starten Sie KinemoJoy neu."), Caps(4, 8, true),
-         HeaderStatus::kDeleted, false},
-        {"DELET", text("DELET"), Caps(4, 8, true), HeaderStatus::kDeleted, false},
-        {"another version", with(4, '3'), Caps(4, 8, true), HeaderStatus::kForeign, false},
-        {"empty", Bytes{}, Caps(4, 8, true), HeaderStatus::kForeign, false},
-        {"DELE", text("DELE"), Caps(4, 8, true), HeaderStatus::kForeign, false},
-        {"module without its motors", with(18, 4), Caps(4, 8, true), HeaderStatus::kForeign, false},
-        {"lptPort 2", with(17, 2), Caps(4, 8, true), HeaderStatus::kForeign, false},
+        {"first start", std::nullopt, Caps(2, 4, true), kMissing, false},
+        {"same joystick", good, same, kUsable, false},
+        {"same joystick, another mask", good, Caps(4, 8, false), kUsable, false},
+        {"more buttons", good, Caps(4, 9, true), kUsable, true},
+        {"fewer axes", good, Caps(3, 8, true), kUsable, true},
+        {"same counts, empty mask", good, {"Leer", 4, 8, false, 0}, kUsable, true},
+        {"longer than 166 bytes", longer, same, kUsable, false},
+        {"DELETED", text("DELETED - Bitte starten Sie KinemoJoy neu."), same, kDeleted, false},
+        {"DELET", text("DELET"), same, kDeleted, false},
+        {"another version", with(4, '3'), same, kForeign, false},
+        {"empty", Bytes{}, same, kForeign, false},
+        {"DELE", text("DELE"), same, kForeign, false},
+        {"module without its motors", with(18, 4), same, kForeign, false},
+        {"lptPort 2", with(17, 2), same, kForeign, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -280,46 +261,76 @@ TEST_F(SettingsFileTest, HeaderCasesByFileContents) {
         }
         JoySettings settings;
         const HeaderResult header = ReadSettingsHeader(path_, c.caps, settings);
-        EXPECT_EQ(header.status, c.status);
-        EXPECT_EQ(header.otherJoystick, c.other);
-        EXPECT_EQ(header.ConnectNow(), c.status == HeaderStatus::kUsable);
-        EXPECT_EQ(header.AskForPort(), c.status != HeaderStatus::kUsable);
-        EXPECT_EQ(header.ShowForeignWarning(), c.status == HeaderStatus::kForeign);
-        // The mask is always the current joystick's; the counts too for
-        // another joystick or without usable settings.
+        const bool usable = c.status == kUsable;
+        EXPECT_EQ(std::tuple(header.status, header.otherJoystick, header.ConnectNow(),
+                             header.AskForPort(), header.ShowForeignWarning()),
+                  std::tuple(c.status, c.other, usable, !usable, c.status == kForeign));
         EXPECT_EQ(settings.joystickCaps, c.caps.mask);
-        if (c.other || c.status != HeaderStatus::kUsable) {
-            EXPECT_EQ(settings.joystickButtons, c.caps.buttons);
-            EXPECT_EQ(settings.joystickAxes, c.caps.axes);
+        if (c.other || !usable) {
+            EXPECT_EQ(
+                std::tuple(unsigned{settings.joystickButtons}, unsigned{settings.joystickAxes}),
+                std::tuple(c.caps.buttons, c.caps.axes));
         }
-        if (c.status == HeaderStatus::kUsable) {
-            EXPECT_EQ(settings.portNumber, 3);
-            EXPECT_EQ(settings.motorCount, 8U);
-        } else {
-            EXPECT_EQ(settings.portNumber, 0);
-            EXPECT_EQ(settings.motorCount, 4U);
-        }
+        EXPECT_EQ(std::tuple(settings.portNumber, settings.motorCount),
+                  usable ? std::tuple(3, 8U) : std::tuple(0, 4U));
         EXPECT_EQ(LoadSettings(path_, settings),
-                  c.status == HeaderStatus::kUsable ? LoadStatus::kLoaded : LoadStatus::kDefaults);
+                  usable ? LoadStatus::kLoaded : LoadStatus::kDefaults);
         EXPECT_EQ(Read(), c.bytes.value_or(Bytes{})) << "reading never changes the file";
     }
 }
 
-TEST_F(SettingsFileTest, EveryTruncationIsDamagedAndKeepsTheDefaults) {
-    JoySettings saved = FreshSettings(Caps(2, 4, false));
+// Every truncation of a good file is damaged: the defaults stay and the file
+// is left for the orderly end. Random files (half with a usable header) never
+// crash and, with every input and button held and the box answering the
+// inverse of each word, never put a 3 on the wire.
+TEST_F(SettingsFileTest, TruncatedAndRandomFiles) {
+    JoySettings saved = FreshSettings(Caps(6, 32, true));
     saved.mappings[0].fixedSpeed = 42;
     const Bytes good = ToBytes(EncodeSettings(saved));
-    const JoySettings defaults = FreshSettings(Caps(2, 4, false));
-    for (std::size_t length = 0; length < kSettingsFileSize; ++length) {
-        Write(Bytes(good.begin(), good.begin() + length));
+    const JoySettings defaults = FreshSettings(Caps(6, 32, true));
+    platform::JoystickSystem system;
+    platform::JoystickPosition held = test::At(0, 65535, 4500, 0xFFFFFFFFU);
+    held.axes = {0, 65535, 0, 65535, 0, 65535};
+    const Replay replay = test::MakeReplay(Caps(6, 32, true), test::Reads(20, held));
+    std::mt19937 random(11);
+    for (std::size_t round = 0; round < kSettingsFileSize + 400; ++round) {
+        Bytes bytes(good.begin(), good.begin() + std::min(round, kSettingsFileSize));
+        if (round >= kSettingsFileSize) {
+            bytes.resize(random() % 400);
+            for (std::uint8_t& b : bytes) {
+                b = static_cast<std::uint8_t>(random());
+            }
+        }
+        if (round % 2 == 0 && bytes.size() > 21 && round >= kSettingsFileSize) {
+            std::memcpy(bytes.data(), "KMJ14", 5);
+            bytes[16] = round % 4 == 0 ? 1 : 0;
+            bytes[17] = bytes[19] = bytes[20] = bytes[21] = 0;
+            bytes[18] = round % 4 == 0 ? 8 : 4;
+        }
+        Write(bytes);
         HeaderResult header;
-        const JoySettings settings = StartUp(Caps(2, 4, false), &header);
-        ASSERT_EQ(header.status, HeaderStatus::kForeign) << length;
-        ASSERT_TRUE(settings.mappings == defaults.mappings) << length;
-        ASSERT_EQ(Read().size(), length) << "the file is left for the orderly end";
+        const JoySettings settings = StartUp(Caps(6, 32, true), &header);
+        if (round < kSettingsFileSize) {
+            ASSERT_EQ(header.status, HeaderStatus::kForeign) << round;
+            ASSERT_TRUE(settings.mappings == defaults.mappings) << round;
+            ASSERT_EQ(Read(), bytes) << round;
+            continue;
+        }
+        ReplaySource source(replay);
+        const test::Words words = test::PlayOn(settings, source, [](const test::Words& sent) {
+                                      return sent.empty() ? 0U : ~sent.back();
+                                  }).words;
+        for (const std::uint32_t word : words) {
+            ASSERT_EQ(word >> 16, 0U) << round;
+            for (int k = 0; k < 8; ++k) {
+                ASSERT_NE((word >> (2 * k)) & 3U, 3U) << round;
+            }
+        }
     }
 }
 
+// Random mappings saved and loaded come back byte for byte; the window
+// always starts on "Hauptmodul".
 TEST_F(SettingsFileTest, SavedAndLoadedMappingsComeBackByteForByte) {
     std::mt19937 random(7);
     for (int round = 0; round < 50; ++round) {
@@ -328,33 +339,29 @@ TEST_F(SettingsFileTest, SavedAndLoadedMappingsComeBackByteForByte) {
         saved.portNumber = round % 5;
         for (MotorMapping& m : saved.mappings) {
             std::uint8_t* bytes = reinterpret_cast<std::uint8_t*>(&m);
-            for (std::size_t i = 0; i < sizeof m; ++i) {
-                bytes[i] = static_cast<std::uint8_t>(random() % 8);
-            }
+            std::generate(bytes, bytes + sizeof m,
+                          [&] { return static_cast<std::uint8_t>(random() % 8); });
         }
         saved.offSwitchOn = round % 2;
         saved.offButtonOn = 1 - round % 2;
         saved.offSwitchInput = round % 8;
         saved.offButtonIndex = round % 32;
         ASSERT_TRUE(SaveSettings(path_, saved));
-        const Bytes written = Read();
-        const JoySettings loaded = StartUp(Caps(6, 32, true));
+        JoySettings loaded = StartUp(Caps(6, 32, true));
+        EXPECT_EQ(loaded.moduleShown, 0);
+        loaded.moduleShown = saved.moduleShown;
+        EXPECT_EQ(ToBytes(EncodeSettings(loaded)), Read());
         EXPECT_TRUE(loaded.mappings == saved.mappings);
-        EXPECT_EQ(loaded.moduleShown, 0) << "the window always starts on Hauptmodul";
-        JoySettings again = loaded;
-        again.moduleShown = saved.moduleShown;
-        EXPECT_EQ(ToBytes(EncodeSettings(again)), written);
     }
 }
 
-// Saved for a joystick with six axes, twelve buttons and a hat, read with
-// three axes and four buttons: positions with an entry bind as before (M5 on
-// "Z"), those without bind nothing and keep the stored position.
+// Saved for six axes, twelve buttons and a hat, read with three axes and four
+// buttons: positions with an entry bind as before (M5 on "Z"), those without
+// bind nothing and keep the stored position.
 TEST_F(SettingsFileTest, AfterARestartStoredPositionsBindOnlyWhereTheListHasThem) {
     JoySettings saved = FreshSettings(Caps(6, 12, true), true);
     saved.mappings[SlotOf(1, 0)].dirFromAxis = 1;
-    saved.mappings[SlotOf(1, 0)].axisIndex = 2;  // "Z"
-    saved.mappings[SlotOf(1, 0)].speedAxisIndex = 2;
+    saved.mappings[SlotOf(1, 0)].axisIndex = saved.mappings[SlotOf(1, 0)].speedAxisIndex = 2;
     saved.mappings[0].axisIndex = 5;      // "V"
     saved.mappings[2].axisIndex = 7;      // "POV2"
     saved.mappings[2].throttleIndex = 4;  // "U"
@@ -364,46 +371,14 @@ TEST_F(SettingsFileTest, AfterARestartStoredPositionsBindOnlyWhereTheListHasThem
     const JoySettings loaded = StartUp(Caps(3, 4, false), &header);
     EXPECT_TRUE(header.otherJoystick);
     EXPECT_EQ(loaded.axisBindings[SlotOf(1, 0)], (AxisBinding{AxisSource::kZ, HatMode::kAxis}));
-    EXPECT_EQ(loaded.axisBindings[0].source, AxisSource::kNone);
-    EXPECT_EQ(loaded.axisBindings[2].source, AxisSource::kNone);
-    EXPECT_EQ(loaded.throttleBindings[2].source, AxisSource::kNone);
-    EXPECT_EQ(loaded.mappings[0].axisIndex, 5);
-    EXPECT_EQ(loaded.offButtonIndex, -1);
+    EXPECT_EQ(std::tuple(loaded.axisBindings[0].source, loaded.axisBindings[2].source,
+                         loaded.throttleBindings[2].source),
+              std::tuple(AxisSource::kNone, AxisSource::kNone, AxisSource::kNone));
+    EXPECT_EQ(std::tuple(loaded.mappings[0].axisIndex, loaded.offButtonIndex), std::tuple(5, -1));
 }
 
-// Every input and button held, the box answering the inverse of each word.
-TEST_F(SettingsFileTest, RandomFilesNeverCrashAndNeverPutAThreeOnTheWire) {
-    platform::JoystickSystem system;
-    platform::JoystickPosition held = test::At(0, 65535, 4500, 0xFFFFFFFFU);
-    held.axes = {0, 65535, 0, 65535, 0, 65535};
-    const Replay replay = test::MakeReplay(Caps(6, 32, true), std::vector(20, held));
-    std::mt19937 random(11);
-    for (int round = 0; round < 400; ++round) {
-        Bytes bytes(random() % 400);
-        for (std::uint8_t& b : bytes) {
-            b = static_cast<std::uint8_t>(random());
-        }
-        if (round % 2 == 0 && bytes.size() > 21) {
-            std::memcpy(bytes.data(), "KMJ14", 5);
-            bytes[16] = round % 4 == 0 ? 1 : 0;
-            bytes[17] = 0;
-            bytes[18] = round % 4 == 0 ? 8 : 4;
-            bytes[19] = bytes[20] = bytes[21] = 0;
-        }
-        Write(bytes);
-        ReplaySource source(replay);
-        test::ScriptedLink link;
-        link.inputs = [&link](std::size_t n) { return n == 0 ? 0U : ~link.outputs[n - 1]; };
-        test::RunOnce(StartUp(Caps(6, 32, true)), source, link);
-        for (const std::uint32_t word : link.outputs) {
-            ASSERT_EQ(word >> 16, 0U) << round;
-            for (int k = 0; k < 8; ++k) {
-                ASSERT_NE((word >> (2 * k)) & 3U, 3U) << round;
-            }
-        }
-    }
-}
-
+// Saving replaces the file whole, keeps its mode, leaves no temporary file
+// and refuses folders; the reset with restart leaves only the deleted mark.
 TEST_F(SettingsFileTest, SavingReplacesTheFileWholeKeepsItsModeAndRefusesFolders) {
     ASSERT_TRUE(SaveSettings(path_, FreshSettings(Caps(2, 4, false))));
     ASSERT_EQ(::chmod(path_.c_str(), 0604), 0);
@@ -411,19 +386,14 @@ TEST_F(SettingsFileTest, SavingReplacesTheFileWholeKeepsItsModeAndRefusesFolders
     struct stat info {};
     ASSERT_EQ(::stat(path_.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0604U);
-    EXPECT_EQ(Read()[5], 5);
-    std::size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder_)) {
-        ++entries;
-    }
-    EXPECT_EQ(entries, 1U) << "no temporary file is left behind";
-    // The reset with restart leaves only the text the header reader takes.
+    EXPECT_EQ(Read(), ToBytes(EncodeSettings(FreshSettings(Caps(3, 5, true)))));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 1);
     ASSERT_TRUE(WriteDeletedFile(path_));
     EXPECT_EQ(Read(), Bytes(kDeletedFileText, kDeletedFileText + std::strlen(kDeletedFileText)));
 
-    EXPECT_FALSE(SaveSettings(folder_, FreshSettings(Caps(2, 4, false))));
-    EXPECT_FALSE(SaveSettings(folder_ + "/missing/settings.kmj", FreshSettings(Caps(2, 4, false))));
-    EXPECT_FALSE(SaveSettings("", FreshSettings(Caps(2, 4, false))));
+    for (const std::string& path : {folder_, folder_ + "/missing/settings.kmj", std::string()}) {
+        EXPECT_FALSE(SaveSettings(path, FreshSettings(Caps(2, 4, false)))) << path;
+    }
     JoySettings settings;
     EXPECT_EQ(ReadSettingsHeader(folder_, Caps(2, 4, false), settings).status,
               HeaderStatus::kMissing);
