@@ -72,15 +72,15 @@ class ProgramIoTest : public MainDialogFixture {
 };
 
 TEST_F(ProgramIoTest, SaveWritesHeaderAndRecordsAndLoadReproducesThem) {
+    // B and C hold values in every field; the window shows and stores them.
     Click(kIdAdd);
     Click(kIdAdd);
-    SelectLine(0);  // the shown movement's record is the dialog's to write
+    SelectLine(0);
     for (int i = 1; i <= 2; ++i) {
         VaryEveryField(Movements().records[i], i);
         engine::SetRecordName(Movements().records[i], i == 1 ? "B" : "C");
+        SelectLine(i);
     }
-    SelectLine(2);  // shows C and B, which names their lines, and stores them
-    SelectLine(1);
     SelectLine(0);
     Get<QSlider>(PanelIds(3).speed1)->setValue(42);
     Click(PanelIds(3).left);
