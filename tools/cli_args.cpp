@@ -3,6 +3,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <system_error>
 
 namespace kinemo::cli {
@@ -17,8 +18,21 @@ const OptionSpec* FindOption(std::initializer_list<OptionSpec> options, std::str
     return nullptr;
 }
 
+// A refusal is one line on stderr: control characters in the argument are
+// shown as \xNN instead of breaking the line or the terminal.
 std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    std::string quoted = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            quoted += escaped;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
 }
 
 }  // namespace
@@ -112,7 +126,7 @@ double ParseDecimal(const std::string& text, double min, double max, std::string
                          std::to_string(static_cast<int>(min)) + " und " +
                          std::to_string(static_cast<int>(max)) + " liegen: " + Quoted(text));
     }
-    return value;
+    return value + 0.0;  // "-0" is the speed 0, not "-0.00 %"
 }
 
 std::string DecimalText(double value) {

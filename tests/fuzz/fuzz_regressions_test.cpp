@@ -108,6 +108,9 @@ TEST(CliParse, RefusalsAndNumbersAtTheirBounds) {
         {'k', {"pulse", "25%"}, noNumber + "\"25%\""},
         {'k', {"pulse", "1e1"}, noNumber + "\"1e1\""},
         {'k', {"pulse", ""}, noNumber + "\"\""},
+        // Control characters are shown, so a refusal stays one line.
+        {'k', {"pulse", "a\nb"}, noNumber + "\"a\\x0Ab\""},
+        {'k', {"info", k, "--a\x7F"}, "Unbekannte Option \"--a\\x7F\""},
         {'k', {"pulse", "25", "--ticks"}, "Option --ticks braucht einen Wert"},
         {'k', {"pulse", "5", "--ticks", "1"}, ""},
         {'k', {"pulse", "5", "--ticks", "10000000"}, ""},

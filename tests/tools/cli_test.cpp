@@ -100,6 +100,7 @@ TEST_F(CliTest, PulseShowsTheGeneratorsRatioAndPattern) {
               "Geschwindigkeit: 25.00 %\nPulseRatio: 2.00000 (2)\nTicks: 24, davon an: 6\n"
               "001000100010001000100010\n");
     EXPECT_EQ(PatternOf(RunOk({"pulse", "25"})).size(), 40u);  // the default length
+    EXPECT_EQ(RunOk({"pulse", "-0", "--ticks", "2"}).rfind("Geschwindigkeit: 0.00 %\n", 0), 0u);
     for (const char* speed : {"0", "0.01", "12.34", "49.99", "50.01", "66.67", "99.5", "100"}) {
         const pulse::PulseRatio ratio = pulse::ComputePulseRatio(std::strtod(speed, nullptr));
         pulse::PulseAccumulator accumulator = 0;
