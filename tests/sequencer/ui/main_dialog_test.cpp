@@ -88,23 +88,21 @@ TEST_F(MainDialogTest, ShowThenStoreGivesBackEveryFieldWithinWhatTheControlsHold
 
     engine::SetRecordName(r, "Kran");
     VaryEveryField(r, 0);
-    r.maxDuration[0] = 70000;
-    r.speed[0] = 200;
-    r.maxImpulses[1] = -5;
-    r.fineSpeed[1] = 255;
-    r.accelDuration[2] = 65536;
-    r.impulseInput[2] = 200;
-    r.endSwitchInput[3] = 9;
-    r.maxDuration[3] = -1;
-    dialog->Run().Settings().offSwitchInput = 200;
     MovementRecord expected = r;
-    expected.maxDuration = {7000, 65534, 65533, 42949};  // five digits, up to 65535
-    expected.speed[0] = 99;
-    expected.maxImpulses[1] = 429496729;  // the first nine characters of "4294967291"
-    expected.fineSpeed[1] = 100;
-    expected.accelDuration[2] = 6553;
-    expected.impulseInput[2] = 0;  // no such input: nothing selected
-    expected.endSwitchInput[3] = 0;
+    // A value beyond what its control holds, and what is stored back instead.
+    const auto beyond = [](auto& field, auto& stored, auto value, auto shown) {
+        field = static_cast<std::remove_reference_t<decltype(field)>>(value);
+        stored = static_cast<std::remove_reference_t<decltype(stored)>>(shown);
+    };
+    beyond(r.maxDuration[0], expected.maxDuration[0], 70000, 7000);  // five digits, up to 65535
+    beyond(r.maxDuration[3], expected.maxDuration[3], -1, 42949);
+    beyond(r.speed[0], expected.speed[0], 200, 99);
+    beyond(r.maxImpulses[1], expected.maxImpulses[1], -5, 429496729);  // nine of "4294967291"
+    beyond(r.fineSpeed[1], expected.fineSpeed[1], 255, 100);
+    beyond(r.accelDuration[2], expected.accelDuration[2], 65536, 6553);
+    beyond(r.impulseInput[2], expected.impulseInput[2], 200, 0);  // no such input
+    beyond(r.endSwitchInput[3], expected.endSwitchInput[3], 9, 0);
+    dialog->Run().Settings().offSwitchInput = 200;
     for (const int m : {1, 3}) {
         expected.targetSpeed[m] = expected.speed[m];
         expected.targetFineSpeed[m] = expected.fineSpeed[m];
