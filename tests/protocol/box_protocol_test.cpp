@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace kinemo::protocol {
@@ -49,17 +50,12 @@ TEST(BoxProtocol, AnswersGiveTheInputWord) {
         const auto encoded = EncodeAnswer(c.inputs);
         EXPECT_EQ(DecodeAnswer(c.command, encoded.data()), c.inputs);
     }
-    EXPECT_TRUE(InputActive(0x81, 0));
-    EXPECT_TRUE(InputActive(0x81, 7));
-    EXPECT_FALSE(InputActive(0x81, 1));
-    EXPECT_EQ(MotorField(0x8001, 0), kMotorFieldLeft);
-    EXPECT_EQ(MotorField(0x8001, 7), kMotorFieldRight);
-    EXPECT_EQ(MotorField(0x8001, 3), kMotorFieldOff);
-}
-
-TEST(BoxProtocol, AnExchangeTakesTenBitTimesPerCharacterAt9600Baud) {
-    EXPECT_EQ(ExchangeLineTimeUs(kSetOutputs), 3125);          // 3 characters
-    EXPECT_EQ(ExchangeLineTimeUs(kSetOutputsExtended), 5208);  // 5 characters
+    EXPECT_TRUE(InputActive(0x81, 0) && InputActive(0x81, 7) && !InputActive(0x81, 1));
+    EXPECT_EQ((std::vector{MotorField(0x8001, 0), MotorField(0x8001, 7), MotorField(0x8001, 3)}),
+              (std::vector{kMotorFieldLeft, kMotorFieldRight, kMotorFieldOff}));
+    // Ten bit times per character at 9600 baud: 3 and 5 characters.
+    EXPECT_EQ(std::pair(ExchangeLineTimeUs(kSetOutputs), ExchangeLineTimeUs(kSetOutputsExtended)),
+              std::pair(3125, 5208));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace kinemo::pulse {
 namespace {
@@ -19,40 +20,37 @@ std::string Pattern(double speed, int ticks) {
     return bits;
 }
 
-TEST(ComputePulseRatio, RoundsTowardZeroToFiveDecimals) {
-    EXPECT_EQ(ComputePulseRatio(50.0), 0.0);
-    EXPECT_EQ(ComputePulseRatio(25.0), 2.0);
-    EXPECT_EQ(ComputePulseRatio(75.0), -2.0);
-    EXPECT_EQ(ComputePulseRatio(10.0), 8.0);
-    EXPECT_EQ(ComputePulseRatio(90.0), -8.0);
-    // 1/0.3333 - 2 = 1.000300030..., cut (not rounded) to 1.00030.
-    EXPECT_EQ(ComputePulseRatio(33.33), static_cast<double>(100030) * 0.00001);
-    EXPECT_EQ(ComputePulseRatio(0.01), 9998.0);
-    EXPECT_EQ(ComputePulseRatio(99.99), -9998.0);
-}
-
-TEST(ComputePulseRatio, ClampsUpperBoundFirstAndNeedsSixtyFourBits) {
-    // 0 % clamps to 0.00001: 1/0.00001 - 2 = 99998 minus float error, cut to 99997.99999.
-    EXPECT_EQ(ComputePulseRatio(0.0), static_cast<double>(9999799999LL) * 0.00001);
-    EXPECT_EQ(ComputePulseRatio(-5.0), ComputePulseRatio(0.0));
-    // 100 % clamps to 0.99999: -99998 as the product of its scaled integer and 0.00001.
+// Cut (not rounded) to five decimals: 1/0.3333 - 2 = 1.000300030... gives
+// 1.00030. 0 % clamps to 0.00001 (99998 minus float error, cut), 100 % to
+// 0.99999, each the product of a 64-bit scaled integer and 0.00001.
+TEST(ComputePulseRatio, RoundsTowardZeroToFiveDecimalsAndClamps) {
+    const double empty = static_cast<double>(9999799999LL) * 0.00001;
     const double full = static_cast<double>(-9999800000LL) * 0.00001;
-    EXPECT_EQ(ComputePulseRatio(100.0), full);
-    EXPECT_EQ(ComputePulseRatio(250.0), full);
+    for (const auto& [speed, ratio] : {std::pair{50.0, 0.0},
+                                       {25.0, 2.0},
+                                       {75.0, -2.0},
+                                       {10.0, 8.0},
+                                       {90.0, -8.0},
+                                       {33.33, static_cast<double>(100030) * 0.00001},
+                                       {0.01, 9998.0},
+                                       {99.99, -9998.0},
+                                       {0.0, empty},
+                                       {-5.0, empty},
+                                       {100.0, full},
+                                       {250.0, full}}) {
+        EXPECT_EQ(ComputePulseRatio(speed), ratio) << speed;
+    }
     EXPECT_NEAR(full, -99998.0, 1e-9);
 }
 
 TEST(PulseStep, PatternsFromZeroAccumulator) {
-    struct Case {
-        double speed;
-        const char* pattern;
-    };
-    for (const Case& c :
-         {Case{50.0, "10101010"}, Case{25.0, "001000100010"}, Case{75.0, "110111011101"},
-          Case{33.33, "010010010"}, Case{10.0, "000000001000000000100000000010"},
-          Case{90.0, "111111110111111111011111111101"}}) {
-        EXPECT_EQ(Pattern(c.speed, static_cast<int>(std::string(c.pattern).size())), c.pattern)
-            << c.speed;
+    for (const auto& [speed, pattern] : {std::pair<double, std::string>{50.0, "10101010"},
+                                         {25.0, "001000100010"},
+                                         {75.0, "110111011101"},
+                                         {33.33, "010010010"},
+                                         {10.0, "000000001000000000100000000010"},
+                                         {90.0, "111111110111111111011111111101"}}) {
+        EXPECT_EQ(Pattern(speed, static_cast<int>(pattern.size())), pattern) << speed;
     }
     // Extreme speeds never switch fully on or off; the clamped ends do.
     EXPECT_EQ(Pattern(0.01, 10000).find('1'), 9998u);
@@ -66,11 +64,10 @@ TEST(PulseStep, OffMotorContributesNothingButItsAccumulatorAdvances) {
     double accumulators[2] = {0.0, 0.0};
     const std::uint32_t patterns[2] = {MotorPattern(kMotorOff, 0), MotorPattern(kMotorRight, 1)};
     for (int t = 0; t < 6; ++t) {
-        const std::uint32_t word = PulseStep(ratios, accumulators, patterns, 2);
-        EXPECT_EQ(word, t == 2 ? 8u : 0u);
+        EXPECT_EQ(PulseStep(ratios, accumulators, patterns, 2), t == 2 ? 8u : 0u);
     }
-    EXPECT_EQ(accumulators[0], accumulators[1]);
     EXPECT_EQ(accumulators[0], 2.0);  // 0 1 2 -1 0 1 2
+    EXPECT_EQ(accumulators[1], 2.0);
 }
 
 TEST(PulseStep, MotorsShareOneWordAndM5ToM8UseBitsEightToFifteen) {
