@@ -55,7 +55,7 @@ TEST(BoxProtocol, AnswersGiveTheInputWord) {
               (std::vector{kMotorFieldLeft, kMotorFieldRight, kMotorFieldOff}));
     // Ten bit times per character at 9600 baud: 3 and 5 characters.
     EXPECT_EQ(std::pair(ExchangeLineTimeUs(kSetOutputs), ExchangeLineTimeUs(kSetOutputsExtended)),
-              std::pair(3125, 5208));
+              std::pair(3125L, 5208L));
 }
 
 }  // namespace
