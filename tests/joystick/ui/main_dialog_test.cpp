@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSlider>
+#include <tuple>
 
 #include "joystick/joy_connect.h"
 #include "joystick/joy_texts.h"
@@ -134,24 +135,22 @@ TEST(JoyMainDialog, AFreshWindowShowsTheJoysticksListsAndTheDefaultsReady) {
                                        {kIdFixedDirList, lists.directions}}) {
             EXPECT_EQ(ComboTexts(d, id + m), list) << id + m;
         }
-        EXPECT_EQ(Text(d, kIdThrottleList + m), "V");
-        EXPECT_EQ(Text(d, kIdPanelGroup + m), "Motor " + std::to_string(m + 1));
-        EXPECT_EQ(d.IsChecked(kIdDirAxis + m), m < 2);
-        EXPECT_EQ(d.IsChecked(kIdSpeedFixed + m), m >= 2);
-        EXPECT_EQ(Text(d, kIdAxisList + m), m % 2 == 0 ? "X" : "Y");
-        EXPECT_EQ(Text(d, kIdSpeedLabel + m), "100%");
+        EXPECT_EQ(
+            std::tuple(Text(d, kIdThrottleList + m), Text(d, kIdPanelGroup + m),
+                       Text(d, kIdAxisList + m), Text(d, kIdSpeedLabel + m)),
+            std::tuple("V", "Motor " + std::to_string(m + 1), m % 2 == 0 ? "X" : "Y", "100%"));
+        EXPECT_EQ(std::pair(d.IsChecked(kIdDirAxis + m), d.IsChecked(kIdSpeedFixed + m)),
+                  std::pair(m < 2, m >= 2));
     }
-    EXPECT_EQ(ComboTexts(d, kIdOffSwitchInput), lists.offSwitch);
-    EXPECT_EQ(Text(d, kIdOffSwitchInput), "E16");
-    EXPECT_EQ(ComboTexts(d, kIdOffButtonIndex), lists.buttons);
-    EXPECT_EQ(Text(d, kIdOffButtonIndex), "32");
-    EXPECT_EQ(ComboTexts(d, kIdModule), lists.modules);
-    EXPECT_EQ(d.windowTitle().toStdString(), kMainDialogTitle);
-    EXPECT_EQ(Text(d, kIdStatus), kStatusReady);
-    EXPECT_TRUE(d.IsEnabled(kIdStart));
-    EXPECT_FALSE(d.IsEnabled(kIdApply));
-    EXPECT_FALSE(d.ControlWidget(kIdStartButton)->isVisible());
-    EXPECT_FALSE(d.ControlWidget(kIdStartButtonIndex)->isVisible());
+    EXPECT_EQ(std::tuple(ComboTexts(d, kIdOffSwitchInput), ComboTexts(d, kIdOffButtonIndex),
+                         ComboTexts(d, kIdModule)),
+              std::tuple(lists.offSwitch, lists.buttons, lists.modules));
+    EXPECT_EQ(std::tuple(Text(d, kIdOffSwitchInput), Text(d, kIdOffButtonIndex),
+                         d.windowTitle().toStdString(), Text(d, kIdStatus)),
+              std::tuple("E16", "32", kMainDialogTitle, kStatusReady));
+    EXPECT_TRUE(d.IsEnabled(kIdStart) && !d.IsEnabled(kIdApply));
+    EXPECT_FALSE(d.ControlWidget(kIdStartButton)->isVisible() ||
+                 d.ControlWidget(kIdStartButtonIndex)->isVisible());
     ExpectEnableRules(d);
 }
 
@@ -271,8 +270,9 @@ TEST(JoyMainDialog, ModulesKeepTheirPanelsAndComeBackOnHauptmodulAfterARestart) 
         EXPECT_EQ(Text(d, kIdAxisList), "Z");
         Click(d, kIdOffButton);
         Choose(d, kIdOffButtonIndex, 2);
-        EXPECT_EQ(d.Controller().Live().offButtonOn.load(), 1);
-        EXPECT_EQ(d.Controller().Live().offButtonIndex.load(), 2);
+        EXPECT_EQ(std::pair(d.Controller().Live().offButtonOn.load(),
+                            d.Controller().Live().offButtonIndex.load()),
+                  std::pair(std::uint8_t{1}, std::uint8_t{2}));
         Click(d, kIdEnd);
         ASSERT_EQ(rig.ends, (Ends{{0, true}}));
         ASSERT_TRUE(d.SaveSettings());                        // as the application frame does
@@ -280,11 +280,9 @@ TEST(JoyMainDialog, ModulesKeepTheirPanelsAndComeBackOnHauptmodulAfterARestart) 
     }
     MainRig again({4, 6, 1}, true, folder.Path());
     MainDialog& d = again.D();
-    EXPECT_EQ(d.ComboSelection(kIdModule), 0);
-    EXPECT_EQ(Text(d, kIdPanelGroup), "Motor 1");
-    EXPECT_EQ(again.Source(1), kZ);
-    EXPECT_TRUE(d.IsChecked(kIdOffButton));
-    EXPECT_EQ(d.ComboSelection(kIdOffButtonIndex), 2);
+    EXPECT_EQ(std::tuple(d.ComboSelection(kIdModule), Text(d, kIdPanelGroup), again.Source(1),
+                         d.IsChecked(kIdOffButton), d.ComboSelection(kIdOffButtonIndex)),
+              std::tuple(0, "Motor 1", kZ, true, 2));
     ExpectEnableRules(d);
 }
 
@@ -301,9 +299,9 @@ TEST(JoyMainDialog, PositionsWithoutAnEntryShowNoSelectionAndBindNothing) {
     }
     MainRig rig({2, 4, 0}, false, folder.Path());
     MainDialog& d = rig.D();
-    EXPECT_EQ(d.ComboSelection(kIdAxisList), -1);
-    EXPECT_EQ(d.ComboSelection(kIdSpeedAxisList), -1);
-    EXPECT_EQ(d.ComboSelection(kIdButtonRightList + 1), -1);
+    EXPECT_EQ(std::tuple(d.ComboSelection(kIdAxisList), d.ComboSelection(kIdSpeedAxisList),
+                         d.ComboSelection(kIdButtonRightList + 1)),
+              std::tuple(-1, -1, -1));
     EXPECT_EQ(rig.Source(0), static_cast<std::uint8_t>(AxisSource::kNone));
     Choose(d, kIdAxisList, 0);
     EXPECT_EQ(rig.Source(0), static_cast<std::uint8_t>(AxisSource::kX));
@@ -322,11 +320,10 @@ TEST(JoyMainDialog, ResetYesDuringARunStopsItAndRestoresTheDefaults) {
     ExpectBox(rig.messages, 0, kResetQuestionText, kResetQuestionCaption,
               MessageButtons::kYesNoCancel);
     rig.WaitForRunEnded();
-    EXPECT_EQ(d.ComboSelection(kIdModule), 0);
-    EXPECT_EQ(Text(d, kIdPanelGroup), "Motor 1");
-    EXPECT_TRUE(d.IsChecked(kIdDirFixed + 3));
-    EXPECT_FALSE(d.IsEnabled(kIdApply));
-    EXPECT_EQ(d.Settings().motorCount, 8U);  // port and module kept
+    EXPECT_EQ(
+        std::tuple(d.ComboSelection(kIdModule), Text(d, kIdPanelGroup),
+                   d.IsChecked(kIdDirFixed + 3), d.IsEnabled(kIdApply), d.Settings().motorCount),
+        std::tuple(0, "Motor 1", true, false, 8U));  // port and module kept
     EXPECT_TRUE(rig.ends.empty());
     ExpectEnableRules(d);
 }
@@ -384,10 +381,10 @@ TEST(JoyMainDialog, RecordingWritesEveryReadOfTheRunToTheChosenFile) {
     rig.WaitForRunEnded();
     Replay replay;
     ASSERT_TRUE(LoadReplay(path, replay).ok);
-    EXPECT_EQ(replay.header.buttons, 6);
     ASSERT_GE(replay.reads.size(), 20U);
-    EXPECT_EQ(replay.reads.back().axes[0], 0U);
-    EXPECT_TRUE(rig.messages.Requests().empty());
+    EXPECT_EQ(std::tuple(replay.header.buttons, replay.reads.back().axes[0],
+                         rig.messages.Requests().size()),
+              std::tuple(6, 0U, 0U));
 
     // The next run without the check box reads the joystick directly again.
     Click(d, kIdRecord);
