@@ -188,11 +188,9 @@ TEST(JoyConnectDialog, SettingsFileCases) {
             };
         }
         const ConnectOutcome outcome = rig.Run(user);
-        EXPECT_EQ(outcome, c.outcome);
-        EXPECT_EQ(rig.shown, c.user != '-');
-        EXPECT_EQ(rig.attempts, c.kind != 0 ? 1 : 0);
-        EXPECT_EQ(rig.messages.PendingAnswers(), 0U);
-        EXPECT_EQ(rig.dialog->windowTitle().toStdString(), "KinemoJoy");
+        EXPECT_EQ(std::tuple(outcome, rig.shown, rig.attempts, rig.messages.PendingAnswers(),
+                             rig.dialog->windowTitle().toStdString()),
+                  std::tuple(c.outcome, c.user != '-', c.kind != 0 ? 1 : 0, 0U, "KinemoJoy"));
         const std::map<char, std::tuple<std::string, std::string, MessageButtons>> boxes = {
             {'F', {kForeignFileText, kForeignFileCaption, MessageButtons::kOkCancel}},
             {'J', {JoystickFoundText(caps), kJoystickFoundCaption, MessageButtons::kOk}},
@@ -205,9 +203,9 @@ TEST(JoyConnectDialog, SettingsFileCases) {
         }
         EXPECT_EQ(GetInterfaceKind(&rig.link.Record()), c.kind);
         if (outcome == kConnected) {
-            EXPECT_EQ(Text(*rig.dialog, kIdConnectStatus), kConnectedText);
-            EXPECT_EQ(rig.settings.motorCount, c.kind == 2 ? 8U : 4U);
-            EXPECT_EQ(rig.settings.joystickButtons, caps.buttons);
+            EXPECT_EQ(std::tuple(Text(*rig.dialog, kIdConnectStatus), rig.settings.motorCount,
+                                 unsigned{rig.settings.joystickButtons}),
+                      std::tuple(kConnectedText, c.kind == 2 ? 8U : 4U, caps.buttons));
             rig.link.Close();
         }
     }
@@ -218,18 +216,16 @@ TEST(JoyConnectDialog, AFailedAutomaticConnectionShowsTheStoredChoiceAndWaits) {
     ConnectRig rig;
     WriteFileBytes(rig.SettingsPath(), UsableFile(rig.Caps(), 3, true, rig.Caps().buttons));
     const ConnectOutcome outcome = rig.Run([&rig](ConnectDialog& d) {
-        EXPECT_EQ(rig.attempts, 1);
-        EXPECT_EQ(Text(d, kIdConnectStatus), kNoConnectionText);
-        EXPECT_EQ(d.Control<QComboBox>(kIdPortList)->currentText().toStdString(), "COM3");
-        EXPECT_TRUE(d.IsChecked(kIdExtension));
+        EXPECT_EQ(std::tuple(rig.attempts, Text(d, kIdConnectStatus),
+                             d.Control<QComboBox>(kIdPortList)->currentText().toStdString(),
+                             d.IsChecked(kIdExtension)),
+                  std::tuple(1, kNoConnectionText, "COM3", true));
         ConnectOn(true)(d);
     });
-    EXPECT_EQ(outcome, ConnectOutcome::kConnected);
-    EXPECT_EQ(rig.attempts, 2);
-    EXPECT_EQ(rig.messages.Requests().size(), 1U);
+    EXPECT_EQ(std::tuple(outcome, rig.attempts, rig.messages.Requests().size(),
+                         rig.settings.portNumber, GetInterfaceKind(&rig.link.Record())),
+              std::tuple(ConnectOutcome::kConnected, 2, 1U, 1, 2));
     ExpectBox(rig.messages, 0, kConnectFailedBoxText, "KinemoJoy", MessageButtons::kOk);
-    EXPECT_EQ(rig.settings.portNumber, 1);
-    EXPECT_EQ(GetInterfaceKind(&rig.link.Record()), 2);
     rig.link.Close();
 }
 
