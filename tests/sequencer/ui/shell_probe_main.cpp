@@ -31,18 +31,6 @@ T* FindWindow() {
     return nullptr;
 }
 
-// Calls `step` every 20 ms until it returns true.
-void Poll(std::function<bool()> step) {
-    auto* timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, [timer, step = std::move(step)] {
-        if (step()) {
-            timer->deleteLater();
-            timer->stop();
-        }
-    });
-    timer->start(20);
-}
-
 void Click(kinemo::platform::DialogWindow* window, int id) {
     window->Control<QAbstractButton>(id)->click();
 }
@@ -53,41 +41,41 @@ void ScheduleProbe() {
     ConnectDialog* connect = nullptr;
     bool asked = false;
     bool started = false;
-    Poll([action, connect, asked, started]() mutable {
+    // One step every 20 ms until the probe has done its part.
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, [=]() mutable {
         MainDialog* main = FindWindow<MainDialog>();
         if (main == nullptr ||
             (connect == nullptr && (connect = FindWindow<ConnectDialog>()) == nullptr)) {
-            return false;
+            return;
         }
         if (action == "escape-main") {
             QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
             QApplication::sendEvent(main, &escape);
-            return true;
+            return timer->stop();
         }
         if (!asked) {
             asked = true;
             Click(connect, kinemo::platform::kIdOk);
         }
         if (!connect->Connected()) {
-            return false;
+            return;
         }
         if (!started) {
             started = true;
             Click(main, 1091);  // "Max. dauer:" off: M1 runs until stopped
             Click(main, 1059);  // M1 "Rechts"
             Click(main, kinemo::ui::kIdRunList);
-            return false;
+        } else if (main->Run().Live().Read().ticks >= 50) {
+            timer->stop();
+            if (action == "signal-run") {
+                std::raise(SIGTERM);
+            } else {
+                Click(main, kinemo::ui::kIdEnd);
+            }
         }
-        if (main->Run().Live().Read().ticks < 50) {
-            return false;
-        }
-        if (action == "signal-run") {
-            std::raise(SIGTERM);
-        } else {
-            Click(main, kinemo::ui::kIdEnd);
-        }
-        return true;
     });
+    timer->start(20);
 }
 
 }  // namespace
