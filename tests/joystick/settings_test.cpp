@@ -57,13 +57,11 @@ Bytes ToBytes(const SettingsBytes& bytes) {
     return Bytes(bytes.begin(), bytes.end());
 }
 
-Bytes Hex(std::string_view hex) {
+Bytes Hex(std::string hex) {
+    std::erase(hex, ' ');
     Bytes bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += hex[i] == ' ' ? 1 : 2) {
-        if (hex[i] != ' ') {
-            bytes.push_back(
-                static_cast<std::uint8_t>(std::stoul(std::string(hex.substr(i, 2)), nullptr, 16)));
-        }
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        bytes.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
     }
     return bytes;
 }

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QSlider>
 #include <QTest>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -97,15 +98,12 @@ inline std::vector<std::uint8_t> Bytes(std::string_view text) {
 // Queues the answers to the next message boxes: o OK, c Cancel, r Retry,
 // i Ignore, a Abort, y Yes, n No.
 inline void Answer(platform::ScriptedMessageService& messages, std::string_view answers) {
-    using platform::MessageResult;
+    using enum platform::MessageResult;
+    const std::map<char, platform::MessageResult> results = {
+        {'o', kOk},    {'c', kCancel}, {'r', kRetry}, {'i', kIgnore},
+        {'a', kAbort}, {'y', kYes},    {'n', kNo}};
     for (const char a : answers) {
-        messages.Answer(a == 'o'   ? MessageResult::kOk
-                        : a == 'c' ? MessageResult::kCancel
-                        : a == 'r' ? MessageResult::kRetry
-                        : a == 'i' ? MessageResult::kIgnore
-                        : a == 'a' ? MessageResult::kAbort
-                        : a == 'y' ? MessageResult::kYes
-                                   : MessageResult::kNo);
+        messages.Answer(results.at(a));
     }
 }
 
