@@ -7,6 +7,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "keyboard/key_handler.h"
@@ -141,13 +142,13 @@ TEST(ControlLoop, TicksOnTheWire) {
         c.setup(f);
         PrepareRun(f.run, f.settings);
         EXPECT_EQ(ControlLoop(f, f.settings, f.run).Run(), c.reason) << c.name;
-        EXPECT_EQ(f.run.ticks.load(), f.outputs.size() - 1)
-            << c.name;  // all but the final exchange
-        for (int m = 0; m < kMotorCount; ++m) {
-            const std::string off(f.outputs.size(), '-');
-            EXPECT_EQ(f.Column(m), m < int(c.columns.size()) ? c.columns[m] : off)
-                << c.name << " M" << m + 1;
-        }
+        // Every exchange but the final all-off is a tick.
+        EXPECT_EQ(f.run.ticks.load(), f.outputs.size() - 1) << c.name;
+        std::vector<std::string> columns = c.columns, shown;
+        columns.resize(kMotorCount, std::string(f.outputs.size(), '-'));
+        for (int m = 0; m < kMotorCount; ++m)
+            shown.push_back(f.Column(m));
+        EXPECT_EQ(shown, columns) << c.name;
     }
     // A stop before the first tick still ends with all-off.
     Fixture early;
@@ -159,20 +160,19 @@ TEST(ControlLoop, TicksOnTheWire) {
 
 // The off switch ends the run in the first tick its input is active.
 TEST(ControlLoop, OffSwitch) {
-    struct Case {
+    // The answer comes at tick 6.
+    const struct {
         bool on;
-        std::uint8_t input;
-        std::uint8_t answer;  // at tick 6
+        std::uint8_t input, answer;
         StopReason reason;
         std::size_t exchanges;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {true, 7, 0x80, kOffSwitch, 8},     // E8: ticks 0..6 and the final exchange
         {true, 7, 0x7F, kStopButton, 21},   // every input but E8
         {false, 7, 0x80, kStopButton, 21},  // switch off
         {true, 0, 0x01, kOffSwitch, 8},     // E1
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Fixture f;
         f.Starts("L");
         f.settings.offSwitch.store(c.on ? 1 : 0);
@@ -186,13 +186,12 @@ TEST(ControlLoop, OffSwitch) {
 }
 
 TEST(ControlLoop, WhichEntriesActOnAKey) {
-    struct Case {
+    const struct {
         const char* name;
         std::uint8_t typed;
         int matched;
         MotorState m1, m2;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"exact byte", 'a', 1, kMotorRight, kMotorOff},
         {"other case", 'A', 0, kMotorOff, kMotorOff},
         {"byte 0xFC", 0xFC, 1, kMotorOff, kMotorLeft},
@@ -200,17 +199,18 @@ TEST(ControlLoop, WhichEntriesActOnAKey) {
         {"placeholder", '-', 1, kMotorOff, kMotorOff},
         {"no entry", 'q', 0, kMotorOff, kMotorOff},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Fixture f;
         f.AddKey('a', kSetStates, {{0, kMotorRight}});
         f.AddKey(0xFC, kSetStates, {{1, kMotorLeft}});
         f.AddKey('x', kSetStates, {{0, kMotorRight}, {1, kMotorRight}});
         f.AddKey('x', kSetStates, {{0, kMotorLeft}});
         PrepareRun(f.run, f.settings);
-        EXPECT_EQ(HandleKey(f.table, f.run, c.typed), c.matched) << c.name;
-        EXPECT_EQ(f.run.state[0].load(), c.m1) << c.name;
-        EXPECT_EQ(f.run.state[1].load(), c.m2) << c.name;
-        EXPECT_EQ(f.run.Stopped(), kNotStopped) << c.name;
+        const int matched = HandleKey(f.table, f.run, c.typed);
+        EXPECT_EQ(
+            (std::tuple{matched, f.run.state[0].load(), f.run.state[1].load(), f.run.Stopped()}),
+            (std::tuple{c.matched, c.m1, c.m2, kNotStopped}))
+            << c.name;
     }
 }
 

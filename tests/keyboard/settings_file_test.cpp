@@ -35,8 +35,7 @@ Bytes File(std::initializer_list<std::int32_t> ints, std::initializer_list<std::
 }
 
 void SetInt(Bytes& bytes, std::size_t offset, std::int32_t value) {
-    const Bytes field = File({value}, {});
-    std::copy(field.begin(), field.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
+    std::ranges::copy(File({value}, {}), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
 // "a" sets M1 "R", "ü" (0xFC) sets M2 and M4 to 30 %, "n" stops.
@@ -73,15 +72,14 @@ TEST(SettingsFile, DefaultsAndThreeKeysByteForByte) {
 }
 
 TEST(SettingsFile, ValuesOutsideTheirRangesAreRefused) {
-    struct Case {
+    // Width 4: a 32-bit field, 1: a byte of the key table. Offsets in the three-key file (N = 4):
+    // values of entry e, motor j at 103 + 8j + e.
+    const struct {
         const char* field;
         std::size_t offset;
-        int width;  // 4: a 32-bit field, 1: a byte of the key table
-        int value;
+        int width, value;
         bool accepted;
-    };
-    // Offsets in the three-key file (N = 4): values of entry e, motor j at 103 + 8j + e.
-    const Case cases[] = {
+    } cases[] = {
         {"count 0", 88, 4, 0, false},
         {"count -1", 88, 4, -1, false},
         {"count 5 (file too short)", 88, 4, 5, false},
@@ -103,7 +101,7 @@ TEST(SettingsFile, ValuesOutsideTheirRangesAreRefused) {
         {"value 200 of a stop entry, not read", 106, 1, 200, true},
         {"value 9 of the placeholder, not read", 103, 1, 9, true},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Bytes bytes = EncodeSettings(ThreeKeys());
         if (c.width == 4) {
             SetInt(bytes, c.offset, c.value);
@@ -208,8 +206,7 @@ TEST(SettingsFile, LoadAndSave) {
     EXPECT_EQ(SaveFailedMessage(noFolder),
               std::string(kSaveFailedText) + "\n" + std::strerror(ENOENT));
     const SaveResult onFolder = SaveSettingsFile(folder.File("folder.kms"), {});
-    EXPECT_FALSE(onFolder.ok);
-    EXPECT_FALSE(onFolder.reason.empty());
+    EXPECT_TRUE(!onFolder.ok && !onFolder.reason.empty());
     EXPECT_TRUE(fs::is_directory(folder.File("folder.kms")));
     EXPECT_EQ(Entries(folder), 3);
 }
