@@ -1,6 +1,7 @@
 // The three readers of the speech input: word list, pronunciation list, WAV.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <set>
@@ -41,8 +42,7 @@ template <typename Parse>
 void ExpectRefused(const std::vector<std::pair<std::string, std::string>>& cases, Parse parse) {
     for (const auto& [text, message] : cases) {
         const auto r = parse(text);
-        EXPECT_FALSE(r.list) << text;
-        EXPECT_EQ(r.error.substr(0, message.size()), message) << text;
+        EXPECT_TRUE(!r.list && r.error.starts_with(message)) << text << "\n" << r.error;
     }
 }
 
@@ -129,8 +129,7 @@ TEST(PronunciationList, RefusesBadListsNamingTheLine) {
     for (std::size_t i = 0; i <= kMaxPhonesPerPronunciation; ++i) {
         longWord += " AA";
     }
-    std::string variants;
-    std::string phones;
+    std::string variants, phones;
     for (std::size_t i = 0; i <= kMaxPronunciationsPerWord; ++i) {
         phones += " AA";
         variants += "a(" + std::to_string(i + 1) + ")" + phones + "\n";
@@ -192,26 +191,23 @@ TEST(Wav, RoundTripWithOtherChunksAndRefusalsSayingWhatWasFound) {
     };
     for (const auto& [file, message] : cases) {
         const WavResult refused = ParseWav(file);
-        EXPECT_FALSE(refused.samples);
-        EXPECT_EQ(refused.error, message);
+        EXPECT_EQ(std::pair(static_cast<bool>(refused.samples), refused.error),
+                  std::pair(false, message));
     }
 }
 
 TEST(Wav, TruncatedAndRandomFilesAreRefusedCleanly) {
     const Bytes good = EncodeWav(std::vector<std::int16_t>(100, 5));
-    for (std::size_t n = 0; n < good.size(); ++n) {
-        const WavResult r = ParseWav(std::span<const std::uint8_t>(good.data(), n));
-        EXPECT_FALSE(r.samples) << n;
-        EXPECT_EQ(r.error.rfind("WAV-Datei: ", 0), 0u) << n;
-    }
     std::mt19937 random(3);
-    for (int i = 0; i < 2000; ++i) {
+    for (std::size_t n = 0; n < good.size() + 2000; ++n) {
         Bytes bytes = good;
-        for (int k = 0; k < 4; ++k) {
+        bytes.resize(std::min(n, good.size()));
+        for (int k = 0; n >= good.size() && k < 4; ++k) {
             bytes[random() % 48] = static_cast<std::uint8_t>(random());
         }
         const WavResult r = ParseWav(bytes);
-        EXPECT_NE(static_cast<bool>(r.samples), !r.error.empty());
+        EXPECT_NE(static_cast<bool>(r.samples), !r.error.empty()) << n;
+        EXPECT_TRUE(n >= good.size() || r.error.starts_with("WAV-Datei: ")) << n;
     }
 }
 
