@@ -1,8 +1,5 @@
-// KinemoSpeech's main window driven by control id: the key editor's rules,
-// the enable and visibility rules, the defaults and the settings between
-// controls and table. No box: runs are tested in main_dialog_run_test.cpp.
-// What the key table does with an edit (moving entries, clearing rows) is
-// tested on the table itself; here, what the window shows of it.
+// KinemoSpeech's main window driven by control id, without a box: the key
+// editor, the enable and visibility rules, the defaults and the settings.
 #include "keyboard/ui/main_dialog.h"
 
 #include <gtest/gtest.h>
@@ -105,9 +102,8 @@ TEST(SpeechMainDialog, NewAndRemoveKeys) {
     EXPECT_EQ(Editor(f.d), "--neu-- [ü] | --keine Aktion-- | --- --- --- --- entfernen");
     EXPECT_EQ(f.d.Keys().Character(1), 0xFC);
     EXPECT_EQ(f.d.Text(kIdNewKey), QString());
-    for (const char* key : {"b", "c"}) {
-        f.AddKey(QString::fromLatin1(key));
-    }
+    f.AddKey(QStringLiteral("b"));
+    f.AddKey(QStringLiteral("c"));
     f.Choose(kIdAction, kSetSpeeds);  // "c": M4 at 7 %
     f.Click(kIdInclude + 3);
     f.d.SetSliderValue(kIdValueSpeed + 3, 7);

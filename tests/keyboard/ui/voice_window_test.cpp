@@ -1,16 +1,16 @@
-// The speech input of KinemoSpeech's window: spoken commands (synthetic
-// speech made at test time) through the real recogniser into a run on a
-// pseudo-terminal box, the word shown, the refusals, and the small settings
-// file beside settings.kms.
+// The speech input of KinemoSpeech's window (speech made at test time, the
+// real recogniser, a pseudo-terminal box) and its small settings file.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "keyboard/ui/main_dialog_ids.h"
 #include "keyboard/ui/speech_app.h"
@@ -115,11 +115,10 @@ TEST(VoiceWindow, RefusedWordListIsReportedAndUncheckedAndTheRunGoesOn) {
     EXPECT_EQ(f.messages.Requests()[0].text.toStdString(),
               "Die Datei \"" + missing + "\" kann nicht gelesen werden");
     EXPECT_EQ(platform::EffectiveCaption(f.messages.Requests()[0]), QStringLiteral("KinemoSpeech"));
-    EXPECT_FALSE(main.IsChecked(kIdVoiceInput));
-    EXPECT_FALSE(main.Voice().Listening());
-    EXPECT_EQ(main.Text(kIdHeardWord), QString());
-    EXPECT_TRUE(main.Run().Running());
-    EXPECT_EQ(main.Text(kIdStatus), QStringLiteral("Run"));
+    EXPECT_EQ((std::tuple{main.IsChecked(kIdVoiceInput), main.Voice().Listening(),
+                          main.Text(kIdHeardWord).toStdString(), main.Run().Running(),
+                          main.Text(kIdStatus).toStdString()}),
+              (std::tuple{false, false, ""s, true, "Run"s}));
 }
 
 // Truncated, oversized, changed and random files give the defaults and are
@@ -140,22 +139,20 @@ TEST(VoiceSettingsFile, DamagedFilesGiveTheDefaultsAndGoodOnesRoundTrip) {
     std::vector<std::string> damaged = {
         good + "x\n", "Spracheingabe=ja\nWortliste=x\n", "Spracheingabe=ein\nWortliste=a\0b\n"s,
         "Spracheingabe=ein\nWortliste=" + std::string(kMaxVoiceSettingsBytes, 'a') + "\n"};
-    for (std::size_t n = 0; n < good.size(); ++n) {
+    for (std::size_t n = 0; n < good.size(); ++n)
         damaged.push_back(good.substr(0, n));
-    }
     for (const std::string& bytes : damaged) {
         VoiceSettings untouched = made;
         EXPECT_FALSE(DecodeVoiceSettings(bytes, untouched)) << bytes;
-        EXPECT_EQ(untouched, made);
+        EXPECT_EQ(untouched, made) << bytes;
     }
     // Whatever still reads as a settings file is what the file gives.
     std::mt19937 random(7);
     for (int i = 0; i < 100; ++i) {
         std::string bytes = good;
         bytes.resize(good.size() - 8 + random() % 16);
-        for (char& c : bytes) {
+        for (char& c : bytes)
             c = random() % 8 == 0 ? static_cast<char>(random()) : c;
-        }
         damaged.push_back(bytes);
     }
     for (const std::string& bytes : damaged) {
@@ -175,14 +172,12 @@ TEST(SpeechOptions, AudioFileAndRefusals) {
     for (const auto& [args, message] : cases) {
         SpeechOptions options;
         std::string error;
-        std::vector<char*> argv;
-        for (const char* a : args) {
-            argv.push_back(const_cast<char*>(a));
-        }
-        EXPECT_EQ(ParseSpeechOptions(int(argv.size()), argv.data(), options, error),
-                  message.empty());
-        EXPECT_EQ(options.audioPath, message.empty() ? "a.wav" : "");
-        EXPECT_EQ(error, message);
+        std::vector<char*> argv(args.size());
+        std::ranges::transform(args, argv.begin(),
+                               [](const char* a) { return const_cast<char*>(a); });
+        const bool ok = ParseSpeechOptions(int(argv.size()), argv.data(), options, error);
+        EXPECT_EQ(std::tuple(ok, options.audioPath, error),
+                  std::tuple(message.empty(), message.empty() ? "a.wav"s : ""s, message));
     }
     EXPECT_NE(std::string(kSpeechUsage).find("--audio DATEI.wav"), std::string::npos);
 }
