@@ -36,8 +36,7 @@ constexpr struct {
                   {'d', 1, kMotorRight}, {0xFC, 2, kMotorRight}, {'e', 3, kMotorLeft},
                   {'e', 3, kMotorRight}};
 
-// The window connected to a box on a pseudo-terminal that answers every
-// request with no input active, with the keys above.
+// The window connected to a box answering no input active, with the keys above.
 struct RunFixture : testing::DialogFixture {
     RunFixture() : com1("COM1", box.DevicePath()) {
         box.StartBox(2, {0x00});
@@ -78,11 +77,9 @@ struct RunFixture : testing::DialogFixture {
     std::vector<std::uint8_t> typed;
 };
 
-// Random characters, also DEL, C1 controls and characters beyond Latin-1,
-// one key event each, a whole word in one key event and a committed
-// input-method string: exactly the printable Latin-1 ones reach the key
-// handler, once each and in order, the field stays empty and the motors end
-// as the last keys set them.
+// Random characters (also DEL, C1 controls, beyond Latin-1) one key event
+// each, a word in one event and an input-method string: exactly the printable
+// Latin-1 ones reach the handler, once and in order, the field stays empty.
 TEST(SpeechMainDialogRun, TypedTextReachesTheHandlerOnceInOrderAndDrivesTheMotors) {
     RunFixture r;
     r.Click(kIdStart);
@@ -162,9 +159,8 @@ TEST(SpeechMainDialogRun, EveryWayToStopARunEndsWithAllOff) {
     EXPECT_EQ(r.Main().Run().RunNumber(), 3U);
 }
 
-// "LOS!" pressed while a stopped run still waits for its last answer: the
-// new run follows once the old one has sent all-off, and the old run's end
-// does not end the new one.
+// "LOS!" while a stopped run waits for its last answer: the new run follows
+// the old one's all-off and is not ended by it.
 TEST(SpeechMainDialogRun, StartDuringTheLastTickOfAStoppedRunFollowsIt) {
     RunFixture r;
     r.Click(kIdStart);

@@ -83,8 +83,7 @@ TEST(Recognition, SpokenWordsTypeTheirCharactersInOrderAndStopEndsAtOnce) {
     for (const Source source : {kStopAtOnce, kMicrophone, kFile}) {
         SCOPED_TRACE(source);
         std::mutex mutex;
-        std::string typed;
-        std::string heard;
+        std::string typed, heard;
         platform::ManualResetEvent done;
         const std::thread::id testThread = std::this_thread::get_id();
         const auto onWord = [&](unsigned char c, std::string_view word) {
