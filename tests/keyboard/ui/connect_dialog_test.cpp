@@ -1,7 +1,5 @@
 // KinemoSpeech's connect dialog: its own controls and texts, and the chosen
-// radio button reaching a real InterfacePort. Attempts on their thread, the
-// result display and "Abbrechen" belong to the dialog layer and are tested
-// with the sequencer's connect dialog; the port tooltips too.
+// radio button reaching a real InterfacePort (the rest is the dialog layer's).
 #include "keyboard/ui/connect_dialog.h"
 
 #include <gtest/gtest.h>
@@ -88,9 +86,7 @@ TEST(SpeechConnectDialog, AFailedPortIsReportedAndTheChosenPortConnects) {
     EXPECT_EQ(f.lastPort, 3);
     EXPECT_EQ(f.dialog.Text(kConnectStatusId),
               QStringLiteral("Verbindung zum Interface erfolgreich\n"));
-    EXPECT_TRUE(f.dialog.Connected());
-    EXPECT_FALSE(f.dialog.isVisible());
-    EXPECT_TRUE(f.port.isOpen());
+    EXPECT_TRUE(f.dialog.Connected() && !f.dialog.isVisible() && f.port.isOpen());
     EXPECT_TRUE(box.WaitForTicks(1, std::chrono::seconds(5)));
     EXPECT_EQ(box.Snapshot().outputs, 0);  // the test exchange sends all-off
     EXPECT_EQ(f.messages.Requests().size(), 1U);

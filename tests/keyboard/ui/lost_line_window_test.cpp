@@ -45,14 +45,7 @@ struct LostLineRig {
     bool WaitForRunHandled() {
         return WaitUntil([&] { return !Main().Run().Running() && Main().IsEnabled(kIdStart); });
     }
-    std::vector<std::string> Told() {
-        std::vector<std::string> texts;
-        for (const auto& request : f.messages.Requests()) {
-            EXPECT_EQ(request.caption.toStdString(), kProgramName);
-            texts.push_back(request.text.toStdString());
-        }
-        return texts;
-    }
+    std::vector<std::string> Told() { return testing::Told(f.messages); }
 
     PluggableBox plugged;
     testing::DialogFixture f;
@@ -64,7 +57,8 @@ TEST(SpeechLostLineWindow, OneBoxTheSettingsKeptAndTheRepluggedBoxRunsAgain) {
     r.plugged.Pull();
     ASSERT_TRUE(r.WaitForRunHandled());
     EXPECT_EQ(r.Main().Text(kIdStatus), QString::fromUtf8(kStatusStopped));
-    EXPECT_EQ(r.Told(), std::vector<std::string>{kLinkLostText});
+    const std::string caption = std::string(kProgramName) + ": ";
+    EXPECT_EQ(r.Told(), std::vector<std::string>{caption + kLinkLostText});
     // What the program saves at its end is what the file held.
     ASSERT_TRUE(SaveSettingsFile(r.plugged.File("settings.kms"), r.Main().CurrentSettings()).ok);
     EXPECT_EQ(ReadFileBytes(r.plugged.File("settings.kms")), r.saved);
@@ -72,7 +66,8 @@ TEST(SpeechLostLineWindow, OneBoxTheSettingsKeptAndTheRepluggedBoxRunsAgain) {
     // Not back yet: "LOS!" tries the port, finds nothing and starts no run.
     r.Click(kIdStart);
     EXPECT_FALSE(r.Main().Run().Running());
-    EXPECT_EQ(r.Told(), (std::vector<std::string>{kLinkLostText, kNoConnectionText}));
+    EXPECT_EQ(r.Told(),
+              (std::vector<std::string>{caption + kLinkLostText, caption + kNoConnectionText}));
 
     // Plugged in again at the same path: the next "LOS!" connects (its test
     // word is all-off) and runs.
@@ -84,7 +79,7 @@ TEST(SpeechLostLineWindow, OneBoxTheSettingsKeptAndTheRepluggedBoxRunsAgain) {
     r.Click(kIdEmergencyStop);
     ASSERT_TRUE(r.WaitForRunHandled());
     EXPECT_EQ(again.Requests().back(), kAllOff);
-    EXPECT_EQ(r.f.messages.Requests().size(), 2U);
+    EXPECT_EQ(r.Told().size(), 2U);
 }
 
 // "NOT-AUS" and "Ende" on a box that stopped answering.

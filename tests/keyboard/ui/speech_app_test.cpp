@@ -47,8 +47,7 @@ int RunSession(const std::string& settingsPath, platform::ScriptedMessageService
 TEST(SpeechApp, ConnectDialogBesideTheMainWindowAboutBoxFromTheWindowAndSaveAtEnde) {
     cli::test::TempFolder folder;
     platform::ScriptedMessageService messages;
-    bool beside = false;
-    bool sawAbout = false;
+    bool beside = false, sawAbout = false;
     EXPECT_EQ(RunSession(folder.File("settings.kms"), messages,
                          [&] {
                              MainDialog* main = FindWindow<MainDialog>();
@@ -67,8 +66,7 @@ TEST(SpeechApp, ConnectDialogBesideTheMainWindowAboutBoxFromTheWindowAndSaveAtEn
                              main->Control<QPushButton>(kIdEnd)->click();
                          }),
               0);
-    EXPECT_TRUE(beside);
-    EXPECT_TRUE(sawAbout);
+    EXPECT_TRUE(beside && sawAbout);
     EXPECT_EQ(cli::test::ReadFileBytes(folder.File("settings.kms")), EncodeSettings({}));
     EXPECT_TRUE(messages.Requests().empty());
 }
@@ -82,10 +80,9 @@ TEST(SpeechApp, FailedSaveIsReportedAndTheProgramStillEndsWithZero) {
                              QApplication::sendEvent(FindWindow<MainDialog>(), &escape);
                          }),
               0);
-    ASSERT_EQ(messages.Requests().size(), 1U);
-    EXPECT_EQ(messages.Requests()[0].text.toStdString(),
-              std::string(kSaveFailedText) + "\n" + std::strerror(ENOENT));
-    EXPECT_EQ(platform::EffectiveCaption(messages.Requests()[0]), QStringLiteral("KinemoSpeech"));
+    EXPECT_EQ(testing::Told(messages),
+              std::vector<std::string>{"KinemoSpeech: " + std::string(kSaveFailedText) + "\n" +
+                                       std::strerror(ENOENT)});
 }
 
 }  // namespace

@@ -9,11 +9,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "keyboard/box_link.h"
 #include "keyboard/interface_port.h"
 #include "keyboard/ui/main_dialog.h"
 #include "keyboard/ui/main_dialog_ids.h"
+#include "platform/dialog_message.h"
 #include "platform/dialog_scripted.h"
 
 namespace kinemo::keyboard::ui::testing {
@@ -46,6 +49,15 @@ inline void TypeText(QWidget* widget, const QString& text, bool wholeWordAtOnce 
     for (const QChar c : text) {
         send(QString(c));
     }
+}
+
+// Every message box shown so far, as "caption: text".
+inline std::vector<std::string> Told(const platform::ScriptedMessageService& messages) {
+    std::vector<std::string> told;
+    for (const platform::MessageRequest& request : messages.Requests()) {
+        told.push_back((platform::EffectiveCaption(request) + ": " + request.text).toStdString());
+    }
+    return told;
 }
 
 struct DialogFixture {

@@ -112,9 +112,9 @@ TEST(VoiceWindow, RefusedWordListIsReportedAndUncheckedAndTheRunGoesOn) {
     main.SetText(kIdWordList, QString::fromStdString(missing));
     main.Control<QCheckBox>(kIdVoiceInput)->click();
     ASSERT_TRUE(WaitUntil([&f] { return !f.messages.Requests().empty(); }, kBound));
-    EXPECT_EQ(f.messages.Requests()[0].text.toStdString(),
-              "Die Datei \"" + missing + "\" kann nicht gelesen werden");
-    EXPECT_EQ(platform::EffectiveCaption(f.messages.Requests()[0]), QStringLiteral("KinemoSpeech"));
+    EXPECT_EQ(testing::Told(f.messages),
+              std::vector<std::string>{"KinemoSpeech: Die Datei \"" + missing +
+                                       "\" kann nicht gelesen werden"});
     EXPECT_EQ((std::tuple{main.IsChecked(kIdVoiceInput), main.Voice().Listening(),
                           main.Text(kIdHeardWord).toStdString(), main.Run().Running(),
                           main.Text(kIdStatus).toStdString()}),
