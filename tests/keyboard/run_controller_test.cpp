@@ -1,10 +1,10 @@
-// The control thread on the real serial link: InterfacePort against a
-// pseudo-terminal that answers as the box.
+// The control thread through InterfacePort against a pseudo-terminal box.
 #include "keyboard/run_controller.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <utility>
 
 #include "keyboard/interface_port.h"
 #include "keyboard/key_table.h"
@@ -74,8 +74,8 @@ TEST(RunController, EveryRunStartsFromTheStartSettingsAndGetsItsOwnNumber) {
         EXPECT_EQ(controller.Variables().state[1].load(), run % 3);
         controller.HandleKey(rig.table, 's');
         ASSERT_TRUE(rig.ended.WaitFor(kGenerousMs));
-        EXPECT_EQ(rig.endedRun.load(), run);
-        EXPECT_EQ(rig.endedReason.load(), kStopKey);
+        EXPECT_EQ(std::pair(rig.endedRun.load(), rig.endedReason.load()),
+                  std::pair(run, std::uint8_t{kStopKey}));
         EXPECT_TRUE(controller.WaitUntilIdle(kGenerousMs));
         EXPECT_EQ(rig.box.Requests().back(), (Bytes{0xC1, 0x00}));
         controller.OnRunEnded();
