@@ -23,11 +23,7 @@ class LineClient {
             ::tcsetattr(fd_, TCSANOW, &tio);
         }
     }
-    ~LineClient() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
+    ~LineClient() { ::close(fd_); }
     LineClient(const LineClient&) = delete;
     LineClient& operator=(const LineClient&) = delete;
 
@@ -38,22 +34,16 @@ class LineClient {
     // generous 5 s; returns what came.
     std::vector<std::uint8_t> Exchange(const std::vector<std::uint8_t>& request,
                                        std::size_t answerBytes) {
-        std::vector<std::uint8_t> got;
-        if (::write(fd_, request.data(), request.size()) != static_cast<ssize_t>(request.size())) {
-            return got;
-        }
-        while (got.size() < answerBytes) {
-            pollfd p{fd_, POLLIN, 0};
-            std::uint8_t buffer[16];
-            if (::poll(&p, 1, 5000) <= 0 || (p.revents & POLLIN) == 0) {
-                break;
+        std::vector<std::uint8_t> got(answerBytes);
+        std::size_t n = 0;
+        pollfd p{fd_, POLLIN, 0};
+        if (::write(fd_, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
+            for (ssize_t r = 1; r > 0 && n < answerBytes && ::poll(&p, 1, 5000) == 1;) {
+                r = ::read(fd_, got.data() + n, answerBytes - n);
+                n += r > 0 ? static_cast<std::size_t>(r) : 0;
             }
-            const ssize_t n = ::read(fd_, buffer, answerBytes - got.size());
-            if (n <= 0) {
-                break;
-            }
-            got.insert(got.end(), buffer, buffer + n);
         }
+        got.resize(n);
         return got;
     }
 
