@@ -1,7 +1,8 @@
 // The about box every program shows: its icon at the top left, its texts and
 // OK as the default button. It closes only with OK, Escape or its close box.
 // A program describes its box (AboutBoxContent) and derives its about dialog
-// from AboutBox with nothing but a constructor.
+// from AboutBox with nothing but a constructor, so the box it shows can be
+// told from another program's; ShowAboutBox shows it.
 #pragma once
 
 #include <QString>
@@ -52,5 +53,13 @@ class AboutBox : public DialogWindow {
   public:
     explicit AboutBox(const AboutBoxContent& content, QWidget* parent = nullptr);
 };
+
+// Shows a program's about box `Box` (made with its parent) modally over
+// `parent` and returns when it is closed.
+template <class Box>
+void ShowAboutBox(QWidget* parent) {
+    Box box(parent);
+    box.exec();
+}
 
 }  // namespace kinemo::platform

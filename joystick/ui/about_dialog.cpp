@@ -11,14 +11,16 @@ platform::AboutBoxContent AboutContent() {
             100,
             QString::fromLatin1(resources::kProgramIcon),
             {
-                {kAboutVersionId, QString::fromUtf8(kAboutVersion), 40, 10, 130, 8},
-                {kAboutDescriptionId, QString::fromUtf8(platform::kAboutDescriptionText), 40, 22,
-                 130, 26, Qt::AlignLeft, true},
+                {platform::kAboutVersionId, QString::fromUtf8(kAboutVersion), 40, 10, 130, 8},
+                {platform::kAboutDescriptionId, QString::fromUtf8(platform::kAboutDescriptionText),
+                 40, 22, 130, 26, Qt::AlignLeft, true},
                 // The note stands under the icon, one word a line.
                 {kAboutNoteId, QString::fromUtf8(kAboutNote), 5, 36, 34, 26, Qt::AlignHCenter},
                 {kAboutAuthorId, QString::fromUtf8(platform::kAboutAuthorText), 40, 58, 188, 8},
                 {kAboutContactId, QString::fromUtf8(platform::kAboutContactText), 40, 70, 188, 8},
             }};
 }
+
+AboutDialog::AboutDialog(QWidget* parent) : AboutBox(AboutContent(), parent) {}
 
 }  // namespace kinemo::joy::ui

@@ -7,10 +7,7 @@
 
 namespace kinemo::joy::ui {
 
-// Control ids of the about box's texts and icon, so tests find them.
-using platform::kAboutDescriptionId;
-using platform::kAboutIconId;
-using platform::kAboutVersionId;
+// Control ids of the texts after the description, so tests find them.
 inline constexpr int kAboutNoteId = 1204;
 inline constexpr int kAboutAuthorId = 1205;
 inline constexpr int kAboutContactId = 1206;
@@ -25,13 +22,7 @@ class AboutDialog : public platform::AboutBox {
     Q_OBJECT
 
   public:
-    explicit AboutDialog(QWidget* parent = nullptr) : AboutBox(AboutContent(), parent) {}
+    explicit AboutDialog(QWidget* parent = nullptr);
 };
-
-// Shows the about box modally over `parent` and returns when it is closed.
-inline void ShowAboutDialog(QWidget* parent) {
-    AboutDialog dialog(parent);
-    dialog.exec();
-}
 
 }  // namespace kinemo::joy::ui

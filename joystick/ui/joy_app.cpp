@@ -85,7 +85,7 @@ int JoyApp::Exec() {
     mainServices.messages = services_.messages;
     mainServices.files = services_.files;
     mainServices.endProgram = [this](int exitCode, bool save) { EndProgram(exitCode, save); };
-    mainServices.showAbout = [](QWidget* parent) { ShowAboutDialog(parent); };
+    mainServices.showAbout = [](QWidget* parent) { platform::ShowAboutBox<AboutDialog>(parent); };
     mainServices.settingsPath = services_.settingsPath;
     mainServices.caps = caps;
     main_ = std::make_unique<MainDialog>(settings_, std::move(mainServices));

@@ -7,10 +7,8 @@
 
 namespace kinemo::keyboard::ui {
 
-// Control ids of the about box's texts and icon, so tests find them.
-using platform::kAboutDescriptionId;
+// Control ids of the texts after the description, so tests find them.
 using platform::kAboutIconId;
-using platform::kAboutVersionId;
 inline constexpr int kAboutAuthorId = 1204;
 inline constexpr int kAboutContactId = 1205;
 inline constexpr int kAboutEditionId = 1206;
@@ -21,13 +19,7 @@ class AboutDialog : public platform::AboutBox {
     Q_OBJECT
 
   public:
-    explicit AboutDialog(QWidget* parent = nullptr) : AboutBox(AboutContent(), parent) {}
+    explicit AboutDialog(QWidget* parent = nullptr);
 };
-
-// Shows the about box modally over `parent` and returns when it is closed.
-inline void ShowAboutDialog(QWidget* parent) {
-    AboutDialog dialog(parent);
-    dialog.exec();
-}
 
 }  // namespace kinemo::keyboard::ui

@@ -63,7 +63,7 @@ SpeechApp::SpeechApp(const SpeechAppServices& services) : services_(services) {
     resources::InitResources();
     main_ = std::make_unique<MainDialog>(*services_.link, *services_.messages);
     main_->SetVoiceServices(services_.files, services_.audioPath);
-    main_->SetAboutHandler([](QWidget* parent) { ShowAboutDialog(parent); });
+    main_->SetAboutHandler([](QWidget* parent) { platform::ShowAboutBox<AboutDialog>(parent); });
     // "&Ende", Escape and the close box of the main window end the program.
     connect(main_.get(), &QDialog::finished, this, [] { EndProgram(); });
 

@@ -12,15 +12,17 @@ platform::AboutBoxContent AboutContent() {
             95,
             QString::fromLatin1(resources::kProgramIcon),
             {
-                {kAboutVersionId,
+                {platform::kAboutVersionId,
                  QStringLiteral("Kinemo Version ") + QString::fromLatin1(version::kShortVersion),
                  40, 10, 130, 8},
-                {kAboutDescriptionId, QString::fromUtf8(platform::kAboutDescriptionText), 40, 22,
-                 130, 26, Qt::AlignLeft, true},
+                {platform::kAboutDescriptionId, QString::fromUtf8(platform::kAboutDescriptionText),
+                 40, 22, 130, 26, Qt::AlignLeft, true},
                 {kAboutAuthorId, QString::fromUtf8(platform::kAboutAuthorText), 40, 52, 188, 8},
                 {kAboutContactId, QString::fromUtf8(platform::kAboutContactText), 40, 62, 188, 8},
                 {kAboutWebId, QStringLiteral("https://kinemo-projekt.example"), 40, 72, 188, 8},
             }};
 }
+
+AboutDialog::AboutDialog(QWidget* parent) : AboutBox(AboutContent(), parent) {}
 
 }  // namespace kinemo::ui

@@ -6,28 +6,19 @@
 
 namespace kinemo::ui {
 
-// Control ids of the about box's texts and icon, so tests find them.
-using platform::kAboutDescriptionId;
-using platform::kAboutIconId;
-using platform::kAboutVersionId;
+// Control ids of the texts after the description, so tests find them.
 inline constexpr int kAboutAuthorId = 1204;
 inline constexpr int kAboutContactId = 1205;
 inline constexpr int kAboutWebId = 1206;
 
+// The box, 235 x 95 dialog units.
 platform::AboutBoxContent AboutContent();
 
-// The about box, 235 x 95 dialog units.
 class AboutDialog : public platform::AboutBox {
     Q_OBJECT
 
   public:
-    explicit AboutDialog(QWidget* parent = nullptr) : AboutBox(AboutContent(), parent) {}
+    explicit AboutDialog(QWidget* parent = nullptr);
 };
-
-// Shows the about box modally over `parent` and returns when it is closed.
-inline void ShowAboutDialog(QWidget* parent) {
-    AboutDialog dialog(parent);
-    dialog.exec();
-}
 
 }  // namespace kinemo::ui

@@ -35,7 +35,7 @@ SequencerApp::SequencerApp(const SequencerAppServices& services) {
     resources::InitResources();
     main_ = std::make_unique<MainDialog>(*services.link, *services.messages, *services.files,
                                          nullptr, services.diagnostics);
-    main_->SetAboutHandler([](QWidget* parent) { ShowAboutDialog(parent); });
+    main_->SetAboutHandler([](QWidget* parent) { platform::ShowAboutBox<AboutDialog>(parent); });
     // "Ende", Escape and the close box of the main window end the program.
     connect(main_.get(), &QDialog::finished, this, [] { EndProgram(); });
 
