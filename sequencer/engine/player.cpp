@@ -168,6 +168,13 @@ void PlayerThreadMain(void* parameter) {
         if (state.quit.load()) {
             break;
         }
+        // All motors off once more after every run, here rather than on the
+        // window thread: on a box that stopped answering this exchange waits
+        // for the read timeout, and the window must not.
+        state.context.link->Exchange(0);
+        if (state.quit.load()) {
+            break;
+        }
         state.listener->PostRunEnded();
         state.idle.Set();
     }

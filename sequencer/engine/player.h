@@ -96,8 +96,10 @@ struct PlayerThreadState {
     std::atomic<RunOutcome> outcome{RunOutcome::kFinished};
 };
 
-// The player thread: forever waits for startEvent, plays one run and posts
-// RunEnded; leaves when `quit` is set. `parameter` is a PlayerThreadState.
+// The player thread: forever waits for startEvent, plays one run, sends all-off
+// once more and posts RunEnded; leaves when `quit` is set (then without the
+// extra all-off: the run's own last word was all-off). `parameter` is a
+// PlayerThreadState.
 void PlayerThreadMain(void* parameter);
 
 }  // namespace kinemo::engine

@@ -130,10 +130,9 @@ void RunControl::EmergencyStop() {
 
 void RunControl::OnRunEnded() {
     State& s = *state_;
-    // The player posts RunEnded just before it marks the run as over; wait
-    // for that so the link is never used by both threads at once.
+    // The player posts RunEnded just before it marks the run as over, after
+    // its last exchange; the wait is that short step, never an exchange.
     s.player.idle.WaitFor(kShutdownWaitMs);
-    s.link->Exchange(0);
     s.SetPlayerPriority(ThreadPriority::kIdle);
     s.SetConnectPriority(ThreadPriority::kIdle);
 }

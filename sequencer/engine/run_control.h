@@ -68,13 +68,14 @@ class RunControl {
     // "NOT-AUS" and "Ende": sets stopRequested; the player stops within one tick.
     // Safe from any thread.
     void EmergencyStop();
-    // Handler of RunEnded on the dialog thread: all motors off once more and the
-    // player (and the connect thread, if registered) back to idle priority.
+    // Handler of RunEnded on the dialog thread: the player (and the connect
+    // thread, if registered) back to idle priority. The player has sent its
+    // all-off words before posting RunEnded; this never touches the line.
     void OnRunEnded();
     // How the latest run ended; valid once its RunEnded has arrived.
     RunOutcome LastOutcome() const;
-    // True from StartRun until the player has finished the run (after its final
-    // all-off exchange).
+    // True from StartRun until the player has finished the run (after its two
+    // final all-off exchanges).
     bool Running() const;
     // Waits (at most `timeoutMs`) until no run is in progress; false on time-out.
     bool WaitUntilIdle(int timeoutMs);

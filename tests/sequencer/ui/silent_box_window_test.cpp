@@ -1,9 +1,12 @@
 // Kinemo's main window with a box that only stops answering mid-run (every
 // exchange waits for the read timeout): the run goes on, "NOT-AUS" and
 // "Ende" take effect after the exchange in flight, and the window goes on
-// serving events while the player waits.
+// serving events while the player waits, also when the run has ended: the
+// last all-off words are the player's, never the window's.
 #include <QTimer>
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "sequencer/engine/interface_binding.h"
@@ -21,6 +24,29 @@ using kinemo::testing::ScopedPortOverride;
 
 const Bytes kAllOff = {0xC1, 0x00};
 
+// The driver's link, with its exchanges counted, and those made on the window
+// thread (the one that builds the link) apart.
+class CountingLink : public engine::InterfaceLink {
+  public:
+    explicit CountingLink(engine::InterfaceLink& line) : line_(line) {}
+    std::uint32_t Exchange(std::uint32_t output) override {
+        exchanges.fetch_add(1);
+        if (std::this_thread::get_id() == windowThread_) {
+            windowExchanges.fetch_add(1);
+        }
+        return line_.Exchange(output);
+    }
+    bool LinkLost() override { return line_.LinkLost(); }
+    void Reopen() override { line_.Reopen(); }
+
+    std::atomic<int> exchanges{0};
+    std::atomic<int> windowExchanges{0};
+
+  private:
+    engine::InterfaceLink& line_;
+    const std::thread::id windowThread_ = std::this_thread::get_id();
+};
+
 class SilentBoxWindowTest : public MainDialogFixture {
   protected:
     void SetUp() override {
@@ -28,11 +54,12 @@ class SilentBoxWindowTest : public MainDialogFixture {
         ASSERT_TRUE(engine::ConnectInterface(driverLink, "COM1", nullptr));
         MainDialogFixture::SetUp();
     }
-    engine::InterfaceLink& Link() override { return driverLink; }
+    engine::InterfaceLink& Link() override { return link; }
 
     PtyPeer box;
     ScopedPortOverride com1{"COM1", box.DevicePath()};
     engine::DriverLink driverLink;
+    CountingLink link{driverLink};
 };
 
 TEST_F(SilentBoxWindowTest, StopTakesEffectAfterTheExchangeInFlightAndEventsAreServed) {
@@ -68,9 +95,24 @@ TEST_F(SilentBoxWindowTest, StopTakesEffectAfterTheExchangeInFlightAndEventsAreS
         const std::size_t atStop = box.Requests().size();
         Click(stop);
         ASSERT_TRUE(dialog->Run().WaitUntilIdle(30000));
-        ASSERT_TRUE(WaitUntil([&] { return dialog->IsEnabled(kIdRunList); }));
+        // The run is over and its RunEnded queued. An event queued now is
+        // served right after it, with no exchange between: the window thread
+        // never waits on the silent line.
+        const int exchangesAtEnd = link.exchanges.load();
+        served = false;
+        bool endHandled = false;
+        int exchangesWhenServed = -1;
+        QTimer::singleShot(0, dialog.get(), [&] {
+            served = true;
+            endHandled = dialog->IsEnabled(kIdRunList);
+            exchangesWhenServed = link.exchanges.load();
+        });
+        ASSERT_TRUE(WaitUntil([&] { return served; }));
+        EXPECT_TRUE(endHandled);
+        EXPECT_EQ(exchangesWhenServed, exchangesAtEnd);
+        EXPECT_EQ(link.windowExchanges.load(), 0);
         // After the stop: at most the exchange that was in flight, then only
-        // all-off (the player's last word and the window's once more).
+        // all-off (the run's last word and the player's once more).
         const std::vector<Bytes> requests = box.Requests();
         ASSERT_GT(requests.size(), atStop);
         EXPECT_LE(requests.size(), atStop + 3);
