@@ -150,7 +150,7 @@ TEST_F(PlayerTest, OffSwitchEndsTheRunAtTheNextTickOnlyWhereItIsWatched) {
         Row(0, kAllLeft, {.maxDuration = {limit, limit, limit, limit}});
         settings_.offSwitchOn = static_cast<std::uint8_t>(on);
         settings_.offSwitchInput = static_cast<std::uint8_t>(input);
-        link_.inputs = [pressed, from](std::size_t index) {
+        link_.inputs = [pressed = pressed, from = from](std::size_t index) {
             return static_cast<std::uint8_t>(index >= std::size_t(from) ? pressed : 0);
         };
         const std::size_t before = diagnostics_.Text().size();

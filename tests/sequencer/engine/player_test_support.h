@@ -37,6 +37,7 @@ class ScriptedLink : public InterfaceLink {
     // flag is set, so that a slow test thread never lets `outputs` grow unbounded.
     StopFlag* holdUntil = nullptr;
     std::size_t holdAfter = 5000;
+    std::atomic<bool> released{false};
 
     std::uint32_t Exchange(std::uint32_t output) override {
         const std::size_t index = outputs.size();
@@ -45,8 +46,14 @@ class ScriptedLink : public InterfaceLink {
             onExchange(index, output);
         }
         const std::size_t count = exchanges.fetch_add(1) + 1;
-        while (holdUntil != nullptr && count >= holdAfter && holdUntil->load() == 0) {
-            std::this_thread::yield();
+        // Once the flag was seen, the hold is over for good: the run clears
+        // the flag at its end and still sends its final all-off.
+        while (holdUntil != nullptr && count >= holdAfter && !released.load()) {
+            if (holdUntil->load() != 0) {
+                released.store(true);
+            } else {
+                std::this_thread::yield();
+            }
         }
         return inputs ? inputs(index) : 0U;
     }

@@ -108,7 +108,8 @@ TEST_F(MainDialogRunTest, RunListAndTestMovementPlayTheirTicksAndFinish) {
         EXPECT_EQ(Status(), "Ausführen...");
         ASSERT_TRUE(WaitForStatus("Fertig"));
         EXPECT_TRUE(dialog->IsEnabled(kIdTestMovement) && dialog->IsEnabled(kIdRunList));
-        ASSERT_TRUE(WaitUntil([&] { return Ticks() >= before.ticks + expected[0]; }));
+        const std::uint64_t target = before.ticks + expected[0];
+        ASSERT_TRUE(WaitUntil([&] { return Ticks() >= target; }));
         const simulator::BoxSnapshot after = box.Snapshot();
         EXPECT_EQ(
             (Counts{after.ticks - before.ticks, after.motors[0].onTicks - before.motors[0].onTicks,
