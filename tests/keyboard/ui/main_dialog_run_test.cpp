@@ -1,11 +1,9 @@
 // Runs from KinemoSpeech's main window against a pseudo-terminal box: typed
-// keys in order, the statuses, the wire at the start and end of every run.
+// keys in order, the statuses, the wire at the end of every run.
 #include <gtest/gtest.h>
 
 #include <QInputMethodEvent>
 #include <QLineEdit>
-#include <QPushButton>
-#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,9 +11,6 @@
 #include "keyboard/ui/main_dialog.h"
 #include "keyboard/ui/main_dialog_ids.h"
 #include "tests/keyboard/ui/speech_dialog_test_support.h"
-#include "tests/platform/pty_peer.h"
-#include "tests/platform/scoped_port_override.h"
-#include "tests/sequencer/ui/wait_until.h"
 
 namespace kinemo::keyboard::ui {
 namespace {
@@ -36,11 +31,8 @@ constexpr struct {
                   {'d', 1, kMotorRight}, {0xFC, 2, kMotorRight}, {'e', 3, kMotorLeft},
                   {'e', 3, kMotorRight}};
 
-// The window connected to a box answering no input active, with the keys above.
-struct RunFixture : testing::DialogFixture {
-    RunFixture() : com1("COM1", box.DevicePath()) {
-        box.StartBox(2, {0x00});
-        EXPECT_TRUE(port.connect(1));
+struct RunFixture : testing::ConnectedFixture {
+    RunFixture() {
         Main().SetKeyObserver([this](std::uint8_t c, int) { typed.push_back(c); });
         for (const auto& key : kStateKeys) {
             const int index = settings.keys.Append(key.character);
@@ -51,8 +43,8 @@ struct RunFixture : testing::DialogFixture {
         settings.keys.SetAction(settings.keys.Append('x'), kEmergencyStop);
         Main().ApplySettings(settings);
     }
+    MainDialog& Main() { return f.Main(); }
     QLineEdit* Field() { return Main().Control<QLineEdit>(kIdInputField); }
-    void Click(int id) { Main().Control<QPushButton>(id)->click(); }
     // The window as the user sees the run: status, "LOS!" and the field.
     std::string Shown() {
         return Main().Text(kIdStatus).toStdString() + (Main().IsEnabled(kIdStart) ? " start" : "") +
@@ -61,18 +53,7 @@ struct RunFixture : testing::DialogFixture {
     bool WaitForEnded() {
         return WaitUntil([this] { return Shown() == std::string(kStatusEnded) + " start"; });
     }
-    // Waits until `word` is on the wire after the requests seen so far.
-    bool WaitForWord(std::uint8_t word) {
-        const std::size_t before = box.Requests().size();
-        return WaitUntil([&] {
-            const std::vector<Bytes> requests = box.Requests();
-            return std::find(requests.begin() + std::ptrdiff_t(before), requests.end(),
-                             Bytes{0xC1, word}) != requests.end();
-        });
-    }
 
-    kinemo::testing::PtyPeer box;
-    kinemo::testing::ScopedPortOverride com1;
     KeyboardSettings settings;
     std::vector<std::uint8_t> typed;
 };
@@ -82,7 +63,7 @@ struct RunFixture : testing::DialogFixture {
 // Latin-1 ones reach the handler, once and in order, the field stays empty.
 TEST(SpeechMainDialogRun, TypedTextReachesTheHandlerOnceInOrderAndDrivesTheMotors) {
     RunFixture r;
-    r.Click(kIdStart);
+    r.f.Click(kIdStart);
     EXPECT_EQ(r.Shown(), "Run field");
     EXPECT_EQ(r.Main().focusWidget(), r.Field());
 
@@ -118,19 +99,9 @@ TEST(SpeechMainDialogRun, TypedTextReachesTheHandlerOnceInOrderAndDrivesTheMotor
     }
     EXPECT_EQ(r.typed, expected);
     EXPECT_EQ(r.Field()->text(), QString());
-    // At 100 % the motors are on in (almost) every tick: the word appears.
-    EXPECT_TRUE(
-        r.WaitForWord(std::uint8_t(states[0] | states[1] << 2 | states[2] << 4 | states[3] << 6)));
-
-    r.Click(kIdEmergencyStop);
-    EXPECT_EQ(r.Shown(), "Abgebrochen start");
-    ASSERT_TRUE(r.WaitForEnded());
-    r.box.StopBox();
-    const std::vector<Bytes> requests = r.box.Requests();
-    ASSERT_GE(requests.size(), 3U);
-    // The connection test, the first tick of the run and the last.
-    EXPECT_EQ((std::vector<Bytes>{requests[0], requests[1], requests.back()}),
-              (std::vector<Bytes>{kAllOff, kAllOff, kAllOff}));
+    // At 100 % the motors are on in every tick but the first.
+    EXPECT_TRUE(r.plugged.WaitForWord(
+        {0xC1, std::uint8_t(states[0] | states[1] << 2 | states[2] << 4 | states[3] << 6)}));
 }
 
 // A "Notaus" key, the Return key (NOT-AUS is the default button) and the
@@ -145,15 +116,16 @@ TEST(SpeechMainDialogRun, EveryWayToStopARunEndsWithAllOff) {
             QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
             QApplication::sendEvent(r.Field(), &enter);
         },
-        [&r] { r.Click(kIdEmergencyStop); },
+        [&r] { r.f.Click(kIdEmergencyStop); },
     };
     for (std::size_t way = 0; way < std::size(stops); ++way) {
         SCOPED_TRACE(way);
-        r.Click(kIdStart);
-        ASSERT_TRUE(r.WaitForWord(0x04));
+        r.f.Click(kIdStart);
+        ASSERT_TRUE(r.plugged.WaitForWord({0xC1, 0x04}));
         stops[way]();
+        EXPECT_TRUE(way == 0 || r.Shown() == "Abgebrochen start");
         ASSERT_TRUE(r.WaitForEnded());
-        EXPECT_EQ(r.box.Requests().back(), kAllOff);
+        EXPECT_EQ(r.Box().Requests().back(), kAllOff);
         EXPECT_EQ(r.Main().Run().Variables().Stopped(), way == 0 ? kStopKey : kStopButton);
     }
     EXPECT_EQ(r.Main().Run().RunNumber(), 3U);
@@ -163,21 +135,21 @@ TEST(SpeechMainDialogRun, EveryWayToStopARunEndsWithAllOff) {
 // the old one's all-off and is not ended by it.
 TEST(SpeechMainDialogRun, StartDuringTheLastTickOfAStoppedRunFollowsIt) {
     RunFixture r;
-    r.Click(kIdStart);
-    ASSERT_TRUE(r.box.WaitForRequests(3));
-    r.box.SetAnswerDelayMs(200);
-    ASSERT_TRUE(r.box.WaitForRequests(r.box.Requests().size() + 1));
-    r.Click(kIdEmergencyStop);
-    r.Click(kIdStart);  // the tick in progress waits for its answer
+    r.f.Click(kIdStart);
+    ASSERT_TRUE(r.Box().WaitForRequests(3));
+    r.Box().SetAnswerDelayMs(200);
+    ASSERT_TRUE(r.Box().WaitForRequests(r.Box().Requests().size() + 1));
+    r.f.Click(kIdEmergencyStop);
+    r.f.Click(kIdStart);  // the tick in progress waits for its answer
     EXPECT_EQ(r.Main().Text(kIdStatus), QStringLiteral("Run"));
     EXPECT_FALSE(r.Main().IsEnabled(kIdStart));
     ASSERT_TRUE(WaitUntil([&r] { return r.Main().Run().RunNumber() == 2U; }));
-    r.box.SetAnswerDelayMs(0);
+    r.Box().SetAnswerDelayMs(0);
     EXPECT_EQ(r.Shown(), "Run field");
     EXPECT_TRUE(r.Main().Run().Running());
-    r.Click(kIdEmergencyStop);
+    r.f.Click(kIdEmergencyStop);
     ASSERT_TRUE(r.WaitForEnded());
-    EXPECT_EQ(r.box.Requests().back(), kAllOff);
+    EXPECT_EQ(r.Box().Requests().back(), kAllOff);
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // The main window of KinemoSpeech for tests: wired to a real InterfacePort
-// (without a box unless a test connects one) and scripted message boxes, with
-// the user's gestures on the key editor.
+// (without a box, or connected to a pluggable one) and scripted message
+// boxes, with the user's gestures on the key editor.
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -18,6 +19,8 @@
 #include "keyboard/ui/main_dialog_ids.h"
 #include "platform/dialog_message.h"
 #include "platform/dialog_scripted.h"
+#include "tests/platform/pluggable_box.h"
+#include "tests/sequencer/ui/wait_until.h"
 
 namespace kinemo::keyboard::ui::testing {
 
@@ -80,11 +83,30 @@ struct DialogFixture {
         combo->setCurrentIndex(index);
         emit combo->activated(index);
     }
+    void Click(int id) { main->Control<QAbstractButton>(id)->click(); }
+    // The run has ended and the window has handled its end.
+    bool WaitForRunHandled(int timeoutMs = 30000) {
+        return kinemo::ui::testing::WaitUntil(
+            [this] { return !main->Run().Running() && main->IsEnabled(kIdStart); }, timeoutMs);
+    }
 
     InterfacePort port;
     PortLink link;
     platform::ScriptedMessageService messages;
     std::unique_ptr<MainDialog> main;
+};
+
+// The window connected to a box on COM1 that answers no input active; the
+// window goes before the box.
+struct ConnectedFixture {
+    ConnectedFixture() {
+        plugged.PlugIn(2, {0x00});
+        EXPECT_TRUE(f.port.connect(1));
+    }
+    kinemo::testing::PtyPeer& Box() { return plugged.Box(); }
+
+    kinemo::testing::PluggableBox plugged;
+    DialogFixture f;
 };
 
 }  // namespace kinemo::keyboard::ui::testing
