@@ -5,14 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
-#include "platform/threads.h"
 #include "sequencer/engine/run_control.h"
 #include "simulator/simulated_box.h"
 #include "tests/platform/pty_peer.h"
@@ -30,46 +29,24 @@ using kinemo::testing::ScopedPortOverride;
 using testing::kGenerousWaitMs;
 constexpr std::chrono::milliseconds kGenerousWait{kGenerousWaitMs};
 
-TEST(ConnectInterface, ReportsEachStepAndOpensTheBoxAsKindForty) {
+TEST(DriverLink, ConnectReportsEachStepAndARunPutsTheTimelineOnTheWire) {
     PtyPeer box;
     box.StartBox(2, Bytes{0x00});
     ScopedPortOverride com2("COM2", box.DevicePath());
     ScopedPortOverride com3("COM3", "/nonexistent/kinemo-tty");
-    for (const auto& [port, connected, last] :
-         {std::tuple{"COM2", true, "Verbindung zum Interface erfolgreich\n"},
-          {"COM3", false, "Keine Verbindung zum Interface!\n"}}) {
-        DriverLink link;
-        std::vector<std::string> texts;
-        EXPECT_EQ(ConnectInterface(link, port, [&](const char* t) { texts.emplace_back(t); }),
-                  connected);
-        EXPECT_EQ(texts,
-                  (std::vector<std::string>{"Baue Verbindung zum Interface auf...\n", last}));
-        if (connected) {
-            EXPECT_EQ(GetInterfaceKind(&link.Record()), 40);
-            CloseInterface(&link.Record());  // the port is opened once at a time
-        }
-    }
-    // The driver gets a terminated copy of the name: "COM2" out of a longer
-    // text, and a name of 8 characters cut to "COM2COM", which names no port.
-    const char text[] = "COM2COM3";
-    DriverLink link;
-    EXPECT_TRUE(ConnectInterface(link, std::string_view(text, 4), nullptr));
-    DriverLink tooLong;
-    EXPECT_FALSE(ConnectInterface(tooLong, text, nullptr));
-}
-
-TEST(DriverLink, ARunPutsTheTimelineOnTheWireAndEndsWithAllOff) {
-    PtyPeer box;
-    box.StartBox(2, Bytes{0x00});
-    ScopedPortOverride port("COM1", box.DevicePath());
-    DriverLink link;
-    ASSERT_TRUE(ConnectInterface(link, "COM1", nullptr));
+    std::vector<std::string> texts;
+    const auto report = [&](const char* text) { texts.emplace_back(text); };
+    DriverLink missing, link;
+    EXPECT_FALSE(ConnectInterface(missing, "COM3", report));
+    ASSERT_TRUE(ConnectInterface(link, "COM2", report));
+    EXPECT_EQ(texts, (std::vector<std::string>{"Baue Verbindung zum Interface auf...\n",
+                                               "Keine Verbindung zum Interface!\n",
+                                               "Baue Verbindung zum Interface auf...\n",
+                                               "Verbindung zum Interface erfolgreich\n"}));
+    EXPECT_EQ(GetInterfaceKind(&link.Record()), 40);
     testing::CountingListener listener;
     RunControl control(link, listener, nullptr);
-    ResetMovement(control.Movements(), 0);
-    MovementRecord& record = control.Movements().records[0];
-    record.direction[1] = kDirectionRight;
-    record.maxDuration = {1, 4, 1, 1};
+    testing::SetMovement(control.Movements(), 0, 1, kDirectionRight, 4);
     ASSERT_TRUE(control.RunList());
     ASSERT_TRUE(control.WaitUntilIdle(kGenerousWaitMs));
     control.OnRunEnded();
@@ -81,13 +58,14 @@ TEST(DriverLink, ARunPutsTheTimelineOnTheWireAndEndsWithAllOff) {
     ASSERT_TRUE(box.WaitForRequests(expected.size()));
     EXPECT_EQ(box.Requests(), expected);
     EXPECT_EQ(listener.posts.load(), 1);
+    CloseInterface(&link.Record());  // the port is opened once at a time
+    // The driver gets a terminated copy of the name: "COM2" out of a longer
+    // text, and a name of 8 characters cut to "COM2COM", which names no port.
+    const char text[] = "COM2COM3";
+    DriverLink part, tooLong;
+    EXPECT_TRUE(ConnectInterface(part, std::string_view(text, 4), nullptr));
+    EXPECT_FALSE(ConnectInterface(tooLong, text, nullptr));
 }
-
-class EndedEvent : public RunEndedListener {
-  public:
-    void PostRunEnded() override { ended.Set(); }
-    platform::ManualResetEvent ended;
-};
 
 class LostLineTest : public ::testing::Test {
   protected:
@@ -97,12 +75,8 @@ class LostLineTest : public ::testing::Test {
         ASSERT_TRUE(ConnectInterface(link_, "COM1", nullptr));
         control_ = std::make_unique<RunControl>(link_, listener_, nullptr);
         // M1 left without end: only a stop or the line ends the run.
-        MovementList& list = control_->Movements();
-        ResetMovement(list, 0);
-        list.records[0].maxDuration = {0, 1, 1, 1};
-        list.records[0].maxDurationOn = {0, 1, 1, 1};
-        list.records[0].direction[0] = kDirectionLeft;
-        list.movementCount = 1;
+        testing::SetMovement(control_->Movements(), 0, 0, kDirectionLeft, 0);
+        control_->Movements().movementCount = 1;
     }
     void TearDown() override { control_.reset(); }
 
@@ -123,7 +97,7 @@ class LostLineTest : public ::testing::Test {
         std::make_unique<simulator::SimulatedBox>(simulator::SimulatedBoxOptions::FastLine());
     std::unique_ptr<ScopedPortOverride> port_;
     DriverLink link_;
-    EndedEvent listener_;
+    testing::CountingListener listener_;
     std::unique_ptr<RunControl> control_;
 };
 
@@ -185,8 +159,8 @@ TEST(LostLineCli, HangupEndsTheRunWithTheTextAndExitCodeOne) {
     ASSERT_TRUE(box.WaitForTicks(20, kGenerousWait));
     box.CloseLine();
     const cli::test::ProcessResult result = cli.Wait();
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "Berechnen...\nAusführen...\nVerbindung zum Interface verloren\n");
+    EXPECT_EQ(std::tie(result.exitCode, result.err),
+              std::tuple(1, "Berechnen...\nAusführen...\nVerbindung zum Interface verloren\n"));
     EXPECT_EQ(cli::test::ReadFileBytes(program), original);
 }
 

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/threads.h"
 #include "sequencer/engine/player.h"
 #include "sequencer/engine/run_control.h"
 
@@ -21,9 +22,22 @@ using Words = std::vector<std::uint32_t>;
 
 class CountingListener : public RunEndedListener {
   public:
-    void PostRunEnded() override { ++posts; }
+    void PostRunEnded() override { ++posts, ended.Set(); }
     std::atomic<int> posts{0};
+    platform::ManualResetEvent ended;
 };
+
+// A movement in which `motor` runs at 100 % in `direction` for `duration` - 1
+// ticks (0 = without end) and every other motor stops before the first tick.
+inline void SetMovement(MovementList& list, int index, int motor, Direction direction,
+                        std::int32_t duration) {
+    ResetMovement(list, index);
+    MovementRecord& record = list.records[index];
+    record.maxDuration = {1, 1, 1, 1};
+    record.direction[motor] = direction;
+    record.maxDuration[motor] = duration;
+    record.maxDurationOn[motor] = duration == 0 ? 0 : 1;
+}
 
 class ScriptedLink : public InterfaceLink {
   public:
