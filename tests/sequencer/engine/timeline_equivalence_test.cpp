@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "bench/reference_timeline.h"
 #include "sequencer/engine/timeline.h"
@@ -24,58 +25,38 @@ template <typename T>
 T Pick(Random& random, std::initializer_list<T> choices) {
     return *(choices.begin() + random() % choices.size());
 }
-int Below(Random& random, int bound) {
-    return static_cast<int>(random() % static_cast<std::uint64_t>(bound));
-}
-std::uint8_t AnyByte(Random& random) {
-    return static_cast<std::uint8_t>(random());
-}
-std::int32_t AnyInt(Random& random) {
-    return static_cast<std::int32_t>(random());
-}
-// Mostly what the dialog produces, with the odd byte a foreign file may hold.
-std::uint8_t RandomWhole(Random& random) {
-    return Below(random, 8) == 0 ? AnyByte(random) : static_cast<std::uint8_t>(Below(random, 100));
-}
-std::uint8_t RandomFine(Random& random) {
-    const int kind = Below(random, 10);
-    return kind == 0   ? Pick<std::uint8_t>(random, {0, 100, 255})
-           : kind == 1 ? AnyByte(random)
-                       : static_cast<std::uint8_t>(Below(random, 101));
+// Mostly below `bound` as the dialog writes it, now and then any value a
+// foreign file may hold.
+template <typename T>
+T Mostly(Random& random, std::uint64_t bound) {
+    return static_cast<T>(random() % 8 == 0 ? random() : random() % bound);
 }
 // Negative ones become huge unsigned durations.
-std::int32_t RandomDuration(Random& random) {
-    const int kind = Below(random, 6);
+std::int32_t Duration(Random& random) {
+    const std::uint64_t kind = random() % 6;
     return kind == 0   ? Pick<std::int32_t>(random, {0, 1, 2, 65533, 65534, 65535, 65536, -1})
-           : kind == 1 ? AnyInt(random)
-                       : Below(random, kind == 2 ? 65536 : 400);
+           : kind == 1 ? static_cast<std::int32_t>(random())
+                       : static_cast<std::int32_t>(random() % (kind == 2 ? 65536 : 400));
 }
 
 MovementRecord RandomRecord(Random& random) {
     MovementRecord r;
     for (int m = 0; m < kMotorCount; ++m) {
-        r.direction[m] =
-            Below(random, 10) == 0 ? AnyByte(random) : static_cast<std::uint8_t>(Below(random, 3));
-        r.speed[m] = RandomWhole(random);
-        r.fineSpeed[m] = RandomFine(random);
-        if (Below(random, 4) == 0) {
-            r.targetSpeed[m] = r.speed[m];
-            r.targetFineSpeed[m] = r.fineSpeed[m];
-        } else {
-            r.targetSpeed[m] = RandomWhole(random);
-            r.targetFineSpeed[m] = RandomFine(random);
-        }
-        r.accelOn[m] = Below(random, 3) == 0 ? Pick<std::int32_t>(random, {-1, 2, -7, 1 << 30})
-                                             : Below(random, 2);
-        r.accelDuration[m] = RandomDuration(random);
+        const bool flat = random() % 4 == 0;
+        r.direction[m] = Mostly<std::uint8_t>(random, 3);
+        r.speed[m] = Mostly<std::uint8_t>(random, 100);
+        r.fineSpeed[m] = Mostly<std::uint8_t>(random, 101);
+        r.targetSpeed[m] = flat ? r.speed[m] : Mostly<std::uint8_t>(random, 100);
+        r.targetFineSpeed[m] = flat ? r.fineSpeed[m] : Mostly<std::uint8_t>(random, 101);
+        r.accelOn[m] = Pick<std::int32_t>(random, {0, 1, 0, 1, -1, 2, -7, 1 << 30});
+        r.accelDuration[m] = Duration(random);
         r.endSwitchOn[m] = Pick<std::int32_t>(random, {0, 1, -3});
-        r.endSwitchInput[m] = Below(random, 2) == 0 ? Below(random, 9) : AnyInt(random);
+        r.endSwitchInput[m] = Mostly<std::int32_t>(random, 9);
         r.maxDurationOn[m] = Pick<std::int32_t>(random, {0, 1, 5});
-        r.maxDuration[m] = RandomDuration(random);
+        r.maxDuration[m] = Duration(random);
         r.maxImpulsesOn[m] = Pick<std::int32_t>(random, {0, 1, -1});
-        r.maxImpulses[m] = AnyInt(random);
-        r.impulseInput[m] =
-            Below(random, 2) == 0 ? AnyByte(random) : static_cast<std::uint8_t>(Below(random, 9));
+        r.maxImpulses[m] = static_cast<std::int32_t>(random());
+        r.impulseInput[m] = Mostly<std::uint8_t>(random, 9);
     }
     return r;
 }
@@ -136,9 +117,9 @@ TEST(TimelineEquivalence, RandomListsOverGarbageMatchTheReference) {
     Random random(20261206);
     for (int round = 0; round < kRandomLists; ++round) {
         const MovementList list = RandomList(random);
-        const int first = Below(random, 40);
+        const int first = int(random() % 40);
         SCOPED_TRACE("round " + std::to_string(round));
-        CompareRun(tables, list, first, first + Below(random, 14), random());
+        CompareRun(tables, list, first, first + int(random() % 14), random());
     }
     // The whole table, one movement alone, the slot beyond the list, and
     // ranges with nothing to compute or outside the table.
@@ -162,16 +143,15 @@ TEST(TimelineEquivalence, RandomListsOverGarbageMatchTheReference) {
 // motors off with acceleration on.
 TEST(TimelineEquivalence, RampShapesMatchRowByRow) {
     Random random(99);
-    auto portable = std::make_unique<std::uint8_t[]>(kTimelineRowLength);
-    auto vector = std::make_unique<std::uint8_t[]>(kTimelineRowLength);
     auto reference = std::make_unique<Timeline>();
+    std::vector<std::uint8_t> portable(kTimelineRowLength), vector(kTimelineRowLength);
     MovementList list;
     for (int shape = 0; shape < 24; ++shape) {
         MovementRecord& r = list.records[0];
         r = RandomRecord(random);
         for (int m = 0; m < kMotorCount; ++m) {
-            r.direction[m] = static_cast<std::uint8_t>(Below(random, 3));
-            r.accelOn[m] = Below(random, 4) != 0 ? 1 : 0;
+            r.direction[m] = static_cast<std::uint8_t>(random() % 3);
+            r.accelOn[m] = m == shape % kMotorCount || random() % 4 != 0;
             r.accelDuration[m] = Pick<std::int32_t>(
                 random, {0, 1, 31, 32, 33, 63, 64, 65, 500, 65534, 65535, 1 << 20, -2});
             r.speed[m] = Pick<std::uint8_t>(random, {0, 0, 50, 99, 99, 12, 255});
@@ -179,17 +159,16 @@ TEST(TimelineEquivalence, RampShapesMatchRowByRow) {
             r.targetSpeed[m] = Pick<std::uint8_t>(random, {0, 50, 99, 73, 255});
             r.targetFineSpeed[m] = Pick<std::uint8_t>(random, {0, 100, 1, 99, 255});
         }
-        r.accelOn[shape % kMotorCount] = 1;
-        const MovementPlan plan = PlanMovement(r);
         const std::uint8_t garbage = static_cast<std::uint8_t>(shape * 37 + 11);
         std::memset(reference->Row(0), garbage, kTimelineRowLength);
-        std::memset(portable.get(), garbage, kTimelineRowLength);
-        std::memset(vector.get(), garbage, kTimelineRowLength);
+        std::fill(portable.begin(), portable.end(), garbage);
+        std::fill(vector.begin(), vector.end(), garbage);
         reference::ComputeTimeline(list, 0, 0, *reference, nullptr);
-        ComputeRowPortable(plan, portable.get());
-        ComputeRow(plan, vector.get());
-        EXPECT_EQ(std::memcmp(reference->Row(0), portable.get(), kTimelineRowLength), 0) << shape;
-        EXPECT_EQ(std::memcmp(reference->Row(0), vector.get(), kTimelineRowLength), 0) << shape;
+        ComputeRowPortable(PlanMovement(r), portable.data());
+        ComputeRow(PlanMovement(r), vector.data());
+        const std::vector<std::uint8_t> expected(reference->Row(0),
+                                                 reference->Row(0) + kTimelineRowLength);
+        EXPECT_TRUE(portable == expected && vector == expected) << shape;
     }
 }
 
