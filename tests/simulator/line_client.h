@@ -30,20 +30,24 @@ class LineClient {
     bool ok() const { return fd_ >= 0; }
     int fd() const { return fd_; }
 
-    // One exchange: request bytes out, up to `answerBytes` back within a
-    // generous 5 s; returns what came.
-    std::vector<std::uint8_t> Exchange(const std::vector<std::uint8_t>& request,
-                                       std::size_t answerBytes) {
-        std::vector<std::uint8_t> got(answerBytes);
+    // One exchange: `size` request bytes out, up to `answerBytes` back into
+    // `answer` within a generous 5 s; returns how many came. Allocates nothing.
+    std::size_t Exchange(const std::uint8_t* request, std::size_t size, std::uint8_t* answer,
+                         std::size_t answerBytes) {
         std::size_t n = 0;
         pollfd p{fd_, POLLIN, 0};
-        if (::write(fd_, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
+        if (::write(fd_, request, size) == static_cast<ssize_t>(size)) {
             for (ssize_t r = 1; r > 0 && n < answerBytes && ::poll(&p, 1, 5000) == 1;) {
-                r = ::read(fd_, got.data() + n, answerBytes - n);
+                r = ::read(fd_, answer + n, answerBytes - n);
                 n += r > 0 ? static_cast<std::size_t>(r) : 0;
             }
         }
-        got.resize(n);
+        return n;
+    }
+    std::vector<std::uint8_t> Exchange(const std::vector<std::uint8_t>& request,
+                                       std::size_t answerBytes) {
+        std::vector<std::uint8_t> got(answerBytes);
+        got.resize(Exchange(request.data(), request.size(), got.data(), answerBytes));
         return got;
     }
 
