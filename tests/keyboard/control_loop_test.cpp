@@ -17,8 +17,8 @@ namespace kinemo::keyboard {
 namespace {
 
 // A box that logs every output word, answers by tick and lets a test act
-// "during" an exchange, the way keys arrive while the control thread waits
-// for the line. It stops the run after `maxTicks` exchanges in any case.
+// "during" an exchange, as keys arrive while the control thread waits for the
+// line; it stops the run after `maxTicks` exchanges.
 struct Fixture : BoxLink {
     std::uint8_t Exchange(std::uint8_t output) override {
         const int tick = static_cast<int>(outputs.size());
@@ -82,6 +82,16 @@ struct Fixture : BoxLink {
     int maxTicks = 40;
 };
 
+// The off switch on `input`, the box answering `answer` at tick 6 only.
+std::function<void(Fixture&)> OffSwitch(bool on, std::uint8_t input, std::uint8_t answer) {
+    return [=](Fixture& f) {
+        f.Starts("L"), f.maxTicks = 20;
+        f.settings.offSwitch.store(on ? 1 : 0);
+        f.settings.offSwitchInput.store(input);
+        f.answer = [=](int tick) { return tick == 6 ? answer : std::uint8_t{0}; };
+    };
+}
+
 // Each run ends with the final all-off exchange after its last tick. The
 // first tick runs the pulse generator with ratio 0, so patterns start from
 // accumulator -1 at the second tick; a key restarts the pattern of the
@@ -93,6 +103,7 @@ TEST(ControlLoop, TicksOnTheWire) {
         StopReason reason;
         std::vector<std::string> columns;  // M1, M2, ...; the motors after them stay off
     };
+    const std::string running20 = "-" + std::string(19, 'L') + "-";
     const Case cases[] = {
         {"all at 100 %",
          [](Fixture& f) { f.Starts("R R R R"), f.maxTicks = 5; },
@@ -136,6 +147,11 @@ TEST(ControlLoop, TicksOnTheWire) {
          },
          kStopButton,
          {"----------", "----------", "----------", "-RRRRR----"}},
+        // The off switch ends the run in the first tick its input is active.
+        {"off switch on E8", OffSwitch(true, 7, 0x80), kOffSwitch, {"-LLLLLL-"}},
+        {"off switch on E1", OffSwitch(true, 0, 0x01), kOffSwitch, {"-LLLLLL-"}},
+        {"every input but the off switch's", OffSwitch(true, 7, 0x7F), kStopButton, {running20}},
+        {"off switch off", OffSwitch(false, 7, 0x80), kStopButton, {running20}},
     };
     for (const Case& c : cases) {
         Fixture f;
@@ -156,33 +172,6 @@ TEST(ControlLoop, TicksOnTheWire) {
     early.run.RequestStop(kStopButton);
     EXPECT_EQ(ControlLoop(early, early.settings, early.run).Run(), kStopButton);
     EXPECT_EQ(early.outputs, std::vector<std::uint8_t>{0});
-}
-
-// The off switch ends the run in the first tick its input is active.
-TEST(ControlLoop, OffSwitch) {
-    // The answer comes at tick 6.
-    const struct {
-        bool on;
-        std::uint8_t input, answer;
-        StopReason reason;
-        std::size_t exchanges;
-    } cases[] = {
-        {true, 7, 0x80, kOffSwitch, 8},     // E8: ticks 0..6 and the final exchange
-        {true, 7, 0x7F, kStopButton, 21},   // every input but E8
-        {false, 7, 0x80, kStopButton, 21},  // switch off
-        {true, 0, 0x01, kOffSwitch, 8},     // E1
-    };
-    for (const auto& c : cases) {
-        Fixture f;
-        f.Starts("L");
-        f.settings.offSwitch.store(c.on ? 1 : 0);
-        f.settings.offSwitchInput.store(c.input);
-        f.answer = [&](int tick) -> std::uint8_t { return tick == 6 ? c.answer : 0; };
-        f.maxTicks = 20;
-        PrepareRun(f.run, f.settings);
-        EXPECT_EQ(ControlLoop(f, f.settings, f.run).Run(), c.reason);
-        EXPECT_EQ(f.Column(0), "-" + std::string(c.exchanges - 2, 'L') + "-");
-    }
 }
 
 TEST(ControlLoop, WhichEntriesActOnAKey) {

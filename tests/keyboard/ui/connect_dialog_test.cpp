@@ -1,5 +1,6 @@
-// KinemoSpeech's connect dialog: its own controls and texts, and the chosen
-// radio button reaching a real InterfacePort (the rest is the dialog layer's).
+// KinemoSpeech's about box, and its connect dialog: its own controls and
+// texts, and the chosen radio button reaching a real InterfacePort (the rest
+// is the dialog layer's).
 #include "keyboard/ui/connect_dialog.h"
 
 #include <gtest/gtest.h>
@@ -8,11 +9,14 @@
 #include <QRadioButton>
 #include <atomic>
 #include <string>
+#include <tuple>
 
 #include "keyboard/interface_port.h"
+#include "keyboard/ui/about_dialog.h"
 #include "platform/dialog_message.h"
 #include "platform/dialog_scripted.h"
 #include "simulator/simulated_box.h"
+#include "tests/keyboard/ui/speech_dialog_test_support.h"
 #include "tests/platform/dialog_test_support.h"
 #include "tests/platform/scoped_port_override.h"
 #include "tests/sequencer/ui/wait_until.h"
@@ -52,9 +56,9 @@ TEST(SpeechConnectDialog, StartsWithItsControlsAndEveryStatusFits) {
     platform::testing::ExpectSameAsStored(
         platform::testing::ControlInventory(d),
         QStringLiteral(KINEMO_EXPECTED_DIR "/connect_dialog_controls.txt"));
-    EXPECT_EQ(d.windowTitle(), QStringLiteral("KinemoSpeech"));
-    EXPECT_FALSE(d.windowIcon().isNull());
-    EXPECT_TRUE(d.Control<QPushButton>(platform::kIdOk)->isDefault());
+    EXPECT_EQ((std::tuple(d.windowTitle(), d.windowIcon().isNull(),
+                          d.Control<QPushButton>(platform::kIdOk)->isDefault())),
+              (std::tuple(QStringLiteral("KinemoSpeech"), false, true)));
     EXPECT_TRUE(d.Control<QRadioButton>(kPortRadioFirstId + 2)
                     ->toolTip()
                     .startsWith("/dev/kinemo-speech-test-box"));
@@ -76,10 +80,8 @@ TEST(SpeechConnectDialog, AFailedPortIsReportedAndTheChosenPortConnects) {
     f.Connect(0);
     EXPECT_EQ(f.lastPort, 1);
     EXPECT_EQ(f.dialog.Text(kConnectStatusId), QStringLiteral("Keine Verbindung zum Interface!\n"));
-    ASSERT_EQ(f.messages.Requests().size(), 1U);
-    EXPECT_EQ(f.messages.Requests()[0].text,
-              QStringLiteral("Verbindung zum Interface fehlgeschlagen!\n"));
-    EXPECT_EQ(platform::EffectiveCaption(f.messages.Requests()[0]), QStringLiteral("KinemoSpeech"));
+    EXPECT_EQ(testing::Told(f.messages),
+              std::vector<std::string>{"KinemoSpeech: Verbindung zum Interface fehlgeschlagen!\n"});
     EXPECT_TRUE(f.dialog.isVisible());
 
     f.Connect(2);
@@ -90,6 +92,16 @@ TEST(SpeechConnectDialog, AFailedPortIsReportedAndTheChosenPortConnects) {
     EXPECT_TRUE(box.WaitForTicks(1, std::chrono::seconds(5)));
     EXPECT_EQ(box.Snapshot().outputs, 0);  // the test exchange sends all-off
     EXPECT_EQ(f.messages.Requests().size(), 1U);
+}
+
+TEST(SpeechAboutDialog, TextsIconAndFit) {
+    AboutDialog dialog;
+    platform::testing::ExpectSameAsStored(
+        platform::testing::ControlInventory(dialog),
+        QStringLiteral(KINEMO_EXPECTED_DIR "/about_dialog_controls.txt"));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Info über KinemoSpeech"));
+    EXPECT_FALSE(dialog.windowIcon().isNull());
+    platform::testing::ExpectTextsFit(dialog);
 }
 
 }  // namespace

@@ -1,17 +1,14 @@
-// The kinemo-speech program with a scripted user: runs the real program
-// function and acts as the environment variable KINEMO_PROBE_ACTION says, so
-// process tests can check how the program starts and ends. Every message box
-// is answered with OK (unless KINEMO_PROBE_KEEP_BOXES is set), its caption and
-// text printed on standard output as "box: <caption>: <text>".
+// The kinemo-speech program with a scripted user, for process tests: runs the
+// real program function and acts as KINEMO_PROBE_ACTION says. Every message
+// box is printed as "box: <caption>: <text>" and answered with OK, unless
+// KINEMO_PROBE_KEEP_BOXES is set.
 //
 //   cancel        "Abbrechen" in the connect dialog
-//   run-ende      connect, M1 starts "R", "LOS!", then "&Ende"
-//   run-escape    the same, then Escape in the main window
-//   run-close     the same, then the main window's close box
-//   run           the same, then wait (the test sends a signal)
 //   report-ende   print the loaded settings ("keys N m1 S"), then "&Ende"
-//
-// "running" is printed once a run has ticked a while.
+//   run-ende      connect, M1 starts "R", "LOS!", print "running" once the
+//                 run has ticked a while, then "&Ende"
+//   run-escape    the same, then Escape; run-close: then the close box;
+//   run           then nothing (the test sends a signal)
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -32,9 +29,12 @@
 namespace {
 
 namespace ui = kinemo::keyboard::ui;
-using kinemo::platform::kIdCancel;
-using kinemo::platform::kIdOk;
 using ui::testing::FindWindow;
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
 
 void Say(const std::string& line) {
     std::printf("%s\n", line.c_str());
@@ -45,79 +45,64 @@ void Click(kinemo::platform::DialogWindow* window, int id) {
     window->Control<QAbstractButton>(id)->click();
 }
 
-// One step of the scripted user, every 10 ms: message boxes first, then the
-// action, step by step.
-class Probe {
-  public:
-    void operator()() {
-        if (auto* box = FindWindow<QMessageBox>()) {
-            if (box != seenBox_) {
-                Say("box: " + box->windowTitle().toStdString() + ": " + box->text().toStdString());
-                seenBox_ = box;
-            }
-            if (std::getenv("KINEMO_PROBE_KEEP_BOXES") == nullptr) {
-                box->accept();
-            }
-            return;
+// One step of the scripted user, every 10 ms: message boxes first.
+void Step() {
+    static const std::string action = Env("KINEMO_PROBE_ACTION");
+    static QPointer<ui::ConnectDialog> connect;  // hidden once connected
+    static QMessageBox* seenBox = nullptr;
+    static bool started = false, done = false;
+    if (auto* box = FindWindow<QMessageBox>()) {
+        if (box != seenBox) {
+            Say("box: " + box->windowTitle().toStdString() + ": " + box->text().toStdString());
+            seenBox = box;
         }
-        auto* main = FindWindow<ui::MainDialog>();
-        if (main == nullptr) {
-            return;
+        if (Env("KINEMO_PROBE_KEEP_BOXES").empty()) {
+            box->accept();
         }
-        if (step_ == kWindows && FindWindow<ui::ConnectDialog>() != nullptr) {
-            connect_ = FindWindow<ui::ConnectDialog>();
-            Begin(main);
-        } else if (step_ == kConnecting && connect_ != nullptr && connect_->Connected()) {
-            auto* state = main->Control<QComboBox>(ui::kIdStartState);
-            state->setCurrentIndex(kinemo::keyboard::kMotorRight);
-            emit state->activated(kinemo::keyboard::kMotorRight);
-            Click(main, ui::kIdStart);
-            step_ = kRunning;
-        } else if (step_ == kRunning && main->Run().Variables().ticks.load() >= 20) {
-            Say("running");
-            step_ = kDone;
-            End(main, action_.substr(3));
-        }
+        return;
     }
-
-  private:
-    enum Step { kWindows, kConnecting, kRunning, kDone };
-
-    void Begin(ui::MainDialog* main) {
-        step_ = kDone;
-        if (action_ == "cancel") {
-            Click(connect_, kIdCancel);
-        } else if (action_ == "report-ende") {
+    auto* main = FindWindow<ui::MainDialog>();
+    if (main == nullptr || done) {
+        return;
+    }
+    if (connect == nullptr) {
+        connect = FindWindow<ui::ConnectDialog>();
+        done = connect != nullptr && !action.starts_with("run");
+        if (connect == nullptr) {
+            return;
+        } else if (action == "cancel") {
+            Click(connect, kinemo::platform::kIdCancel);
+        } else if (action == "report-ende") {
             const kinemo::keyboard::KeyboardSettings s = main->CurrentSettings();
             Say("keys " + std::to_string(s.keys.Count()) + " m1 " +
                 std::to_string(s.start.motors[0].startState));
             Click(main, ui::kIdEnd);
-        } else if (action_.rfind("run", 0) == 0) {
-            Click(connect_, kIdOk);
-            step_ = kConnecting;
+        } else {
+            Click(connect, kinemo::platform::kIdOk);
         }
-    }
-    static void End(ui::MainDialog* main, const std::string& way) {
-        if (way == "-ende") {
+    } else if (!started && connect->Connected()) {
+        auto* state = main->Control<QComboBox>(ui::kIdStartState);
+        state->setCurrentIndex(kinemo::keyboard::kMotorRight);
+        emit state->activated(kinemo::keyboard::kMotorRight);
+        Click(main, ui::kIdStart);
+        started = true;
+    } else if (started && main->Run().Variables().ticks.load() >= 20) {
+        Say("running");
+        done = true;
+        if (action == "run-ende") {
             Click(main, ui::kIdEnd);
-        } else if (way == "-escape") {
+        } else if (action == "run-escape") {
             QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
             QApplication::sendEvent(main, &escape);
-        } else if (way == "-close") {
+        } else if (action == "run-close") {
             main->close();
         }
     }
-
-    const std::string action_ =
-        std::getenv("KINEMO_PROBE_ACTION") != nullptr ? std::getenv("KINEMO_PROBE_ACTION") : "";
-    Step step_ = kWindows;
-    QPointer<ui::ConnectDialog> connect_;
-    QMessageBox* seenBox_ = nullptr;
-};
+}
 
 void ScheduleProbe() {
     auto* timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, timer, Probe());
+    QObject::connect(timer, &QTimer::timeout, timer, Step);
     timer->start(10);
 }
 
