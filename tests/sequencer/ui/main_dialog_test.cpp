@@ -1,6 +1,16 @@
 // The main window's controls: starting state, texts that fit, the target row
-// following the start row, the duration filter, the copy between controls and
-// records, and the ways out.
+// following the start row, the duration filter and the panels' text rules,
+// the copy between controls and records, the ways out, and "Vorschau" from
+// the context menu.
+#include <QAction>
+#include <QImage>
+#include <QMenu>
+#include <clocale>
+#include <cstdio>
+
+#include "sequencer/engine/speed_profile.h"
+#include "sequencer/ui/motor_panel_text.h"
+#include "sequencer/ui/preview_window.h"
 #include "tests/sequencer/ui/main_dialog_test_support.h"
 
 namespace kinemo::ui::testing {
@@ -15,9 +25,8 @@ TEST_F(MainDialogTest, StartsWithItsControlsInTabOrderAndTheirInitialState) {
         platform::testing::ControlInventory(*dialog),
         QStringLiteral(KINEMO_EXPECTED_DIR "/main_dialog_controls.txt"));
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Kinemo"));
-    EXPECT_FALSE(dialog->windowIcon().isNull());
-    EXPECT_TRUE(dialog->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_EQ(dialog->focusWidget(), dialog->ControlWidget(kIdCopy));
+    EXPECT_TRUE((dialog->windowFlags() & Qt::WindowMinimizeButtonHint) &&
+                dialog->focusWidget() == dialog->ControlWidget(kIdCopy));
 }
 
 // At the system font, and at twice its size in fonts whose letters are wider
@@ -52,10 +61,9 @@ TEST_F(MainDialogTest, TargetRowFollowsStartRowUntilAccelerationIsChecked) {
     Get<QSlider>(ids.fine2)->setValue(0);
     EXPECT_EQ(Text(ids.label2), QStringLiteral("10.00 %"));
     QTest::keyClick(Get<QSlider>(ids.fine1), Qt::Key_Right);  // a user's keyboard step
-    EXPECT_EQ(Text(ids.label1), QStringLiteral("80.26 %"));
     Click(ids.accelCheck);  // unchecking copies the start row at once
     EXPECT_EQ(dialog->SliderValue(ids.speed2) * 100 + dialog->SliderValue(ids.fine2), 8026);
-    EXPECT_EQ(Text(ids.label2), QStringLiteral("80.26 %"));
+    EXPECT_EQ(Text(ids.label1) + Text(ids.label2), QStringLiteral("80.26 %80.26 %"));
     EXPECT_FALSE(dialog->IsEnabled(ids.speed2));
 }
 
@@ -68,8 +76,7 @@ TEST_F(MainDialogTest, DurationEditFiltersWhatIsTypedOrPasted) {
     EXPECT_EQ(line->text() + QString::number(line->cursorPosition()), QStringLiteral("122"));
     line->selectAll();
     QTest::keyClick(line, Qt::Key_Backspace);
-    EXPECT_EQ(line->selectedText(), QStringLiteral("0"));
-    QTest::keyClicks(line, QStringLiteral("9"));  // the selected "0" is replaced
+    QTest::keyClicks(line, QStringLiteral("9"));  // the "0" left is selected and replaced
     EXPECT_EQ(line->text(), QStringLiteral("9"));
     Type(PanelIds(3).accelEdit, QStringLiteral("7"));  // disabled: takes no typing
     EXPECT_EQ(Text(PanelIds(3).accelEdit), QStringLiteral("125"));
@@ -109,12 +116,12 @@ TEST_F(MainDialogTest, ShowThenStoreGivesBackEveryFieldWithinWhatTheControlsHold
     }
 
     dialog->ShowMovement(0);
-    EXPECT_EQ(Text(PanelIds(1).impulseEdit), QStringLiteral("4294967291"));
-    EXPECT_EQ(Text(PanelIds(2).label2), QStringLiteral("88.06 %"));
-    EXPECT_EQ(Text(PanelIds(3).label2), QStringLiteral("13.75 %"));
+    EXPECT_EQ(Text(PanelIds(1).impulseEdit) + Text(PanelIds(2).label2) + Text(PanelIds(3).label2),
+              QStringLiteral("429496729188.06 %13.75 %"));
     EXPECT_FALSE(dialog->IsEnabled(PanelIds(3).speed2));
-    EXPECT_EQ(dialog->ComboSelection(PanelIds(3).endSwitchInput), -1);
-    EXPECT_EQ(dialog->ComboSelection(kIdOffSwitchInput), -1);
+    EXPECT_EQ(std::pair(dialog->ComboSelection(PanelIds(3).endSwitchInput),
+                        dialog->ComboSelection(kIdOffSwitchInput)),
+              std::pair(-1, -1));
     dialog->StoreMovement(0);
     EXPECT_EQ(r, expected);
 }
@@ -128,17 +135,15 @@ TEST_F(MainDialogTest, UserChangesReachTheRecordAndTheRunSettingsAtOnce) {
     const MovementRecord& r = Movements().records[0];
     EXPECT_EQ(r.direction[1] * 100 + r.endSwitchOn[1] * 10 + r.endSwitchInput[1], 215);
 
-    engine::RunSettings& settings = dialog->Run().Settings();
-    Click(kIdEndlessLoop);
-    EXPECT_EQ(settings.endlessLoop.load(), 1);
-    Click(kIdEndlessLoop);
-    EXPECT_EQ(settings.endlessLoop.load(), 0);
-    Click(kIdOffSwitch);
-    EXPECT_EQ(settings.offSwitchOn.load(), 1);
-    QTest::keyClick(Get<QComboBox>(kIdOffSwitchInput), Qt::Key_Up);  // E8 -> E7
-    EXPECT_EQ(settings.offSwitchInput.load(), 6);
-    Click(kIdOffSwitch);
-    EXPECT_EQ(settings.offSwitchOn.load(), 0);
+    // Each click in turn; the input list steps from E8 to E7.
+    std::vector<engine::RunSettingsValues> seen;
+    for (const int id :
+         {kIdEndlessLoop, kIdEndlessLoop, kIdOffSwitch, kIdOffSwitchInput, kIdOffSwitch}) {
+        id == kIdOffSwitchInput ? QTest::keyClick(Get<QComboBox>(id), Qt::Key_Up) : Click(id);
+        seen.push_back(engine::LoadRunSettings(dialog->Run().Settings()));
+    }
+    EXPECT_EQ(seen, (std::vector<engine::RunSettingsValues>{
+                        {1, 0, 7}, {0, 0, 7}, {0, 1, 7}, {0, 1, 6}, {0, 0, 6}}));
     EXPECT_FALSE(dialog->IsEnabled(kIdOffSwitchInput));
 }
 
@@ -149,17 +154,109 @@ TEST_F(MainDialogTest, ReturnEscapeNotAusAndEnde) {
     QTest::keyClick(Get<QLineEdit>(PanelIds(0).maxDurationEdit), Qt::Key_Return);
     EXPECT_TRUE(dialog->isVisible());
     QTest::keyClick(dialog.get(), Qt::Key_Escape);
-    EXPECT_FALSE(dialog->isVisible());
-    EXPECT_EQ(dialog->result(), QDialog::Rejected);
-    EXPECT_EQ(dialog->Run().StopRequested().load(), 0);
+    EXPECT_EQ(
+        std::tuple(dialog->isVisible(), dialog->result(), dialog->Run().StopRequested().load()),
+        std::tuple(false, int(QDialog::Rejected), 0));
     dialog->show();
     Click(kIdEmergencyStop);
     EXPECT_EQ(Status(), "Abgebrochen");
     EXPECT_TRUE(dialog->IsEnabled(kIdRunList) && dialog->isVisible());
     Click(kIdEnd);
-    EXPECT_FALSE(dialog->isVisible());
-    EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(dialog->Run().StopRequested().load(), 1);
+    EXPECT_EQ(
+        std::tuple(dialog->isVisible(), dialog->result(), dialog->Run().StopRequested().load()),
+        std::tuple(false, int(QDialog::Accepted), 1));
+}
+
+// The profile of the list as the controls show it, in one window of its own
+// that opening again reuses, without touching the rows of the run control.
+TEST_F(MainDialogTest, PreviewShowsTheListAsTheControlsHoldIt) {
+    const auto openFromMenu = [this] {
+        auto* entry = dialog->ContextMenu()->findChild<QAction*>(QString::number(kCommandPreview));
+        EXPECT_EQ(entry->text(), QStringLiteral("Vorschau"));
+        entry->trigger();
+        return dialog->findChild<PreviewWindow*>(QString::fromLatin1(kPreviewWindowName));
+    };
+    Click(PanelIds(0).right);
+    Type(kIdMovementName, QStringLiteral("Heben"));
+    PreviewWindow* window = openFromMenu();
+    ASSERT_NE(window, nullptr);
+    Click(kIdAdd);                      // a second movement with the defaults
+    ASSERT_EQ(openFromMenu(), window);  // reused, and the profile made again
+    EXPECT_EQ(dialog->findChildren<PreviewWindow*>().size(), 1);
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Vorschau"));
+
+    // Profiles themselves: speed_profile_test.
+    const engine::SpeedProfile& profile = window->Profile();
+    ASSERT_EQ(profile.movements.size(), 2u);
+    EXPECT_EQ(profile.movements[0].name + profile.movements[1].name, "HebenNeue Bewegung");
+    EXPECT_EQ(std::pair(profile.movements[0].states[0], profile.totalTicks),
+              std::pair(pulse::kMotorRight, decltype(profile.totalTicks){250}));
+    const std::uint8_t* row = dialog->Run().GetTimeline().Row(0);
+    EXPECT_TRUE(std::all_of(row, row + engine::kTimelineRowLength, [](auto v) { return v == 0; }));
+
+    // What the window paints: M1's lane is filled above its zero line.
+    const QImage picture = window->grab().toImage();
+    const engine::PlotScene& scene = window->Scene();
+    const engine::PlotLane& lane = scene.lanes[0];
+    const engine::PlotColor fill = scene.polygons[0].fill;
+    EXPECT_EQ(picture.pixelColor(static_cast<int>(scene.plotLeft + 20),
+                                 static_cast<int>(lane.top + (lane.Zero() - lane.top) / 2)),
+              QColor(fill.r, fill.g, fill.b));
+}
+
+// Text rules of the motor panels, exhaustively where the input space is small.
+TEST(FormatSpeedLabel, MatchesTheCFormatForEverySliderPair) {
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    std::setlocale(LC_NUMERIC, "C");  // the reference: a decimal point always
+    for (int speed = 0; speed <= 99; ++speed) {
+        for (int fine = 0; fine <= 100; ++fine) {
+            char expected[32];
+            std::snprintf(expected, sizeof expected, "%3.2lf %%", fine * 0.01 + speed);
+            ASSERT_EQ(FormatSpeedLabel(speed, fine).toStdString(), expected)
+                << speed << " " << fine;
+        }
+    }
+    std::setlocale(LC_NUMERIC, previous.c_str());
+}
+
+TEST(DialogNumbers, ReadLikeTheCIntegerReaderOnNineCharactersAndShowUnsigned) {
+    // Only ASCII digits count; a tenth character is never read.
+    const std::pair<const char*, std::int32_t> rows[] = {{"125", 125},
+                                                         {"  -5", -5},
+                                                         {"\t+7x", 7},
+                                                         {"", 0},
+                                                         {"abc", 0},
+                                                         {"-", 0},
+                                                         {"--5", 0},
+                                                         {"12 3", 12},
+                                                         {"        7", 7},
+                                                         {"         7", 0},
+                                                         {"\u0663", 0},
+                                                         {"000000000123", 0},
+                                                         {"999999999", 999999999},
+                                                         {"4294967291", 429496729},
+                                                         {"-99999999", -99999999}};
+    for (const auto& [text, value] : rows) {
+        EXPECT_EQ(ParseDialogInteger(QString::fromUtf8(text)), value) << text;
+    }
+    EXPECT_EQ(FormatDialogUnsigned(-5) + FormatDialogUnsigned(0) + FormatDialogUnsigned(INT32_MIN),
+              QStringLiteral("429496729102147483648"));
+}
+
+// One to five digits with a value up to 65535; "changed" and "select all"
+// as the last two characters of each row's expected result.
+TEST(FilterDurationText, KeepsOneToFiveDigitsWithAValueUpTo65535) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"125", "125--"},     {"12a4", "12+-"},      {"70000", "7000+-"},    {"65535", "65535--"},
+        {"65536", "6553+-"},  {"123456", "12345+-"}, {"1234567", "12345+-"}, {"99999x", "9999+-"},
+        {"00099", "00099--"}, {"", "0++"},           {"x125", "0++"},        {" 1", "0++"},
+        {"-5", "0++"},        {"0", "0--"}};
+    for (const auto& [in, out] : rows) {
+        const DurationFilterResult r = FilterDurationText(QString::fromLatin1(in));
+        EXPECT_EQ(r.text.toStdString() + (r.changed ? "+" : "-") + (r.selectAll ? "+" : "-"), out)
+            << in;
+    }
 }
 
 }  // namespace

@@ -54,14 +54,12 @@ inline void VaryEveryField(engine::MovementRecord& r, int seed) {
 class MainDialogFixture : public ::testing::Test {
   protected:
     void SetUp() override {
-        platform::testing::DialogTestApplication();
-        dialog = std::make_unique<MainDialog>(Link(), messages, files, nullptr, diagnostics);
+        dialog = std::make_unique<MainDialog>(Link(), messages, files, nullptr, nullptr);
         dialog->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
     }
     void TearDown() override {
-        // Every question and file dialog was scripted, every answer used, and
-        // the document's list and its lines agree.
+        // Every question and file dialog scripted and every answer used.
         EXPECT_EQ(messages.UnscriptedQuestions(), 0) << "a question was not expected";
         EXPECT_EQ(messages.PendingAnswers(), 0u) << "an expected question was not asked";
         EXPECT_EQ(files.PendingAnswers(), 0u) << "an expected file dialog did not open";
@@ -95,12 +93,14 @@ class MainDialogFixture : public ::testing::Test {
         QTest::keyClicks(Get<QLineEdit>(id), text);
     }
 
-    std::vector<std::string> LineTexts() {
-        std::vector<std::string> lines;
+    // The list's lines, the selected one in brackets: "A [B] C".
+    std::string ListState() {
+        std::string state;
         for (int i = 0; i < Lines(); ++i) {
-            lines.push_back(dialog->ListText(kIdMovementList, i).toStdString());
+            const std::string line = dialog->ListText(kIdMovementList, i).toStdString();
+            state += (i == Selection() ? " [" + line + "]" : " " + line);
         }
-        return lines;
+        return state.substr(1);
     }
 
     // Add, delete, cut and paste: "+" or "-" for enabled, and the picture.
@@ -121,7 +121,6 @@ class MainDialogFixture : public ::testing::Test {
     virtual engine::InterfaceLink& Link() { return silentLink; }
 
     SilentLink silentLink;
-    std::FILE* diagnostics = nullptr;  // the engine's diagnostic lines
     platform::ScriptedMessageService messages;
     platform::ScriptedFileDialogService files;
     std::unique_ptr<MainDialog> dialog;

@@ -8,7 +8,7 @@ namespace {
 class MovementListEditingTest : public MainDialogFixture {
   protected:
     // "A", "B", "C" with M1 speeds 10, 20, 30; "A" shown. Each add stores
-    // the shown movement first and shows a fresh one.
+    // the shown movement first and shows a fresh one (speed 99).
     void SetUp() override {
         MainDialogFixture::SetUp();
         for (const char* name : {"A", "B", "C"}) {
@@ -19,26 +19,24 @@ class MovementListEditingTest : public MainDialogFixture {
             Type(kIdMovementName, QString::fromLatin1(name));
             Get<QSlider>(PanelIds(0).speed1)->setValue(10 * (*name - 'A' + 1));
         }
-        EXPECT_EQ(Selection(), 2);
         SelectLine(0);  // stores "C"
+    }
+    // The list, the shown movement's name and M1 speed, and its index.
+    std::string State() {
+        return ListState() + " " + Text(kIdMovementName).toStdString() + " " +
+               std::to_string(ShownSpeed()) + " #" + std::to_string(Movements().currentMovement);
     }
     int ShownSpeed() { return dialog->SliderValue(PanelIds(0).speed1); }
 };
 
 TEST_F(MovementListEditingTest, DeleteKeepsTheIndexOrSelectsTheNewLastLine) {
-    EXPECT_EQ(LineTexts(), (std::vector<std::string>{"A", "B", "C"}));
     EXPECT_EQ(Buttons(), "+139 +134 +133 -138");  // nothing was ever copied
     SelectLine(1);
     Get<QSlider>(PanelIds(0).speed1)->setValue(77);  // dropped by the delete
     Click(kIdDelete);
-    EXPECT_EQ(LineTexts(), (std::vector<std::string>{"A", "C"}));
-    EXPECT_EQ(Selection(), 1);
-    EXPECT_EQ(Text(kIdMovementName), QStringLiteral("C"));
-    EXPECT_EQ(ShownSpeed(), 30);
+    EXPECT_EQ(State(), "A [C] C 30 #1");
     Click(kIdDelete);  // the last line: the new last line is selected
-    EXPECT_EQ(LineTexts(), (std::vector<std::string>{"A"}));
-    EXPECT_EQ(Selection() + Movements().currentMovement, 0);
-    EXPECT_EQ(ShownSpeed(), 10);
+    EXPECT_EQ(State(), "[A] A 10 #0");
     EXPECT_EQ(Buttons(), "+139 -137 -136 -138");
     Click(kIdDelete);
     EXPECT_EQ(Lines(), 1);
@@ -50,27 +48,21 @@ TEST_F(MovementListEditingTest, PasteInsertsAfterTheSelectionAndCutMovesAMovemen
     SelectLine(1);
     Click(kIdPaste);
     Click(kIdPaste);  // twice in a row: two copies one after the other
-    EXPECT_EQ(LineTexts(), (std::vector<std::string>{"A", "B", "A", "A", "C"}));
-    EXPECT_EQ(Selection(), 3);
-    EXPECT_EQ(ShownSpeed(), 10);
+    EXPECT_EQ(State(), "A B A [A] C A 10 #3");
     EXPECT_EQ(Movements().records[2], Movements().records[0]);
     SelectLine(4);
     Click(kIdCut);  // copy, then delete
-    EXPECT_EQ(LineTexts(), (std::vector<std::string>{"A", "B", "A", "A"}));
-    EXPECT_EQ(Selection(), 3);
+    EXPECT_EQ(ListState(), "A B A [A]");
     SelectLine(0);
     Click(kIdPaste);
-    EXPECT_EQ(LineTexts(), (std::vector<std::string>{"A", "C", "B", "A", "A"}));
-    EXPECT_EQ(Selection(), 1);
-    EXPECT_EQ(ShownSpeed(), 30);
+    EXPECT_EQ(State(), "A [C] B A A C 30 #1");
     EXPECT_EQ(Movements().records[2].speed[0], 20);
 }
 
 TEST_F(MovementListEditingTest, RenameChangesTheLineAtOnceAndTheRecordAtTheNextStore) {
     SelectLine(1);
     Type(kIdMovementName, QStringLiteral("Abcdefghijklmnopqrstuvwxyz"));
-    EXPECT_EQ(Text(kIdMovementName), QStringLiteral("Abcdefghijklmnopqrst"));
-    EXPECT_EQ(dialog->ListText(kIdMovementList, 1), QStringLiteral("Abcdefghijklmnopqrst"));
+    EXPECT_EQ(State(), "A [Abcdefghijklmnopqrst] C Abcdefghijklmnopqrst 20 #1");
     EXPECT_EQ(engine::RecordName(Movements().records[1]), "B");
     SelectLine(0);
     EXPECT_EQ(engine::RecordName(Movements().records[1]), "Abcdefghijklmnopqrst");
@@ -85,19 +77,16 @@ TEST_F(MovementListEditingTest, NewListAsksAndResetsEverythingButTheCopyBuffer) 
     Click(kIdNewList);  // cancelled: nothing changes
     ASSERT_EQ(messages.Requests().size(), 1u);
     const platform::MessageRequest& asked = messages.Requests()[0];
-    EXPECT_EQ(asked.text, QStringLiteral("Alle nicht gespeicherten Daten gehen verloren !"));
-    EXPECT_EQ(asked.caption, QStringLiteral("Hinweis"));
-    EXPECT_EQ(asked.buttons, platform::MessageButtons::kOkCancel);
-    EXPECT_EQ(asked.icon, platform::MessageIcon::kWarning);
-    EXPECT_EQ(LineTexts(), (std::vector<std::string>{"A", "B", "C"}));
-    EXPECT_EQ(Selection(), 1);
+    EXPECT_EQ(asked.text + asked.caption,
+              QStringLiteral("Alle nicht gespeicherten Daten gehen verloren !Hinweis"));
+    EXPECT_EQ(std::pair(asked.buttons, asked.icon),
+              std::pair(platform::MessageButtons::kOkCancel, platform::MessageIcon::kWarning));
+    EXPECT_EQ(State(), "A [B] C B 20 #1");
     EXPECT_TRUE(dialog->IsChecked(kIdEndlessLoop));
 
     messages.Answer(platform::MessageResult::kOk);
     Click(kIdNewList);
-    EXPECT_EQ(LineTexts(), (std::vector<std::string>{"Neue Bewegung"}));
-    EXPECT_EQ(Selection() + Movements().currentMovement, 0);
-    EXPECT_EQ(ShownSpeed(), 99);
+    EXPECT_EQ(State(), "[Neue Bewegung] Neue Bewegung 99 #0");
     EXPECT_FALSE(dialog->IsChecked(kIdEndlessLoop) || dialog->IsChecked(kIdOffSwitch));
     EXPECT_EQ(Text(kIdOffSwitchInput), QStringLiteral("E8"));
     EXPECT_EQ(engine::LoadRunSettings(dialog->Run().Settings()), engine::RunSettingsValues{});
@@ -106,8 +95,7 @@ TEST_F(MovementListEditingTest, NewListAsksAndResetsEverythingButTheCopyBuffer) 
     EXPECT_EQ(Movements().records[2], fresh.records[0]);
     EXPECT_EQ(Buttons(), "+139 -137 -136 +131");
     Click(kIdPaste);
-    EXPECT_EQ(LineTexts(), (std::vector<std::string>{"Neue Bewegung", "B"}));
-    EXPECT_EQ(ShownSpeed(), 20);
+    EXPECT_EQ(State(), "Neue Bewegung [B] B 20 #1");
 }
 
 }  // namespace

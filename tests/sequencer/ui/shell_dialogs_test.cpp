@@ -1,11 +1,14 @@
-// The application frame's dialogs: the about box and the connect dialog with
-// the real driver binding behind it. (The about box opened from the main
-// window: SequencerApp tests.)
+// The application frame: the about box, from the main window too, and the
+// connect dialog with the real driver binding behind it, opened beside the
+// main window, whose cancel ends the event loop.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -15,6 +18,9 @@
 #include "sequencer/engine/interface_binding.h"
 #include "sequencer/ui/about_dialog.h"
 #include "sequencer/ui/connect_dialog.h"
+#include "sequencer/ui/main_dialog.h"
+#include "sequencer/ui/main_dialog_ids.h"
+#include "sequencer/ui/sequencer_app.h"
 #include "simulator/pseudo_terminal.h"
 #include "simulator/simulated_box.h"
 #include "tests/platform/dialog_test_support.h"
@@ -32,7 +38,6 @@ using platform::testing::ExpectTextsFit;
 // The connect dialog wired to the real driver binding, as the program wires it.
 struct Fixture {
     Fixture() {
-        platform::testing::DialogTestApplication();
         ConnectDialogServices services;
         services.connect = [this](const std::string& port, const ConnectStatusSink& status) {
             lastPort = port;
@@ -72,10 +77,10 @@ TEST(ShellDialogs, StartWithTheirControlsAndEveryPortItsDevice) {
     AboutDialog about;
     ExpectSameAsStored(ControlInventory(about),
                        QStringLiteral(KINEMO_EXPECTED_DIR "/about_dialog_controls.txt"));
-    EXPECT_EQ(about.windowTitle(), QStringLiteral("Info über Kinemo"));
     ExpectSameAsStored(ControlInventory(*f.dialog),
                        QStringLiteral(KINEMO_EXPECTED_DIR "/connect_dialog_controls.txt"));
-    EXPECT_EQ(f.dialog->windowTitle(), QStringLiteral("Kinemo"));
+    EXPECT_EQ(about.windowTitle() + f.dialog->windowTitle(),
+              QStringLiteral("Info über KinemoKinemo"));
     const QComboBox* ports = f.dialog->Control<QComboBox>(kPortChoiceId);
     EXPECT_TRUE(ports->itemData(2, Qt::ToolTipRole).toString().startsWith("/dev/kinemo-test-box"));
     EXPECT_TRUE(ports->itemData(4, Qt::ToolTipRole).toString().contains("KINEMO_PORT_LPT1"));
@@ -124,19 +129,19 @@ TEST(ConnectDialog, FailedPortReportsStaysOpenAndRetriesOnTheRightPort) {
     for (const auto& [index, port] : {std::pair{0, "COM1"}, {1, "COM2"}}) {
         SCOPED_TRACE(port);
         ASSERT_TRUE(f.Connect(index));
-        EXPECT_EQ(f.lastPort, port);
-        EXPECT_EQ(f.Status(), QStringLiteral("Keine Verbindung zum Interface!\n"));
         ASSERT_EQ(f.messages.Requests().size(), static_cast<std::size_t>(index + 1));
         const platform::MessageRequest& shown = f.messages.Requests().back();
-        EXPECT_EQ(shown.text, QStringLiteral("Verbindung fehlgeschlagen!\n"));
-        EXPECT_EQ(platform::EffectiveCaption(shown), QStringLiteral("Kinemo"));
+        EXPECT_EQ(QString::fromStdString(f.lastPort) + " " + f.Status() + shown.text +
+                      platform::EffectiveCaption(shown),
+                  QString::fromLatin1(port) +
+                      " Keine Verbindung zum Interface!\nVerbindung fehlgeschlagen!\nKinemo");
         EXPECT_EQ(shown.buttons, platform::MessageButtons::kOk);
-        EXPECT_TRUE(f.dialog->isVisible() && f.dialog->IsEnabled(platform::kIdOk));
-        EXPECT_FALSE(f.dialog->Connected());
+        EXPECT_TRUE(f.dialog->isVisible() && f.dialog->IsEnabled(platform::kIdOk) &&
+                    !f.dialog->Connected());
     }
     ASSERT_TRUE(f.Connect(3));
-    EXPECT_EQ(f.lastPort, "COM4");
-    EXPECT_EQ(f.Status(), QStringLiteral("Verbindung zum Interface erfolgreich\n"));
+    EXPECT_EQ(QString::fromStdString(f.lastPort) + " " + f.Status(),
+              QStringLiteral("COM4 Verbindung zum Interface erfolgreich\n"));
     EXPECT_TRUE(f.dialog->Connected() && !f.dialog->isVisible());
     EXPECT_EQ(f.messages.Requests().size(), 2U);
     EXPECT_TRUE(testing::WaitUntil([&f] { return f.workerEnds == 3; }));
@@ -148,10 +153,85 @@ TEST(ConnectDialog, CancelEscapeAndCloseBoxEndTheProgram) {
     f.dialog->Control<QPushButton>(platform::kIdCancel)->click();
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(f.dialog.get(), &escape);
-    EXPECT_EQ(f.cancels, 2);
     f.dialog->close();
     EXPECT_EQ(f.cancels, 3);
     EXPECT_TRUE(f.lastPort.empty());
+}
+
+// The sequencer's frame with a link never opened (exchanges do nothing) and a
+// connect that always fails.
+struct AppFixture {
+    AppFixture() {
+        services.link = &link;
+        services.connect = [](const std::string&, const ConnectStatusSink&) { return false; };
+        services.messages = &messages;
+        services.files = &files;
+        app = std::make_unique<SequencerApp>(services);
+    }
+    engine::DriverLink link;
+    platform::ScriptedMessageService messages;
+    platform::ScriptedFileDialogService files;
+    SequencerAppServices services;
+    std::unique_ptr<SequencerApp> app;
+};
+
+// Runs `open` with `step` queued to run in the loop it starts; a guard ends
+// whatever modal loop is left should the step miss.
+void RunWithQueuedStep(const std::function<void()>& open, const std::function<void()>& step) {
+    QTimer::singleShot(0, step);
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+        }
+        QCoreApplication::exit(1);
+    });
+    guard.start(20000);
+    open();
+}
+
+// How many modal about boxes `open` showed, each closed with its OK button.
+int OpenAndCloseAbout(const std::function<void()>& open) {
+    int seen = 0;
+    RunWithQueuedStep(open, [&seen] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* about = qobject_cast<AboutDialog*>(w);
+            if (about != nullptr && about->isVisible() && about->isModal()) {
+                ++seen;
+                about->Control<QPushButton>(platform::kIdOk)->click();
+            }
+        }
+    });
+    return seen;
+}
+
+TEST(SequencerApp, AboutBoxFromCreditButtonAndContextMenu) {
+    AppFixture f;
+    MainDialog& main = f.app->Main();
+    main.show();
+    EXPECT_EQ(OpenAndCloseAbout([&main] { main.Control<QPushButton>(kIdCredit)->click(); }), 1);
+    auto* entry = main.ContextMenu()->findChild<QAction*>(QString::number(kCommandAbout));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->text(), QStringLiteral("Inf&o über Kinemo..."));
+    EXPECT_EQ(OpenAndCloseAbout([entry] { entry->trigger(); }), 1);
+}
+
+TEST(SequencerApp, ConnectDialogOpensBesideTheMainWindowAndCancelEndsTheLoop) {
+    AppFixture f;
+    bool bothShown = false;
+    int result = -1;
+    RunWithQueuedStep([&] { result = f.app->Exec(); },
+                      [&f, &bothShown] {
+                          MainDialog& main = f.app->Main();
+                          ConnectDialog& connect = f.app->Connect();
+                          bothShown = main.isVisible() && connect.isVisible() && !main.isModal() &&
+                                      !connect.isModal() && connect.parentWidget() == nullptr &&
+                                      connect.x() >= main.frameGeometry().right();
+                          connect.Control<QPushButton>(platform::kIdCancel)->click();
+                      });
+    EXPECT_EQ(std::tuple(result, bothShown, f.app->Main().windowIcon().isNull()),
+              std::tuple(0, true, false));
 }
 
 }  // namespace
