@@ -17,7 +17,6 @@
 #include "tests/platform/pty_peer.h"
 #include "tests/platform/scoped_port_override.h"
 #include "tests/sequencer/engine/player_test_support.h"
-#include "tests/tools/cli_process.h"
 
 namespace kinemo::engine {
 namespace {
@@ -143,25 +142,6 @@ TEST_F(LostLineTest, SilentBoxKeepsTheRunUntilNotAus) {
     control_->EmergencyStop();
     EXPECT_EQ(WaitForEnd(), RunOutcome::kStopped);
     EXPECT_EQ(box_->Snapshot().outputs, 0U);
-}
-
-// kinemo-cli: the run ends with the text and exit code 1, never "Fertig",
-// and the program file is left as it was.
-TEST(LostLineCli, HangupEndsTheRunWithTheTextAndExitCodeOne) {
-    simulator::SimulatedBox box(simulator::SimulatedBoxOptions::FastLine());
-    ASSERT_FALSE(box.Start().empty());
-    cli::test::TempFolder folder;
-    const std::string program = folder.File("loop.kmo");
-    const std::vector<std::uint8_t> original = cli::test::ReadFileBytes(KINEMO_ENDLESS_LOOP_KMO);
-    cli::test::WriteFileBytes(program, original);
-    cli::test::ChildProcess cli({KINEMO_CLI_PATH, "run", program, "--port", "COM1", "--loop"},
-                                folder.Path(), {{"KINEMO_PORT_COM1", box.devicePath()}});
-    ASSERT_TRUE(box.WaitForTicks(20, kGenerousWait));
-    box.CloseLine();
-    const cli::test::ProcessResult result = cli.Wait();
-    EXPECT_EQ(std::tie(result.exitCode, result.err),
-              std::tuple(1, "Berechnen...\nAusführen...\nVerbindung zum Interface verloren\n"));
-    EXPECT_EQ(cli::test::ReadFileBytes(program), original);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -15,6 +16,7 @@
 #include "sequencer/engine/program_file.h"
 #include "sequencer/engine/timeline.h"
 #include "simulator/box_model.h"
+#include "simulator/simulated_box.h"
 #include "tests/tools/cli_process.h"
 
 namespace kinemo::engine {
@@ -155,6 +157,25 @@ TEST_F(CliRunTest, InterruptTerminateAndHangupStopTheRunWithAllMotorsOff) {
         ASSERT_GE(trace.size(), 3U);
         EXPECT_EQ(trace.end()[-1].out + trace.end()[-2].out, 0U);
     }
+}
+
+// A lost line ends the run with the text and exit code 1, never "Fertig",
+// and leaves the program file as it was.
+TEST_F(CliRunTest, AHangupOfTheLineEndsTheRunWithTheTextAndExitCodeOne) {
+    simulator::SimulatedBox box(simulator::SimulatedBoxOptions::FastLine());
+    ASSERT_FALSE(box.Start().empty());
+    const std::string program = folder_.File("loop.kmo");
+    const std::vector<std::uint8_t> original =
+        cli::test::ReadFileBytes(Example("endless_loop.kmo"));
+    cli::test::WriteFileBytes(program, original);
+    ChildProcess cli({KINEMO_CLI_PATH, "run", program, "--port", "COM1", "--loop"}, folder_.Path(),
+                     {{"KINEMO_PORT_COM1", box.devicePath()}});
+    ASSERT_TRUE(box.WaitForTicks(20, std::chrono::seconds(20)));
+    box.CloseLine();
+    const cli::test::ProcessResult result = cli.Wait();
+    EXPECT_EQ(std::tie(result.exitCode, result.err),
+              std::tuple(1, "Berechnen...\nAusführen...\nVerbindung zum Interface verloren\n"));
+    EXPECT_EQ(cli::test::ReadFileBytes(program), original);
 }
 
 TEST_F(CliRunTest, AFailedConnectionAndBadArgumentsAreReported) {
