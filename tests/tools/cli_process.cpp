@@ -55,17 +55,8 @@ std::string ReadFileText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-    const std::string text = ReadFileText(path);
-    return std::vector<std::uint8_t>(text.begin(), text.end());
-}
-
 void WriteFileText(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    WriteFileText(path, std::string(bytes.begin(), bytes.end()));
 }
 
 TempFolder::TempFolder() {
@@ -113,8 +104,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argvStrings,
 }
 
 ChildProcess::~ChildProcess() {
+    Signal(SIGKILL);
     if (pid_ > 0 && !ended_) {
-        ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
     }
 }
@@ -130,13 +121,12 @@ ProcessResult ChildProcess::Wait() {
         return {};
     }
     // Blocks on the process descriptor until the child ends or the bound passes.
-    const int descriptor = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
-    pollfd ready{descriptor, POLLIN, 0};
-    if (descriptor >= 0 && ::poll(&ready, 1, kGenerousWaitMs) == 0) {
+    pollfd ready{static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0)), POLLIN, 0};
+    if (ready.fd >= 0 && ::poll(&ready, 1, kGenerousWaitMs) == 0) {
         ::kill(pid_, SIGKILL);
     }
-    if (descriptor >= 0) {
-        ::close(descriptor);
+    if (ready.fd >= 0) {
+        ::close(ready.fd);
     }
     int status = 0;
     while (::waitpid(pid_, &status, 0) < 0) {
@@ -146,24 +136,21 @@ ProcessResult ChildProcess::Wait() {
     }
     ended_ = true;
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-            WIFSIGNALED(status) ? WTERMSIG(status) : 0, Out(), Err()};
+            WIFSIGNALED(status) ? WTERMSIG(status) : 0, Captured(false), Captured(true)};
 }
 
-std::string ChildProcess::Out() const {
-    return ReadFileText(capture_.File("stdout"));
-}
-std::string ChildProcess::Err() const {
-    return ReadFileText(capture_.File("stderr"));
+std::string ChildProcess::Captured(bool err) const {
+    return ReadFileText(capture_.File(err ? "stderr" : "stdout"));
 }
 
 bool ChildProcess::WaitForText(const std::string& text, bool inErr) const {
-    return PollUntil([&] { return (inErr ? Err() : Out()).find(text) != std::string::npos; });
+    return PollUntil([&] { return Captured(inErr).find(text) != std::string::npos; });
 }
 
 std::string ChildProcess::WaitForLine(std::size_t index) const {
     std::string line;
     const bool complete = PollUntil([&] {
-        std::istringstream lines(Out());
+        std::istringstream lines(Captured(false));
         std::size_t n = 0;
         while (std::getline(lines, line) && !lines.eof() && n < index) {
             ++n;
@@ -175,11 +162,7 @@ std::string ChildProcess::WaitForLine(std::size_t index) const {
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& workingFolder,
                          const Environment& environment) {
-    ChildProcess child(argv, workingFolder, environment);
-    if (!child.Started()) {
-        throw std::runtime_error("fork failed");
-    }
-    return child.Wait();
+    return ChildProcess(argv, workingFolder, environment).Wait();
 }
 
 }  // namespace kinemo::cli::test

@@ -58,16 +58,17 @@ class ChildProcess {
 
     bool Started() const { return pid_ > 0; }
     void Signal(int signal) const;
-    // Waits for the end (killing the child after a generous bound).
+    // Waits for the end (killing the child after a generous bound); a child
+    // that never started gives exit code -1.
     ProcessResult Wait();
-    std::string Out() const;
-    std::string Err() const;
     // Waits until standard output (or error) holds `text`.
     bool WaitForText(const std::string& text, bool inErr = false) const;
     // Line `index` of standard output once it is complete; empty if it never comes.
     std::string WaitForLine(std::size_t index) const;
 
   private:
+    std::string Captured(bool err) const;
+
     TempFolder capture_;
     pid_t pid_ = -1;
     bool ended_ = false;
@@ -92,8 +93,13 @@ inline ProcessResult RunCliProcess(const std::vector<std::string>& args,
 #endif
 
 std::string ReadFileText(const std::string& path);
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 void WriteFileText(const std::string& path, const std::string& text);
+inline std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
+    const std::string text = ReadFileText(path);
+    return {text.begin(), text.end()};
+}
+inline void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    WriteFileText(path, std::string(bytes.begin(), bytes.end()));
+}
 
 }  // namespace kinemo::cli::test
