@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "keyboard/settings_file.h"
@@ -107,60 +108,51 @@ struct SpeechRun {
     std::unique_ptr<ChildProcess> child;
 };
 
-// The bytes typed reach the keys at once, without a line end; what a key
-// does to the pulse patterns is the control loop's test.
-TEST(SpeechCli, TypedKeysDriveTheMotorsUntilTheNotausKey) {
-    for (const bool onTerminal : {false, true}) {
-        SpeechRun run(onTerminal);
-        run.Type("a");
-        ASSERT_TRUE(WaitForWire(run.box, M1TurnedRight));
-        // At half speed no three ticks in a row are off; at a quarter they are.
-        run.Type("\xFC");
-        const std::size_t typedAt = run.box.Requests().size();
-        ASSERT_TRUE(WaitForWire(run.box, [typedAt](const auto& r) {
-            const std::vector<std::uint8_t> w = Words(r);
-            for (std::size_t t = typedAt; t + 3 < w.size(); ++t) {
-                if ((w[t] & 3) == 0 && (w[t + 1] & 3) == 0 && (w[t + 2] & 3) == 0) {
-                    return true;
-                }
-            }
-            return false;
-        }));
-        run.Type("n");
-        const std::vector<std::uint8_t> words = run.ExpectEnd("Run\nEnde\n");
-        EXPECT_EQ(words[0], 0x00);                         // connection test
-        EXPECT_EQ(words[1], 0x00);                         // first tick
-        EXPECT_EQ(words[3], keyboard::kMotorLeft | 0x10);  // M1 and M3 start "L"
-    }
-}
-
-// Every way out ends all-off with exit code 0; a hang-up of the line ends
-// the run with exit code 1 instead of spinning on the dead line.
+// Every way out of a run, on a terminal or a pipe: the Notaus key after keys
+// that reach the motors at once, without a line end (what a key does to the
+// pulse patterns is the control loop's test), the input's end, SIGTERM
+// (SIGINT and SIGHUP come the same way) and the file's off switch end
+// all-off with exit code 0; a hang-up of the line ends the run with exit
+// code 1 instead of spinning on the dead line. M1 and M3 start "L" after the
+// connection test and the first tick; M3 runs to the end.
 TEST(SpeechCli, EveryWayOutOfARun) {
+    enum Way { kNotaus, kEndOfInput, kSigterm, kOffSwitch, kHangUp };
     const std::string cancelled = "Run\nAbgebrochen\nEnde\n";
-    struct Case {
-        bool onTerminal;
-        int signal;  // 0: the input ends, -1: the off switch's E8 becomes active, -2: hang-up
-        std::string status;
-    };
-    for (const Case& c : {Case{false, 0, cancelled}, Case{true, 0, cancelled},
-                          Case{false, SIGINT, cancelled}, Case{false, SIGTERM, cancelled},
-                          Case{false, SIGHUP, cancelled}, Case{false, -1, "Run\nEnde\n"},
-                          Case{false, -2, "Run\nVerbindung zum Interface verloren\n"}}) {
-        SCOPED_TRACE(c.signal);
-        SpeechRun run(c.onTerminal);
-        if (c.signal == 0) {
+    using Case = std::tuple<bool, Way, std::string>;
+    for (const auto& [onTerminal, way, status] :
+         {Case{false, kNotaus, "Run\nEnde\n"}, Case{true, kNotaus, "Run\nEnde\n"},
+          Case{false, kEndOfInput, cancelled}, Case{true, kEndOfInput, cancelled},
+          Case{false, kSigterm, cancelled}, Case{false, kOffSwitch, "Run\nEnde\n"},
+          Case{false, kHangUp, "Run\nVerbindung zum Interface verloren\n"}}) {
+        SCOPED_TRACE(::testing::Message() << onTerminal << way);
+        SpeechRun run(onTerminal);
+        if (way == kNotaus) {
+            run.Type("a");
+            ASSERT_TRUE(WaitForWire(run.box, M1TurnedRight));
+            // At half speed M1 is never off three ticks in a row; at a quarter it is.
+            run.Type("\xFC");
+            const std::size_t typedAt = run.box.Requests().size();
+            ASSERT_TRUE(WaitForWire(run.box, [typedAt](const auto& r) {
+                std::string m1;
+                for (const std::uint8_t word : Words(r)) {
+                    m1 += (word & 3) != 0 ? '1' : '0';
+                }
+                return m1.find("000", typedAt) != std::string::npos;
+            }));
+            run.Type("n");
+        } else if (way == kEndOfInput) {
             run.EndInput();
-        } else if (c.signal == -1) {
-            run.box.SetAnswer({0x80});
-        } else if (c.signal == -2) {
-            run.box.CloseMaster();
+        } else if (way == kSigterm) {
+            run.child->Signal(SIGTERM);
+        } else if (way == kOffSwitch) {
+            run.box.SetAnswer({0x80});  // E8
         } else {
-            run.child->Signal(c.signal);
+            run.box.CloseMaster();
         }
-        const std::vector<std::uint8_t> words = run.ExpectEnd(c.status, c.signal == -2 ? 1 : 0);
-        EXPECT_EQ(words[words.size() - (c.signal == -2 ? 1 : 2)] & 0x30,
-                  0x10);  // M3 ran to the end
+        const std::vector<std::uint8_t> words = run.ExpectEnd(status, way == kHangUp ? 1 : 0);
+        EXPECT_EQ(std::vector(words.begin(), words.begin() + 4),
+                  (std::vector<std::uint8_t>{0x00, 0x00, 0x10, keyboard::kMotorLeft | 0x10}));
+        EXPECT_EQ(words[words.size() - (way == kHangUp ? 1 : 2)] & 0x30, 0x10);
     }
 }
 
@@ -216,15 +208,6 @@ TEST(SpeechCli, KeysAndRefusals) {
          {},
          {2, 0, "",
           "kinemo-speech-cli: Befehl fehlt (kinemo-speech-cli --help zeigt die Befehle)\n"}},
-        {{},
-         {"keys"},
-         {0, 0,
-          "Motor 1: Start A 100 %, Endtaster aus (L: E1, R: E2)\n"
-          "Motor 2: Start A 100 %, Endtaster aus (L: E3, R: E4)\n"
-          "Motor 3: Start A 100 %, Endtaster aus (L: E5, R: E6)\n"
-          "Motor 4: Start A 100 %, Endtaster aus (L: E7, R: E8)\n"
-          "Austaster: aus (E8)\nTasten: 0\n",
-          ""}},
         {keyboard::EncodeSettings(listed),
          {"keys", "settings.kms"},
          {0, 0,
