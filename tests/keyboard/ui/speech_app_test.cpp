@@ -1,88 +1,231 @@
 // KinemoSpeech's application frame in this process: the windows side by
-// side, the about box from the window, the settings saved at the end. The
-// ways out and the settings read at the next start: speech_program_test.
+// side, the about box from the window, the settings saved at the end, the
+// speech input in a run (speech made at test time, the real recogniser, a
+// pseudo-terminal box), its small settings file and the program's options.
+// The ways out and the settings read at the next start: speech_program_test.
 #include "keyboard/ui/speech_app.h"
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <random>
+#include <string>
+#include <tuple>
 
 #include "keyboard/settings_file.h"
 #include "keyboard/ui/about_dialog.h"
 #include "keyboard/ui/main_dialog_ids.h"
-#include "platform/dialog_scripted.h"
+#include "keyboard/ui/voice_settings.h"
 #include "tests/keyboard/ui/speech_dialog_test_support.h"
-#include "tests/tools/cli_process.h"
+#include "tests/keyboard/voice/test_speech.h"
 
 namespace kinemo::keyboard::ui {
 namespace {
 
+using kinemo::cli::test::ReadFileBytes;
+using kinemo::cli::test::ReadFileText;
+using kinemo::cli::test::TempFolder;
+using kinemo::testing::Bytes;
+using kinemo::ui::testing::WaitUntil;
 using testing::FindWindow;
+using voice::testing::TestSpeech;
+using namespace std::string_literals;
 
-// Runs a session (never connected) saving to `settingsPath`; `act` runs
-// once the event loop serves the windows. A missed click ends the loop too.
-int RunSession(const std::string& settingsPath, platform::ScriptedMessageService& messages,
-               const std::function<void()>& act) {
+constexpr int kBound = 90000;  // generous: speech is played at speaking pace
+
+// A session of the program with scripted messages and file dialog, its files
+// beside a box that is plugged in when a test wants one.
+struct Session {
+    // `act` runs once the event loop serves the windows; a missed click ends
+    // the loop too.
+    int Run(const std::function<void()>& act, const std::string& settings = "settings.kms",
+            const std::string& audio = "") {
+        QTimer::singleShot(0, act);
+        QObject guard;  // gone with the session, and its timer with it
+        QTimer::singleShot(2 * kBound, &guard, [] {
+            ADD_FAILURE() << "the session did not end";
+            QCoreApplication::exit(0);
+        });
+        return RunSpeechSession({&port, &link, &messages, &files, plugged.File(settings), audio},
+                                nullptr);
+    }
+
+    kinemo::testing::PluggableBox plugged;
     InterfacePort port;
-    PortLink link(port);
-    SpeechAppServices services;
-    services.port = &port;
-    services.link = &link;
-    services.messages = &messages;
-    services.settingsPath = settingsPath;
-    QTimer::singleShot(0, act);
-    QObject guard;  // gone with the session, and its timer with it
-    QTimer::singleShot(20000, &guard, [] {
-        ADD_FAILURE() << "the session did not end";
-        QCoreApplication::exit(0);
-    });
-    return RunSpeechSession(services, nullptr);
-}
+    PortLink link{port};
+    platform::ScriptedMessageService messages;
+    platform::ScriptedFileDialogService files;
+};
 
 TEST(SpeechApp, ConnectDialogBesideTheMainWindowAboutBoxFromTheWindowAndSaveAtEnde) {
-    cli::test::TempFolder folder;
-    platform::ScriptedMessageService messages;
+    Session s;
     bool beside = false, sawAbout = false;
-    EXPECT_EQ(RunSession(folder.File("settings.kms"), messages,
-                         [&] {
-                             MainDialog* main = FindWindow<MainDialog>();
-                             ConnectDialog* connect = FindWindow<ConnectDialog>();
-                             ASSERT_TRUE(main != nullptr && connect != nullptr);
-                             beside = !main->isModal() && !connect->isModal() &&
-                                      connect->parentWidget() == nullptr &&
-                                      connect->x() >= main->frameGeometry().right();
-                             QTimer::singleShot(0, [&sawAbout] {
-                                 if (AboutDialog* about = FindWindow<AboutDialog>()) {
-                                     sawAbout = about->isModal();
-                                     about->Control<QPushButton>(platform::kIdOk)->click();
-                                 }
-                             });
-                             main->Control<QPushButton>(kIdCredit)->click();  // modal until then
-                             main->Control<QPushButton>(kIdEnd)->click();
-                         }),
+    EXPECT_EQ(s.Run([&] {
+        MainDialog* main = FindWindow<MainDialog>();
+        ConnectDialog* connect = FindWindow<ConnectDialog>();
+        ASSERT_TRUE(main != nullptr && connect != nullptr);
+        beside = !main->isModal() && !connect->isModal() && connect->parentWidget() == nullptr &&
+                 connect->x() >= main->frameGeometry().right();
+        QTimer::singleShot(0, [&sawAbout] {
+            if (AboutDialog* about = FindWindow<AboutDialog>()) {
+                sawAbout = about->isModal();
+                about->Control<QPushButton>(platform::kIdOk)->click();
+            }
+        });
+        main->Control<QPushButton>(kIdCredit)->click();  // modal until then
+        main->Control<QPushButton>(kIdEnd)->click();
+    }),
               0);
     EXPECT_TRUE(beside && sawAbout);
-    EXPECT_EQ(cli::test::ReadFileBytes(folder.File("settings.kms")), EncodeSettings({}));
-    EXPECT_TRUE(messages.Requests().empty());
+    EXPECT_EQ(ReadFileBytes(s.plugged.File("settings.kms")), EncodeSettings({}));
+    EXPECT_TRUE(s.messages.Requests().empty());
 }
 
 TEST(SpeechApp, FailedSaveIsReportedAndTheProgramStillEndsWithZero) {
-    cli::test::TempFolder folder;
-    platform::ScriptedMessageService messages;
-    EXPECT_EQ(RunSession(folder.File("no-such-folder/settings.kms"), messages,
-                         [] {
-                             QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-                             QApplication::sendEvent(FindWindow<MainDialog>(), &escape);
-                         }),
+    Session s;
+    EXPECT_EQ(s.Run(
+                  [] {
+                      QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                      QApplication::sendEvent(FindWindow<MainDialog>(), &escape);
+                  },
+                  "no-such-folder/settings.kms"),
               0);
-    EXPECT_EQ(testing::Told(messages),
+    EXPECT_EQ(testing::Told(s.messages),
               std::vector<std::string>{"KinemoSpeech: " + std::string(kSaveFailedText) + "\n" +
                                        std::strerror(ENOENT)});
+}
+
+// The spoken "links" sets M1 "L" and "stopp" is "Notaus"; "schneller" and
+// "langsamer" in between have no entry and are only typed. The word list is
+// a copy of the shipped one, chosen with the file dialog.
+TEST(VoiceWindow, SpokenCommandsActInARunAndTheBoxAndListAreSavedAtEnde) {
+    const TestSpeech& speech = TestSpeech::Get();
+    ASSERT_TRUE(speech.Made());
+    Session s;
+    s.plugged.PlugIn(2, {0x00});
+    ASSERT_TRUE(s.port.connect(1));
+    const std::string words = s.plugged.File("words.txt");
+    std::filesystem::copy_file(voice::testing::kShippedWordList, words);
+    s.files.Answer(QString::fromStdString(words));
+    KeyboardSettings keys;
+    const int left = keys.keys.Append('a');
+    keys.keys.SetAction(left, kSetStates);
+    keys.keys.SetIncluded(left, 0, true);
+    keys.keys.SetValue(left, 0, kMotorLeft);
+    keys.keys.SetAction(keys.keys.Append('x'), kEmergencyStop);
+
+    std::string typed;
+    std::tuple<QString, QString> shown;
+    const auto act = [&] {
+        MainDialog* main = FindWindow<MainDialog>();
+        FindWindow<ConnectDialog>()->hide();
+        main->ApplySettings(keys);
+        main->SetKeyObserver([&typed](std::uint8_t c, int) { typed.push_back(char(c)); });
+        main->Control<QPushButton>(kIdChooseWordList)->click();
+        main->Control<QCheckBox>(kIdVoiceInput)->click();
+        main->Control<QPushButton>(kIdStart)->click();
+        WaitUntil([main] { return !main->Run().Running() && main->IsEnabled(kIdStart); }, kBound);
+        shown = {main->Text(kIdHeardWord), main->Text(kIdStatus)};
+        main->Control<QPushButton>(kIdEnd)->click();
+    };
+    EXPECT_EQ(s.Run(act, "settings.kms", speech.Commands()), 0);
+    EXPECT_EQ(typed, voice::testing::kSpokenTyped);
+    EXPECT_EQ(shown, std::tuple(QStringLiteral("Gehört: stopp"), QStringLiteral("Ende")));
+    // M1 "L" on the wire after "links", all off as the last word.
+    const std::vector<Bytes> wire = s.plugged.Box().Requests();
+    ASSERT_FALSE(wire.empty());
+    EXPECT_NE(std::find(wire.begin(), wire.end(), Bytes{0xC1, 0x01}), wire.end());
+    EXPECT_EQ(wire.back(), (Bytes{0xC1, 0x00}));
+    EXPECT_EQ(ReadFileText(s.plugged.File("spracheingabe.txt")),
+              "Spracheingabe=ein\nWortliste=" + words + "\n");
+    EXPECT_TRUE(s.messages.Requests().empty());
+    ASSERT_EQ(s.files.Requests().size(), 1U);
+    EXPECT_EQ(s.files.Requests()[0].filter, QStringLiteral("*.txt"));
+}
+
+// The texts are the setup's own (tested with the speech input); here the
+// window tells them, unchecks the box and the run goes on.
+TEST(VoiceWindow, RefusedWordListIsReportedAndUncheckedAndTheRunGoesOn) {
+    testing::ConnectedFixture r;
+    MainDialog& main = r.f.Main();
+    main.SetVoiceServices(nullptr, r.plugged.File("speech.wav"));
+    r.f.Click(kIdStart);
+    const std::string missing = r.plugged.File("missing.txt");
+    main.SetText(kIdWordList, QString::fromStdString(missing));
+    r.f.Click(kIdVoiceInput);
+    ASSERT_TRUE(WaitUntil([&r] { return !r.f.messages.Requests().empty(); }, kBound));
+    EXPECT_EQ(testing::Told(r.f.messages),
+              std::vector<std::string>{"KinemoSpeech: Die Datei \"" + missing +
+                                       "\" kann nicht gelesen werden"});
+    EXPECT_EQ((std::tuple{main.IsChecked(kIdVoiceInput), main.Voice().Listening(),
+                          main.Text(kIdHeardWord).toStdString(), main.Run().Running(),
+                          main.Text(kIdStatus).toStdString()}),
+              (std::tuple{false, false, ""s, true, "Run"s}));
+}
+
+// Truncated, oversized, changed and random files give the defaults and are
+// never half read (what is refused leaves the settings untouched); a good
+// one reads back as written.
+TEST(VoiceSettingsFile, DamagedFilesGiveTheDefaultsAndGoodOnesRoundTrip) {
+    TempFolder folder;
+    const std::string path = folder.File(kVoiceSettingsFileName);
+    EXPECT_EQ(VoiceSettingsPath(folder.File("settings.kms")), path);
+    EXPECT_EQ(LoadVoiceSettings(path), VoiceSettings{});  // missing
+    const VoiceSettings made{true, "/some where/ä.txt"};
+    ASSERT_TRUE(SaveVoiceSettings(path, made).ok);
+    const std::string good = ReadFileText(path);
+    EXPECT_EQ(good, "Spracheingabe=ein\nWortliste=/some where/ä.txt\n");
+    EXPECT_EQ(LoadVoiceSettings(path), made);
+    // A path no line can hold is stored as the shipped list.
+    EXPECT_EQ(EncodeVoiceSettings({false, "a\nb"}), "Spracheingabe=aus\nWortliste=\n");
+
+    std::vector<std::string> files = {
+        good + "x\n", "Spracheingabe=ja\nWortliste=x\n", "Spracheingabe=ein\nWortliste=a\0b\n"s,
+        "Spracheingabe=ein\nWortliste=" + std::string(kMaxVoiceSettingsBytes, 'a') + "\n"};
+    for (std::size_t n = 0; n < good.size(); ++n)
+        files.push_back(good.substr(0, n));
+    const std::size_t refused = files.size();
+    std::mt19937 random(7);
+    for (int i = 0; i < 100; ++i) {
+        std::string& bytes = files.emplace_back(good);
+        bytes.resize(good.size() - 8 + random() % 16);
+        for (char& c : bytes)
+            c = random() % 8 == 0 ? static_cast<char>(random()) : c;
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << files[i];
+        VoiceSettings decoded = made;
+        const bool ok = DecodeVoiceSettings(files[i], decoded);
+        EXPECT_TRUE(!ok || i >= refused) << files[i];
+        EXPECT_TRUE(ok || decoded == made) << files[i];
+        EXPECT_EQ(LoadVoiceSettings(path), ok ? decoded : VoiceSettings{}) << files[i];
+    }
+}
+
+TEST(SpeechOptions, AudioFileAndRefusals) {
+    const std::pair<std::vector<const char*>, std::string> cases[] = {
+        {{"kinemo-speech", "--audio", "a.wav"}, ""},
+        {{"kinemo-speech", "--audio"}, "kinemo-speech: --audio braucht einen Dateinamen"},
+        {{"kinemo-speech", "-x"}, "kinemo-speech: unbekanntes Argument \"-x\""},
+    };
+    for (const auto& [args, message] : cases) {
+        SpeechOptions options;
+        std::string error;
+        std::vector<char*> argv(args.size());
+        std::ranges::transform(args, argv.begin(),
+                               [](const char* a) { return const_cast<char*>(a); });
+        const bool ok = ParseSpeechOptions(int(argv.size()), argv.data(), options, error);
+        EXPECT_EQ(std::tuple(ok, options.audioPath, error),
+                  std::tuple(message.empty(), message.empty() ? "a.wav"s : ""s, message));
+    }
 }
 
 }  // namespace
