@@ -1,20 +1,18 @@
 // kinemo-joy with a scripted user, for the process tests: runs the real
 // program function and acts as the environment and the working folder say.
 //
-//   KINEMO_PROBE_ANSWERS  answers to the message boxes in turn, comma
-//                         separated (ok, cancel, or wait: leave it open);
-//                         each box shown is printed as "box: FIRST LINE"
-//   KINEMO_PROBE_CONNECT  "connect" presses "Verbinden", "cancel" presses
-//                         "Abbrechen" once the connect dialog shows
-//   KINEMO_PROBE_START    set: presses "LOS!" once the main window shows and
-//                         prints "running" once its status says so
+//   KINEMO_PROBE_ANSWERS  the answer to the first message box (ok, cancel, or
+//                         wait: leave it open), later ones get OK; each box
+//                         shown is printed as "box: FIRST LINE"
+//   KINEMO_PROBE_CONNECT  "connect" presses "Verbinden" once the connect
+//                         dialog shows and "LOS!" once the main window shows,
+//                         and prints "running" once its status says so;
+//                         "cancel" presses "Abbrechen"
 //
-// A file "action" appearing in the working folder is one action in the main
-// window: "end" ("Ende"), "escape", "close" (the close box).
+// A file "action" appearing in the working folder presses "Ende".
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
-#include <QKeyEvent>
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
@@ -41,56 +39,16 @@ T* FindWindow() {
     return nullptr;
 }
 
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value == nullptr ? std::string() : std::string(value);
-}
-
 void Say(const std::string& line) {
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
 }
 
-// Answers the box on top, unless it is the one left open.
-void AnswerBox(QMessageBox* box, std::string& answers, QMessageBox*& waiting) {
-    if (box == waiting) {
-        return;
-    }
-    const std::string text = box->text().toStdString();
-    Say("box: " + text.substr(0, text.find('\n')));
-    const std::size_t comma = answers.find(',');
-    const std::string answer = answers.substr(0, comma);
-    answers.erase(0, comma == std::string::npos ? answers.size() : comma + 1);
-    if (answer == "wait") {
-        waiting = box;
-    } else if (QAbstractButton* button =
-                   box->button(answer == "cancel" ? QMessageBox::Cancel : QMessageBox::Ok)) {
-        button->click();
-    } else {
-        box->reject();
-    }
-}
-
-void Act(MainDialog* main) {
-    QFile file(QStringLiteral("action"));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return;
-    }
-    const QByteArray action = file.readAll().trimmed();
-    file.remove();
-    if (action == "end") {
-        main->Control<QAbstractButton>(kIdEnd)->click();
-    } else if (action == "escape") {
-        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QApplication::sendEvent(main, &escape);
-    } else if (action == "close") {
-        main->close();
-    }
-}
-
 void ScheduleProbe() {
     struct State {
-        std::string answers = Env("KINEMO_PROBE_ANSWERS");
+        const char* answers = std::getenv("KINEMO_PROBE_ANSWERS");
+        std::string answer = answers == nullptr ? "" : answers;
+        const char* connect = std::getenv("KINEMO_PROBE_CONNECT");
         QMessageBox* waiting = nullptr;
         bool connectDone = false, started = false, reported = false;
     };
@@ -98,23 +56,35 @@ void ScheduleProbe() {
     auto* timer = new QTimer(qApp);
     QObject::connect(timer, &QTimer::timeout, [state] {
         State& s = *state;
+        const std::string connect = s.connect == nullptr ? "" : s.connect;
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            AnswerBox(box, s.answers, s.waiting);
+            if (box != s.waiting) {
+                const std::string text = box->text().toStdString();
+                Say("box: " + text.substr(0, text.find('\n')));
+                const bool cancel = s.answer == "cancel";
+                if (s.answer == "wait") {
+                    s.waiting = box;
+                } else if (QAbstractButton* button =
+                               box->button(cancel ? QMessageBox::Cancel : QMessageBox::Ok)) {
+                    button->click();
+                } else {
+                    box->reject();
+                }
+                s.answer.clear();
+            }
             return;
         }
-        const std::string connect = Env("KINEMO_PROBE_CONNECT");
         if (ConnectDialog* dialog = FindWindow<ConnectDialog>();
             dialog && !connect.empty() && !s.connectDone) {
             s.connectDone = true;
             dialog->Control<QAbstractButton>(connect == "cancel" ? kIdCancel : kIdConnect)->click();
         }
         MainDialog* main = FindWindow<MainDialog>();
-        if (main == nullptr) {
+        if (main == nullptr || connect != "connect") {
             return;
         }
-        Act(main);
-        if (Env("KINEMO_PROBE_START").empty()) {
-            return;
+        if (QFile::remove(QStringLiteral("action"))) {
+            main->Control<QAbstractButton>(kIdEnd)->click();
         }
         if (!s.started) {
             s.started = true;

@@ -8,7 +8,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QSlider>
 #include <QTest>
 #include <map>
 #include <memory>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "joystick/joy_settings.h"
+#include "joystick/joy_texts.h"
 #include "joystick/joystick_source.h"
 #include "platform/dialog_scripted.h"
 #include "platform/dialog_window.h"
@@ -31,27 +31,39 @@ using kinemo::cli::test::TempFolder;
 using kinemo::cli::test::WriteFileBytes;
 using kinemo::ui::testing::WaitUntil;
 
+// Names the test binary's application like the program, so that message
+// boxes without a caption of their own read "KinemoJoy" as in the program.
+struct ProgramTitle : ::testing::Environment {
+    void SetUp() override {
+        QCoreApplication::setApplicationName(QString::fromUtf8(kProgramTitle));
+    }
+};
+inline ::testing::Environment* const kProgramTitleSet =
+    ::testing::AddGlobalTestEnvironment(new ProgramTitle);
+
 // The shape of a test joystick.
 struct StickShape {
-    int axes = 2;
-    int buttons = 4;
-    int hats = 0;
+    int axes = 4;
+    int buttons = 6;
+    int hats = 1;
 };
 
-// A virtual joystick and the device source that reads it, as the program's
-// runs read a real one.
+// A virtual joystick held full left and the device source that reads it, as
+// the program's runs read a real one.
 class TestStick {
   public:
-    explicit TestStick(StickShape shape, const std::string& name = "Testknüppel") {
+    explicit TestStick(StickShape shape = {}) {
         EXPECT_TRUE(system_.Ok()) << system_.Error();
-        EXPECT_TRUE(stick_.Attach(name, shape.axes, shape.buttons, shape.hats));
+        EXPECT_TRUE(stick_.Attach("Testknüppel", shape.axes, shape.buttons, shape.hats));
         source_ = std::make_unique<DeviceSource>(stick_.Index());
         EXPECT_TRUE(source_->Opened());
+        platform::JoystickPosition fullLeft;
+        fullLeft.axes[0] = 0;
+        stick_.Set(fullLeft);
     }
     platform::VirtualJoystick& Stick() { return stick_; }
     DeviceSource& Source() { return *source_; }
     platform::JoystickCaps Caps() const { return source_->Caps(); }
-    void Set(const platform::JoystickPosition& position) { stick_.Set(position); }
 
   private:
     platform::JoystickSystem system_;
@@ -76,15 +88,6 @@ inline void Choose(platform::DialogWindow& dialog, int id, int index) {
     }
     combo->setCurrentIndex(index);
     Q_EMIT combo->activated(index);
-}
-
-inline std::vector<std::string> ComboTexts(platform::DialogWindow& dialog, int id) {
-    std::vector<std::string> texts;
-    auto* combo = dialog.Control<QComboBox>(id);
-    for (int i = 0; combo != nullptr && i < combo->count(); ++i) {
-        texts.push_back(combo->itemText(i).toStdString());
-    }
-    return texts;
 }
 
 inline std::string Text(const platform::DialogWindow& dialog, int id) {

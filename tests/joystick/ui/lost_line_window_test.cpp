@@ -28,25 +28,23 @@ const Bytes kM1Left = {0xC1, 0x01};
 // run with the stick held full left, so M1 turns "L" at full speed.
 class LostLineRig {
   public:
-    LostLineRig() : stick({4, 6, 1}) {
+    LostLineRig() {
         plugged.PlugIn(2, {0x00});
         settings = ConnectedSettings(stick.Caps(), false);
         EXPECT_TRUE(ConnectInterface(link, settings, nullptr));
-        platform::JoystickPosition position;
-        position.axes[0] = 0;
-        stick.Set(position);
-        MainDialogServices services;
-        services.link = &link;
-        services.source = &stick.Source();
-        services.messages = &messages;
-        services.files = &files;
-        services.endProgram = [this](int, bool) {
-            ++ends;
-            dialog->Controller().StopAndWait();  // as the program frame does
-        };
-        services.settingsPath = plugged.File("settings.kmj");
-        services.caps = stick.Caps();
-        dialog = std::make_unique<MainDialog>(settings, std::move(services));
+        dialog = std::make_unique<MainDialog>(
+            settings, MainDialogServices{.link = &link,
+                                         .source = &stick.Source(),
+                                         .messages = &messages,
+                                         .files = &files,
+                                         .endProgram =
+                                             [this](int, bool) {
+                                                 ++ends;  // stops as the program frame does
+                                                 dialog->Controller().StopAndWait();
+                                             },
+                                         .showAbout = {},
+                                         .settingsPath = plugged.File("settings.kmj"),
+                                         .caps = stick.Caps()});
         dialog->show();
         dialog->SaveSettings();
         saved = ReadFileBytes(plugged.File("settings.kmj"));
