@@ -4,10 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <tuple>
 
 #include "tests/joystick/joy_test_support.h"
@@ -32,13 +29,15 @@ class EndlessStick : public JoystickSource {
     }
 
   private:
+    platform::JoystickSystem system_;
     platform::JoystickPosition position_;
     platform::VirtualJoystick stick_;
     platform::JoystickDevice device_;
 };
 
 // A controller on `source` with the default settings, a link that records
-// the words (read only once the run is over) and the outcomes it reports.
+// the words and the outcomes it reports; both are read once the run is over
+// (the events order the control thread's writes before the reads).
 class Rig : public InterfaceLink, public RunEndedListener {
   public:
     explicit Rig(JoystickSource& source)
@@ -47,46 +46,28 @@ class Rig : public InterfaceLink, public RunEndedListener {
     }
     std::uint32_t Exchange(std::uint32_t output) override {
         words.push_back(output);
-        exchanges.fetch_add(1);
+        if (words.size() == 10) {
+            tenWords.Set();
+        }
         return 0;
     }
     void PostRunEnded(RunOutcome outcome) override {
-        std::lock_guard lock(mutex_);
-        outcomes_.push_back(outcome);
+        outcomes.push_back(outcome);
         ended.Set();
-    }
-    std::vector<RunOutcome> Outcomes() {
-        std::lock_guard lock(mutex_);
-        return outcomes_;
-    }
-    // Starts a run and waits (generously bounded) for `count` exchanges.
-    bool StartAndWaitFor(std::size_t count) {
-        controller->Start();
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (exchanges.load() < count && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::yield();
-        }
-        return exchanges.load() >= count;
     }
     bool WaitForEnd() {
         return ended.WaitFor(kGenerousMs) && controller->WaitUntilIdle(kGenerousMs);
     }
 
     Words words;
-    std::atomic<std::size_t> exchanges{0};
-    platform::ManualResetEvent ended;
-    std::mutex mutex_;
-    std::vector<RunOutcome> outcomes_;
+    std::vector<RunOutcome> outcomes;
+    platform::ManualResetEvent tenWords, ended;
     // Last, so that it ends its run before the rest goes.
     std::unique_ptr<JoyController> controller;
 };
 
-class ControllerTest : public ::testing::Test {
-  protected:
-    platform::JoystickSystem system_;
-};
-
-TEST_F(ControllerTest, ARunEndsByItselfWhenTheReplayEndsOrTheJoystickIsGone) {
+TEST(JoyController, ARunEndsByItselfWhenTheReplayEndsOrTheJoystickIsGone) {
+    platform::JoystickSystem system;
     const Replay replay = test::MakeReplay(test::Caps(2, 4, false), test::Reads(5, At(0)));
     ReplaySource played(replay);
     test::GoneSource gone;
@@ -98,48 +79,48 @@ TEST_F(ControllerTest, ARunEndsByItselfWhenTheReplayEndsOrTheJoystickIsGone) {
         rig.controller->Start();
         ASSERT_TRUE(rig.WaitForEnd());
         rig.controller->OnRunEnded();
-        EXPECT_EQ(rig.Outcomes(), std::vector{outcome});
-        EXPECT_EQ(rig.words, words);
-        EXPECT_EQ(rig.controller->RunsEnded(), 1U);
-        EXPECT_FALSE(rig.controller->Running());
+        EXPECT_EQ(std::tuple(rig.outcomes, rig.words, rig.controller->RunsEnded(),
+                             rig.controller->Running()),
+                  std::tuple(std::vector{outcome}, words, 1U, false));
     }
 }
 
 // NOT-AUS once the run drives M1 "R", then right after the start, many
 // times: each ends that run with all-off.
-TEST_F(ControllerTest, NotAusEndsTheRunWithAllOffEvenRightAfterTheStart) {
+TEST(JoyController, NotAusEndsTheRunWithAllOffEvenRightAfterTheStart) {
     for (int round = 0; round < 20; ++round) {
         EndlessStick source(At(65535));
         Rig rig(source);
-        ASSERT_TRUE(rig.StartAndWaitFor(round == 0 ? 10 : 0));
+        rig.controller->Start();
+        ASSERT_TRUE(round > 0 || rig.tenWords.WaitFor(kGenerousMs));
         rig.controller->Stop();
         ASSERT_TRUE(rig.WaitForEnd());
-        EXPECT_EQ(rig.Outcomes(), std::vector{RunOutcome::kStopped});
-        EXPECT_EQ(rig.words.back(), 0U);
+        EXPECT_EQ(std::pair(rig.outcomes, rig.words.back()),
+                  std::pair(std::vector{RunOutcome::kStopped}, 0U));
         EXPECT_TRUE(round > 0 || rig.words[rig.words.size() - 2] == 2U);
     }
 }
 
 // The way out stops the run, waits for all-off and starts no more;
 // destroying the controller during a run ends it all-off too.
-TEST_F(ControllerTest, TheWayOutStopsTheRunWaitsForAllOffAndStartsNoMore) {
+TEST(JoyController, TheWayOutStopsTheRunWaitsForAllOffAndStartsNoMore) {
     EndlessStick source(At(0));
     Rig rig(source);
-    ASSERT_TRUE(rig.StartAndWaitFor(10));
+    rig.controller->Start();
+    ASSERT_TRUE(rig.tenWords.WaitFor(kGenerousMs));
     ASSERT_TRUE(rig.controller->StopAndWait(kGenerousMs));
-    EXPECT_EQ(rig.words.back(), 0U);
-    const std::size_t words = rig.words.size();
+    const Words words = rig.words;
     rig.controller->Start();
     EXPECT_TRUE(rig.controller->WaitUntilIdle(kGenerousMs));
-    EXPECT_EQ(rig.words.size(), words);
-    EXPECT_EQ(rig.controller->RunsEnded(), 1U);
+    EXPECT_EQ(std::tuple(words.back(), rig.words.size(), rig.controller->RunsEnded()),
+              std::tuple(0U, words.size(), 1U));
 
     EndlessStick again(At(0));
     Rig destroyed(again);
-    ASSERT_TRUE(destroyed.StartAndWaitFor(10));
+    destroyed.controller->Start();
+    ASSERT_TRUE(destroyed.tenWords.WaitFor(kGenerousMs));
     destroyed.controller.reset();
-    EXPECT_EQ(destroyed.words.back(), 0U);
-    EXPECT_EQ(destroyed.Outcomes().size(), 1U);
+    EXPECT_EQ(std::pair(destroyed.words.back(), destroyed.outcomes.size()), std::pair(0U, 1UL));
 }
 
 }  // namespace

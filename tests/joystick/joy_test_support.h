@@ -83,8 +83,7 @@ inline RunOutcome RunOnce(const JoySettings& settings, JoystickSource& source,
     LiveSettings live;
     PublishAll(live, settings);
     StopFlag stop{0};
-    ControlLoop loop(live, source, link, stop);
-    return loop.Run();
+    return ControlLoop(live, source, link, stop).Run();
 }
 
 struct Played {
