@@ -123,18 +123,16 @@ TEST_F(PlayerTest, StoppedMotorsGoOnCountingAndCountsRestartEveryMovement) {
 }
 
 TEST_F(PlayerTest, MaximumDurationZeroNeverEndsAndTheRowPlaysAgainAfter65536Ticks) {
-    std::uint8_t* row = timeline_.Row(0);
-    for (std::uint32_t position = 0; position < kTimelineRowLength; ++position) {
-        row[position] = static_cast<std::uint8_t>(position % 3 == 0 ? 1 : 2);
-    }
-    row[kTimelineRowLength - 1] = 0;  // as a computation leaves it
-    timeline_.Limits(0).maxDuration = {0, 1, 1, 1};
+    // The row's last position stays 0, as a computation leaves it.
     constexpr std::size_t kStopAfter = 3 * kTimelineRowLength + 17;
-    StopAt(kStopAfter);
     Words expected(kStopAfter);
     for (std::size_t tick = 0; tick < kStopAfter; ++tick) {
-        expected[tick] = row[tick % kTimelineRowLength];
+        const std::size_t position = tick % kTimelineRowLength;
+        expected[tick] = position == kTimelineRowLength - 1 ? 0 : position % 3 == 0 ? 1 : 2;
+        timeline_.Row(0)[position] = static_cast<std::uint8_t>(expected[tick]);
     }
+    timeline_.Limits(0).maxDuration = {0, 1, 1, 1};
+    StopAt(kStopAfter);
     EXPECT_TRUE(Play(1, RunOutcome::kStopped) == expected) << link_.outputs.size();
 }
 

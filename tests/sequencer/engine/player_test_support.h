@@ -47,10 +47,9 @@ class ScriptedLink : public InterfaceLink {
     std::function<void(std::size_t index, std::uint32_t output)> onExchange;
     Words outputs;
     std::atomic<std::size_t> exchanges{0};
-    // When set, an endless run is held after `holdAfter` exchanges until the
-    // flag is set, so that a slow test thread never lets `outputs` grow unbounded.
+    // When set, an endless run is held after 5000 exchanges until the flag is
+    // set, so that a slow test thread never lets `outputs` grow unbounded.
     StopFlag* holdUntil = nullptr;
-    std::size_t holdAfter = 5000;
     std::atomic<bool> released{false};
 
     std::uint32_t Exchange(std::uint32_t output) override {
@@ -62,12 +61,9 @@ class ScriptedLink : public InterfaceLink {
         const std::size_t count = exchanges.fetch_add(1) + 1;
         // Once the flag was seen, the hold is over for good: the run clears
         // the flag at its end and still sends its final all-off.
-        while (holdUntil != nullptr && count >= holdAfter && !released.load()) {
-            if (holdUntil->load() != 0) {
-                released.store(true);
-            } else {
-                std::this_thread::yield();
-            }
+        while (holdUntil != nullptr && count >= 5000 && !released.load()) {
+            released.store(holdUntil->load() != 0);
+            std::this_thread::yield();
         }
         return inputs ? inputs(index) : 0U;
     }
