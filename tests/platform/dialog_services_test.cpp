@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <csignal>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "platform/dialog_message.h"
@@ -35,10 +36,10 @@ TEST(ScriptedMessageService, AnswersInOrderAndRecordsEveryBox) {
         {QStringLiteral("d"), QString(), MessageButtons::kOkCancel},
         {QStringLiteral("e"), QString(), MessageButtons::kAbortRetryIgnore}};
     std::vector<MessageResult> results;
-    QStringList seen;
     for (const MessageRequest& request : requests) {
         results.push_back(messages.Show(nullptr, request));
     }
+    QStringList seen;
     for (const MessageRequest& request : messages.Requests()) {
         seen << request.text + "|" + request.caption + "|" +
                     QString::number(static_cast<int>(request.icon));
@@ -48,11 +49,10 @@ TEST(ScriptedMessageService, AnswersInOrderAndRecordsEveryBox) {
                                                    MessageResult::kAbort}));
     EXPECT_EQ(seen.join(' '), QString("a|Kinemo|%1 b|Achtung|0 c|Kinemo|0 d|Kinemo|0 e|Kinemo|0")
                                   .arg(static_cast<int>(MessageIcon::kError)));
-    EXPECT_EQ(messages.PendingAnswers(), 0u);
-    EXPECT_EQ(messages.UnscriptedCount(), 3);
-    EXPECT_EQ(messages.UnscriptedQuestions(), 2);
-    EXPECT_EQ(ClosedBoxResult(MessageButtons::kRetryCancel), MessageResult::kCancel);
-    EXPECT_EQ(ClosedBoxResult(MessageButtons::kYesNoCancel), MessageResult::kCancel);
+    EXPECT_EQ(
+        std::tuple(messages.PendingAnswers(), messages.UnscriptedCount(),
+                   messages.UnscriptedQuestions(), ClosedBoxResult(MessageButtons::kYesNoCancel)),
+        std::tuple(0u, 3, 2, MessageResult::kCancel));
 }
 
 // Presses `which` in the next modal message box and notes its caption, text,

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <tuple>
 
 #include "platform/serial_port.h"
 #include "platform/usb_latency.h"
@@ -25,7 +26,7 @@ using testing::ReadAll;
 
 // Kind, tty name, latency and whether a timer was found (and is writable).
 std::string Describe(const SerialDeviceInfo& info) {
-    return std::to_string(static_cast<int>(info.kind)) + " " + info.ttyName + " " +
+    return std::string(SerialDeviceKindText(info.kind)) + " " + info.ttyName + " " +
            std::to_string(info.latencyMs) + " " + (info.latencyPath.empty() ? "-" : "timer") +
            (info.latencyWritable ? " writable" : "");
 }
@@ -37,26 +38,23 @@ TEST(UsbLatency, KindsAndTimersFromTheTreeAndTickRates) {
             return t.Node(name);
         };
     };
-    const int adapter = static_cast<int>(SerialDeviceKind::kUsbSerial);
     const std::pair<std::function<std::string(FakeTree&)>, std::string> cases[] = {
-        {usb("ttyUSB0", "16\n"), std::to_string(adapter) + " ttyUSB0 16 timer writable"},
+        {usb("ttyUSB0", "16\n"), "USB-Seriell ttyUSB0 16 timer writable"},
         {[](FakeTree& t) {  // through a by-id link
              t.Usb("ttyUSB1", "2");
              fs::create_symlink(t.Node("ttyUSB1"), t.Dev("usb-Adapter_A1-if00-port0"));
              return t.Dev("usb-Adapter_A1-if00-port0");
          },
-         std::to_string(adapter) + " ttyUSB1 2 timer writable"},
-        {usb("ttyACM0", ""), std::to_string(adapter) + " ttyACM0 -1 -"},
-        {usb("ttyUSB2", "16 ms\n"), std::to_string(adapter) + " ttyUSB2 -1 timer writable"},
+         "USB-Seriell ttyUSB1 2 timer writable"},
+        {usb("ttyACM0", ""), "USB-Seriell ttyACM0 -1 -"},
+        {usb("ttyUSB2", "16 ms\n"), "USB-Seriell ttyUSB2 -1 timer writable"},
         {[](FakeTree& t) {
              t.Tty("ttyS0", "pnp0/00:01/00:01:0/00:01:0.0", "16");
              return t.Node("ttyS0");
          },
-         std::to_string(static_cast<int>(SerialDeviceKind::kBuiltIn)) + " ttyS0 -1 -"},
-        {[](FakeTree& t) { return t.Node("ttyX9"); },
-         std::to_string(static_cast<int>(SerialDeviceKind::kUnknown)) + " ttyX9 -1 -"},
-        {[](FakeTree& t) { return t.Dev("fehlt"); },
-         std::to_string(static_cast<int>(SerialDeviceKind::kUnknown)) + "  -1 -"},
+         "eingebaut ttyS0 -1 -"},
+        {[](FakeTree& t) { return t.Node("ttyX9"); }, "unbekannt ttyX9 -1 -"},
+        {[](FakeTree& t) { return t.Dev("fehlt"); }, "unbekannt  -1 -"},
     };
     for (const auto& [build, expected] : cases) {
         FakeTree tree;
@@ -111,20 +109,17 @@ TEST(UsbLatency, TimerThatCannotBeWrittenIsReported) {
     }
     UsbLatencyHold hold;
     const LatencyReport& report = hold.Acquire(-1, peer.DevicePath().c_str(), tree.Root());
-    EXPECT_EQ(report.device.kind, SerialDeviceKind::kUsbSerial);
-    EXPECT_EQ(report.device.latencyMs, expected);
-    EXPECT_FALSE(report.device.latencyWritable);
-    EXPECT_FALSE(report.timerLowered);
-    EXPECT_TRUE(report.timerStaysHigh);
+    EXPECT_EQ(std::tuple(report.device.kind, report.device.latencyMs, report.device.latencyWritable,
+                         report.timerLowered, report.timerStaysHigh),
+              std::tuple(SerialDeviceKind::kUsbSerial, expected, false, false, true));
     hold.Release(-1);
     EXPECT_EQ(std::atoi(ReadAll(timer).c_str()), expected);
 }
 
 TEST(UsbLatency, NoticeNamesTheCommand) {
     SerialDeviceInfo info;
-    info.kind = SerialDeviceKind::kUsbSerial;
-    info.latencyMs = 16;
-    info.latencyPath = "/sys/class/tty/ttyUSB0/device/latency_timer";
+    std::tie(info.kind, info.latencyMs, info.latencyPath) =
+        std::tuple(SerialDeviceKind::kUsbSerial, 16, "/sys/class/tty/ttyUSB0/device/latency_timer");
     EXPECT_EQ(LatencyNotice("/dev/ttyUSB0", info),
               "Hinweis: Der USB-Seriell-Adapter /dev/ttyUSB0 hält jede Antwort bis zu 16 ms "
               "zurück (Latenz-Timer); so schafft das Interface nur etwa 62 statt 320 Ticks pro "
