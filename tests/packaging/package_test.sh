@@ -23,7 +23,6 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for library in libc6 libstdc++6 libqt6widgets6 libsdl2-2.0-0 libpocketsphinx3; do
     [[ "$depends" == *"$library "* ]] || fail "Depends lacks $library: $depends"
 done
-[[ "$(dpkg-deb -f "$deb" Package)" == kinemo ]] || fail "package name"
 dpkg -x "$deb" "$root"
 
 # Every program with its man page; the window programs with their desktop
@@ -64,7 +63,4 @@ grep -q '^Fertig$' <<<"$log" || fail "the run did not finish: $log"
 SDL_JOYSTICK_DISABLE_UDEV=1 SDL_VIDEODRIVER=dummy "$bin/kinemo-joy-cli" joysticks \
     >"$work/joysticks.txt" 2>&1 || [[ $? -eq 1 ]] ||
     fail "kinemo-joy-cli joysticks: $(cat "$work/joysticks.txt")"
-
-rm -rf "$root"
-[[ ! -e "$root" ]] || fail "the unpacked package could not be removed"
 echo "package test: 1 passed ($(stat -c %s "$deb") bytes; Depends: $depends)"
