@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <memory>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -66,82 +65,59 @@ TEST(DriverLink, ConnectReportsEachStepAndARunPutsTheTimelineOnTheWire) {
     EXPECT_FALSE(ConnectInterface(tooLong, text, nullptr));
 }
 
-class LostLineTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_FALSE(box_->Start().empty()) << box_->error();
-        port_ = std::make_unique<ScopedPortOverride>("COM1", box_->devicePath());
-        ASSERT_TRUE(ConnectInterface(link_, "COM1", nullptr));
-        control_ = std::make_unique<RunControl>(link_, listener_, nullptr);
-        // M1 left without end: only a stop or the line ends the run.
-        testing::SetMovement(control_->Movements(), 0, 0, kDirectionLeft, 0);
-        control_->Movements().movementCount = 1;
+// On the simulated box, M1 left without end so that only a stop or the line
+// ends a run. A box that only stops answering is no lost line: the run goes
+// on, one read timeout per tick, and NOT-AUS still ends it. When the line goes
+// the run ends at once as lost (never "finished"), and so does the next run
+// while the box stays gone, without racing through its rows; a box plugged
+// back in on the same port is opened again.
+TEST(DriverLink, ASilentBoxKeepsTheRunALostLineEndsItAndTheReplugIsOpened) {
+    simulator::SimulatedBox box(simulator::SimulatedBoxOptions::FastLine());
+    ASSERT_FALSE(box.Start().empty()) << box.error();
+    ScopedPortOverride port("COM1", box.devicePath());
+    DriverLink link;
+    ASSERT_TRUE(ConnectInterface(link, "COM1", nullptr));
+    testing::CountingListener listener;
+    RunControl control(link, listener, nullptr);
+    testing::SetMovement(control.Movements(), 0, 0, kDirectionLeft, 0);
+    const auto startAndWait = [&](simulator::SimulatedBox& on, std::uint64_t ticks) {
+        const std::uint64_t before = on.Snapshot().ticks;
+        return control.RunList() && on.WaitForTicks(before + ticks, kGenerousWait);
+    };
+    const auto waitForEnd = [&] {
+        EXPECT_TRUE(listener.ended.WaitFor(kGenerousWaitMs));
+        listener.ended.Reset();
+        control.OnRunEnded();
+        return control.LastOutcome();
+    };
+    ASSERT_TRUE(startAndWait(box, 5));
+    box.SetSilent(true);
+    for (const std::uint64_t ignored = box.Snapshot().ignoredFrames;
+         box.Snapshot().ignoredFrames <= ignored;) {
+        std::this_thread::yield();
     }
-    void TearDown() override { control_.reset(); }
-
-    // Starts the list and waits until the box has seen `ticks` more exchanges.
-    void StartAndWait(simulator::SimulatedBox& box, std::uint64_t ticks) {
-        const std::uint64_t before = box.Snapshot().ticks;
-        ASSERT_TRUE(control_->RunList());
-        ASSERT_TRUE(box.WaitForTicks(before + ticks, kGenerousWait));
-    }
-    RunOutcome WaitForEnd() {
-        EXPECT_TRUE(listener_.ended.WaitFor(kGenerousWaitMs));
-        listener_.ended.Reset();
-        control_->OnRunEnded();
-        return control_->LastOutcome();
-    }
-
-    std::unique_ptr<simulator::SimulatedBox> box_ =
-        std::make_unique<simulator::SimulatedBox>(simulator::SimulatedBoxOptions::FastLine());
-    std::unique_ptr<ScopedPortOverride> port_;
-    DriverLink link_;
-    testing::CountingListener listener_;
-    std::unique_ptr<RunControl> control_;
-};
-
-// The line goes: the run ends at once as lost (never "finished"); while the
-// box stays gone the next run ends as lost too, without racing through its
-// rows; a box plugged back in on the same port is opened again.
-TEST_F(LostLineTest, HangupEndsTheRunAndTheNextRunReopensThePort) {
-    StartAndWait(*box_, 20);
-    EXPECT_NE(box_->Snapshot().outputs & 0x3U, 0U);  // M1 on
-    box_->CloseLine();
-    EXPECT_EQ(WaitForEnd(), RunOutcome::kLinkLost);
-    EXPECT_TRUE(link_.LinkLost());
-    box_->Stop();
-    ASSERT_TRUE(control_->RunList());
-    EXPECT_EQ(WaitForEnd(), RunOutcome::kLinkLost);
+    EXPECT_FALSE(link.LinkLost());
+    control.EmergencyStop();
+    EXPECT_EQ(waitForEnd(), RunOutcome::kStopped);
+    box.SetSilent(false);
+    ASSERT_TRUE(startAndWait(box, 20));            // the box answers again: the same link goes on
+    EXPECT_NE(box.Snapshot().outputs & 0x3U, 0U);  // M1 on
+    box.CloseLine();
+    EXPECT_EQ(waitForEnd(), RunOutcome::kLinkLost);
+    EXPECT_TRUE(link.LinkLost());
+    box.Stop();
+    ASSERT_TRUE(control.RunList());
+    EXPECT_EQ(waitForEnd(), RunOutcome::kLinkLost);
 
     simulator::SimulatedBox replugged(simulator::SimulatedBoxOptions::FastLine());
     ASSERT_FALSE(replugged.Start().empty());
     ScopedPortOverride samePort("COM1", replugged.devicePath());
-    StartAndWait(replugged, 20);
-    EXPECT_FALSE(link_.LinkLost());
-    control_->EmergencyStop();
-    EXPECT_EQ(WaitForEnd(), RunOutcome::kStopped);
+    ASSERT_TRUE(startAndWait(replugged, 20));
+    EXPECT_FALSE(link.LinkLost());
+    control.EmergencyStop();
+    EXPECT_EQ(waitForEnd(), RunOutcome::kStopped);
     EXPECT_EQ(replugged.Snapshot().outputs, 0U);  // the last word: all off
-    control_.reset();
-    CloseInterface(&link_.Record());
-}
-
-// A box that only stops answering is no lost line: the run goes on, one read
-// timeout per tick, and NOT-AUS still ends it.
-TEST_F(LostLineTest, SilentBoxKeepsTheRunUntilNotAus) {
-    StartAndWait(*box_, 5);
-    box_->SetSilent(true);
-    for (const std::uint64_t ignored = box_->Snapshot().ignoredFrames;
-         box_->Snapshot().ignoredFrames <= ignored;) {
-        std::this_thread::yield();
-    }
-    EXPECT_FALSE(link_.LinkLost());
-    control_->EmergencyStop();
-    EXPECT_EQ(WaitForEnd(), RunOutcome::kStopped);
-    box_->SetSilent(false);
-    StartAndWait(*box_, 5);  // the box answers again: the same link goes on
-    control_->EmergencyStop();
-    EXPECT_EQ(WaitForEnd(), RunOutcome::kStopped);
-    EXPECT_EQ(box_->Snapshot().outputs, 0U);
+    CloseInterface(&link.Record());
 }
 
 }  // namespace
