@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -25,14 +24,7 @@ namespace {
 using cli::test::ChildProcess;
 using cli::test::ReadFileText;
 
-struct TraceLine {
-    std::uint32_t out = 0;
-    std::uint32_t in = 0;
-    bool operator==(const TraceLine&) const = default;
-};
-void PrintTo(const TraceLine& line, std::ostream* os) {
-    *os << line.out << "/" << line.in;
-}
+using TraceLine = std::pair<std::uint32_t, std::uint32_t>;  // output word, input word
 
 // The 0xC1 exchanges of a trace: tick,us,cmd,out1,out2,in1,in2.
 std::vector<TraceLine> ReadTrace(const std::string& path) {
@@ -41,8 +33,8 @@ std::vector<TraceLine> ReadTrace(const std::string& path) {
     char command[8];
     TraceLine line;
     for (std::string row; std::getline(text, row);) {
-        if (std::sscanf(row.c_str(), "%*[^,],%*[^,],%7[^,],%x,,%x", command, &line.out, &line.in) ==
-                3 &&
+        if (std::sscanf(row.c_str(), "%*[^,],%*[^,],%7[^,],%x,,%x", command, &line.first,
+                        &line.second) == 3 &&
             std::string(command) == "C1") {
             lines.push_back(line);
         }
@@ -136,45 +128,29 @@ TEST_F(CliRunTest, TheCommittedExamplesAreWhatTheGeneratorWrites) {
     }
 }
 
-TEST_F(CliRunTest, InterruptTerminateAndHangupStopTheRunWithAllMotorsOff) {
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        SCOPED_TRACE(signal);
-        ChildProcess box({KINEMO_SIM_PATH, "--fast", "--headless", "--trace", Trace()},
-                         folder_.Path());
-        const std::string device = box.WaitForLine(0);
-        ASSERT_FALSE(device.empty());
-        ChildProcess cli({KINEMO_CLI_PATH, "run", Example("ramp.kmo"), "--port", "COM1", "--loop"},
-                         folder_.Path(), {{"KINEMO_PORT_COM1", device}});
-        ASSERT_TRUE(cli.WaitForText("Ausführen...\n", true));
-        ASSERT_TRUE(cli.WaitForText("Bewegung 1:"));  // well into the run
-        cli.Signal(signal);
-        const auto ended = cli.Wait();
-        ASSERT_EQ(ended.exitCode, 0) << ended.err;
-        EXPECT_EQ(ended.err, "Berechnen...\nAusführen...\nAbgebrochen\nFertig\n");
-        box.Signal(SIGTERM);
-        ASSERT_EQ(box.Wait().exitCode, 0);
-        const std::vector<TraceLine> trace = ReadTrace(Trace());
-        ASSERT_GE(trace.size(), 3U);
-        EXPECT_EQ(trace.end()[-1].out + trace.end()[-2].out, 0U);
-    }
-}
-
-// A lost line ends the run with the text and exit code 1, never "Fertig",
-// and leaves the program file as it was.
-TEST_F(CliRunTest, AHangupOfTheLineEndsTheRunWithTheTextAndExitCodeOne) {
-    simulator::SimulatedBox box(simulator::SimulatedBoxOptions::FastLine());
-    ASSERT_FALSE(box.Start().empty());
+// A signal stops the run with all motors off; a lost line ends it with the
+// text and exit code 1, never "Fertig". The program file stays as it was.
+TEST_F(CliRunTest, SignalsStopTheRunAndALostLineEndsItWithExitCodeOne) {
     const std::string program = folder_.File("loop.kmo");
-    const std::vector<std::uint8_t> original =
-        cli::test::ReadFileBytes(Example("endless_loop.kmo"));
+    const std::vector<std::uint8_t> original = cli::test::ReadFileBytes(Example("ramp.kmo"));
     cli::test::WriteFileBytes(program, original);
-    ChildProcess cli({KINEMO_CLI_PATH, "run", program, "--port", "COM1", "--loop"}, folder_.Path(),
-                     {{"KINEMO_PORT_COM1", box.devicePath()}});
-    ASSERT_TRUE(box.WaitForTicks(20, std::chrono::seconds(20)));
-    box.CloseLine();
-    const cli::test::ProcessResult result = cli.Wait();
-    EXPECT_EQ(std::tie(result.exitCode, result.err),
-              std::tuple(1, "Berechnen...\nAusführen...\nVerbindung zum Interface verloren\n"));
+    const char* const stopped = "Berechnen...\nAusführen...\nAbgebrochen\nFertig\n";
+    for (const auto& [signal, exitCode, err] :
+         {std::tuple{SIGINT, 0, stopped},
+          {SIGTERM, 0, stopped},
+          {SIGHUP, 0, stopped},
+          {0, 1, "Berechnen...\nAusführen...\nVerbindung zum Interface verloren\n"}}) {
+        SCOPED_TRACE(signal);
+        simulator::SimulatedBox box(simulator::SimulatedBoxOptions::FastLine());
+        ASSERT_FALSE(box.Start().empty());
+        ChildProcess cli({KINEMO_CLI_PATH, "run", program, "--port", "COM1", "--loop"},
+                         folder_.Path(), {{"KINEMO_PORT_COM1", box.devicePath()}});
+        ASSERT_TRUE(cli.WaitForText("Bewegung 1:"));  // well into the run
+        signal != 0 ? cli.Signal(signal) : box.CloseLine();
+        const cli::test::ProcessResult result = cli.Wait();
+        EXPECT_EQ(std::tie(result.exitCode, result.err), std::tuple(exitCode, err));
+        EXPECT_TRUE(signal == 0 || box.Snapshot().outputs == 0);  // the last word: all off
+    }
     EXPECT_EQ(cli::test::ReadFileBytes(program), original);
 }
 
