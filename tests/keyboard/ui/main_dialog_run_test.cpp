@@ -1,13 +1,19 @@
 // Runs from KinemoSpeech's main window against a pseudo-terminal box: typed
-// keys in order, the statuses, the wire at the end of every run.
+// keys in order, the statuses, the wire at the end of every run; the line
+// going away mid-run (the pseudo-terminal's far end closed, as when the USB
+// adapter is pulled) and the box only ceasing to answer: the box told once,
+// the settings kept, the same port opened again by the next "LOS!", and a
+// stop that takes effect after the exchange in flight while the window goes
+// on serving events.
 #include <gtest/gtest.h>
 
 #include <QInputMethodEvent>
 #include <QLineEdit>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "keyboard/settings_file.h"
+#include "keyboard/status_texts.h"
 #include "keyboard/ui/main_dialog.h"
 #include "keyboard/ui/main_dialog_ids.h"
 #include "tests/keyboard/ui/speech_dialog_test_support.h"
@@ -15,11 +21,13 @@
 namespace kinemo::keyboard::ui {
 namespace {
 
+using kinemo::cli::test::ReadFileBytes;
 using kinemo::testing::Bytes;
 using kinemo::ui::testing::WaitUntil;
 using testing::TypeText;
 
 const Bytes kAllOff = {0xC1, 0x00};
+const Bytes kM1Left = {0xC1, 0x01};
 
 // a/b: M1 "L"/"R"; c/d: M2 "L"/"R"; ü: M3 "R"; e twice: M4 "L", then "R"
 // (the later entry wins); x: "Notaus".
@@ -53,55 +61,48 @@ struct RunFixture : testing::ConnectedFixture {
     bool WaitForEnded() {
         return WaitUntil([this] { return Shown() == std::string(kStatusEnded) + " start"; });
     }
+    // A run with M1 "L" at 100 % from the start, the settings saved first.
+    void StartM1Left() {
+        settings.start.motors[0].startState = kMotorLeft;
+        Main().ApplySettings(settings);
+        EXPECT_TRUE(SaveSettingsFile(plugged.File("settings.kms"), settings).ok);
+        saved = ReadFileBytes(plugged.File("settings.kms"));
+        f.Click(kIdStart);
+        EXPECT_TRUE(plugged.WaitForWord(kM1Left));
+    }
 
     KeyboardSettings settings;
-    std::vector<std::uint8_t> typed;
+    std::vector<std::uint8_t> typed, saved;
 };
 
-// Random characters (also DEL, C1 controls, beyond Latin-1) one key event
-// each, a word in one event and an input-method string: exactly the printable
-// Latin-1 ones reach the handler, once and in order, the field stays empty.
+// Characters at the edges of the printable Latin-1 ranges and beyond them
+// (DEL, C1 controls, U+0100, the euro sign), one key event each and many
+// times over, a word in one event and an input-method string: exactly the
+// printable Latin-1 ones reach the handler, once and in order, the field
+// stays empty, and the motors run as the last keys say.
 TEST(SpeechMainDialogRun, TypedTextReachesTheHandlerOnceInOrderAndDrivesTheMotors) {
     RunFixture r;
     r.f.Click(kIdStart);
     EXPECT_EQ(r.Shown(), "Run field");
     EXPECT_EQ(r.Main().focusWidget(), r.Field());
-
-    std::mt19937 random(12);
-    const QString alphabet = QStringLiteral("abcdeüqz-A");
-    QString keys;
-    for (int i = 0; i < 600; ++i) {
-        const auto code = static_cast<char16_t>(random() % 0x0300);
-        if (i % 3 != 0) {
-            keys += alphabet[static_cast<int>(random() % alphabet.size())];
-        } else if (code >= 0x20) {  // control keys keep their meaning in the dialog
-            keys += QChar(code);
-        }
-    }
-    const QString word = QStringLiteral("dcbaé");
-    const QString committed = QStringLiteral("üa€b\u007F\u0085");
-    TypeText(r.Field(), keys);
-    TypeText(r.Field(), word, true);
+    TypeText(r.Field(),
+             QStringLiteral("ab~\u007Fc \u009Fd\u0085ü\u00A0e\u20ACq\u0100z-A\u00FF").repeated(30));
+    TypeText(r.Field(), QStringLiteral("dcbaé"), true);
     QInputMethodEvent commit;
-    commit.setCommitString(committed);
+    commit.setCommitString(QStringLiteral("üa€b\u007F\u0085"));
     QApplication::sendEvent(r.Field(), &commit);
 
+    const std::vector<std::uint8_t> once = {'a',  'b', '~', 'c', ' ', 'd', 0xFC,
+                                            0xA0, 'e', 'q', 'z', '-', 'A', 0xFF};
     std::vector<std::uint8_t> expected;
-    std::uint8_t states[kMotorCount] = {};
-    for (const QChar c : keys + word + committed) {
-        const char16_t code = c.unicode();
-        if ((code >= 0x20 && code < 0x7F) || (code >= 0xA0 && code <= 0xFF)) {
-            expected.push_back(static_cast<std::uint8_t>(code));
-        }
-        for (const auto& key : kStateKeys) {
-            states[key.motor] = key.character == code ? key.state : states[key.motor];
-        }
-    }
+    for (int i = 0; i < 30; ++i)
+        expected.insert(expected.end(), once.begin(), once.end());
+    expected.insert(expected.end(), {'d', 'c', 'b', 'a', 0xE9, 0xFC, 'a', 'b'});
     EXPECT_EQ(r.typed, expected);
     EXPECT_EQ(r.Field()->text(), QString());
-    // At 100 % the motors are on in every tick but the first.
-    EXPECT_TRUE(r.plugged.WaitForWord(
-        {0xC1, std::uint8_t(states[0] | states[1] << 2 | states[2] << 4 | states[3] << 6)}));
+    // M1 "R" (b), M2 "L" (c), M3 "R" (ü), M4 "R" (the later e): at 100 % in
+    // every tick but the first.
+    EXPECT_TRUE(r.plugged.WaitForWord({0xC1, 0xA6}));
 }
 
 // A "Notaus" key, the Return key (NOT-AUS is the default button) and the
@@ -150,6 +151,51 @@ TEST(SpeechMainDialogRun, StartDuringTheLastTickOfAStoppedRunFollowsIt) {
     r.f.Click(kIdEmergencyStop);
     ASSERT_TRUE(r.WaitForEnded());
     EXPECT_EQ(r.Box().Requests().back(), kAllOff);
+}
+
+TEST(SpeechLostLineWindow, OneBoxTheSettingsKeptAndTheRepluggedBoxRunsAgain) {
+    RunFixture r;
+    r.StartM1Left();
+    r.plugged.Pull();
+    ASSERT_TRUE(r.f.WaitForRunHandled());
+    EXPECT_EQ(r.Main().Text(kIdStatus), QString::fromUtf8(kStatusStopped));
+    const std::string caption = std::string(kProgramName) + ": ";
+    EXPECT_EQ(testing::Told(r.f.messages), std::vector<std::string>{caption + kLinkLostText});
+    // What the program saves at its end is what the file held.
+    ASSERT_TRUE(SaveSettingsFile(r.plugged.File("settings.kms"), r.Main().CurrentSettings()).ok);
+    EXPECT_EQ(ReadFileBytes(r.plugged.File("settings.kms")), r.saved);
+
+    // Not back yet: "LOS!" tries the port, finds nothing and starts no run.
+    r.f.Click(kIdStart);
+    EXPECT_FALSE(r.Main().Run().Running());
+    // Plugged in again at the same path: the next "LOS!" connects (its test
+    // word is all-off) and runs.
+    kinemo::testing::PtyPeer& again = r.plugged.PlugIn(2, {0x00});
+    r.f.Click(kIdStart);
+    EXPECT_EQ(r.Main().Text(kIdStatus), QString::fromUtf8(kStatusRun));
+    ASSERT_TRUE(r.plugged.WaitForWord(kM1Left));
+    EXPECT_EQ(again.Requests().front(), kAllOff);
+    r.f.Click(kIdEmergencyStop);
+    ASSERT_TRUE(r.f.WaitForRunHandled());
+    EXPECT_EQ(again.Requests().back(), kAllOff);
+    EXPECT_EQ(testing::Told(r.f.messages),
+              (std::vector<std::string>{caption + kLinkLostText, caption + kNoConnectionText}));
+}
+
+// "NOT-AUS" and "Ende" on a box that stopped answering.
+TEST(SpeechLostLineWindow, SilentBoxStopsAfterTheExchangeInFlightAndTheWindowServesEvents) {
+    for (const int stop : {kIdEmergencyStop, kIdEnd}) {
+        SCOPED_TRACE(stop);
+        RunFixture r;
+        r.StartM1Left();
+        const std::size_t atStop = r.plugged.GoSilentAndExpectEventsServed(r.Main());
+        EXPECT_TRUE(r.Main().Run().Running());
+        r.f.Click(stop);
+        ASSERT_TRUE(r.Main().Run().WaitUntilIdle(30000));
+        ASSERT_TRUE(WaitUntil([&] { return !r.Main().Run().Running(); }));
+        r.plugged.ExpectStoppedAfterTheExchangeInFlight(atStop);
+        EXPECT_TRUE(r.f.messages.Requests().empty());  // a silent box is no lost line
+    }
 }
 
 }  // namespace
