@@ -22,7 +22,7 @@ using testing::kGenerousMs;
 using testing::WaitForWire;
 using testing::Words;
 
-// A box on COM1 and the run's end as reported (run number, reason).
+// A box on COM1 and the run's end as reported.
 struct Rig {
     Rig() : com1("COM1", box.DevicePath()), link(port) { box.StartBox(2, {0x00}); }
     RunEndedCallback Ended() {
@@ -49,9 +49,7 @@ TEST(RunController, ARunNeedsAConnectionAndEndingTheControllerStopsARun) {
     {
         RunController controller(rig.link, rig.settings, rig.Ended());
         EXPECT_EQ(controller.Start(), StartResult::kNotConnected);
-        EXPECT_FALSE(controller.Running());
-        EXPECT_TRUE(rig.box.Requests().empty());
-
+        EXPECT_TRUE(!controller.Running() && rig.box.Requests().empty());
         ASSERT_TRUE(rig.port.connect(1));
         ASSERT_EQ(controller.Start(), StartResult::kStarted);
         ASSERT_TRUE(WaitForWire(rig.box, [](const auto& r) { return r.size() > 20; }));

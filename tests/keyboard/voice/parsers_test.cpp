@@ -18,19 +18,23 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Every truncation of `good` and random texts mixing `alphabet` with any
-// byte: either a result or a message, never both or neither.
+// Every truncation of `good`, random texts mixing `alphabet` with any byte
+// and `good` with a few bytes changed: either a result or a message, never
+// both or neither.
 template <typename Parse>
 void FeedDamaged(const std::string& good, const std::string& alphabet, Parse parse) {
     std::mt19937 random(7);
     for (std::size_t n = 0; n <= good.size() + 2000; ++n) {
         std::string text = good.substr(0, n);
-        if (n > good.size()) {
+        if (n > good.size() && n % 2 == 0) {
             text.assign(random() % 200, ' ');
             for (char& c : text) {
                 c = static_cast<char>(random() % 3 == 0 ? alphabet[random() % alphabet.size()]
                                                         : random() % 256);
             }
+        }
+        for (int k = 0; n > good.size() && n % 2 == 1 && k < 4; ++k) {
+            text[random() % text.size()] = static_cast<char>(random());
         }
         const auto r = parse(text);
         EXPECT_NE(static_cast<bool>(r.list), !r.error.empty()) << n;
@@ -196,19 +200,18 @@ TEST(Wav, RoundTripWithOtherChunksAndRefusalsSayingWhatWasFound) {
     }
 }
 
+// The header's fields and chunk sizes are what a few changed bytes hit.
 TEST(Wav, TruncatedAndRandomFilesAreRefusedCleanly) {
-    const Bytes good = EncodeWav(std::vector<std::int16_t>(100, 5));
-    std::mt19937 random(3);
-    for (std::size_t n = 0; n < good.size() + 2000; ++n) {
-        Bytes bytes = good;
-        bytes.resize(std::min(n, good.size()));
-        for (int k = 0; n >= good.size() && k < 4; ++k) {
-            bytes[random() % 48] = static_cast<std::uint8_t>(random());
-        }
-        const WavResult r = ParseWav(bytes);
-        EXPECT_NE(static_cast<bool>(r.samples), !r.error.empty()) << n;
-        EXPECT_TRUE(n >= good.size() || r.error.starts_with("WAV-Datei: ")) << n;
-    }
+    const Bytes good = EncodeWav(std::vector<std::int16_t>(4, 5));
+    FeedDamaged(std::string(good.begin(), good.end()), "RIFFWAVEfmt data",
+                [](const std::string& text) {
+                    const WavResult r = ParseWav(Bytes(text.begin(), text.end()));
+                    struct {
+                        bool list;
+                        std::string error;
+                    } answer{r.samples.has_value(), r.error};
+                    return answer;
+                });
 }
 
 }  // namespace

@@ -17,10 +17,10 @@ inline constexpr char kShippedWordList[] = KINEMO_SOURCE_DIR "/keyboard/voice/da
 inline constexpr char kSpokenTyped[] = "aslx";
 inline constexpr char kSpokenWords[] = "links schneller langsamer stopp ";
 
+// "links", "schneller", "langsamer" and "stopp", spoken once, in speech.wav;
+// made on first use.
 class TestSpeech {
   public:
-    // "links", "schneller", "langsamer" and "stopp", spoken once, in
-    // speech.wav; made on first use.
     static const TestSpeech& Get() {
         static const TestSpeech speech;
         return speech;
