@@ -9,17 +9,9 @@
 #include <stdexcept>
 
 namespace kinemo::testing {
-namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int MsLeft(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
-}  // namespace
+using std::chrono::milliseconds;
 
 PtyPeer::PtyPeer() : master_(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
     const char* name = master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0
@@ -37,26 +29,24 @@ PtyPeer::~PtyPeer() {
 
 Bytes PtyPeer::Read(std::size_t count, int timeoutMs) {
     Bytes bytes;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (int left; bytes.size() < count && master_ >= 0 && (left = MsLeft(deadline)) > 0;) {
+    const auto deadline = Clock::now() + milliseconds(timeoutMs);
+    for (auto left = milliseconds(timeoutMs);
+         bytes.size() < count && master_ >= 0 && left.count() > 0;
+         left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now())) {
         pollfd entry{master_, POLLIN, 0};
-        if (poll(&entry, 1, left) <= 0) {
+        std::uint8_t buffer[64];
+        if (poll(&entry, 1, static_cast<int>(left.count())) <= 0) {
             continue;
         }
-        std::uint8_t buffer[64];
         const ssize_t got = read(master_, buffer, std::min(sizeof buffer, count - bytes.size()));
         if (got > 0) {
             bytes.insert(bytes.end(), buffer, buffer + got);
         } else {
             // No device side open (yet): the master reports hangup.
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::this_thread::sleep_for(milliseconds(5));
         }
     }
     return bytes;
-}
-
-Bytes PtyPeer::Drain(int quietMs) {
-    return Read(4096, quietMs);
 }
 
 bool PtyPeer::Write(const Bytes& bytes) {
@@ -97,13 +87,11 @@ std::vector<Bytes> PtyPeer::Requests() const {
 }
 
 bool PtyPeer::WaitForRequests(std::size_t count, int timeoutMs) const {
-    for (const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-         Requests().size() < count; std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
-        if (Clock::now() > deadline) {
-            return false;
-        }
+    const auto deadline = Clock::now() + milliseconds(timeoutMs);
+    while (Requests().size() < count && Clock::now() < deadline) {
+        std::this_thread::sleep_for(milliseconds(2));
     }
-    return true;
+    return Requests().size() >= count;
 }
 
 void PtyPeer::RunBox(std::size_t requestSize) {
@@ -125,7 +113,7 @@ void PtyPeer::RunBox(std::size_t requestSize) {
             skip_.fetch_sub(1);
             continue;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs_.load()));
+        std::this_thread::sleep_for(milliseconds(delayMs_.load()));
         Write(answer);
     }
 }
