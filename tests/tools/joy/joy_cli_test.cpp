@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -45,17 +46,13 @@ const std::string kSweep = Example("joy_sweep.replay");
 std::vector<WireExchange> ReadTrace(const std::string& path) {
     std::vector<WireExchange> exchanges;
     std::istringstream text(ReadFileText(path));
-    std::string line, cell;
-    std::getline(text, line);  // the column names
-    while (std::getline(text, line)) {
-        std::istringstream fields(line);
-        std::array<std::uint32_t, 7> cells{};
-        for (std::uint32_t& value : cells) {
-            value = std::getline(fields, cell, ',') && !cell.empty()
-                        ? std::uint32_t(std::stoul(cell, nullptr, 16))
-                        : 0U;
+    for (std::string row; std::getline(text, row);) {
+        unsigned o1 = 0, o2 = 0, i1 = 0, i2 = 0;
+        if (std::sscanf(row.c_str(), "%*[^,],%*[^,],C2,%x,%x,%x,%x", &o1, &o2, &i1, &i2) == 4) {
+            exchanges.push_back({0xC2U, o1 | (o2 << 8), i1 | (i2 << 8)});
+        } else if (std::sscanf(row.c_str(), "%*[^,],%*[^,],C1,%x,,%x", &o1, &i1) == 2) {
+            exchanges.push_back({0xC1U, o1, i1});
         }
-        exchanges.push_back({cells[2], cells[3] | (cells[4] << 8), cells[5] | (cells[6] << 8)});
     }
     return exchanges;
 }

@@ -192,11 +192,7 @@ TEST(SpeechCli, KeysAndRefusals) {
     listed.start.motors[1] = {keyboard::kMotorRight, 7, true, 5, 6};
     listed.start.offSwitchInput = 0;
     listed.keys.Append('\n');
-    struct Case {
-        Bytes file;  // none: no settings file
-        std::vector<std::string> args;
-        ProcessResult result;
-    };
+    using Case = std::tuple<Bytes, std::vector<std::string>, ProcessResult>;  // Bytes{}: no file
     const Case cases[] = {
         {count0, {"run"}, {1, 0, "", invalid}},
         {truncated, {"keys"}, {1, 0, "", invalid}},
@@ -222,15 +218,15 @@ TEST(SpeechCli, KeysAndRefusals) {
           "4 0x0A --keine Aktion--\n",
           ""}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [file, args, result] : cases) {
         TempFolder folder;
-        if (!c.file.empty()) {
-            WriteFileBytes(folder.File("settings.kms"), c.file);
+        if (!file.empty()) {
+            WriteFileBytes(folder.File("settings.kms"), file);
         }
-        EXPECT_EQ(cli::test::RunProcess(Command(KINEMO_SPEECH_CLI_PATH, c.args), folder.Path(),
+        EXPECT_EQ(cli::test::RunProcess(Command(KINEMO_SPEECH_CLI_PATH, args), folder.Path(),
                                         {{"KINEMO_PORT_COM3", "/dev/kinemo-none"}}),
-                  c.result);
-        EXPECT_EQ(ReadFileBytes(folder.File("settings.kms")), c.file);
+                  result);
+        EXPECT_EQ(ReadFileBytes(folder.File("settings.kms")), file);
     }
 }
 
