@@ -14,6 +14,7 @@
 #include <random>
 #include <sstream>
 #include <tuple>
+#include <utility>
 
 #include "joystick/control_loop.h"
 #include "joystick/joy_connect.h"
@@ -120,19 +121,18 @@ TEST(SettingsLists, ListsFollowTheJoystickAndTheModule) {
     };
     for (const Case& c : cases) {
         const JoySettings settings = FreshSettings(c.caps, c.extension);
-        const ListContents lists = MakeListContents(settings);
-        EXPECT_EQ(std::tie(lists.axes, lists.throttle),
-                  std::tuple(Words(c.axes), Words(c.throttle)));
-        EXPECT_EQ(std::tuple(lists.buttons.size(), lists.buttons.front(), lists.buttons.back()),
-                  std::tuple(std::size_t{c.caps.buttons}, " 1", c.lastButton));
-        EXPECT_EQ(std::tuple(lists.inputs.back(), lists.offSwitch[settings.offSwitchInput],
-                             lists.buttons[settings.offButtonIndex]),
-                  std::tuple(c.lastInput, c.lastInput, c.lastButton));
-        EXPECT_EQ(lists.inputs.size(), lists.offSwitch.size());
-        EXPECT_EQ(lists.throttle[settings.mappings[0].throttleIndex], lists.throttle.back());
-        EXPECT_EQ(settings.throttleBindings[0], ThrottleBindingFromText(lists.throttle.back()));
-        EXPECT_EQ(lists.modules, Words(c.extension ? "Hauptmodul Extensionmodul" : "Hauptmodul"));
-        EXPECT_EQ(lists.directions, Words("A L R"));
+        const ListContents l = MakeListContents(settings);
+        EXPECT_EQ(std::tuple(l.axes, l.throttle, l.buttons.size(), l.buttons.front(),
+                             l.buttons.back(), l.inputs.back(), l.offSwitch.size(), l.modules),
+                  std::tuple(Words(c.axes), Words(c.throttle), std::size_t{c.caps.buttons}, " 1",
+                             c.lastButton, c.lastInput, l.inputs.size(),
+                             Words(c.extension ? "Hauptmodul Extensionmodul" : "Hauptmodul")));
+        EXPECT_EQ(
+            std::tuple(l.offSwitch[settings.offSwitchInput], l.buttons[settings.offButtonIndex],
+                       l.throttle[settings.mappings[0].throttleIndex], settings.throttleBindings[0],
+                       l.directions),
+            std::tuple(c.lastInput, c.lastButton, l.throttle.back(),
+                       ThrottleBindingFromText(l.throttle.back()), Words("A L R")));
     }
 }
 
@@ -253,11 +253,10 @@ TEST_F(SettingsFileTest, HeaderCasesByFileContents) {
         EXPECT_EQ(std::tuple(header.status, header.otherJoystick, header.ConnectNow(),
                              header.AskForPort(), header.ShowForeignWarning()),
                   std::tuple(c.status, c.other, usable, !usable, c.status == kForeign));
-        EXPECT_EQ(std::tuple(settings.joystickCaps, unsigned{settings.joystickButtons},
-                             unsigned{settings.joystickAxes}, settings.portNumber,
-                             settings.motorCount),
-                  std::tuple(c.caps.mask, c.caps.buttons, c.caps.axes, usable ? 3 : 0,
-                             usable ? 8U : 4U));
+        EXPECT_EQ(
+            std::tuple(settings.joystickCaps, unsigned{settings.joystickButtons},
+                       unsigned{settings.joystickAxes}, settings.portNumber, settings.motorCount),
+            std::tuple(c.caps.mask, c.caps.buttons, c.caps.axes, usable ? 3 : 0, usable ? 8U : 4U));
         EXPECT_EQ(LoadSettings(path_, settings),
                   usable ? LoadStatus::kLoaded : LoadStatus::kDefaults);
         EXPECT_EQ(Read(), c.bytes.value_or(Bytes{})) << "reading never changes the file";
@@ -333,10 +332,8 @@ TEST_F(SettingsFileTest, SavedAndLoadedMappingsComeBackByteForByte) {
         saved.offButtonIndex = round % 32;
         ASSERT_TRUE(SaveSettings(path_, saved));
         JoySettings loaded = StartUp(Caps(6, 32, true));
-        EXPECT_EQ(loaded.moduleShown, 0);
-        loaded.moduleShown = saved.moduleShown;
+        EXPECT_EQ(std::exchange(loaded.moduleShown, saved.moduleShown), 0);
         EXPECT_EQ(ToBytes(EncodeSettings(loaded)), Read());
-        EXPECT_TRUE(loaded.mappings == saved.mappings);
     }
 }
 

@@ -172,16 +172,16 @@ TEST(JoyConnectDialog, SettingsFileCases) {
         EXPECT_EQ(std::tuple(outcome, rig.shown, rig.attempts, rig.messages.PendingAnswers(),
                              rig.dialog->windowTitle().toStdString()),
                   std::tuple(c.outcome, c.user != '-', c.kind != 0 ? 1 : 0, 0U, "KinemoJoy"));
-        const std::map<char, std::tuple<std::string, std::string, MessageButtons>> boxes = {
+        const std::map<char, Box> boxes = {
             {'F', {kForeignFileText, kForeignFileCaption, MessageButtons::kOkCancel}},
             {'J', {JoystickFoundText(caps), kJoystickFoundCaption, MessageButtons::kOk}},
             {'O', {OtherJoystickText(caps), kOtherJoystickCaption, MessageButtons::kOk}},
         };
-        ASSERT_EQ(rig.messages.Requests().size(), std::strlen(c.boxes));
-        for (std::size_t i = 0; c.boxes[i] != 0; ++i) {
-            const auto& [text, caption, buttons] = boxes.at(c.boxes[i]);
-            ExpectBox(rig.messages, i, text, caption, buttons);
+        std::vector<Box> shown;
+        for (const char* b = c.boxes; *b != 0; ++b) {
+            shown.push_back(boxes.at(*b));
         }
+        EXPECT_EQ(Boxes(rig.messages), shown);
         EXPECT_EQ(GetInterfaceKind(&rig.link.Record()), c.kind);
         if (outcome == kConnected) {
             EXPECT_EQ(std::tuple(Text(*rig.dialog, kIdConnectStatus), rig.settings.motorCount,
@@ -203,10 +203,12 @@ TEST(JoyConnectDialog, AFailedAutomaticConnectionShowsTheStoredChoiceAndWaits) {
                   std::tuple(1, kNoConnectionText, "COM3", true));
         ConnectOn(true)(d);
     });
-    EXPECT_EQ(std::tuple(outcome, rig.attempts, rig.messages.Requests().size(),
-                         rig.settings.portNumber, GetInterfaceKind(&rig.link.Record())),
-              std::tuple(ConnectOutcome::kConnected, 2, 1U, 1, 2));
-    ExpectBox(rig.messages, 0, kConnectFailedBoxText, "KinemoJoy", MessageButtons::kOk);
+    EXPECT_EQ(
+        std::tuple(outcome, rig.attempts, Boxes(rig.messages), rig.settings.portNumber,
+                   GetInterfaceKind(&rig.link.Record())),
+        std::tuple(ConnectOutcome::kConnected, 2,
+                   std::vector<Box>{{kConnectFailedBoxText, "KinemoJoy", MessageButtons::kOk}}, 1,
+                   2));
     rig.link.Close();
 }
 
@@ -220,9 +222,13 @@ TEST(JoyConnectDialog, NoJoystickAsksRetryOrCancel) {
         rig.joystickMissing = missingReads;
         Answer(rig.messages, answers);
         EXPECT_EQ(rig.Run(Act('c')), outcome);
-        ASSERT_EQ(rig.messages.Requests().size(), std::strlen(answers) + (missingReads == 1));
-        ExpectBox(rig.messages, 0, kNoJoystickText, kNoJoystickCaption,
-                  MessageButtons::kRetryCancel);
+        std::vector<Box> shown(std::strlen(answers),
+                               {kNoJoystickText, kNoJoystickCaption, MessageButtons::kRetryCancel});
+        if (missingReads == 1) {
+            shown.push_back(
+                {JoystickFoundText(rig.Caps()), kJoystickFoundCaption, MessageButtons::kOk});
+        }
+        EXPECT_EQ(Boxes(rig.messages), shown);
         EXPECT_EQ(rig.attempts, 0);
     }
     EXPECT_EQ(ExitCodeOf(ConnectOutcome::kNoJoystick), 1);

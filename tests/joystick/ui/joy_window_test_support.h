@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -110,15 +111,14 @@ inline void Answer(platform::ScriptedMessageService& messages, std::string_view 
     }
 }
 
-// Message box `index` as shown: its text, caption and buttons.
-inline void ExpectBox(const platform::ScriptedMessageService& messages, std::size_t index,
-                      const std::string& text, const std::string& caption,
-                      platform::MessageButtons buttons) {
-    ASSERT_LT(index, messages.Requests().size());
-    const platform::MessageRequest& box = messages.Requests()[index];
-    EXPECT_EQ(box.text.toStdString(), text);
-    EXPECT_EQ(box.caption.toStdString(), caption);
-    EXPECT_EQ(box.buttons, buttons);
+// The message boxes shown so far: text, caption and buttons of each.
+using Box = std::tuple<std::string, std::string, platform::MessageButtons>;
+inline std::vector<Box> Boxes(const platform::ScriptedMessageService& messages) {
+    std::vector<Box> boxes;
+    for (const platform::MessageRequest& box : messages.Requests()) {
+        boxes.emplace_back(box.text.toStdString(), box.caption.toStdString(), box.buttons);
+    }
+    return boxes;
 }
 
 // The settings as the connect dialog leaves them for this joystick.

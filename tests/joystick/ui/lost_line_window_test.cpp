@@ -23,6 +23,7 @@ using kinemo::testing::PtyPeer;
 
 const Bytes kAllOff = {0xC1, 0x00};
 const Bytes kM1Left = {0xC1, 0x01};
+const Box kLost{kLinkLostText, kProgramTitle, platform::MessageButtons::kOk};
 
 // The window as the program opens it after connecting to a box on COM1, in a
 // run with the stick held full left, so M1 turns "L" at full speed.
@@ -60,15 +61,6 @@ class LostLineRig {
     bool WaitForRunHandled() {
         return WaitUntil([&] { return !D().Running() && D().IsEnabled(kIdStart); });
     }
-    std::vector<std::string> Told() {
-        std::vector<std::string> texts;
-        for (const auto& request : messages.Requests()) {
-            EXPECT_EQ(platform::EffectiveCaption(request).toStdString(), kProgramTitle);
-            texts.push_back(request.text.toStdString());
-        }
-        return texts;
-    }
-
     PluggableBox plugged;
     TestStick stick;
     DriverLink link;
@@ -85,7 +77,7 @@ TEST(JoyLostLineWindow, OneBoxTheSettingsKeptAndTheRepluggedBoxRunsAgain) {
     r.plugged.Pull();
     ASSERT_TRUE(r.WaitForRunHandled());
     EXPECT_EQ(Text(r.D(), kIdStatus), kStatusReady);
-    EXPECT_EQ(r.Told(), std::vector<std::string>{kLinkLostText});
+    EXPECT_EQ(Boxes(r.messages), std::vector{kLost});
     r.D().SaveSettings();
     EXPECT_EQ(ReadFileBytes(r.plugged.File("settings.kmj")), r.saved);
 
@@ -93,7 +85,7 @@ TEST(JoyLostLineWindow, OneBoxTheSettingsKeptAndTheRepluggedBoxRunsAgain) {
     // as lost again, told once more.
     Click(r.D(), kIdStart);
     ASSERT_TRUE(r.WaitForRunHandled());
-    EXPECT_EQ(r.Told(), (std::vector<std::string>{kLinkLostText, kLinkLostText}));
+    EXPECT_EQ(Boxes(r.messages), std::vector(2, kLost));
 
     // Plugged in again at the same path: the next "LOS!" connects (its test
     // word is all-off) and runs.
@@ -105,7 +97,7 @@ TEST(JoyLostLineWindow, OneBoxTheSettingsKeptAndTheRepluggedBoxRunsAgain) {
     Click(r.D(), kIdEmergencyStop);
     ASSERT_TRUE(r.WaitForRunHandled());
     EXPECT_EQ(again.Requests().back(), kAllOff);
-    EXPECT_EQ(r.messages.Requests().size(), 2U);
+    EXPECT_EQ(Boxes(r.messages), std::vector(2, kLost));
 }
 
 // "NOT-AUS" and "Ende" (whose program frame stops the run and waits for it)

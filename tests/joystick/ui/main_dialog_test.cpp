@@ -162,12 +162,11 @@ TEST(JoyMainDialog, RadiosCheckBoxesSlidersAndHandlersFollowTheirRules) {
     d.OnJoyAxisCh(kIdStart);
     d.OnAxisRadio(kIdDirAxis);
     d.OnSelchangeJoyAxisCo(4);
-    ASSERT_EQ(rig.messages.Requests().size(), 3U);
-    for (int i = 0;
-         const char* text : {kJoyAxisChAssertText, kAxisRadioAssertText, kAxisAssertText}) {
-        ExpectBox(rig.messages, i++, std::string(text) + kAssertContactLine, "KinemoJoy",
-                  MessageButtons::kOk);
-    }
+    const auto box = [](const char* text) {
+        return Box{std::string(text) + kAssertContactLine, "KinemoJoy", MessageButtons::kOk};
+    };
+    EXPECT_EQ(Boxes(rig.messages), (std::vector{box(kJoyAxisChAssertText),
+                                                box(kAxisRadioAssertText), box(kAxisAssertText)}));
     d.StoreMappings();
     EXPECT_EQ(d.Settings().mappings[0], before);
 }
@@ -263,9 +262,8 @@ TEST(JoyMainDialog, ResetYesDuringARunStopsItAndRestoresTheDefaults) {
     rig.StartRun();
     Answer(rig.messages, "y");
     Click(d, kIdReset);
-    ASSERT_EQ(rig.messages.Requests().size(), 1U);
-    ExpectBox(rig.messages, 0, kResetQuestionText, kResetQuestionCaption,
-              MessageButtons::kYesNoCancel);
+    EXPECT_EQ(Boxes(rig.messages), (std::vector<Box>{{kResetQuestionText, kResetQuestionCaption,
+                                                      MessageButtons::kYesNoCancel}}));
     rig.WaitForRunEnded();
     EXPECT_EQ(std::tuple(d.ComboSelection(kIdModule), Text(d, kIdPanelGroup),
                          d.IsChecked(kIdDirFixed + 3), d.IsEnabled(kIdApply),
@@ -283,10 +281,10 @@ TEST(JoyMainDialog, ResetNoAndOkLeavesTheDeletedFileAndEndsWithoutSaving) {
         Click(d, kIdDirButtons);
         Answer(rig.messages, answers);
         Click(d, kIdReset);
-        EXPECT_EQ(rig.messages.PendingAnswers(), 0U);
-        if (answers[0] == 'n') {
-            ExpectBox(rig.messages, 1, kRestartText, kRestartCaption, MessageButtons::kOkCancel);
-        }
+        const Box question{kResetQuestionText, kResetQuestionCaption, MessageButtons::kYesNoCancel};
+        const Box restart{kRestartText, kRestartCaption, MessageButtons::kOkCancel};
+        EXPECT_EQ(Boxes(rig.messages),
+                  (answers == "c" ? std::vector{question} : std::vector{question, restart}));
         const bool deleted = answers == "no";
         EXPECT_EQ(ReadFileBytes(rig.path), deleted ? Bytes(kDeletedFileText) : Bytes(""));
         EXPECT_EQ(rig.ends, (deleted ? Ends{{0, false}} : Ends{})) << answers;
@@ -300,11 +298,8 @@ TEST(JoyMainDialog, JoystickLostAtTheStartAsksAbortRetryIgnore) {
     Answer(rig.messages, "ria");
     Click(rig.D(), kIdStart);
     EXPECT_TRUE(WaitUntil([&] { return !rig.ends.empty(); }));
-    ASSERT_EQ(rig.messages.Requests().size(), 3U);
-    for (std::size_t i = 0; i < 3; ++i) {
-        ExpectBox(rig.messages, i, kJoystickLostText, "KinemoJoy",
-                  MessageButtons::kAbortRetryIgnore);
-    }
+    EXPECT_EQ(Boxes(rig.messages), std::vector(3, Box{kJoystickLostText, "KinemoJoy",
+                                                      MessageButtons::kAbortRetryIgnore}));
     EXPECT_EQ(rig.ends, (Ends{{2, false}}));
 }
 
