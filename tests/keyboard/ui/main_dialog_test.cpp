@@ -1,5 +1,7 @@
-// KinemoSpeech's main window driven by control id, without a box: the key
-// editor, the enable and visibility rules, the defaults and the settings.
+// KinemoSpeech's windows driven by control id: the main window without a box
+// (the key editor, the enable and visibility rules, the defaults and the
+// settings), the about box, and the connect dialog with the chosen radio
+// button reaching a real InterfacePort (the rest is the dialog layer's).
 #include "keyboard/ui/main_dialog.h"
 
 #include <gtest/gtest.h>
@@ -10,12 +12,15 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
 #include <QtTest/QTest>
 #include <random>
 #include <string>
 #include <tuple>
 
+#include "keyboard/ui/about_dialog.h"
+#include "keyboard/ui/connect_dialog.h"
 #include "keyboard/ui/main_dialog_ids.h"
 #include "tests/keyboard/ui/speech_dialog_test_support.h"
 #include "tests/platform/dialog_test_support.h"
@@ -250,6 +255,72 @@ TEST(SpeechMainDialog, CreditButtonAndContextMenuOpenTheAboutBox) {
         }
     }
     EXPECT_EQ(opened, 2);
+}
+
+// The connect dialog wired to a real InterfacePort, as the program wires it.
+struct ConnectFixture {
+    ConnectFixture()
+        : dialog({[this](int number) { return port.connect(number); }, &messages, [] {}}) {
+        dialog.show();
+    }
+    void Connect(int radio) {
+        dialog.Control<QRadioButton>(kPortRadioFirstId + radio)->click();
+        dialog.Control<QPushButton>(platform::kIdOk)->click();
+        ASSERT_TRUE(kinemo::ui::testing::WaitUntil([this] { return !dialog.Connecting(); }));
+    }
+
+    InterfacePort port;
+    platform::ScriptedMessageService messages;
+    ConnectDialog dialog;
+};
+
+TEST(SpeechConnectDialog, StartsWithItsControlsAndEveryStatusFits) {
+    kinemo::testing::ScopedPortOverride com3("COM3", "/dev/kinemo-speech-test-box");
+    ConnectFixture f;
+    ConnectDialog& d = f.dialog;  // ids, kinds, texts and tab order as stored
+    platform::testing::ExpectSameAsStored(
+        platform::testing::ControlInventory(d),
+        QStringLiteral(KINEMO_EXPECTED_DIR "/connect_dialog_controls.txt"));
+    EXPECT_EQ((std::tuple(d.windowTitle(), d.windowIcon().isNull(),
+                          d.Control<QPushButton>(platform::kIdOk)->isDefault())),
+              (std::tuple(QStringLiteral("KinemoSpeech"), false, true)));
+    EXPECT_TRUE(d.Control<QRadioButton>(kPortRadioFirstId + 2)
+                    ->toolTip()
+                    .startsWith("/dev/kinemo-speech-test-box"));
+    for (const char* text :
+         {kStatusNotConnected, kStatusConnecting, kStatusConnected, kStatusNoConnection}) {
+        d.SetText(kConnectStatusId, QString::fromUtf8(text));
+        platform::testing::ExpectTextsFit(d);
+    }
+}
+
+// "Com 1" names no device, "Com 3" the box (what the connection test sends
+// is the port's test).
+TEST(SpeechConnectDialog, AFailedPortIsReportedAndTheChosenPortConnects) {
+    kinemo::testing::PtyPeer box;
+    box.StartBox(2, {0x00});
+    kinemo::testing::ScopedPortOverride com1("COM1", "/nonexistent/kinemo-no-such-port");
+    kinemo::testing::ScopedPortOverride com3("COM3", box.DevicePath());
+    ConnectFixture f;
+    f.Connect(0);
+    EXPECT_EQ(f.dialog.Text(kConnectStatusId), QStringLiteral("Keine Verbindung zum Interface!\n"));
+    EXPECT_TRUE(f.dialog.isVisible() && !f.port.isOpen());
+    f.Connect(2);
+    EXPECT_EQ(f.dialog.Text(kConnectStatusId),
+              QStringLiteral("Verbindung zum Interface erfolgreich\n"));
+    EXPECT_TRUE(f.dialog.Connected() && !f.dialog.isVisible() && f.port.isOpen());
+    EXPECT_EQ(testing::Told(f.messages),
+              std::vector<std::string>{"KinemoSpeech: Verbindung zum Interface fehlgeschlagen!\n"});
+}
+
+TEST(SpeechAboutDialog, TextsIconAndFit) {
+    AboutDialog dialog;
+    platform::testing::ExpectSameAsStored(
+        platform::testing::ControlInventory(dialog),
+        QStringLiteral(KINEMO_EXPECTED_DIR "/about_dialog_controls.txt"));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Info über KinemoSpeech"));
+    EXPECT_FALSE(dialog.windowIcon().isNull());
+    platform::testing::ExpectTextsFit(dialog);
 }
 
 }  // namespace
