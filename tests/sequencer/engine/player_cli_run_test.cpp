@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -13,9 +12,10 @@
 
 #include "sequencer/engine/player.h"
 #include "sequencer/engine/program_file.h"
-#include "sequencer/engine/timeline.h"
+#include "sequencer/engine/run_control.h"
 #include "simulator/box_model.h"
 #include "simulator/simulated_box.h"
+#include "tests/sequencer/engine/player_test_support.h"
 #include "tests/tools/cli_process.h"
 
 namespace kinemo::engine {
@@ -59,21 +59,16 @@ class ModelLink : public InterfaceLink {
 std::vector<TraceLine> ExpectedExchanges(const std::string& programPath, int movement) {
     ProgramContents contents;
     EXPECT_EQ(ReadProgramFile(programPath, contents), ProgramFileStatus::kOk);
-    auto list = std::make_unique<MovementList>();
-    FillMovementsAtStartup(*list);
-    std::copy(contents.records.begin(), contents.records.end(), list->records.begin());
-    list->movementCount = static_cast<std::uint8_t>(contents.records.size());
-    auto timeline = std::make_unique<Timeline>();
-    const int last = movement < 0 ? list->movementCount - 1 : movement;
-    ComputeTimeline(*list, std::max(movement, 0), last, *timeline, nullptr);
-    RunSettings settings;
-    StoreRunSettings(settings, contents.settings);
-    StopFlag stop{0};
     ModelLink link;
     link.Exchange(0);  // the driver's test exchange when it opens the port
-    PlayerContext context{&link, timeline.get(), &settings, &stop, nullptr};
-    PlayRun(context, movement < 0 ? list->movementCount : 1, movement < 0);
-    link.Exchange(0);  // the end-of-run handler's all-off
+    testing::CountingListener listener;
+    RunControl control(link, listener, nullptr);
+    std::copy(contents.records.begin(), contents.records.end(),
+              control.Movements().records.begin());
+    control.Movements().movementCount = static_cast<std::uint8_t>(contents.records.size());
+    StoreRunSettings(control.Settings(), contents.settings);
+    EXPECT_TRUE(movement < 0 ? control.RunList() : control.TestMovement(movement));
+    EXPECT_TRUE(control.WaitUntilIdle(testing::kGenerousWaitMs));
     return link.lines;
 }
 
@@ -81,14 +76,6 @@ class CliRunTest : public ::testing::Test {
   protected:
     static std::string Example(const std::string& name) {
         return std::string(KINEMO_EXAMPLES_DIR) + "/" + name;
-    }
-    std::string Trace() const { return folder_.File("trace.csv"); }
-    // Runs kinemo-cli with `args` on a fresh simulated box, tracing it.
-    cli::test::ProcessResult RunOnBox(std::vector<std::string> args) const {
-        std::vector<std::string> argv{KINEMO_SIM_PATH, "--fast",   "--headless",   "--trace",
-                                      Trace(),         "--launch", KINEMO_CLI_PATH};
-        argv.insert(argv.end(), args.begin(), args.end());
-        return cli::test::RunProcess(argv, folder_.Path());
     }
 
     cli::test::TempFolder folder_;
@@ -105,13 +92,17 @@ TEST_F(CliRunTest, EveryExampleReachesTheBoxWordForWordWithItsLimitsApplied) {
           {"endless_loop.kmo", -1, ""},
           {"impulse_limit.kmo", 1, "\nBewegung 0: M1: 0 Impulse, M2: 10 impulse\n"}}) {
         SCOPED_TRACE(std::string(name) + std::to_string(movement));
-        std::vector<std::string> args = {"run", Example(name), "--port", "COM1"};
+        // kinemo-cli on a fresh simulated box that traces every exchange.
+        const std::string trace = folder_.File("trace.csv");
+        std::vector<std::string> argv{KINEMO_SIM_PATH, "--fast",   "--headless",    "--trace",
+                                      trace,           "--launch", KINEMO_CLI_PATH, "run",
+                                      Example(name),   "--port",   "COM1"};
         if (movement >= 0) {
-            args.insert(args.end(), {"--movement", std::to_string(movement)});
+            argv.insert(argv.end(), {"--movement", std::to_string(movement)});
         }
-        const auto run = RunOnBox(args);
+        const auto run = cli::test::RunProcess(argv, folder_.Path());
         ASSERT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_EQ(ReadTrace(Trace()), ExpectedExchanges(Example(name), movement));
+        EXPECT_EQ(ReadTrace(trace), ExpectedExchanges(Example(name), movement));
         EXPECT_NE(run.err.find("Berechnen...\nAusführen...\nFertig\n"), std::string::npos)
             << run.err;
         EXPECT_NE(run.out.find(out), std::string::npos) << run.out;
