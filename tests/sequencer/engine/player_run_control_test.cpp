@@ -58,9 +58,11 @@ TEST_F(RunControlTest, LosPlaysTheListAndTestingPlaysOneMovementOnceLeavingListA
     EXPECT_EQ(link_.outputs.size(), 6U);
 }
 
-TEST_F(RunControlTest, EmergencyStopEndsTheRunWithAllOffAndStartsAreRefusedMeanwhile) {
+// The stop flag to all-off at the next exchange is the player's test. A stop
+// keeps the loop setting; ending the program during a run stops the motors
+// and the player, and posts nothing to a window that is gone.
+TEST_F(RunControlTest, EmergencyStopAndEndingTheProgramDuringARunPutAllOff) {
     SetMovement(List(), 0, 0, kDirectionLeft, 0);
-    List().movementCount = 1;
     control_->Settings().endlessLoop = 1;
     link_.holdUntil = &control_->StopRequested();
     ASSERT_TRUE(control_->RunList());
@@ -69,21 +71,15 @@ TEST_F(RunControlTest, EmergencyStopEndsTheRunWithAllOffAndStartsAreRefusedMeanw
     EXPECT_FALSE(control_->TestMovement(0));
     control_->EmergencyStop();
     ASSERT_TRUE(control_->WaitUntilIdle(kGenerousWaitMs));
-    // The stop flag to all-off at the next exchange is the player's test; a
-    // stop keeps the loop setting.
     EXPECT_EQ(std::tuple(link_.outputs.back(), listener_.posts.load(),
                          control_->StopRequested().load(), control_->Settings().endlessLoop.load()),
               std::tuple(0U, 1, 0, 1));
-}
-
-TEST_F(RunControlTest, EndingTheProgramDuringARunStopsTheMotorsAndThePlayer) {
-    SetMovement(List(), 0, 3, kDirectionRight, 0);
-    link_.holdUntil = &control_->StopRequested();
+    control_->OnRunEnded();
+    link_.released = false;
     ASSERT_TRUE(control_->RunList());
-    link_.WaitForExchanges(500);
+    link_.WaitForExchanges(link_.exchanges.load() + 1);
     control_.reset();
-    EXPECT_EQ(link_.outputs.back(), 0U);
-    EXPECT_EQ(listener_.posts.load(), 0);  // the window is gone
+    EXPECT_EQ(std::tuple(link_.outputs.back(), listener_.posts.load()), std::tuple(0U, 1));
 }
 
 // The player (and the connect thread, while one is registered) are raised
