@@ -13,11 +13,7 @@ class ScopedPortOverride {
   public:
     ScopedPortOverride(std::string_view portName, const char* device)
         : variable_("KINEMO_PORT_" + std::string(portName)) {
-        if (device != nullptr) {
-            setenv(variable_.c_str(), device, 1);
-        } else {
-            unsetenv(variable_.c_str());
-        }
+        device != nullptr ? setenv(variable_.c_str(), device, 1) : unsetenv(variable_.c_str());
     }
     ScopedPortOverride(std::string_view portName, const std::string& device)
         : ScopedPortOverride(portName, device.c_str()) {}
