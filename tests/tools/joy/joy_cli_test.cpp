@@ -1,16 +1,15 @@
-// kinemo-joy-cli as a process: exit codes and texts, and runs against the
-// kinemo-sim program checked word for word on the box's trace, with the
-// interface alone (kind 1) and with the extension module (kind 2).
+// kinemo-joy-cli as a process: exit codes and texts, and runs against a
+// pseudo-terminal box checked word for word, with the interface alone and
+// with the extension module.
 #include <signal.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <filesystem>
-#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "joystick/control_loop.h"
@@ -18,7 +17,6 @@
 #include "joystick/joy_texts.h"
 #include "joystick/joystick_source.h"
 #include "joystick/settings_file.h"
-#include "simulator/box_model.h"
 #include "tests/joystick/joy_test_support.h"
 #include "tests/platform/pty_peer.h"
 #include "tests/tools/cli_process.h"
@@ -32,64 +30,30 @@ using cli::test::ProcessResult;
 using cli::test::ReadFileText;
 using cli::test::RunProcess;
 using cli::test::WriteFileText;
-// One exchange on the line: the command (0xC1, 0xC2 with the module), the
-// output word and the input word.
-using WireExchange = std::array<std::uint32_t, 3>;
 
 std::string Example(const std::string& name) {
     return std::string(KINEMO_EXAMPLES_DIR) + "/" + name;
 }
 const std::string kSweep = Example("joy_sweep.replay");
 
-// The exchanges of a trace: tick,us,cmd,out1,out2,in1,in2 in hex, the second
-// bytes empty for 0xC1.
-std::vector<WireExchange> ReadTrace(const std::string& path) {
-    std::vector<WireExchange> exchanges;
-    std::istringstream text(ReadFileText(path));
-    for (std::string row; std::getline(text, row);) {
-        unsigned o1 = 0, o2 = 0, i1 = 0, i2 = 0;
-        if (std::sscanf(row.c_str(), "%*[^,],%*[^,],C2,%x,%x,%x,%x", &o1, &o2, &i1, &i2) == 4) {
-            exchanges.push_back({0xC2U, o1 | (o2 << 8), i1 | (i2 << 8)});
-        } else if (std::sscanf(row.c_str(), "%*[^,],%*[^,],C1,%x,,%x", &o1, &i1) == 2) {
-            exchanges.push_back({0xC1U, o1, i1});
-        }
-    }
-    return exchanges;
-}
-
-// The box's side of a run, computed in this process with the engine against
-// the simulator's own carriage model.
-struct ModelLink : InterfaceLink {
-    explicit ModelLink(bool extended) : mask(extended ? 0xFFFFU : 0xFFU) {}
-    std::uint32_t Exchange(std::uint32_t output) override {
-        const std::uint32_t input = model.Apply(static_cast<std::uint16_t>(output & mask)) & mask;
-        exchanges.push_back({mask > 0xFFU ? 0xC2U : 0xC1U, output & mask, input});
-        return input;
-    }
-    std::uint32_t mask;
-    simulator::BoxModel model;
-    std::vector<WireExchange> exchanges;
-};
-
-// What the box must see from `run --replay`: the driver's test exchange at
+// What the box must receive from `run --replay` with the settings file
+// (defaults without one), the box answering 0: the driver's test exchange at
 // the open, the run with its final all-off, and the close's all-off.
-std::vector<WireExchange> Expected(const std::string& replayPath, const std::string& settingsPath,
-                                   bool extension) {
+test::Words Expected(const std::string& replayPath, const std::string& settingsPath,
+                     bool extension) {
     platform::JoystickSystem system;
     Replay replay;
     EXPECT_TRUE(LoadReplay(replayPath, replay).ok);
     ReplaySource source(replay);
     JoySettings settings;
-    settings.portNumber = 1;
     ReadSettingsHeader(settingsPath, source.Caps(), settings);
     SetExtensionModule(settings, extension);
     ResetSettings(settings);
     LoadSettings(settingsPath, settings);
-    ModelLink link(extension);
-    link.Exchange(0);
-    test::RunOnce(settings, source, link);
-    link.Exchange(0);
-    return link.exchanges;
+    test::Words words = test::PlayOn(settings, source).words;
+    words.insert(words.begin(), 0);
+    words.push_back(0);
+    return words;
 }
 
 class JoyCliTest : public ::testing::Test {
@@ -98,31 +62,25 @@ class JoyCliTest : public ::testing::Test {
         return RunProcess(Command(KINEMO_JOY_CLI_PATH, args), folder_.Path(),
                           {{"KINEMO_PORT_COM1", ""}});
     }
-    // kinemo-joy-cli launched by kinemo-sim in the test folder.
-    std::vector<std::string> OnBox(const std::vector<std::string>& args) const {
-        std::vector<std::string> argv{KINEMO_SIM_PATH, "--fast",   "--headless",       "--trace",
-                                      Trace(),         "--launch", KINEMO_JOY_CLI_PATH};
-        argv.insert(argv.end(), args.begin(), args.end());
-        return argv;
-    }
-    // `run --replay REPLAY ARGS...` launched by kinemo-sim: it ends with 0
-    // after "Run" and "Bereit", and the box's trace is word for word what the
-    // engine computes, ending all-off.
-    std::vector<WireExchange> RunOnBoxAsExpected(const std::string& replay,
-                                                 std::vector<std::string> args,
-                                                 bool extension = false,
-                                                 const cli::test::Environment& environment = {}) {
-        args.insert(args.begin(), {"run", "--replay", replay});
-        const ProcessResult result = RunProcess(OnBox(args), folder_.Path(), environment);
-        EXPECT_EQ(result.exitCode, 0) << result.err;
-        EXPECT_TRUE(result.err.ends_with("Run\nBereit\n")) << result.err;
-        const std::vector<WireExchange> trace = ReadTrace(Trace());
-        EXPECT_EQ(trace, Expected(replay, Settings(), extension));
-        EXPECT_TRUE(!trace.empty() && trace.back()[1] == 0U);
-        return trace;
+    // kinemo-joy-cli run ARGS with a pseudo-terminal box on COM1 answering 0
+    // and no box on COM2: how it ended and the words the box received, each
+    // checked for its frame (0xC2 and two bytes with the module).
+    std::pair<ProcessResult, test::Words> RunOnBox(std::vector<std::string> args,
+                                                   bool extension = false) {
+        kinemo::testing::PtyPeer box;
+        box.StartBox(extension ? 3 : 2, kinemo::testing::Bytes(extension ? 2 : 1, 0));
+        args.insert(args.begin(), "run");
+        const ProcessResult result =
+            RunProcess(Command(KINEMO_JOY_CLI_PATH, args), folder_.Path(),
+                       {{"KINEMO_PORT_COM1", box.DevicePath()}, {"KINEMO_PORT_COM2", ""}});
+        test::Words words;
+        for (const kinemo::testing::Bytes& r : box.Requests()) {
+            EXPECT_EQ(r[0], extension ? 0xC2 : 0xC1);
+            words.push_back(extension ? r[1] | (r[2] << 8) : r[1]);
+        }
+        return {result, words};
     }
     std::string File(const std::string& name) const { return folder_.File(name); }
-    std::string Trace() const { return folder_.File("trace.csv"); }
     std::string Settings() const { return folder_.File("settings.kmj"); }
 
     cli::test::TempFolder folder_;
@@ -207,35 +165,37 @@ TEST_F(JoyCliTest, ShowDescribesEveryMotorAgainstTheStoredJoystick) {
 
 // A run without a settings file drives M1 and M2 from X and Y both ways and
 // records its replay; the recording replayed with a settings file (the
-// module, M5 "R" to its end switch E10, the port COM2, not the box) reaches
-// the box word for word in the module's frame when --port names the box,
-// and finds no box on the file's port without it. The tool never writes the
-// settings file or the replay it plays.
+// module, M5 "R", the port COM2) reaches the box word for word in the
+// module's frame when --port names the box, and finds no box on the file's
+// port without it. The tool never writes the settings file or the replay it
+// plays.
 TEST_F(JoyCliTest, ARunAndItsRecordingWithASettingsFileReachTheBoxWordForWord) {
     const std::string sweep = ReadFileText(kSweep);
-    const std::vector<WireExchange> plain =
-        RunOnBoxAsExpected(kSweep, {"--port", "COM1", "--record", File("rec.replay")});
+    const ProcessResult ran{0, 0, "", "Run\nBereit\n"};
+    const auto plain =
+        RunOnBox({"--replay", kSweep, "--port", "COM1", "--record", File("rec.replay")});
+    EXPECT_EQ(plain, std::pair(ran, Expected(kSweep, Settings(), false)));
     std::uint32_t driven = 0;
-    for (const WireExchange& e : plain) {
-        driven |= e[1];
+    for (const std::uint32_t word : plain.second) {
+        driven |= word;
     }
     EXPECT_EQ(driven & 0xF, 0xFU) << "M1 and M2 ran both ways";
     EXPECT_FALSE(std::filesystem::exists(Settings()));
 
-    JoySettings m5 = test::FreshSettings(test::Caps(2, 4, false, "Beispiel-Joystick"), true);
+    // A replay's joystick shows no capabilities, so it counts as another one.
+    const platform::JoystickCaps caps{"Beispiel-Joystick", 2, 4, false, 0};
+    const std::string other = std::string(kOtherJoystickCaption) + OtherJoystickText(caps) + "\n";
+    JoySettings m5 = test::FreshSettings(caps, true);
     m5.mappings[SlotOf(1, 0)].fixedDirIndex = 2;
-    m5.mappings[SlotOf(1, 0)].endSwitchesOn = 1;
     m5.portNumber = 2;
     ASSERT_TRUE(SaveSettings(Settings(), m5));
     const std::string saved = ReadFileText(Settings());
-    const cli::test::Environment noBoxOnCom2 = {{"KINEMO_PORT_COM2", ""}};
-    const std::vector<WireExchange> trace =
-        RunOnBoxAsExpected(File("rec.replay"), {"--port", "COM1"}, true, noBoxOnCom2);
-    EXPECT_TRUE(std::all_of(trace.begin(), trace.end(), [](auto& e) { return e[0] == 0xC2U; }));
-    const ProcessResult result =
-        RunProcess(OnBox({"run", "--replay", kSweep}), folder_.Path(), noBoxOnCom2);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.err.ends_with("Keine Verbindung zum Interface!\n")) << result.err;
+    EXPECT_EQ(RunOnBox({"--replay", File("rec.replay"), "--port", "COM1"}, true),
+              std::pair(ProcessResult{0, 0, "", other + ran.err},
+                        Expected(File("rec.replay"), Settings(), true)));
+    EXPECT_EQ(RunOnBox({"--replay", kSweep}, true),
+              std::pair(ProcessResult{1, 0, "", other + "Keine Verbindung zum Interface!\n"},
+                        test::Words{}));
     EXPECT_EQ(ReadFileText(Settings()), saved);
     EXPECT_EQ(ReadFileText(kSweep), sweep);
 }
