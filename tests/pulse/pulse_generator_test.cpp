@@ -54,32 +54,23 @@ TEST(PulseStep, PatternsFromZeroAccumulator) {
     EXPECT_EQ(Pattern(100.0, 65535).find('0'), std::string::npos);
 }
 
-TEST(PulseStep, OffMotorContributesNothingButItsAccumulatorAdvances) {
-    const double ratios[2] = {ComputePulseRatio(25.0), ComputePulseRatio(25.0)};
-    double accumulators[2] = {0.0, 0.0};
-    const std::uint32_t patterns[2] = {MotorPattern(kMotorOff, 0), MotorPattern(kMotorRight, 1)};
-    std::vector<std::uint32_t> words;
-    for (int t = 0; t < 6; ++t) {
-        words.push_back(PulseStep(ratios, accumulators, patterns, 2));
-    }
-    EXPECT_EQ(words, (std::vector<std::uint32_t>{0, 0, 8, 0, 0, 0}));
-    EXPECT_EQ(std::pair(accumulators[0], accumulators[1]), std::pair(2.0, 2.0));  // 0 1 2 -1 0 1 2
-}
-
-TEST(PulseStep, MotorsShareOneWordAndM5ToM8UseBitsEightToFifteen) {
-    EXPECT_EQ(MotorPattern(kMotorLeft, 4), 256u);
-    EXPECT_EQ(MotorPattern(kMotorRight, 7), 32768u);
-    double ratios[8];
-    double accumulators[8] = {};
+// One word for all motors, M5..M8 in bits 8..15: M1 at 50 % left on in every
+// second tick, M2 off at 25 % (contributing nothing while its accumulator
+// advances as that of M3 at 25 % right does: 0 1 2 -1 0 1 2), M4..M8 at 100 % right.
+TEST(PulseStep, MotorsShareOneWordAndAnOffMotorsAccumulatorAdvances) {
+    const double speeds[8] = {50, 25, 25, 100, 100, 100, 100, 100};
+    double ratios[8], accumulators[8] = {};
     std::uint32_t patterns[8];
     for (int k = 0; k < 8; ++k) {
-        ratios[k] = ComputePulseRatio(k == 0 ? 50.0 : 100.0);
-        patterns[k] = MotorPattern(k == 0 ? kMotorLeft : kMotorRight, k);
+        ratios[k] = ComputePulseRatio(speeds[k]);
+        patterns[k] = MotorPattern(k == 0 ? kMotorLeft : k == 1 ? kMotorOff : kMotorRight, k);
     }
-    // M1 at 50 % left is on in every second tick; the others at 100 % right.
-    const std::uint32_t first = PulseStep(ratios, accumulators, patterns, 8);
-    EXPECT_EQ(std::pair(first, PulseStep(ratios, accumulators, patterns, 8)),
-              std::pair(0xAAA9u, 0xAAA8u));
+    std::vector<std::uint32_t> words;
+    for (int t = 0; t < 6; ++t) {
+        words.push_back(PulseStep(ratios, accumulators, patterns, 8));
+    }
+    EXPECT_EQ(words, (std::vector<std::uint32_t>{0xAA81, 0xAA80, 0xAAA1, 0xAA80, 0xAA81, 0xAA80}));
+    EXPECT_EQ(std::pair(accumulators[1], accumulators[2]), std::pair(2.0, 2.0));
 }
 
 }  // namespace
