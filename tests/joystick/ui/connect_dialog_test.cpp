@@ -130,16 +130,19 @@ void ExpectPortsAndStatusTexts(ConnectDialog& d) {
 }
 
 // What the dialog does with each kind of settings file the header read
-// tells apart: which boxes it shows, whether it waits for the user, and the
-// interface kind it connects with (0: none).
-TEST(JoyConnectDialog, SettingsFileCases) {
+// tells apart, and without a joystick (N: missing for the first five reads,
+// n: for one, plugged in while the box was open, so Retry finds it): which
+// boxes it shows, whether it waits for the user, and the interface kind it
+// connects with (0: none).
+TEST(JoyConnectDialog, SettingsFileAndJoystickCases) {
     using enum ConnectOutcome;
     struct Case {
-        char file;            // - none, D deleted, F foreign, S same joystick, O another joystick
+        char file;  // - none, D deleted, F foreign, S same joystick, O another joystick, N n
         const char* answers;  // to the boxes in turn
         char user;            // what the user does once the dialog shows (- nothing)
         ConnectOutcome outcome;
-        const char* boxes;  // F the foreign-file warning, J joystick found, O another joystick
+        const char* boxes;  // F the foreign-file warning, J joystick found, O another
+                            // joystick, N no joystick
         std::int32_t kind;
     };
     const Case cases[] = {
@@ -147,6 +150,8 @@ TEST(JoyConnectDialog, SettingsFileCases) {
         {'-', "", 'x', kCancelled, "J", 0},   {'D', "", 'v', kConnected, "J", 1},
         {'F', "o", 'c', kCancelled, "FJ", 0}, {'F', "c", '-', kSettingsRefused, "F", 0},
         {'S', "", '-', kConnected, "", 2},    {'O', "", '-', kConnected, "O", 1},
+        {'N', "c", '-', kNoJoystick, "N", 0}, {'N', "rrc", '-', kNoJoystick, "NNN", 0},
+        {'n', "r", 'c', kCancelled, "NJ", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(1, c.file) + c.answers + c.user);
@@ -158,7 +163,8 @@ TEST(JoyConnectDialog, SettingsFileCases) {
             {'S', UsableFile(caps, 1, true, caps.buttons)},
             {'O', UsableFile(caps, 1, false, 12)},
         };
-        if (c.file != '-') {
+        rig.joystickMissing = c.file == 'N' ? 5 : c.file == 'n' ? 1 : 0;
+        if (files.contains(c.file)) {
             WriteFileBytes(rig.SettingsPath(), files.at(c.file));
         }
         Answer(rig.messages, c.answers);
@@ -176,6 +182,7 @@ TEST(JoyConnectDialog, SettingsFileCases) {
             {'F', {kForeignFileText, kForeignFileCaption, MessageButtons::kOkCancel}},
             {'J', {JoystickFoundText(caps), kJoystickFoundCaption, MessageButtons::kOk}},
             {'O', {OtherJoystickText(caps), kOtherJoystickCaption, MessageButtons::kOk}},
+            {'N', {kNoJoystickText, kNoJoystickCaption, MessageButtons::kRetryCancel}},
         };
         std::vector<Box> shown;
         for (const char* b = c.boxes; *b != 0; ++b) {
@@ -190,7 +197,7 @@ TEST(JoyConnectDialog, SettingsFileCases) {
             rig.link.Close();
         }
     }
-    EXPECT_EQ(ExitCodeOf(ConnectOutcome::kSettingsRefused), 2);
+    EXPECT_EQ(std::pair(ExitCodeOf(kSettingsRefused), ExitCodeOf(kNoJoystick)), std::pair(2, 1));
 }
 
 TEST(JoyConnectDialog, AFailedAutomaticConnectionShowsTheStoredChoiceAndWaits) {
@@ -210,28 +217,6 @@ TEST(JoyConnectDialog, AFailedAutomaticConnectionShowsTheStoredChoiceAndWaits) {
                    std::vector<Box>{{kConnectFailedBoxText, "KinemoJoy", MessageButtons::kOk}}, 1,
                    2));
     rig.link.Close();
-}
-
-// Plugged in while the box was open (one missing read): Retry finds it.
-TEST(JoyConnectDialog, NoJoystickAsksRetryOrCancel) {
-    for (const auto& [answers, missingReads, outcome] :
-         {std::tuple{"c", 5, ConnectOutcome::kNoJoystick},
-          {"rrc", 5, ConnectOutcome::kNoJoystick},
-          {"r", 1, ConnectOutcome::kCancelled}}) {
-        ConnectRig rig;
-        rig.joystickMissing = missingReads;
-        Answer(rig.messages, answers);
-        EXPECT_EQ(rig.Run(Act('c')), outcome);
-        std::vector<Box> shown(std::strlen(answers),
-                               {kNoJoystickText, kNoJoystickCaption, MessageButtons::kRetryCancel});
-        if (missingReads == 1) {
-            shown.push_back(
-                {JoystickFoundText(rig.Caps()), kJoystickFoundCaption, MessageButtons::kOk});
-        }
-        EXPECT_EQ(Boxes(rig.messages), shown);
-        EXPECT_EQ(rig.attempts, 0);
-    }
-    EXPECT_EQ(ExitCodeOf(ConnectOutcome::kNoJoystick), 1);
 }
 
 }  // namespace

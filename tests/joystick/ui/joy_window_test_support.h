@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QTest>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -16,9 +17,12 @@
 #include <utility>
 #include <vector>
 
+#include "joystick/joy_connect.h"
 #include "joystick/joy_settings.h"
 #include "joystick/joy_texts.h"
 #include "joystick/joystick_source.h"
+#include "joystick/ui/main_dialog.h"
+#include "joystick/ui/main_dialog_ids.h"
 #include "platform/dialog_scripted.h"
 #include "platform/dialog_window.h"
 #include "platform/joystick.h"
@@ -121,13 +125,51 @@ inline std::vector<Box> Boxes(const platform::ScriptedMessageService& messages) 
     return boxes;
 }
 
-// The settings as the connect dialog leaves them for this joystick.
-inline JoySettings ConnectedSettings(const platform::JoystickCaps& caps, bool extension) {
+// The main window as the program opens it once the connect dialog has
+// connected to the box a test puts on COM1, the stick held full left. Ends
+// are recorded and stop the run as the program frame does. A derived rig
+// opens it once its box is there and calls Close() before the box goes.
+class MainWindowRig {
+  public:
+    explicit MainWindowRig(StickShape shape = {}) : stick(shape) {}
+
+    void Open(const std::string& settingsPath, bool extension = false,
+              std::function<void(QWidget*)> showAbout = {}) {
+        TakeJoystickCaps(settings, stick.Caps());
+        SetExtensionModule(settings, extension);
+        settings.portNumber = 1;
+        EXPECT_TRUE(ConnectInterface(link, settings, nullptr));
+        dialog = std::make_unique<MainDialog>(
+            settings, MainDialogServices{.link = &link,
+                                         .source = &stick.Source(),
+                                         .messages = &messages,
+                                         .files = &files,
+                                         .endProgram =
+                                             [this](int code, bool save) {
+                                                 ends.emplace_back(code, save);
+                                                 dialog->Controller().StopAndWait();
+                                             },
+                                         .showAbout = std::move(showAbout),
+                                         .settingsPath = settingsPath,
+                                         .caps = stick.Caps()});
+        dialog->show();
+    }
+    void Close() {
+        dialog.reset();  // stops a run and waits for its all-off exchange
+        link.Close();
+    }
+    MainDialog& D() { return *dialog; }
+    bool WaitForRunHandled() {
+        return WaitUntil([&] { return !dialog->Running() && dialog->IsEnabled(kIdStart); });
+    }
+
+    TestStick stick;
+    DriverLink link;
     JoySettings settings;
-    TakeJoystickCaps(settings, caps);
-    SetExtensionModule(settings, extension);
-    settings.portNumber = 1;
-    return settings;
-}
+    platform::ScriptedMessageService messages;
+    platform::ScriptedFileDialogService files;
+    std::vector<std::pair<int, bool>> ends;
+    std::unique_ptr<MainDialog> dialog;
+};
 
 }  // namespace kinemo::joy::ui::testing

@@ -7,10 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "joystick/joy_connect.h"
 #include "joystick/joy_texts.h"
-#include "joystick/ui/main_dialog.h"
-#include "joystick/ui/main_dialog_ids.h"
 #include "tests/joystick/ui/joy_window_test_support.h"
 #include "tests/platform/pluggable_box.h"
 
@@ -25,51 +22,22 @@ const Bytes kAllOff = {0xC1, 0x00};
 const Bytes kM1Left = {0xC1, 0x01};
 const Box kLost{kLinkLostText, kProgramTitle, platform::MessageButtons::kOk};
 
-// The window as the program opens it after connecting to a box on COM1, in a
-// run with the stick held full left, so M1 turns "L" at full speed.
-class LostLineRig {
+// The window on a box that can be pulled, in a run with the stick held full
+// left, so M1 turns "L" at full speed.
+class LostLineRig : public MainWindowRig {
   public:
     LostLineRig() {
         plugged.PlugIn(2, {0x00});
-        settings = ConnectedSettings(stick.Caps(), false);
-        EXPECT_TRUE(ConnectInterface(link, settings, nullptr));
-        dialog = std::make_unique<MainDialog>(
-            settings, MainDialogServices{.link = &link,
-                                         .source = &stick.Source(),
-                                         .messages = &messages,
-                                         .files = &files,
-                                         .endProgram =
-                                             [this](int, bool) {
-                                                 ++ends;  // stops as the program frame does
-                                                 dialog->Controller().StopAndWait();
-                                             },
-                                         .showAbout = {},
-                                         .settingsPath = plugged.File("settings.kmj"),
-                                         .caps = stick.Caps()});
-        dialog->show();
+        Open(plugged.File("settings.kmj"));
         dialog->SaveSettings();
         saved = ReadFileBytes(plugged.File("settings.kmj"));
         Click(*dialog, kIdStart);
         EXPECT_TRUE(plugged.WaitForWord(kM1Left));
     }
-    ~LostLineRig() {
-        dialog.reset();  // stops a run and waits for its all-off exchange
-        link.Close();
-    }
+    ~LostLineRig() { Close(); }
 
-    MainDialog& D() { return *dialog; }
-    bool WaitForRunHandled() {
-        return WaitUntil([&] { return !D().Running() && D().IsEnabled(kIdStart); });
-    }
     PluggableBox plugged;
-    TestStick stick;
-    DriverLink link;
-    JoySettings settings;
-    platform::ScriptedMessageService messages;
-    platform::ScriptedFileDialogService files;
-    std::unique_ptr<MainDialog> dialog;
     std::vector<std::uint8_t> saved;
-    int ends = 0;
 };
 
 TEST(JoyLostLineWindow, OneBoxTheSettingsKeptAndTheRepluggedBoxRunsAgain) {
@@ -113,7 +81,7 @@ TEST(JoyLostLineWindow, SilentBoxStopsAfterTheExchangeInFlightAndTheWindowServes
         if (stop == kIdEmergencyStop) {
             ASSERT_TRUE(r.WaitForRunHandled());
         } else {
-            EXPECT_EQ(r.ends, 1);
+            EXPECT_EQ(r.ends.size(), 1U);
         }
         r.plugged.ExpectStoppedAfterTheExchangeInFlight(atStop);
         EXPECT_TRUE(r.messages.Requests().empty());  // a silent box is no lost line

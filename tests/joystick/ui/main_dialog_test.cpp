@@ -8,10 +8,8 @@
 #include <QSlider>
 #include <tuple>
 
-#include "joystick/joy_connect.h"
 #include "joystick/joy_texts.h"
 #include "joystick/settings_file.h"
-#include "joystick/ui/main_dialog_ids.h"
 #include "simulator/simulated_box.h"
 #include "tests/joystick/ui/joy_window_test_support.h"
 #include "tests/platform/scoped_port_override.h"
@@ -22,37 +20,19 @@ namespace {
 using platform::MessageButtons;
 using Ends = std::vector<std::pair<int, bool>>;
 
-// A main window as the program makes it after a connection to the simulated
-// box, on a fresh settings folder (or `folder`), the stick held full left.
-class MainRig {
+// The main window on the simulated box, on a fresh settings folder (or
+// `folder`).
+class MainRig : public MainWindowRig {
   public:
     explicit MainRig(StickShape shape = {}, bool extension = false, const std::string& folder = {})
-        : stick(shape),
+        : MainWindowRig(shape),
           device(box.Start()),
           com1("COM1", device),
           path((folder.empty() ? temp.Path() : folder) + "/settings.kmj") {
-        settings = ConnectedSettings(stick.Caps(), extension);
-        EXPECT_TRUE(ConnectInterface(link, settings, nullptr));
-        dialog = std::make_unique<MainDialog>(
-            settings,
-            MainDialogServices{
-                .link = &link,
-                .source = &stick.Source(),
-                .messages = &messages,
-                .files = &files,
-                .endProgram = [this](int code, bool save) { ends.emplace_back(code, save); },
-                .showAbout = [this](QWidget*) { ++aboutShown; },
-                .settingsPath = path,
-                .caps = stick.Caps()});
-        dialog->show();
+        Open(path, extension, [this](QWidget*) { ++aboutShown; });
     }
-    ~MainRig() {
-        dialog.reset();  // stops a run and waits for its all-off exchange
-        link.Close();
-        box.Stop();
-    }
+    ~MainRig() { Close(); }
 
-    MainDialog& D() { return *dialog; }
     std::uint8_t Source(int slot) {
         return dialog->Controller().Live().motorSlots[slot].axisSource.load();
     }
@@ -65,24 +45,17 @@ class MainRig {
     }
     // Waits until the end of the run has been handled by the window, all off.
     void WaitForRunEnded() {
-        ASSERT_TRUE(WaitUntil([&] { return !dialog->Running() && dialog->IsEnabled(kIdStart); }));
+        ASSERT_TRUE(WaitForRunHandled());
         EXPECT_EQ(std::pair(int{box.Snapshot().outputs}, Text(D(), kIdStatus)),
                   std::pair(0, std::string(kStatusReady)));
     }
 
     TempFolder temp;
-    TestStick stick;
     simulator::SimulatedBox box{simulator::SimulatedBoxOptions::FastLine()};
     std::string device;
     kinemo::testing::ScopedPortOverride com1;
     std::string path;
-    DriverLink link;
-    JoySettings settings;
-    platform::ScriptedMessageService messages;
-    platform::ScriptedFileDialogService files;
-    Ends ends;
     int aboutShown = 0;
-    std::unique_ptr<MainDialog> dialog;
 };
 
 constexpr auto kY = static_cast<std::uint8_t>(AxisSource::kY);
@@ -110,7 +83,7 @@ void ExpectEnableRules(MainDialog& d) {
 TEST(JoyMainDialog, RadiosCheckBoxesSlidersAndHandlersFollowTheirRules) {
     MainRig rig;
     MainDialog& d = rig.D();
-    // Every list holds the engine's entries for this joystick and module.
+    // The lists no other test chooses from hold the engine's entries.
     const ListContents l = MakeListContents(d.Settings());
     const auto t = [&d](int id) {
         std::vector<std::string> texts;
@@ -119,15 +92,8 @@ TEST(JoyMainDialog, RadiosCheckBoxesSlidersAndHandlersFollowTheirRules) {
         }
         return texts;
     };
-    for (int p = 0; p < 4; ++p) {
-        EXPECT_EQ(std::tuple(t(kIdAxisList + p), t(kIdSpeedAxisList + p), t(kIdThrottleList + p),
-                             t(kIdButtonLeftList + p), t(kIdButtonRightList + p),
-                             t(kIdEndLeftList + p), t(kIdEndRightList + p), t(kIdFixedDirList + p)),
-                  std::tuple(l.axes, l.axes, l.throttle, l.buttons, l.buttons, l.inputs, l.inputs,
-                             l.directions));
-    }
-    EXPECT_EQ(std::tuple(t(kIdOffSwitchInput), t(kIdOffButtonIndex), t(kIdModule)),
-              std::tuple(l.offSwitch, l.buttons, l.modules));
+    EXPECT_EQ(std::tuple(t(kIdButtonLeftList + 3), t(kIdEndRightList + 3), t(kIdOffSwitchInput)),
+              std::tuple(l.buttons, l.inputs, l.offSwitch));
     constexpr int m = 2;
     const int clicks[] = {kIdDirAxis + m,    kIdDirButtons + m, kIdSpeedThrottle + m,
                           kIdDirAxis + m,    kIdDirFixed + m,   kIdSpeedAxis + m,
