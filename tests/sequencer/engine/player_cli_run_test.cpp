@@ -30,12 +30,9 @@ using TraceLine = std::pair<std::uint32_t, std::uint32_t>;  // output word, inpu
 std::vector<TraceLine> ReadTrace(const std::string& path) {
     std::vector<TraceLine> lines;
     std::istringstream text(ReadFileText(path));
-    char command[8];
     TraceLine line;
     for (std::string row; std::getline(text, row);) {
-        if (std::sscanf(row.c_str(), "%*[^,],%*[^,],%7[^,],%x,,%x", command, &line.first,
-                        &line.second) == 3 &&
-            std::string(command) == "C1") {
+        if (std::sscanf(row.c_str(), "%*[^,],%*[^,],C1,%x,,%x", &line.first, &line.second) == 2) {
             lines.push_back(line);
         }
     }

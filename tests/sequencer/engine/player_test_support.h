@@ -2,6 +2,7 @@
 // exchange and records every Motor output word sent.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -37,6 +38,16 @@ inline void SetMovement(MovementList& list, int index, int motor, Direction dire
     record.direction[motor] = direction;
     record.maxDuration[motor] = duration;
     record.maxDurationOn[motor] = duration == 0 ? 0 : 1;
+}
+
+// Start and target speed of `motor` in hundredths of a percent; 100.00 % is
+// stored as 99 + 1.00, as the dialog does.
+inline void SetSpeed(MovementRecord& record, int motor, int hundredths, int target) {
+    record.speed[motor] = static_cast<std::uint8_t>(std::min(hundredths / 100, 99));
+    record.fineSpeed[motor] = static_cast<std::uint8_t>(hundredths - record.speed[motor] * 100);
+    record.targetSpeed[motor] = static_cast<std::uint8_t>(std::min(target / 100, 99));
+    record.targetFineSpeed[motor] =
+        static_cast<std::uint8_t>(target - record.targetSpeed[motor] * 100);
 }
 
 class ScriptedLink : public InterfaceLink {

@@ -9,20 +9,17 @@
 
 #include "sequencer/engine/profile_plot.h"
 #include "sequencer/engine/speed_profile.h"
+#include "tests/sequencer/engine/player_test_support.h"
 
 namespace kinemo::engine {
 namespace {
 
 // Motor m's direction, start and target speed in hundredths of a percent
-// (0..10000) and, with `ramp` ticks, its acceleration.
+// and, with `ramp` ticks, its acceleration.
 void SetMotor(MovementRecord& r, int m, std::uint8_t direction, int hundredths, int target = -1,
               int ramp = 0) {
-    target = target < 0 ? hundredths : target;
     r.direction[m] = direction;
-    r.speed[m] = static_cast<std::uint8_t>(std::min(hundredths / 100, 99));
-    r.fineSpeed[m] = static_cast<std::uint8_t>(hundredths - r.speed[m] * 100);
-    r.targetSpeed[m] = static_cast<std::uint8_t>(std::min(target / 100, 99));
-    r.targetFineSpeed[m] = static_cast<std::uint8_t>(target - r.targetSpeed[m] * 100);
+    testing::SetSpeed(r, m, hundredths, target < 0 ? hundredths : target);
     r.accelOn[m] = ramp > 0 ? 1 : 0;
     r.accelDuration[m] = ramp;
 }

@@ -17,6 +17,8 @@
 namespace kinemo::engine {
 namespace {
 
+using testing::SetSpeed;
+
 // A value no computation writes: motor state 3 never occurs.
 constexpr std::uint8_t kUntouched = 0xFF;
 
@@ -36,17 +38,6 @@ MovementList QuietList(int count) {
     FillMovementsAtStartup(list);
     list.movementCount = static_cast<std::uint8_t>(count);
     return list;
-}
-
-// Start and target speed in hundredths of a percent; 100.00 % is stored as
-// 99 + 1.00, as the dialog does.
-void SetSpeed(MovementRecord& record, int motor, int hundredths, int targetHundredths) {
-    const auto whole = [](int h) { return static_cast<std::uint8_t>(h == 10000 ? 99 : h / 100); };
-    const auto fine = [](int h) { return static_cast<std::uint8_t>(h == 10000 ? 100 : h % 100); };
-    record.speed[motor] = whole(hundredths);
-    record.fineSpeed[motor] = fine(hundredths);
-    record.targetSpeed[motor] = whole(targetHundredths);
-    record.targetFineSpeed[motor] = fine(targetHundredths);
 }
 
 // Positions of the row that a computation wrote, without a gap.
