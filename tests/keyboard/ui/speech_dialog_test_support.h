@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringList>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,22 +36,15 @@ T* FindWindow() {
     return nullptr;
 }
 
-// Types `text` into `widget` as a keyboard does: one key press and release
-// per character, the character as the event's text (any character, also
-// outside ASCII; `text` may also be a whole word in one event).
-inline void TypeText(QWidget* widget, const QString& text, bool wholeWordAtOnce = false) {
-    const auto send = [widget](const QString& keyText) {
+// Types `text` into `widget` as a keyboard does: a key press and release per
+// character, with it as the event's text, or the whole `text` in one event.
+inline void TypeText(QWidget* widget, const QString& text, bool inOneEvent = false) {
+    for (const QString& keyText :
+         inOneEvent ? QStringList{text} : text.split(QString(), Qt::SkipEmptyParts)) {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, keyText);
         QApplication::sendEvent(widget, &press);
         QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, keyText);
         QApplication::sendEvent(widget, &release);
-    };
-    if (wholeWordAtOnce) {
-        send(text);
-        return;
-    }
-    for (const QChar c : text) {
-        send(QString(c));
     }
 }
 
@@ -85,9 +79,9 @@ struct DialogFixture {
     }
     void Click(int id) { main->Control<QAbstractButton>(id)->click(); }
     // The run has ended and the window has handled its end.
-    bool WaitForRunHandled(int timeoutMs = 30000) {
+    bool WaitForRunHandled() {
         return kinemo::ui::testing::WaitUntil(
-            [this] { return !main->Run().Running() && main->IsEnabled(kIdStart); }, timeoutMs);
+            [this] { return !main->Run().Running() && main->IsEnabled(kIdStart); });
     }
 
     InterfacePort port;
