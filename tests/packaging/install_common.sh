@@ -1,11 +1,8 @@
-# What the install and package tests share, sourced by them after
-# `set -euo pipefail`: the checks of what a user gets below a prefix, run
-# without a library path, so a program must find the driver library through
-# its own RUNPATH.
-# Usage: source install_common.sh BUILD_DIR
-#   installs the finished build into a fresh prefix (removed at the end);
-# or:    source install_common.sh BUILD_DIR PREFIX
-#   checks an existing tree (an unpacked package's usr folder) instead.
+# The checks of what a user gets below a prefix, for the install and package
+# tests (sourced after `set -euo pipefail`), run without a library path, so a
+# program must find the driver library through its own RUNPATH.
+# Usage: source install_common.sh BUILD_DIR [PREFIX]: installs the finished
+# build into a fresh prefix (removed at the end), or checks PREFIX as it is.
 build=$1
 if [[ $# -ge 2 ]]; then
     prefix=$2
@@ -53,13 +50,6 @@ expect_desktop_entry() {
     local entry="$prefix/share/applications/$1.desktop"
     grep -qx "Exec=$1" "$entry" || fail "desktop entry of $1"
     grep -qx "Icon=$1" "$entry" || fail "desktop icon of $1"
-}
-
-# expect_man_page PROGRAM: a man page, made from the program's --help.
-expect_man_page() {
-    local page="$prefix/share/man/man1/$1.1.gz"
-    [[ -e "$page" ]] || fail "$1 has no man page"
-    zcat "$page" | head -n 1 | grep -q '^\.TH ' || fail "$page is no man page"
 }
 
 if [[ $# -lt 2 ]]; then

@@ -40,12 +40,9 @@ int Invoke(const Command& command, CommandArgs rest, std::FILE* out) {
 }
 
 std::string Contents(std::FILE* file) {
-    std::fflush(file);
     std::rewind(file);
-    std::string text;
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
-        text.push_back(static_cast<char>(c));
-    }
+    char text[256] = {};
+    std::fread(text, 1, sizeof text - 1, file);
     std::fclose(file);
     return text;
 }

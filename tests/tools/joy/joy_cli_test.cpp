@@ -128,12 +128,6 @@ TEST_F(JoyCliTest, RefusalsGiveTheirTextAndExitCode) {
     }
 }
 
-TEST_F(JoyCliTest, JoysticksListsWhatTheProgramSees) {
-    const ProcessResult joysticks = Run({"joysticks"});
-    EXPECT_EQ(joysticks.exitCode, 0) << joysticks.err;
-    EXPECT_FALSE(joysticks.out.empty());
-}
-
 TEST_F(JoyCliTest, ShowDescribesEveryMotorAgainstTheStoredJoystick) {
     JoySettings settings = test::FreshSettings(test::Caps(3, 6, true, ""), true);
     settings.portNumber = 2;
