@@ -114,14 +114,12 @@ TEST(Timeline, RowLengthsAndRampLengthsFollowFlagsAndDurations) {
 TEST(Timeline, SlotLimitsCopyOnlyTheLimitsInForce) {
     auto timeline = std::make_unique<Timeline>();
     MovementList list = QuietList(1);
-    MovementRecord& record = list.records[0];
-    record.endSwitchOn = {1, 0, 7, 1};
-    record.endSwitchInput = {0x1234, 5, 3, 0};
-    record.maxImpulsesOn = {1, 0, -1, 0};
-    record.impulseInput = {6, 2, 8, 1};
-    record.maxImpulses = {-5, 9, 12, 13};
-    record.maxDurationOn = {0, 1, 1, 2};
-    record.maxDuration = {125, 0, -2, 65535};
+    // clang-format off
+    list.records[0] = {.endSwitchOn = {1, 0, 7, 1}, .endSwitchInput = {0x1234, 5, 3, 0},
+                       .maxDurationOn = {0, 1, 1, 2}, .maxDuration = {125, 0, -2, 65535},
+                       .maxImpulsesOn = {1, 0, -1, 0}, .maxImpulses = {-5, 9, 12, 13},
+                       .impulseInput = {6, 2, 8, 1}};
+    // clang-format on
     timeline->Limits(0).maxDuration = {1, 1, 1, 1};
     Compute(list, 0, *timeline);
     // The low byte of an input number; durations and counts unsigned.
