@@ -199,7 +199,6 @@ TEST(SettingsPorts, PortNamesKindsAndTexts) {
     const std::string other = OtherJoystickText(caps);
     EXPECT_EQ(other.rfind(found + "\n\nAchtung:\nWenn dieser Joystick", 0), 0U);
     EXPECT_TRUE(other.ends_with("Einstellungsdatei \"settings.kmj\" löschen."));
-    EXPECT_EQ(MotorPanelTitle(1, 3), "Motor 8");
 }
 
 // What the header read tells apart, and what both steps then hold: the mask

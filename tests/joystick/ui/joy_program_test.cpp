@@ -21,9 +21,10 @@ namespace {
 using kinemo::cli::test::ChildProcess;
 using kinemo::cli::test::Environment;
 using kinemo::cli::test::ProcessResult;
-using kinemo::cli::test::ReadFileBytes;
+using kinemo::cli::test::ReadFileText;
 using kinemo::cli::test::TempFolder;
 using kinemo::cli::test::WriteFileBytes;
+using kinemo::cli::test::WriteFileText;
 
 // The ways a start ends: the exit code, the boxes shown (each "box: FIRST
 // LINE"), one line on standard error for a refusal, and the settings file as
@@ -43,22 +44,23 @@ TEST(JoyProgram, StartCasesAndWaysOutOfARunEndWithTheirExitCodes) {
         "Datei wird beim Beenden von KinemoJoy überschrieben.\n";
     const std::string found = "box: Verbindung zum Joystick erfolgreich!\n";
     const std::string ran = found + "running\n";
+    const std::vector<std::string> play = {"--replay", "links.replay"};
     struct Case {
-        std::vector<std::string> args;  // none: the replay
-        std::string file;               // settings.kmj before the start ("" none)
-        std::string answers, connect;   // KINEMO_PROBE_ANSWERS and _CONNECT
-        std::string way;                // once the output is complete: "end" ("Ende") or SIGTERM
+        std::vector<std::string> args;
+        std::string file;              // settings.kmj before the start ("" none)
+        std::string answers, connect;  // KINEMO_PROBE_ANSWERS and _CONNECT
+        std::string way;               // once the output is complete: "end" ("Ende") or SIGTERM
         int exitCode;
         std::string out;
     };
     const Case cases[] = {
-        {{}, "", "ok", "connect", "end", 0, ran},
-        {{}, "", "ok", "connect", "SIGTERM", 0, ran},
-        {{}, foreign, "cancel", "", "", 2, foreignBox},
-        {{}, "", "ok", "cancel", "", 0, found},
+        {play, "", "ok", "connect", "end", 0, ran},
+        {play, "", "ok", "connect", "SIGTERM", 0, ran},
+        {play, foreign, "cancel", "", "", 2, foreignBox},
+        {play, "", "ok", "cancel", "", 0, found},
         // A signal while a box of the connect dialog is open ends the program
         // as "Abbrechen" does.
-        {{}, "", "wait", "", "SIGTERM", 0, found},
+        {play, "", "wait", "", "SIGTERM", 0, found},
         {{"--unknown"}, "", "", "", "", 2, ""},
         {{"--replay", "kaputt.replay"}, foreign, "", "", "", 2, ""},
     };
@@ -77,7 +79,7 @@ TEST(JoyProgram, StartCasesAndWaysOutOfARunEndWithTheirExitCodes) {
         ::unlink(path.c_str());
         ::unlink(folder.File("action").c_str());
         if (!c.file.empty()) {
-            WriteFileBytes(path, std::vector<std::uint8_t>(c.file.begin(), c.file.end()));
+            WriteFileText(path, c.file);
         }
         const bool runs = c.out == ran;
         const std::uint64_t turnedBefore = box.Snapshot().motors[0].onTicks;
@@ -85,11 +87,8 @@ TEST(JoyProgram, StartCasesAndWaysOutOfARunEndWithTheirExitCodes) {
                                       {"KINEMO_PROBE_CONNECT", c.connect},
                                       {"KINEMO_PORT_COM1", device},
                                       {"QT_QPA_PLATFORM", "offscreen"}};
-        std::vector<std::string> argv = {KINEMO_JOY_PROBE, "--replay", replay};
-        if (!c.args.empty()) {
-            argv.resize(1);
-            argv.insert(argv.end(), c.args.begin(), c.args.end());
-        }
+        std::vector<std::string> argv = {KINEMO_JOY_PROBE};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
         ChildProcess program(argv, folder.Path(), environment);
         if (!c.way.empty()) {
             ASSERT_TRUE(program.WaitForText(c.out));
@@ -109,14 +108,13 @@ TEST(JoyProgram, StartCasesAndWaysOutOfARunEndWithTheirExitCodes) {
             ASSERT_FALSE(result.err.empty());
             EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
         }
-        const std::vector<std::uint8_t> saved = ReadFileBytes(path);
+        const std::string saved = ReadFileText(path);
         if (runs) {
-            EXPECT_GT(box.Snapshot().motors[0].onTicks, turnedBefore);
-            EXPECT_EQ(box.Snapshot().outputs, 0U);
-            ASSERT_EQ(saved.size(), kinemo::joy::kSettingsFileSize);
-            EXPECT_EQ(std::string(saved.begin(), saved.begin() + 5), "KMJ14");
+            EXPECT_EQ(std::tuple(box.Snapshot().motors[0].onTicks > turnedBefore,
+                                 int{box.Snapshot().outputs}, saved.size(), saved.substr(0, 5)),
+                      std::tuple(true, 0, kinemo::joy::kSettingsFileSize, "KMJ14"));
         } else {
-            EXPECT_EQ(saved, std::vector<std::uint8_t>(c.file.begin(), c.file.end()));
+            EXPECT_EQ(saved, c.file);
         }
     }
 }
