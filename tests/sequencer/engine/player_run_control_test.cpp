@@ -31,13 +31,19 @@ class RunControlTest : public ::testing::Test {
     std::unique_ptr<RunControl> control_;
 };
 
+// The player and a registered connect thread are raised and lowered around
+// every run; whatever priority the system grants (to the superuser or not),
+// runs work all the same.
 TEST_F(RunControlTest, LosPlaysTheListAndTestingPlaysOneMovementOnceLeavingListAndSettings) {
+    platform::ManualResetEvent connectDone;
+    platform::Thread connect(
+        [](void* done) { static_cast<platform::ManualResetEvent*>(done)->Wait(); }, &connectDone);
+    control_->SetConnectThread(connect.Id());
     SetMovement(List(), 0, 0, kDirectionLeft, 4);
     SetMovement(List(), 1, 1, kDirectionRight, 3);
     SetMovement(List(), 2, 2, kDirectionLeft, 3);
     List().movementCount = 3;
-    ASSERT_TRUE(control_->RunList());
-    ASSERT_TRUE(control_->WaitUntilIdle(kGenerousWaitMs));
+    EXPECT_TRUE(control_->RunList() && control_->WaitUntilIdle(kGenerousWaitMs));
     EXPECT_EQ(listener_.posts.load(), 1);
     EXPECT_NE(diagnostics_.Text().find("\nBewegung 2: M1: 0 Impulse"), std::string::npos);
     control_->OnRunEnded();  // the run ends with all off once more
@@ -46,9 +52,11 @@ TEST_F(RunControlTest, LosPlaysTheListAndTestingPlaysOneMovementOnceLeavingListA
     // Played once although the loop is on; the list and settings stay as they are.
     link_.outputs.clear();
     control_->Settings().endlessLoop = 1;
-    ASSERT_TRUE(control_->TestMovement(1));
-    ASSERT_TRUE(control_->WaitUntilIdle(kGenerousWaitMs));
+    EXPECT_TRUE(control_->TestMovement(1) && control_->WaitUntilIdle(kGenerousWaitMs));
     control_->OnRunEnded();
+    control_->ClearConnectThread();
+    connectDone.Set();
+    connect.Join();
     EXPECT_EQ(link_.outputs, (Words{0, 8, 8, 0, 0, 0}));
     EXPECT_EQ(std::tuple(listener_.posts.load(), control_->Settings().endlessLoop.load(),
                          List().movementCount),
@@ -80,34 +88,6 @@ TEST_F(RunControlTest, EmergencyStopAndEndingTheProgramDuringARunPutAllOff) {
     link_.WaitForExchanges(link_.exchanges.load() + 1);
     control_.reset();
     EXPECT_EQ(std::tuple(link_.outputs.back(), listener_.posts.load()), std::tuple(0U, 1));
-}
-
-// The player (and the connect thread, while one is registered) are raised
-// and lowered around every run; whatever priority the system grants (to the
-// superuser or not), runs work all the same. A fresh control's first start
-// may come before the player waits: one start must still release one run.
-TEST(RunControlPriority, RunsWorkWhateverPriorityTheSystemGrants) {
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        SCOPED_TRACE(attempt);
-        ScriptedLink link;
-        CountingListener listener;
-        RunControl control(link, listener, nullptr);
-        SetMovement(control.Movements(), 0, 0, kDirectionLeft, 3);
-        platform::ManualResetEvent connectDone;
-        platform::Thread connect(
-            [](void* done) { static_cast<platform::ManualResetEvent*>(done)->Wait(); },
-            &connectDone);
-        control.SetConnectThread(connect.Id());
-        for (int run = 0; run < 2; ++run) {
-            EXPECT_TRUE(control.RunList() && control.WaitUntilIdle(kGenerousWaitMs));
-            control.OnRunEnded();
-        }
-        control.ClearConnectThread();
-        connectDone.Set();
-        connect.Join();
-        EXPECT_EQ(link.outputs, (Words{0, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 0}));
-        EXPECT_EQ(listener.posts.load(), 2);
-    }
 }
 
 }  // namespace
