@@ -32,16 +32,13 @@ struct Fixture : BoxLink {
         const int tick = static_cast<int>(outputs.size());
         outputs.push_back(output);
         for (const auto& [at, c] : keys) {
-            if (at == tick) {
+            if (at == tick)
                 HandleKey(table, run, c);
-            }
         }
-        if (during) {
+        if (during)
             during(tick);
-        }
-        if (tick + 1 >= maxTicks) {
+        if (tick + 1 >= maxTicks)
             run.RequestStop(kStopButton);
-        }
         return answer ? answer(tick) : 0;
     }
     // Start states and speeds, one "L50", "R100" or "-" per motor from M1.
@@ -74,9 +71,8 @@ struct Fixture : BoxLink {
     // Motor `motor`'s field in every output word: '-' off, 'L' or 'R'.
     std::string Column(int motor) const {
         std::string column;
-        for (const std::uint8_t word : outputs) {
+        for (const std::uint8_t word : outputs)
             column += "-LR?"[(word >> (2 * motor)) & 3U];
-        }
         return column;
     }
 

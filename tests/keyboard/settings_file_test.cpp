@@ -37,9 +37,8 @@ std::string Entry(const KeyTable& table, int i) {
 
 std::string Describe(const KeyTable& table) {
     std::string text;
-    for (int i = 0; i < table.Count(); ++i) {
+    for (int i = 0; i < table.Count(); ++i)
         text += Entry(table, i);
-    }
     return text;
 }
 
@@ -75,9 +74,8 @@ TEST(KeyTable, RemoveMovesEveryColumnOfTheFollowingEntriesDown) {
 
 TEST(KeyTable, HoldsAtMost255EntriesAndResetKeepsOnlyThePlaceholder) {
     KeyTable table;
-    for (int i = 1; i < kMaxKeys; ++i) {
+    for (int i = 1; i < kMaxKeys; ++i)
         ASSERT_EQ(table.Append(static_cast<std::uint8_t>(i)), i);
-    }
     EXPECT_TRUE(table.Full());
     EXPECT_EQ(table.Append('x'), -1);
     table.SetAction(254, kEmergencyStop);
@@ -258,9 +256,8 @@ TEST(SettingsFile, LoadAndSave) {
     WriteFileBytes(path, broken);
     fs::create_directory(folder.File("folder.kms"));
     ASSERT_EQ(::mkfifo(folder.File("pipe.kms").c_str(), 0600), 0);
-    for (const char* name : {"settings.kms", "folder.kms", "pipe.kms"}) {
+    for (const char* name : {"settings.kms", "folder.kms", "pipe.kms"})
         EXPECT_EQ(LoadSettingsFile(folder.File(name), settings), LoadOutcome::kInvalid) << name;
-    }
     EXPECT_TRUE(ReadFileBytes(path) == broken && settings == ThreeKeys());
     fs::remove(folder.File("pipe.kms"));
 

@@ -121,9 +121,8 @@ TEST(SpeechMainDialog, NewAndRemoveKeys) {
     f.Click(kIdRemoveKey);
     EXPECT_EQ(Editor(f.d), "--neu-- [ü] | --keine Aktion-- | --- --- --- --- entfernen");
 
-    while (f.d.Keys().Count() < kMaxKeys) {
+    while (f.d.Keys().Count() < kMaxKeys)
         f.AddKey(QStringLiteral("k"));
-    }
     f.d.Control<QLineEdit>(kIdNewKey)->setText(QStringLiteral("z"));
     EXPECT_FALSE(f.d.IsEnabled(kIdAddKey));
     f.Click(kIdRemoveKey);  // a removal makes room again
@@ -217,9 +216,8 @@ TEST(SpeechMainDialog, SettingsSurviveTheControls) {
     auto below = [&random](int n) { return static_cast<std::uint8_t>(random() % n); };
     for (int round = 0; round < 20; ++round) {
         KeyboardSettings s;
-        for (MotorStartSettings& m : s.start.motors) {
+        for (MotorStartSettings& m : s.start.motors)
             m = {below(3), below(101), below(2) == 1, below(8), below(8)};
-        }
         s.start.offSwitch = below(2) == 1;
         s.start.offSwitchInput = below(8);
         for (int k = round == 0 ? 254 : below(12); k > 0; --k) {

@@ -263,9 +263,8 @@ TEST(SpeechProgram, EveryWayOutEndsWithZeroAndAllOffAndSavesUnlessCancelled) {
         ASSERT_FALSE(device.empty()) << box.error();
         ChildProcess child = Probe(folder, action, device);
         ASSERT_TRUE(!runs || child.WaitForText("running"));
-        if (signal != 0) {
+        if (signal != 0)
             child.Signal(signal);
-        }
         const ProcessResult ended = child.Wait();
         const simulator::BoxSnapshot last = box.Snapshot();
         // M1 did turn, and everything is off at the end.
@@ -297,9 +296,8 @@ TEST(SpeechProgram, RefusedSettingsEndWithOneAndKeepTheFile) {
         ChildProcess child = Probe(folder, "report-ende", "/nonexistent", bySignal);
         ASSERT_TRUE(
             child.WaitForText(std::string("box: KinemoSpeech: ") + kInvalidSettingsMessage));
-        if (bySignal) {
+        if (bySignal)
             child.Signal(SIGTERM);
-        }
         const ProcessResult ended = child.Wait();
         EXPECT_EQ(ended.exitCode, 1) << ended.err;
         EXPECT_EQ(ended.out.find("keys"), std::string::npos);  // no window came up

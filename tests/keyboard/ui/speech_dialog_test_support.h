@@ -29,9 +29,8 @@ namespace kinemo::keyboard::ui::testing {
 template <typename T>
 T* FindWindow() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* window = qobject_cast<T*>(widget); window != nullptr && window->isVisible()) {
+        if (auto* window = qobject_cast<T*>(widget); window != nullptr && window->isVisible())
             return window;
-        }
     }
     return nullptr;
 }
@@ -51,9 +50,8 @@ inline void TypeText(QWidget* widget, const QString& text, bool inOneEvent = fal
 // Every message box shown so far, as "caption: text".
 inline std::vector<std::string> Told(const platform::ScriptedMessageService& messages) {
     std::vector<std::string> told;
-    for (const platform::MessageRequest& request : messages.Requests()) {
+    for (const platform::MessageRequest& request : messages.Requests())
         told.push_back((platform::EffectiveCaption(request) + ": " + request.text).toStdString());
-    }
     return told;
 }
 

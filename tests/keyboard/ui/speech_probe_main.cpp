@@ -56,15 +56,13 @@ void Step() {
             Say("box: " + box->windowTitle().toStdString() + ": " + box->text().toStdString());
             seenBox = box;
         }
-        if (Env("KINEMO_PROBE_KEEP_BOXES").empty()) {
+        if (Env("KINEMO_PROBE_KEEP_BOXES").empty())
             box->accept();
-        }
         return;
     }
     auto* main = FindWindow<ui::MainDialog>();
-    if (main == nullptr || done) {
+    if (main == nullptr || done)
         return;
-    }
     if (connect == nullptr) {
         connect = FindWindow<ui::ConnectDialog>();
         done = connect != nullptr && !action.starts_with("run");

@@ -48,9 +48,8 @@ void FeedDamaged(const std::string& good, const std::string& alphabet, Parse par
                                                         : random() % 256);
             }
         }
-        for (int k = 0; n > good.size() && n % 2 == 1 && k < 4; ++k) {
+        for (int k = 0; n > good.size() && n % 2 == 1 && k < 4; ++k)
             text[random() % text.size()] = static_cast<char>(random());
-        }
         const auto r = parse(text);
         EXPECT_NE(static_cast<bool>(r.list), !r.error.empty()) << n;
     }
@@ -76,9 +75,8 @@ TEST(WordList, ReadsWordsCharactersAndThresholds) {
     ASSERT_TRUE(r.list) << r.error;
     using Command = std::tuple<std::string, int, int, double>;  // word, character, line, threshold
     std::vector<Command> read;
-    for (const VoiceCommand& c : r.list->commands) {
+    for (const VoiceCommand& c : r.list->commands)
         read.emplace_back(c.word, c.character, c.line, c.threshold);
-    }
     EXPECT_EQ(read, (std::vector<Command>{{"links", 'a', 2, 1e-20},
                                           {"rechts", 'b', 4, kDefaultThreshold},
                                           {"zur\xC3\xBC"
@@ -89,9 +87,8 @@ TEST(WordList, ReadsWordsCharactersAndThresholds) {
 
 TEST(WordList, RefusesBadListsNamingTheLine) {
     std::string many;
-    for (std::size_t i = 0; i <= kMaxCommands; ++i) {
+    for (std::size_t i = 0; i <= kMaxCommands; ++i)
         many += "w" + std::to_string(i) + " a\n";
-    }
     ExpectRefused(
         {
             {"# Befehle\n\xEF\xBB\xBFlinks a\n", "Zeile 2: Ungültiges Wort"},
@@ -145,9 +142,8 @@ TEST(PronunciationList, ReadsAlternativesStressAndCommentsAndSearchesWantedWords
 
 TEST(PronunciationList, RefusesBadListsNamingTheLine) {
     std::string longWord = "a";
-    for (std::size_t i = 0; i <= kMaxPhonesPerPronunciation; ++i) {
+    for (std::size_t i = 0; i <= kMaxPhonesPerPronunciation; ++i)
         longWord += " AA";
-    }
     std::string variants, phones;
     for (std::size_t i = 0; i <= kMaxPronunciationsPerWord; ++i) {
         phones += " AA";
@@ -291,9 +287,8 @@ TEST(Segmenter, FindsWordsAndTheirEndsAndGivesUpOnTalk) {
         // Talk without a pause is given up and still ends where it ends.
         {{{50, 0}, {300, 8000}, {60, 0}}, 0, "Start@52 TooLong@200 End@368 "},
     };
-    for (const Case& c : cases) {
+    for (const Case& c : cases)
         EXPECT_EQ(Steps(c.pieces, c.noise), c.steps) << c.steps;
-    }
 }
 
 std::unique_ptr<Recogniser> MakeRecogniser() {
@@ -331,9 +326,8 @@ TEST(Recognition, TalkSilenceAndNoiseTypeNothing) {
         }
         r->Process(block, heard);
     }
-    for (const Heard& h : heard) {
+    for (const Heard& h : heard)
         ADD_FAILURE() << "heard command " << h.command << " at sample " << h.sample;
-    }
 }
 
 // Each source types every word's character in spoken order on the
@@ -368,9 +362,8 @@ TEST(Recognition, SpokenWordsTypeTheirCharactersInOrderAndStopEndsAtOnce) {
             std::lock_guard lock(mutex);
             typed.push_back(static_cast<char>(c));
             heard += std::string(word) + " ";
-            if (source == kMicrophone && typed.size() == 4) {
+            if (source == kMicrophone && typed.size() == 4)
                 done.Set();
-            }
         };
         std::unique_ptr<VoiceInput> input;
         if (source == kFile) {
