@@ -4,7 +4,6 @@
 // KINEMO_PROBE_KEEP_BOXES is set.
 //
 //   cancel        "Abbrechen" in the connect dialog
-//   report-ende   print the loaded settings ("keys N m1 S"), then "&Ende"
 //   run-ende      connect, M1 starts "R", "LOS!", print "running" once the
 //                 run has ticked a while, then "&Ende"
 //   run-escape    the same, then Escape; run-close: then the close box;
@@ -70,11 +69,6 @@ void Step() {
             return;
         } else if (action == "cancel") {
             Click(connect, kinemo::platform::kIdCancel);
-        } else if (action == "report-ende") {
-            const kinemo::keyboard::KeyboardSettings s = main->CurrentSettings();
-            Say("keys " + std::to_string(s.keys.Count()) + " m1 " +
-                std::to_string(s.start.motors[0].startState));
-            Click(main, ui::kIdEnd);
         } else {
             Click(connect, kinemo::platform::kIdOk);
         }
