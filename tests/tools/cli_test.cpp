@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -60,8 +59,7 @@ class CliTest : public ::testing::Test {
     // Runs a command that must succeed quietly on standard error.
     std::string RunOk(const std::vector<std::string>& args) {
         const ProcessResult result = RunCliProcess(args, folder_.Path());
-        EXPECT_EQ(result.exitCode, 0) << result.err;
-        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(result, (ProcessResult{0, 0, result.out, ""}));
         return result.out;
     }
     void ExpectRefused(const std::vector<std::string>& args, const std::string& line) {
