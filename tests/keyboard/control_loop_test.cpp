@@ -318,10 +318,8 @@ TEST(InterfacePortConnect, SilentLateOrUnknownPortsFailAndLeaveThePortClosed) {
 }
 
 TEST(InterfacePortExchange, SendsTheWordReturnsTheAnswerAndSurvivesLostAnswers) {
-    PtyPeer box;
-    ScopedPortOverride com1("COM1", box.DevicePath());
-    box.StartBox(2, {0x00});
-    InterfacePort port;
+    Rig rig;
+    auto [box, port] = std::tie(rig.box, rig.port);
     ASSERT_TRUE(port.connect(1));
     std::size_t sent = 1;
     for (const std::uint8_t word : Bytes{0x01, 0x08, 0xAA, 0x55, 0x00}) {
