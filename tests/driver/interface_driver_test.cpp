@@ -57,25 +57,6 @@ TEST(InterfaceDriverRecord, KindIsLittleEndianAtOffsetEightAndOnlyItsCallsAreExp
     EXPECT_EQ(dlsym(RTLD_DEFAULT, "_ZN6kinemo8platform10SerialPort4OpenEPKc"), nullptr);
 }
 
-TEST(InterfaceDriverOpen, FailsOnMissingSilentUnmappedAndBadNames) {
-    PtyPeer silent;
-    ScopedPortOverride com1("COM1", silent.DevicePath());
-    ScopedPortOverride com2("COM2", "/dev/kinemo-no-such-port");
-    ScopedPortOverride lpt1("LPT1", nullptr);
-    InterfaceRecord record = RecordOfKind(INTERFACE_KIND_SEQUENCER);
-    EXPECT_EQ(OpenInterface(&record, "COM1"), INTERFACE_OPEN_FAILED);
-    EXPECT_TRUE(DeviceIsFree(silent.DevicePath()));  // closed again
-    const char unterminated[8] = {'C', 'O', 'M', '1', 'C', 'O', 'M', '1'};
-    for (const char* name : {"COM2", "LPT1", "COM9", "", static_cast<const char*>(nullptr),
-                             static_cast<const char*>(unterminated)}) {
-        EXPECT_EQ(OpenInterface(&record, name), INTERFACE_OPEN_FAILED) << (name ? name : "null");
-    }
-    EXPECT_EQ(OpenInterface(nullptr, "COM1"), INTERFACE_OPEN_FAILED);
-    // A failed open leaves a record that exchanges nothing.
-    EXPECT_EQ(ExchangeWithInterface(&record, 0x55), 0u);
-    EXPECT_EQ(silent.Drain(), kOff);
-}
-
 class InterfaceDriverExchange : public ::testing::Test {
   protected:
     void Open(int32_t kind, std::size_t requestSize, const Bytes& answer) {
@@ -90,6 +71,24 @@ class InterfaceDriverExchange : public ::testing::Test {
     ScopedPortOverride com1_{"COM1", box_.DevicePath()};
     InterfaceRecord record_{};
 };
+
+// The box on COM1 is silent here.
+TEST_F(InterfaceDriverExchange, OpenFailsOnMissingSilentUnmappedAndBadNames) {
+    ScopedPortOverride com2("COM2", "/dev/kinemo-no-such-port");
+    ScopedPortOverride lpt1("LPT1", nullptr);
+    record_ = RecordOfKind(INTERFACE_KIND_SEQUENCER);
+    EXPECT_EQ(OpenInterface(&record_, "COM1"), INTERFACE_OPEN_FAILED);
+    EXPECT_TRUE(DeviceIsFree(box_.DevicePath()));  // closed again
+    const char unterminated[8] = {'C', 'O', 'M', '1', 'C', 'O', 'M', '1'};
+    for (const char* name : {"COM2", "LPT1", "COM9", "", static_cast<const char*>(nullptr),
+                             static_cast<const char*>(unterminated)}) {
+        EXPECT_EQ(OpenInterface(&record_, name), INTERFACE_OPEN_FAILED) << (name ? name : "null");
+    }
+    EXPECT_EQ(OpenInterface(nullptr, "COM1"), INTERFACE_OPEN_FAILED);
+    // A failed open leaves a record that exchanges nothing.
+    EXPECT_EQ(ExchangeWithInterface(&record_, 0x55), 0u);
+    EXPECT_EQ(box_.Drain(), kOff);
+}
 
 // Every kind opens with an all-off frame, exchanges its frame and closes
 // with an all-off frame. Without the module, bits 8-15 have no place on the
@@ -191,29 +190,27 @@ TEST_F(InterfaceDriverExchange, UnopenedCopiedAndGarbageRecordsExchangeNothing) 
 
 // The player exchanges while the connect thread opens: nothing goes out
 // before the open's all-off, every tick after it is the player's frame.
-TEST(InterfaceDriverThreads, PlayerExchangingWhileTheConnectThreadOpens) {
-    PtyPeer box;
-    ScopedPortOverride com4("COM4", box.DevicePath());
-    box.SetAnswerDelayMs(50);  // the open takes a while
-    box.StartBox(2, {0x24});
-    InterfaceRecord record = RecordOfKind(INTERFACE_KIND_SEQUENCER);
+TEST_F(InterfaceDriverExchange, PlayerExchangingWhileTheConnectThreadOpens) {
+    box_.SetAnswerDelayMs(50);  // the open takes a while
+    box_.StartBox(2, {0x24});
+    record_ = RecordOfKind(INTERFACE_KIND_SEQUENCER);
     int ticks = 0;  // both read after the join
     std::uint32_t inputs = 0;
     std::thread player([&] {
         for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
              inputs != 0x24 && std::chrono::steady_clock::now() < deadline; ++ticks) {
-            inputs = ExchangeWithInterface(&record, 0x01);
+            inputs = ExchangeWithInterface(&record_, 0x01);
         }
     });
-    EXPECT_EQ(OpenInterface(&record, "COM4"), 0u);
-    box.SetAnswerDelayMs(0);
+    EXPECT_EQ(OpenInterface(&record_, "COM1"), 0u);
+    box_.SetAnswerDelayMs(0);
     player.join();
     EXPECT_EQ(std::pair(inputs, ticks > 1), std::pair(0x24u, true));
-    CloseInterface(&record);
-    box.StopBox();
-    std::vector<Bytes> expected(box.Requests().size(), Bytes{0xC1, 0x01});
+    CloseInterface(&record_);
+    box_.StopBox();
+    std::vector<Bytes> expected(box_.Requests().size(), Bytes{0xC1, 0x01});
     expected.front() = expected.back() = kOff;
-    EXPECT_EQ(box.Requests(), expected);
+    EXPECT_EQ(box_.Requests(), expected);
 }
 
 }  // namespace

@@ -38,8 +38,7 @@ TEST(TerminationSignals, ReportsEachSignalOnceHoweverSentAndRestoresTheMask) {
         ASSERT_FALSE(Blocked(signal));
         {
             TerminationSignals signals;
-            ASSERT_GE(signals.Fd(), 0);
-            EXPECT_TRUE(Blocked(signal));
+            ASSERT_TRUE(signals.Fd() >= 0 && Blocked(signal));
             EXPECT_EQ(signals.Take() + signals.Wait(0), 0);
             if (sender == Sender::kRaise) {
                 std::raise(signal);
