@@ -1,6 +1,6 @@
 // The application frame: the about box, from the main window too, and the
 // connect dialog with the real driver binding behind it, opened beside the
-// main window, whose cancel ends the event loop.
+// main window, whose cancel ends the event loop; and the program as a process.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -26,6 +26,7 @@
 #include "tests/platform/dialog_test_support.h"
 #include "tests/platform/scoped_port_override.h"
 #include "tests/sequencer/ui/wait_until.h"
+#include "tests/tools/cli_process.h"
 
 namespace kinemo::ui {
 namespace {
@@ -112,40 +113,34 @@ TEST(ShellDialogs, TextsFitAtTheSystemFontAndAtOthers) {
     }
 }
 
-// A missing device, then a line without a box (the open gives up after its
-// time-out): refused, reported, dialog open, "Verbinden" usable again; then
-// the simulated box: connected, the dialog closes.
+// A line without a box (the open gives up after its time-out; a missing
+// device: interface_binding_test): refused, reported, dialog open,
+// "Verbinden" usable again; then the simulated box: connected, the dialog
+// closes.
 TEST(ConnectDialog, FailedPortReportsStaysOpenAndRetriesOnTheRightPort) {
     simulator::PseudoTerminal silent;
     std::string error;
     ASSERT_TRUE(silent.Open(&error)) << error;
     simulator::SimulatedBox box(simulator::SimulatedBoxOptions::FastLine());
-    const std::string boxDevice = box.Start();
-    ASSERT_FALSE(boxDevice.empty());
-    ScopedPortOverride com1("COM1", "/nonexistent/kinemo-no-such-port");
     ScopedPortOverride com2("COM2", silent.slavePath());
-    ScopedPortOverride com4("COM4", boxDevice);
+    ScopedPortOverride com4("COM4", box.Start());
     Fixture f;
-    for (const auto& [index, port] : {std::pair{0, "COM1"}, {1, "COM2"}}) {
-        SCOPED_TRACE(port);
-        ASSERT_TRUE(f.Connect(index));
-        ASSERT_EQ(f.messages.Requests().size(), static_cast<std::size_t>(index + 1));
-        const platform::MessageRequest& shown = f.messages.Requests().back();
-        EXPECT_EQ(QString::fromStdString(f.lastPort) + " " + f.Status() + shown.text +
-                      platform::EffectiveCaption(shown),
-                  QString::fromLatin1(port) +
-                      " Keine Verbindung zum Interface!\nVerbindung fehlgeschlagen!\nKinemo");
-        EXPECT_EQ(shown.buttons, platform::MessageButtons::kOk);
-        EXPECT_TRUE(f.dialog->isVisible() && f.dialog->IsEnabled(platform::kIdOk) &&
-                    !f.dialog->Connected());
-    }
+    ASSERT_TRUE(f.Connect(1));
+    ASSERT_EQ(f.messages.Requests().size(), 1u);
+    const platform::MessageRequest& shown = f.messages.Requests()[0];
+    EXPECT_EQ(QString::fromStdString(f.lastPort) + " " + f.Status() + shown.text +
+                  platform::EffectiveCaption(shown) +
+                  (shown.buttons == platform::MessageButtons::kOk ? " OK" : ""),
+              "COM2 Keine Verbindung zum Interface!\nVerbindung fehlgeschlagen!\nKinemo OK");
+    EXPECT_TRUE(f.dialog->isVisible() && f.dialog->IsEnabled(platform::kIdOk) &&
+                !f.dialog->Connected());
     ASSERT_TRUE(f.Connect(3));
     EXPECT_EQ(QString::fromStdString(f.lastPort) + " " + f.Status(),
               QStringLiteral("COM4 Verbindung zum Interface erfolgreich\n"));
     EXPECT_TRUE(f.dialog->Connected() && !f.dialog->isVisible());
-    EXPECT_EQ(f.messages.Requests().size(), 2U);
-    EXPECT_TRUE(testing::WaitUntil([&f] { return f.workerEnds == 3; }));
-    EXPECT_EQ(f.workerStarts * 10 + f.cancels, 30);
+    EXPECT_EQ(f.messages.Requests().size(), 1U);
+    EXPECT_TRUE(testing::WaitUntil([&f] { return f.workerEnds == 2; }));
+    EXPECT_EQ(f.workerStarts * 10 + f.cancels, 20);
 }
 
 TEST(ConnectDialog, CancelEscapeAndCloseBoxEndTheProgram) {
@@ -158,29 +153,11 @@ TEST(ConnectDialog, CancelEscapeAndCloseBoxEndTheProgram) {
     EXPECT_TRUE(f.lastPort.empty());
 }
 
-// The sequencer's frame with a link never opened (exchanges do nothing) and a
-// connect that always fails.
-struct AppFixture {
-    AppFixture() {
-        services.link = &link;
-        services.connect = [](const std::string&, const ConnectStatusSink&) { return false; };
-        services.messages = &messages;
-        services.files = &files;
-        app = std::make_unique<SequencerApp>(services);
-    }
-    engine::DriverLink link;
-    platform::ScriptedMessageService messages;
-    platform::ScriptedFileDialogService files;
-    SequencerAppServices services;
-    std::unique_ptr<SequencerApp> app;
-};
-
 // Runs `open` with `step` queued to run in the loop it starts; a guard ends
 // whatever modal loop is left should the step miss.
 void RunWithQueuedStep(const std::function<void()>& open, const std::function<void()>& step) {
     QTimer::singleShot(0, step);
     QTimer guard;
-    guard.setSingleShot(true);
     QObject::connect(&guard, &QTimer::timeout, [] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
             modal->close();
@@ -206,32 +183,55 @@ int OpenAndCloseAbout(const std::function<void()>& open) {
     return seen;
 }
 
-TEST(SequencerApp, AboutBoxFromCreditButtonAndContextMenu) {
-    AppFixture f;
-    MainDialog& main = f.app->Main();
-    main.show();
-    EXPECT_EQ(OpenAndCloseAbout([&main] { main.Control<QPushButton>(kIdCredit)->click(); }), 1);
-    auto* entry = main.ContextMenu()->findChild<QAction*>(QString::number(kCommandAbout));
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry->text(), QStringLiteral("Inf&o über Kinemo..."));
-    EXPECT_EQ(OpenAndCloseAbout([entry] { entry->trigger(); }), 1);
+// The sequencer's frame with a link never opened (exchanges do nothing) and a
+// connect that always fails: both windows side by side, the about box from
+// the credit button and from the context menu, and "Abbrechen" ends the loop.
+TEST(SequencerApp, ConnectDialogBesideTheMainWindowAboutBoxAndCancelEndsTheLoop) {
+    engine::DriverLink link;
+    platform::ScriptedMessageService messages;
+    platform::ScriptedFileDialogService files;
+    SequencerApp app({.link = &link,
+                      .connect = [](const std::string&, const ConnectStatusSink&) { return false; },
+                      .messages = &messages,
+                      .files = &files});
+    bool bothShown = false;
+    int abouts = 0;
+    int result = -1;
+    RunWithQueuedStep(
+        [&] { result = app.Exec(); },
+        [&] {
+            MainDialog& main = app.Main();
+            ConnectDialog& connect = app.Connect();
+            bothShown = main.isVisible() && connect.isVisible() && !main.isModal() &&
+                        !connect.isModal() && connect.parentWidget() == nullptr &&
+                        connect.x() >= main.frameGeometry().right();
+            abouts += OpenAndCloseAbout([&main] { main.Control<QPushButton>(kIdCredit)->click(); });
+            auto* entry = main.ContextMenu()->findChild<QAction*>(QString::number(kCommandAbout));
+            EXPECT_EQ(entry->text(), QStringLiteral("Inf&o über Kinemo..."));
+            abouts += OpenAndCloseAbout([entry] { entry->trigger(); });
+            connect.Control<QPushButton>(platform::kIdCancel)->click();
+        });
+    EXPECT_EQ(std::tuple(result, bothShown, abouts, app.Main().windowIcon().isNull()),
+              std::tuple(0, true, 2, false));
 }
 
-TEST(SequencerApp, ConnectDialogOpensBesideTheMainWindowAndCancelEndsTheLoop) {
-    AppFixture f;
-    bool bothShown = false;
-    int result = -1;
-    RunWithQueuedStep([&] { result = f.app->Exec(); },
-                      [&f, &bothShown] {
-                          MainDialog& main = f.app->Main();
-                          ConnectDialog& connect = f.app->Connect();
-                          bothShown = main.isVisible() && connect.isVisible() && !main.isModal() &&
-                                      !connect.isModal() && connect.parentWidget() == nullptr &&
-                                      connect.x() >= main.frameGeometry().right();
-                          connect.Control<QPushButton>(platform::kIdCancel)->click();
-                      });
-    EXPECT_EQ(std::tuple(result, bothShown, f.app->Main().windowIcon().isNull()),
-              std::tuple(0, true, false));
+// The program with a scripted user (shell_probe_main.cpp), ended each way a
+// user or the system ends it: exit code 0, and after a run every motor off.
+TEST(SequencerProgram, EveryWayOutEndsWithZeroAndTheMotorsOff) {
+    for (const auto& [action, runs] :
+         {std::pair{"escape-main", false}, {"end-run", true}, {"signal-run", true}}) {
+        SCOPED_TRACE(action);
+        simulator::SimulatedBox box;
+        const std::string device = box.Start();
+        ASSERT_FALSE(device.empty()) << box.error();
+        const auto ended = cli::test::RunProcess({KINEMO_SHELL_PROBE}, ::testing::TempDir(),
+                                                 {{"KINEMO_PROBE_ACTION", action},
+                                                  {"KINEMO_PORT_COM1", device},
+                                                  {"QT_QPA_PLATFORM", "offscreen"}});
+        EXPECT_EQ(ended.exitCode, 0) << ended;
+        EXPECT_EQ(box.Snapshot().motors[0].onTicks > 0, runs);  // M1 did turn
+        EXPECT_EQ(box.Snapshot().outputs, 0U);
+    }
 }
 
 }  // namespace

@@ -8,8 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <csignal>
-#include <cstdlib>
-#include <string>
+#include <utility>
 
 #include "sequencer/ui/connect_dialog.h"
 #include "sequencer/ui/main_dialog.h"
@@ -21,32 +20,19 @@ namespace {
 using kinemo::ui::ConnectDialog;
 using kinemo::ui::MainDialog;
 
-template <typename T>
-T* FindWindow() {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* window = qobject_cast<T*>(widget); window != nullptr && window->isVisible()) {
-            return window;
-        }
-    }
-    return nullptr;
-}
-
-void Click(kinemo::platform::DialogWindow* window, int id) {
-    window->Control<QAbstractButton>(id)->click();
-}
-
 void ScheduleProbe() {
-    const std::string action =
-        std::getenv("KINEMO_PROBE_ACTION") ? std::getenv("KINEMO_PROBE_ACTION") : "";
-    ConnectDialog* connect = nullptr;
-    bool asked = false;
-    bool started = false;
-    // One step every 20 ms until the probe has done its part.
+    const QString action = qEnvironmentVariable("KINEMO_PROBE_ACTION");
+    // One step every 20 ms, once both windows are up, until the probe has done its part.
     auto* timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, [=]() mutable {
-        MainDialog* main = FindWindow<MainDialog>();
-        if (main == nullptr ||
-            (connect == nullptr && (connect = FindWindow<ConnectDialog>()) == nullptr)) {
+    QObject::connect(timer, &QTimer::timeout, [=, asked = false, started = false]() mutable {
+        MainDialog* main = nullptr;
+        ConnectDialog* connect = nullptr;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            main = main != nullptr ? main : qobject_cast<MainDialog*>(window);
+            connect = connect != nullptr ? connect : qobject_cast<ConnectDialog*>(window);
+        }
+        if (main == nullptr || connect == nullptr || !main->isVisible() ||
+            !(asked || connect->isVisible())) {
             return;
         }
         if (action == "escape-main") {
@@ -54,24 +40,22 @@ void ScheduleProbe() {
             QApplication::sendEvent(main, &escape);
             return timer->stop();
         }
-        if (!asked) {
-            asked = true;
-            Click(connect, kinemo::platform::kIdOk);
+        if (!std::exchange(asked, true)) {
+            connect->Control<QAbstractButton>(kinemo::platform::kIdOk)->click();
         }
         if (!connect->Connected()) {
             return;
         }
-        if (!started) {
-            started = true;
-            Click(main, 1091);  // "Max. dauer:" off: M1 runs until stopped
-            Click(main, 1059);  // M1 "Rechts"
-            Click(main, kinemo::ui::kIdRunList);
+        if (!std::exchange(started, true)) {
+            for (const int id : {1091, 1059, int(kinemo::ui::kIdRunList)}) {
+                main->Control<QAbstractButton>(id)->click();  // M1 "Rechts" without end, "LOS!"
+            }
         } else if (main->Run().Live().Read().ticks >= 50) {
             timer->stop();
             if (action == "signal-run") {
                 std::raise(SIGTERM);
             } else {
-                Click(main, kinemo::ui::kIdEnd);
+                main->Control<QAbstractButton>(kinemo::ui::kIdEnd)->click();
             }
         }
     });
