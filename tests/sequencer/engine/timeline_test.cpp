@@ -76,15 +76,13 @@ TEST(Timeline, RowLengthsAndRampLengthsFollowFlagsAndDurations) {
     std::tie(r[6].accelOn, r[6].accelDuration) = std::pair(Ints{-1, 2}, Ints{500, 10});  // sum 1
     r[7].accelDuration[3] = -1;  // 4294967295 ticks as unsigned
     std::tie(r[8].accelOn, r[8].accelDuration) = std::pair(Ints{-1}, Ints{70000});  // below 0
+    // M1 stays off, its ramp of 300 counts; M2 has no acceleration of its own.
     MovementRecord& off = r[9];
-    SetSpeed(off, 0, 10000, 0);  // M1 stays off, its ramp of 300 counts
-    off.accelOn[0] = off.accelOn[2] = 1;
-    off.accelDuration[0] = 300;
-    off.direction[1] = kDirectionLeft;
-    SetSpeed(off, 1, 5000, 3000);  // no acceleration of its own
-    off.direction[2] = kDirectionRight;
+    off.direction = {kDirectionOff, kDirectionLeft, kDirectionRight, kDirectionOff};
+    std::tie(off.accelOn, off.accelDuration) = std::pair(Ints{1, 0, 1}, Ints{300, 125, 100, 125});
+    SetSpeed(off, 0, 10000, 0);
+    SetSpeed(off, 1, 5000, 3000);
     SetSpeed(off, 2, 1000, 9000);
-    off.accelDuration[2] = 100;
 
     auto timeline = std::make_unique<Timeline>();
     EXPECT_EQ(Compute(list, 9, *timeline),
