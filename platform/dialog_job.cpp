@@ -1,7 +1,8 @@
 #include "platform/dialog_job.h"
 
-#include <QMetaObject>
 #include <utility>
+
+#include "platform/dialog_events.h"
 
 namespace kinemo::platform {
 
@@ -26,14 +27,11 @@ bool DialogJob::Start(QObject* receiver, std::function<bool()> job,
     finished_ = false;
     thread_ = std::thread([this, receiver] {
         const bool result = job_();
-        // Queued to the receiver's thread; dropped if the receiver is gone.
-        QMetaObject::invokeMethod(
-            receiver,
-            [this, result] {
-                finished_ = true;
-                done_(result);
-            },
-            Qt::QueuedConnection);
+        // Run on the receiver's thread; dropped if the receiver is gone.
+        PostCall(receiver, [this, result] {
+            finished_ = true;
+            done_(result);
+        });
     });
     return true;
 }

@@ -23,6 +23,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/dialog_events.h"
+
 namespace kinemo::platform {
 namespace {
 
@@ -310,6 +312,10 @@ DialogWindow::DialogWindow(const QString& title, int widthUnits, int heightUnits
 }
 
 DialogWindow::~DialogWindow() = default;
+
+bool DialogWindow::event(QEvent* event) {
+    return RunPostedCall(event) || QDialog::event(event);
+}
 
 void DialogWindow::Place(QWidget* widget, int x, int y, int w, int h) {
     layout_->AddControl(widget, QRect(x, y, w, h));

@@ -135,6 +135,8 @@ class DialogWindow : public QDialog {
     void SetProgramIcon(const QString& resourcePath);
 
   protected:
+    // Runs calls that worker threads posted with PostCall.
+    bool event(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void changeEvent(QEvent* event) override;
 

@@ -7,6 +7,7 @@
 #include "joystick/ui/main_dialog.h"
 #include "joystick/ui/main_dialog_ids.h"
 #include "joystick/ui/run_ended_event.h"
+#include "platform/thread_handover.h"
 
 namespace kinemo::joy::ui {
 namespace {
@@ -182,6 +183,7 @@ void MainDialog::reject() {
 
 bool MainDialog::event(QEvent* event) {
     if (event->type() == platform::kRunEndedEvent) {
+        platform::MarkTakenOver(event);
         OnRunEnded(static_cast<RunEndedEvent*>(event)->Outcome());
         return true;
     }

@@ -3,7 +3,6 @@
 // the run ended, so two ends posted in quick succession keep their own.
 #pragma once
 
-#include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
 
@@ -23,12 +22,13 @@ class RunEndedEvent : public QEvent {
     RunOutcome outcome_;
 };
 
-// Posts RunEnded from the control thread (postEvent is thread-safe).
+// Posts RunEnded from the control thread; the window marks it taken over
+// before it reads the outcome.
 class RunEndedToWindow : public RunEndedListener {
   public:
     explicit RunEndedToWindow(QObject* window) : window_(window) {}
     void PostRunEnded(RunOutcome outcome) override {
-        QCoreApplication::postEvent(window_, new RunEndedEvent(outcome));
+        platform::PostFilledEvent(window_, new RunEndedEvent(outcome));
     }
 
   private:

@@ -1,7 +1,8 @@
 #include "keyboard/ui/voice_listener.h"
 
-#include <QMetaObject>
 #include <string_view>
+
+#include "platform/dialog_events.h"
 
 namespace kinemo::keyboard::ui {
 
@@ -77,13 +78,15 @@ void VoiceListener::RunLoad(void* self) {
     // Runs on the recognition thread: the word goes to the window's thread.
     auto onWord = [owner, number](unsigned char character, std::string_view word) {
         const QString text = QString::fromUtf8(word.data(), static_cast<qsizetype>(word.size()));
-        QMetaObject::invokeMethod(
-            owner, [owner, number, character, text] { owner->WordHeard(number, character, text); },
-            Qt::QueuedConnection);
+        platform::PostCall(
+            owner, [owner, number, character, text] { owner->WordHeard(number, character, text); });
     };
     load->input = voice::CreateVoiceInput(load->setup, onWord, load->error);
-    QMetaObject::invokeMethod(
-        owner, [owner] { owner->LoadDone(); }, Qt::QueuedConnection);
+    platform::PostCall(owner, [owner] { owner->LoadDone(); });
+}
+
+bool VoiceListener::event(QEvent* event) {
+    return platform::RunPostedCall(event) || QObject::event(event);
 }
 
 void VoiceListener::LoadDone() {

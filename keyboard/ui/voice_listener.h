@@ -55,6 +55,10 @@ class VoiceListener : public QObject {
     bool Listening() const { return input_ != nullptr; }
     const std::string& WavPath() const { return wavPath_; }
 
+  protected:
+    // Runs what the recognition thread posted: heard words, the end of a load.
+    bool event(QEvent* event) override;
+
   private:
     struct Load;
     static void RunLoad(void* load);

@@ -1,10 +1,10 @@
 #include "sequencer/ui/connect_dialog.h"
 
 #include <QComboBox>
-#include <QMetaObject>
 #include <utility>
 
 #include "platform/dialog_connect.h"
+#include "platform/dialog_events.h"
 #include "platform/dialog_ports.h"
 #include "platform/port_map.h"
 #include "sequencer/ui/resource_paths.h"
@@ -54,9 +54,8 @@ void ConnectDialog::Connect() {
             workerChanged(&self);
         }
         const ConnectStatusSink status = [this](const char* text) {
-            QMetaObject::invokeMethod(
-                this, [this, line = QString::fromUtf8(text)] { SetText(kConnectStatusId, line); },
-                Qt::QueuedConnection);
+            platform::PostCall(
+                this, [this, line = QString::fromUtf8(text)] { SetText(kConnectStatusId, line); });
         };
         const bool success = connect(portName, status);
         if (workerChanged) {
