@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 #include "platform/termination_signals.h"
@@ -64,8 +65,12 @@ class StopSignals {
     StopSignals& operator=(const StopSignals&) = delete;
 
     // The run to stop; until it is set a signal only marks the command as
-    // interrupted.
-    void Watch(engine::RunControl* control) { control_.store(control); }
+    // interrupted. Watch(nullptr) returns once a stop in progress has ended,
+    // so the run may be destroyed after it.
+    void Watch(engine::RunControl* control) {
+        const std::lock_guard lock(controlMutex_);
+        control_ = control;
+    }
     bool Interrupted() const { return interrupted_.load(); }
 
   private:
@@ -78,8 +83,11 @@ class StopSignals {
             ::poll(watched, 2, timeoutMs);
             while (self.termination_.Take() != 0) {
                 self.interrupted_.store(true);
-                if (engine::RunControl* control = self.control_.load()) {
-                    control->EmergencyStop();
+                {
+                    const std::lock_guard lock(self.controlMutex_);
+                    if (self.control_ != nullptr) {
+                        self.control_->EmergencyStop();
+                    }
                 }
                 Status(kStoppedText);
             }
@@ -91,7 +99,8 @@ class StopSignals {
     int wake_;  // eventfd: the command is done
     std::atomic<bool> done_{false};
     std::atomic<bool> interrupted_{false};
-    std::atomic<engine::RunControl*> control_{nullptr};
+    std::mutex controlMutex_;
+    engine::RunControl* control_ = nullptr;  // guarded by controlMutex_
     platform::Thread thread_;
 };
 
@@ -152,6 +161,12 @@ int RunCommand(const RunRequest& request, std::FILE* out) {
     }
     engine::StoreRunSettings(control.Settings(), settings);
     signals.Watch(&control);
+    // Also when a throw leaves early: before `control` goes, a stop the signal
+    // thread is giving right then ends first.
+    struct Unwatch {
+        StopSignals& watcher;
+        ~Unwatch() { watcher.Watch(nullptr); }
+    } const unwatch{signals};
 
     Status(kComputingText);
     if (request.movement >= 0) {
