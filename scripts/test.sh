@@ -10,7 +10,7 @@ jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
+export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 
 build() {
     local dir=$1
