@@ -25,6 +25,20 @@ namespace {
 using platform::MessageButtons;
 using User = std::function<void(ConnectDialog&)>;
 
+// The port list names each port's device in its tooltip, and every status
+// text fits its field.
+void ExpectPortsAndStatusTexts(ConnectDialog& d) {
+    auto* ports = d.Control<QComboBox>(kIdPortList);
+    EXPECT_TRUE(ports->itemData(0, Qt::ToolTipRole).toString().contains(QStringLiteral("/")));
+    auto* status = d.Control<QLabel>(kIdConnectStatus);
+    for (const char* text :
+         {kNotConnectedText, kConnectingText, kConnectedText, kNoConnectionText}) {
+        EXPECT_LE(status->fontMetrics().horizontalAdvance(QString::fromUtf8(text).trimmed()),
+                  status->width())
+            << text;
+    }
+}
+
 // The connect dialog as the program wires it, on a fresh settings folder,
 // with the simulated box on COM1 and nothing on COM3.
 class ConnectRig {
@@ -36,8 +50,8 @@ class ConnectRig {
     std::string SettingsPath() const { return folder_.File("settings.kmj"); }
     platform::JoystickCaps Caps() const { return stick_.Caps(); }
 
-    // Runs the dialog; `user` acts once the dialog shows (never, when it
-    // connects by itself).
+    // Runs the dialog; once it shows (never, when it connects by itself) its
+    // ports and texts are checked and `user` acts.
     ConnectOutcome Run(User user = {}) {
         ConnectDialogServices services;
         services.probeJoystick = [this]() -> std::optional<platform::JoystickCaps> {
@@ -57,6 +71,7 @@ class ConnectRig {
         dialog = std::make_unique<ConnectDialog>(settings, std::move(services));
         QTimer::singleShot(0, dialog.get(), [this, user] {
             shown = dialog->isVisible();
+            ExpectPortsAndStatusTexts(*dialog);
             if (user) {
                 user(*dialog);
             }
@@ -115,20 +130,6 @@ std::vector<std::uint8_t> UsableFile(const platform::JoystickCaps& caps, int por
     return {bytes.begin(), bytes.end()};
 }
 
-// The port list names each port's device in its tooltip, and every status
-// text fits its field.
-void ExpectPortsAndStatusTexts(ConnectDialog& d) {
-    auto* ports = d.Control<QComboBox>(kIdPortList);
-    EXPECT_TRUE(ports->itemData(0, Qt::ToolTipRole).toString().contains(QStringLiteral("/")));
-    auto* status = d.Control<QLabel>(kIdConnectStatus);
-    for (const char* text :
-         {kNotConnectedText, kConnectingText, kConnectedText, kNoConnectionText}) {
-        EXPECT_LE(status->fontMetrics().horizontalAdvance(QString::fromUtf8(text).trimmed()),
-                  status->width())
-            << text;
-    }
-}
-
 // What the dialog does with each kind of settings file the header read
 // tells apart, and without a joystick (N: missing for the first five reads,
 // n: for one, plugged in while the box was open, so Retry finds it): which
@@ -168,13 +169,7 @@ TEST(JoyConnectDialog, SettingsFileAndJoystickCases) {
             WriteFileBytes(rig.SettingsPath(), files.at(c.file));
         }
         Answer(rig.messages, c.answers);
-        const User user = Act(c.user);
-        const ConnectOutcome outcome = rig.Run([&](ConnectDialog& d) {
-            ExpectPortsAndStatusTexts(d);
-            if (user) {
-                user(d);
-            }
-        });
+        const ConnectOutcome outcome = rig.Run(Act(c.user));
         EXPECT_EQ(std::tuple(outcome, rig.shown, rig.attempts, rig.messages.PendingAnswers(),
                              rig.dialog->windowTitle().toStdString()),
                   std::tuple(c.outcome, c.user != '-', c.kind != 0 ? 1 : 0, 0U, "KinemoJoy"));
