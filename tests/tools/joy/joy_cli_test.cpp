@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -88,7 +89,7 @@ class JoyCliTest : public ::testing::Test {
 // Refusals before the box is touched that need a file (what the arguments
 // alone refuse is the parser's test, which replays are bad the replay
 // parser's; one of each here shows the way to the user): the exact text,
-// nothing on standard output, the settings file as it was.
+// nothing on standard output, the settings file ("": none) as it was.
 TEST_F(JoyCliTest, RefusalsGiveTheirTextAndExitCode) {
     WriteFileText(File("bad.replay"),
                   "# kinemo-joy replay name=\"P\" axes=2 buttons=4 hat=0\n"
@@ -96,34 +97,25 @@ TEST_F(JoyCliTest, RefusalsGiveTheirTextAndExitCode) {
     ASSERT_TRUE(WriteDeletedFile(File("deleted.kmj")));
     const std::string deleted = ReadFileText(File("deleted.kmj"));
     const std::string damaged = {'K', 'M', 'J', '1', '4', 4, 2};
-    const std::string tool = "kinemo-joy-cli: ";
-    struct Case {
-        std::vector<std::string> args;
-        int exitCode;
-        std::string err;
-        std::string settings = "";  // none when empty
-    };
-    const Case cases[] = {
-        {{}, 2, tool + "Befehl fehlt (kinemo-joy-cli --help zeigt die Befehle)"},
-        {{"show", "/none.kmj"}, 2, tool + "/none.kmj: Datei kann nicht geöffnet werden"},
-        {{"run", "--replay", "bad.replay"},
-         2,
-         tool + "bad.replay:3: buttons muss eine Bitmaske unter 2^4 sein"},
-        {{"run", "--replay", kSweep}, 2, kForeignFileText, damaged},
-        {{"run", "--replay", kSweep}, 1, "Keine Verbindung zum Interface!"},
-        {{"show"}, 2, tool + "settings.kmj: " + kForeignFileText, damaged},
-        {{"show"},
-         2,
-         tool + "settings.kmj: zurückgesetzt (\"DELETED\"), keine Einstellungen",
-         deleted},
-    };
-    for (const Case& c : cases) {
+    const std::string tool = "kinemo-joy-cli: ", shown = tool + "settings.kmj: ";
+    using Case = std::tuple<std::string, std::vector<std::string>, int, std::string>;
+    for (const auto& [settings, args, exitCode, err] :
+         {Case{"", {}, 2, tool + "Befehl fehlt (kinemo-joy-cli --help zeigt die Befehle)"},
+          Case{"", {"show", "/none.kmj"}, 2, tool + "/none.kmj: Datei kann nicht geöffnet werden"},
+          Case{"",
+               {"run", "--replay", "bad.replay"},
+               2,
+               tool + "bad.replay:3: buttons muss eine Bitmaske unter 2^4 sein"},
+          Case{damaged, {"run", "--replay", kSweep}, 2, kForeignFileText},
+          Case{"", {"run", "--replay", kSweep}, 1, "Keine Verbindung zum Interface!"},
+          Case{damaged, {"show"}, 2, shown + kForeignFileText},
+          Case{deleted, {"show"}, 2, shown + "zurückgesetzt (\"DELETED\"), keine Einstellungen"}}) {
         std::filesystem::remove(Settings());
-        if (!c.settings.empty()) {
-            WriteFileText(Settings(), c.settings);
+        if (!settings.empty()) {
+            WriteFileText(Settings(), settings);
         }
-        EXPECT_EQ(Run(c.args), (ProcessResult{c.exitCode, 0, "", c.err + "\n"}));
-        EXPECT_EQ(ReadFileText(Settings()), c.settings);
+        EXPECT_EQ(Run(args), (ProcessResult{exitCode, 0, "", err + "\n"}));
+        EXPECT_EQ(ReadFileText(Settings()), settings);
     }
 }
 
