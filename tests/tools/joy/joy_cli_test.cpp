@@ -24,12 +24,7 @@
 namespace kinemo::joy {
 namespace {
 
-using cli::test::ChildProcess;
-using cli::test::Command;
-using cli::test::ProcessResult;
-using cli::test::ReadFileText;
-using cli::test::RunProcess;
-using cli::test::WriteFileText;
+using namespace cli::test;
 
 std::string Example(const std::string& name) {
     return std::string(KINEMO_EXAMPLES_DIR) + "/" + name;
@@ -83,7 +78,7 @@ class JoyCliTest : public ::testing::Test {
     std::string File(const std::string& name) const { return folder_.File(name); }
     std::string Settings() const { return folder_.File("settings.kmj"); }
 
-    cli::test::TempFolder folder_;
+    TempFolder folder_;
 };
 
 // Refusals before the box is touched that need a file (what the arguments
@@ -220,7 +215,7 @@ TEST_F(JoyCliTest, SigtermAndAHangupEndARunOnTheBox) {
 }
 
 TEST(JoyExamples, TheCommittedReplaysAreWhatTheGeneratorWrites) {
-    cli::test::TempFolder folder;
+    TempFolder folder;
     ASSERT_EQ(RunProcess({KINEMO_JOY_MAKE_EXAMPLES_PATH, folder.Path()}, folder.Path()).exitCode,
               0);
     for (const char* name : {"joy_sweep.replay", "joy_hat_buttons.replay"}) {

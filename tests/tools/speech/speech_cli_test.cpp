@@ -23,12 +23,7 @@
 namespace kinemo::speech {
 namespace {
 
-using cli::test::ChildProcess;
-using cli::test::Command;
-using cli::test::ProcessResult;
-using cli::test::ReadFileBytes;
-using cli::test::TempFolder;
-using cli::test::WriteFileBytes;
+using namespace cli::test;
 using keyboard::KeyboardSettings;
 using keyboard::testing::Bytes;
 using keyboard::testing::PtyPeer;
@@ -70,7 +65,7 @@ struct SpeechRun {
         keys = ::open(pipe.c_str(), O_RDWR | O_CLOEXEC);
         child = std::make_unique<ChildProcess>(
             Command(KINEMO_SPEECH_CLI_PATH, {"run", "--settings", "motors.kms", "--port=COM2"}),
-            folder.Path(), cli::test::Environment{{"KINEMO_PORT_COM2", box.DevicePath()}},
+            folder.Path(), Environment{{"KINEMO_PORT_COM2", box.DevicePath()}},
             onTerminal ? terminal.DevicePath() : pipe);
         EXPECT_TRUE(WaitForWire(box, [](const auto& r) { return r.size() > 30; }));
     }
@@ -161,16 +156,16 @@ TEST(SpeechCli, EveryWayOutOfARun) {
 TEST(SpeechCli, SpokenWordsFromASoundFileActAsTypedKeys) {
     TempFolder folder;
     WriteFileBytes(folder.File("settings.kms"), keyboard::EncodeSettings(Keys()));
-    cli::test::WriteFileText(folder.File("words.txt"), "links a 1e-25\nstopp n 1e-25\n");
+    WriteFileText(folder.File("words.txt"), "links a 1e-25\nstopp n 1e-25\n");
     const std::string make = "bash '" KINEMO_SOURCE_DIR "/scripts/make-test-speech.sh' commands '" +
                              folder.File("spoken.wav") + "' '" + folder.File("words.txt") +
                              "' --voices de --speeds 150 >/dev/null 2>&1";
     ASSERT_EQ(std::system(make.c_str()), 0);
     PtyPeer box;
     box.StartBox(2, {0x00});
-    EXPECT_EQ(cli::test::RunProcess(Command(KINEMO_SPEECH_CLI_PATH, {"run", "--voice", "words.txt",
-                                                                     "--audio", "spoken.wav"}),
-                                    folder.Path(), {{"KINEMO_PORT_COM1", box.DevicePath()}}),
+    EXPECT_EQ(RunProcess(Command(KINEMO_SPEECH_CLI_PATH,
+                                 {"run", "--voice", "words.txt", "--audio", "spoken.wav"}),
+                         folder.Path(), {{"KINEMO_PORT_COM1", box.DevicePath()}}),
               (ProcessResult{0, 0, "", "Run\nGehört: links\nGehört: stopp\nEnde\n"}));
     const std::vector<std::uint8_t> words = Words(box.Requests());
     EXPECT_NE(std::find(words.begin(), words.end(), 0x12), words.end());  // M1 "R", M3 "L"
@@ -220,8 +215,8 @@ TEST(SpeechCli, KeysAndRefusals) {
         if (!file.empty()) {
             WriteFileBytes(folder.File("settings.kms"), file);
         }
-        EXPECT_EQ(cli::test::RunProcess(Command(KINEMO_SPEECH_CLI_PATH, args), folder.Path(),
-                                        {{"KINEMO_PORT_COM3", "/dev/kinemo-none"}}),
+        EXPECT_EQ(RunProcess(Command(KINEMO_SPEECH_CLI_PATH, args), folder.Path(),
+                             {{"KINEMO_PORT_COM3", "/dev/kinemo-none"}}),
                   result);
         EXPECT_EQ(ReadFileBytes(folder.File("settings.kms")), file);
     }
