@@ -79,14 +79,14 @@ TEST(SerialPortOpen, IsExclusiveAndMissingOrNonTerminalDevicesFail) {
 }
 
 // Raw 9600 8N1 without flow control from a cooked line with flow control, so
-// line feed, carriage return, XON, XOFF and interrupt are plain data both
-// ways; unrelated settings stay as the device had them.
+// line feed, carriage return, XON, XOFF, interrupt and the eighth bit are
+// plain data both ways; unrelated settings stay as the device had them.
 TEST(SerialPortLine, Raw9600EightNoneOneWithoutFlowControlKeepingTheRest) {
     PtyPeer peer;
     termios settings{};
     const int fd = open(peer.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_EQ(tcgetattr(fd, &settings), 0);
-    settings.c_iflag |= IXON | IXOFF | ICRNL | IUTF8;
+    settings.c_iflag |= IXON | IXOFF | ICRNL | ISTRIP | IUTF8;
     settings.c_lflag |= ICANON | ECHO | ISIG;
     settings.c_oflag |= OPOST | ONLCR;
     settings.c_cflag |= PARENB | CSTOPB | CRTSCTS | HUPCL;
@@ -103,7 +103,7 @@ TEST(SerialPortLine, Raw9600EightNoneOneWithoutFlowControlKeepingTheRest) {
         std::vector<unsigned long>(
             {cfgetispeed(&settings), cfgetospeed(&settings), settings.c_cflag & CSIZE,
              settings.c_cflag & (PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD | HUPCL),
-             settings.c_iflag & (IXON | IXOFF | ICRNL | IUTF8),
+             settings.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP | IUTF8),
              settings.c_lflag & (ICANON | ECHO | ISIG), settings.c_oflag & OPOST,
              settings.c_cc[VINTR]}),
         std::vector<unsigned long>({B9600, B9600, CS8, CLOCAL | CREAD | HUPCL, IUTF8, 0, 0, 0x05}));
