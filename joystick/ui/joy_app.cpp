@@ -24,7 +24,8 @@ constexpr int kFinalExchangeMs = 1000;
 constexpr char kUsage[] =
     "Aufruf: kinemo-joy [--replay DATEI] [--settings DATEI]\n"
     "  --replay DATEI    statt eines Joysticks eine Aufnahme abspielen (virtueller Joystick)\n"
-    "  --settings DATEI  Einstellungsdatei (Vorgabe: settings.kmj im Arbeitsordner)\n";
+    "  --settings DATEI  Einstellungsdatei (Vorgabe: settings.kmj im Arbeitsordner)\n"
+    "  --help            dieser Text\n";
 
 }  // namespace
 
