@@ -243,8 +243,19 @@ class SceneBuilder {
             if (mark.kind == LimitKind::kMaxDuration) {
                 scene_.lines.push_back({{x, lane.top}, {x, lane.bottom}, kLimit, 2, false});
                 if (texts) {
-                    Text(x - 3, lane.bottom - 4, FitText(LimitMarkText(mark), room - 6, 10), 10,
-                         TextAnchor::kEnd, kLimit);
+                    // Left of the line where it fits within its movement, so a
+                    // mark near the first movement's start stays off the lane
+                    // labels in the margin; right of it where there is more room.
+                    std::string text = LimitMarkText(mark);
+                    const double before = x - X(movement.startTick) - 6;
+                    const double after = X(movement.startTick + movement.length) - x - 6;
+                    if (TextWidth(text, 10) <= before || before >= after) {
+                        Text(x - 3, lane.bottom - 4, FitText(text, before, 10), 10,
+                             TextAnchor::kEnd, kLimit);
+                    } else {
+                        Text(x + 3, lane.bottom - 4, FitText(text, after, 10), 10,
+                             TextAnchor::kStart, kLimit);
+                    }
                 }
                 continue;
             }
