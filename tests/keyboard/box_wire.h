@@ -1,5 +1,5 @@
-// Reading what a keyboard-controller run put on the wire of a pseudo-terminal
-// box: every request is 0xC1 and one Motor output word.
+// Keyboard-controller test support: key entries, and what a run put on the
+// wire of a pseudo-terminal box (every request is 0xC1 and one output word).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,8 +7,11 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
+#include "keyboard/key_table.h"
 #include "tests/platform/pty_peer.h"
 
 namespace kinemo::keyboard::testing {
@@ -17,6 +20,19 @@ using kinemo::testing::Bytes;
 using kinemo::testing::PtyPeer;
 
 inline constexpr int kGenerousMs = 20000;
+
+// Appends a `character` entry with `action` chosen as the user does, acting
+// on the motors given as (motor, value) pairs.
+inline int AddKey(KeyTable& table, std::uint8_t character, KeyAction action,
+                  std::initializer_list<std::pair<int, int>> motors = {}) {
+    const int entry = table.Append(character);
+    ChooseAction(table, entry, action);
+    for (const auto& [motor, value] : motors) {
+        table.SetIncluded(entry, motor, true);
+        table.SetValue(entry, motor, static_cast<std::uint8_t>(value));
+    }
+    return entry;
+}
 
 // Waits until the requests the box received satisfy `done` (bounded).
 inline bool WaitForWire(const PtyPeer& box,

@@ -24,6 +24,9 @@
 namespace kinemo::keyboard {
 namespace {
 
+using namespace testing;
+using kinemo::testing::ScopedPortOverride;
+
 // A box that logs every output word, answers by tick and lets a test act
 // "during" an exchange, as keys arrive while the control thread waits for the
 // line; it stops the run after `maxTicks` exchanges.
@@ -53,19 +56,9 @@ struct Fixture : BoxLink {
                 static_cast<std::uint8_t>(m.size() > 1 ? std::stoi(m.substr(1)) : 100));
         }
     }
-    // A key entry acting on the motors given as (motor, value) pairs.
-    void AddKey(std::uint8_t character, KeyAction action,
-                std::vector<std::pair<int, int>> motors = {}) {
-        const int entry = table.Append(character);
-        table.SetAction(entry, action);
-        for (const auto& [motor, value] : motors) {
-            table.SetIncluded(entry, motor, true);
-            table.SetValue(entry, motor, static_cast<std::uint8_t>(value));
-        }
-    }
     // A key entry for `character` on one motor, typed during tick `tick`.
     void KeyAt(int tick, std::uint8_t character, KeyAction action, int motor = 0, int value = 0) {
-        AddKey(character, action, {{motor, value}});
+        AddKey(table, character, action, {{motor, value}});
         keys.emplace_back(tick, character);
     }
     // Motor `motor`'s field in every output word: '-' off, 'L' or 'R'.
@@ -170,8 +163,7 @@ TEST(ControlLoop, TicksOnTheWire) {
             shown.push_back(f.Column(m));
         EXPECT_EQ(shown, columns) << c.name;
     }
-    // A stop before the first tick still ends with all-off.
-    Fixture early;
+    Fixture early;  // a stop before the first tick still ends with all-off
     PrepareRun(early.run, early.settings);
     early.run.RequestStop(kStopButton);
     EXPECT_EQ(ControlLoop(early, early.settings, early.run).Run(), kStopButton);
@@ -194,10 +186,10 @@ TEST(ControlLoop, WhichEntriesActOnAKey) {
     };
     for (const auto& c : cases) {
         Fixture f;
-        f.AddKey('a', kSetStates, {{0, kMotorRight}});
-        f.AddKey(0xFC, kSetStates, {{1, kMotorLeft}});
-        f.AddKey('x', kSetStates, {{0, kMotorRight}, {1, kMotorRight}});
-        f.AddKey('x', kSetStates, {{0, kMotorLeft}});
+        AddKey(f.table, 'a', kSetStates, {{0, kMotorRight}});
+        AddKey(f.table, 0xFC, kSetStates, {{1, kMotorLeft}});
+        AddKey(f.table, 'x', kSetStates, {{0, kMotorRight}, {1, kMotorRight}});
+        AddKey(f.table, 'x', kSetStates, {{0, kMotorLeft}});
         PrepareRun(f.run, f.settings);
         const int matched = HandleKey(f.table, f.run, c.typed);
         EXPECT_EQ(
@@ -206,13 +198,6 @@ TEST(ControlLoop, WhichEntriesActOnAKey) {
             << c.name;
     }
 }
-
-using kinemo::testing::Bytes;
-using kinemo::testing::PtyPeer;
-using kinemo::testing::ScopedPortOverride;
-using testing::kGenerousMs;
-using testing::WaitForWire;
-using testing::Words;
 
 // A box on COM1 and the run's end as reported.
 struct Rig {
@@ -235,41 +220,38 @@ struct Rig {
     std::atomic<std::uint8_t> endedReason{kNotStopped};
 };
 
-TEST(RunController, ARunNeedsAConnectionAndEndingTheControllerStopsARun) {
+// Each run starts from the start settings, gets its own number and ends with
+// all-off; ending the controller ends a run without reporting it.
+TEST(RunController, RunsNeedAConnectionStartFromTheStartSettingsAndEndWithAllOff) {
     Rig rig;
-    rig.settings.motors[3].startState.store(kMotorRight);
+    AddKey(rig.table, 's', kEmergencyStop);
     {
         RunController controller(rig.link, rig.settings, rig.Ended());
         EXPECT_EQ(controller.Start(), StartResult::kNotConnected);
         EXPECT_TRUE(!controller.Running() && rig.box.Requests().empty());
         ASSERT_TRUE(rig.port.connect(1));
+        for (std::uint32_t run = 1; run <= 3; ++run) {
+            rig.ended.Reset();
+            rig.settings.motors[1].startState.store(static_cast<std::uint8_t>(run % 3));
+            ASSERT_EQ(controller.Start(), StartResult::kStarted);
+            EXPECT_EQ(controller.Variables().state[1].load(), run % 3);
+            controller.HandleKey(rig.table, 's');
+            ASSERT_TRUE(rig.ended.WaitFor(kGenerousMs));
+            EXPECT_EQ(std::pair(rig.endedRun.load(), rig.endedReason.load()),
+                      std::pair(run, std::uint8_t{kStopKey}));
+            EXPECT_TRUE(controller.WaitUntilIdle(kGenerousMs));
+            EXPECT_EQ(rig.box.Requests().back(), (Bytes{0xC1, 0x00}));
+            controller.OnRunEnded();
+        }
+        rig.ended.Reset();
+        rig.settings.motors[3].startState.store(kMotorRight);
         ASSERT_EQ(controller.Start(), StartResult::kStarted);
-        ASSERT_TRUE(WaitForWire(rig.box, [](const auto& r) { return r.size() > 20; }));
+        const std::size_t before = rig.box.Requests().size();
+        ASSERT_TRUE(WaitForWire(rig.box, [&](const auto& r) { return r.size() > before + 20; }));
     }
-    // The destructor waited for the final all-off exchange and reported nothing.
     EXPECT_FALSE(rig.ended.IsSet());
     const std::vector<std::uint8_t> words = Words(rig.box.Requests());
     EXPECT_EQ(std::vector(words.end() - 2, words.end()), (std::vector<std::uint8_t>{0x80, 0x00}));
-}
-
-TEST(RunController, EveryRunStartsFromTheStartSettingsAndGetsItsOwnNumber) {
-    Rig rig;
-    ASSERT_TRUE(rig.port.connect(1));
-    rig.table.SetAction(rig.table.Append('s'), kEmergencyStop);
-    RunController controller(rig.link, rig.settings, rig.Ended());
-    for (std::uint32_t run = 1; run <= 3; ++run) {
-        rig.ended.Reset();
-        rig.settings.motors[1].startState.store(static_cast<std::uint8_t>(run % 3));
-        ASSERT_EQ(controller.Start(), StartResult::kStarted);
-        EXPECT_EQ(controller.Variables().state[1].load(), run % 3);
-        controller.HandleKey(rig.table, 's');
-        ASSERT_TRUE(rig.ended.WaitFor(kGenerousMs));
-        EXPECT_EQ(std::pair(rig.endedRun.load(), rig.endedReason.load()),
-                  std::pair(run, std::uint8_t{kStopKey}));
-        EXPECT_TRUE(controller.WaitUntilIdle(kGenerousMs));
-        EXPECT_EQ(rig.box.Requests().back(), (Bytes{0xC1, 0x00}));
-        controller.OnRunEnded();
-    }
 }
 
 bool DeviceIsFree(const std::string& path) {
@@ -277,44 +259,31 @@ bool DeviceIsFree(const std::string& path) {
     return probe.Open(path.c_str());
 }
 
-TEST(InterfacePortConnect, ExchangesNothingUnconnectedAndOpensTheMappedPortWithOneAllOffRequest) {
-    PtyPeer box;
-    ScopedPortOverride com1("COM1", "/dev/kinemo-no-such-port");
-    ScopedPortOverride com3("COM3", box.DevicePath());
+// Unmapped, silent, late (after the time-out) and unknown ports fail and
+// leave the port closed (busy and unsuitable devices are the serial layer's);
+// the box connects with one all-off request and keeps the device.
+TEST(InterfacePortConnect, OnlyAnAnsweringMappedPortConnectsWithOneAllOffRequest) {
+    PtyPeer silent, late, box;
+    late.SetAnswerDelayMs(1500);
+    late.StartBox(2, {0x00});
+    ScopedPortOverride com1("COM1", "/dev/kinemo-no-such-port"), com2("COM2", silent.DevicePath()),
+        com3("COM3", box.DevicePath()), com4("COM4", late.DevicePath());
     InterfacePort port;
     EXPECT_EQ((std::tuple{port.exchange(0x55), port.readFailed(), port.output()}),
               std::tuple(0, true, 0x55));
     EXPECT_EQ(box.Drain(), Bytes{});
+    for (const int number : {1, 2, 4, 0, 5, -1, 12})
+        EXPECT_FALSE(port.connect(number)) << number;
+    EXPECT_TRUE(port.readFailed() && !port.isOpen() && DeviceIsFree(silent.DevicePath()));
+    EXPECT_EQ(std::pair(silent.Read(2), late.Requests().size()), std::pair(Bytes{0xC1, 0x00}, 1UL));
     box.StartBox(2, {0x00});
-    EXPECT_FALSE(port.connect(1));
-    EXPECT_TRUE(port.readFailed());  // the test exchange ran on no port
-    EXPECT_TRUE(port.connect(3));    // which clears it
+    EXPECT_TRUE(port.connect(3));  // which clears the failed read
     EXPECT_EQ(std::tuple(port.readFailed(), port.isOpen(), port.output()),
               std::tuple(false, true, 0));
     box.StopBox();
     EXPECT_EQ(box.Requests(), std::vector<Bytes>{Bytes({0xC1, 0x00})});
     EXPECT_EQ(box.Drain(), Bytes{});
     EXPECT_FALSE(DeviceIsFree(box.DevicePath()));
-}
-
-// A silent port is closed again; a late answer and numbers outside 1..4
-// fail too (busy and unsuitable devices are the serial layer's).
-TEST(InterfacePortConnect, SilentLateOrUnknownPortsFailAndLeaveThePortClosed) {
-    PtyPeer silent, box;
-    box.SetAnswerDelayMs(1500);
-    box.StartBox(2, {0x00});
-    ScopedPortOverride com2("COM2", silent.DevicePath());
-    ScopedPortOverride com4("COM4", box.DevicePath());
-    InterfacePort port;
-    EXPECT_FALSE(port.connect(2));
-    EXPECT_TRUE(DeviceIsFree(silent.DevicePath()));
-    EXPECT_EQ(silent.Read(2), (Bytes{0xC1, 0x00}));
-    EXPECT_FALSE(port.connect(4));  // answer after the time-out
-    EXPECT_TRUE(port.readFailed());
-    for (const int number : {0, 5, -1, 12})
-        EXPECT_FALSE(port.connect(number)) << number;
-    EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(box.Requests().size(), 1U);
 }
 
 TEST(InterfacePortExchange, SendsTheWordReturnsTheAnswerAndSurvivesLostAnswers) {

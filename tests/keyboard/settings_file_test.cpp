@@ -14,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/keyboard/box_wire.h"
 #include "tests/tools/cli_process.h"
 
 namespace kinemo::keyboard {
@@ -120,17 +121,9 @@ KeyboardSettings ThreeKeys() {
     s.start.motors[0] = {kMotorLeft, 55, true, 3, 6};
     s.start.offSwitch = true;
     s.start.offSwitchInput = 2;
-    int entry = s.keys.Append('a');
-    s.keys.SetAction(entry, kSetStates);
-    s.keys.SetIncluded(entry, 0, true);
-    s.keys.SetValue(entry, 0, kMotorRight);
-    entry = s.keys.Append(0xFC);
-    ChooseAction(s.keys, entry, kSetSpeeds);
-    for (const int motor : {1, 3}) {
-        s.keys.SetIncluded(entry, motor, true);
-        s.keys.SetValue(entry, motor, 30);
-    }
-    s.keys.SetAction(s.keys.Append('n'), kEmergencyStop);
+    testing::AddKey(s.keys, 'a', kSetStates, {{0, kMotorRight}});
+    testing::AddKey(s.keys, 0xFC, kSetSpeeds, {{1, 30}, {3, 30}});
+    testing::AddKey(s.keys, 'n', kEmergencyStop);
     return s;
 }
 
