@@ -1,15 +1,12 @@
 #include "joystick/settings_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "joystick/joy_texts.h"
+#include "platform/file_read.h"
 #include "platform/file_save.h"
 
 namespace kinemo::joy {
@@ -91,36 +88,9 @@ bool WriteDeletedFile(const std::string& path) {
 }
 
 bool ReadSettingsBytes(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    bytes.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    bytes.resize(kSettingsFileSize + 1);
-    std::size_t filled = 0;
-    bool ok = true;
-    while (filled < bytes.size()) {
-        const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            ok = false;
-            break;
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
-    }
-    ::close(fd);
-    bytes.resize(ok ? filled : 0);
-    return ok;
+    platform::FileStart file = platform::ReadFileStart(path, kSettingsFileSize + 1);
+    bytes = std::move(file.bytes);
+    return file.status == platform::FileReadStatus::kOk;
 }
 
 HeaderResult ParseSettingsHeader(std::span<const std::uint8_t> bytes,

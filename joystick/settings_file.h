@@ -100,7 +100,8 @@ LoadStatus LoadSettings(const std::string& path, JoySettings& settings);
 LoadStatus ParseSettingsBody(std::span<const std::uint8_t> bytes, JoySettings& settings);
 
 // Reads at most kSettingsFileSize + 1 bytes of a file (enough to tell every
-// case apart). False when it cannot be opened or read.
+// case apart). False when it cannot be opened or read, or is no plain file
+// (a pipe or device of that name is never waited on).
 bool ReadSettingsBytes(const std::string& path, std::vector<std::uint8_t>& bytes);
 
 }  // namespace kinemo::joy

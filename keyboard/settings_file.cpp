@@ -1,13 +1,9 @@
 #include "keyboard/settings_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
 #include <cstring>
 
+#include "platform/file_read.h"
 #include "platform/file_save.h"
 
 namespace kinemo::keyboard {
@@ -96,26 +92,6 @@ bool EntriesInRange(int count, const KeyColumn& actions,
     return true;
 }
 
-bool ReadAll(int fd, std::vector<std::uint8_t>& bytes, std::size_t limit) {
-    bytes.resize(limit);
-    std::size_t filled = 0;
-    while (filled < limit) {
-        const ssize_t got = ::read(fd, bytes.data() + filled, limit - filled);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return false;
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
-    }
-    bytes.resize(filled);
-    return true;
-}
-
 std::string ErrorText(int error) {
     return std::strerror(error);
 }
@@ -184,18 +160,12 @@ bool DecodeSettings(std::span<const std::uint8_t> bytes, KeyboardSettings& setti
 }
 
 LoadOutcome LoadSettingsFile(const std::string& path, KeyboardSettings& settings) {
-    // Not blocking on open, so a pipe or device of that name cannot hang the start.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return errno == ENOENT ? LoadOutcome::kMissing : LoadOutcome::kInvalid;
-    }
-    struct stat info {};
-    std::vector<std::uint8_t> bytes;
     // Anything after the largest layout is ignored, so that much is enough.
-    const bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-                      ReadAll(fd, bytes, SettingsFileSize(kMaxKeys));
-    ::close(fd);
-    if (!read || !DecodeSettings(bytes, settings)) {
+    const platform::FileStart file = platform::ReadFileStart(path, SettingsFileSize(kMaxKeys));
+    if (file.status == platform::FileReadStatus::kMissing) {
+        return LoadOutcome::kMissing;
+    }
+    if (file.status != platform::FileReadStatus::kOk || !DecodeSettings(file.bytes, settings)) {
         return LoadOutcome::kInvalid;
     }
     return LoadOutcome::kLoaded;

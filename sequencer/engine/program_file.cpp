@@ -1,42 +1,14 @@
 #include "sequencer/engine/program_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "platform/file_read.h"
 #include "platform/file_save.h"
 
 namespace kinemo::engine {
-namespace {
-
-// Reads up to `limit` bytes of an open descriptor.
-bool ReadAtMost(int fd, std::vector<std::uint8_t>& bytes, std::size_t limit) {
-    bytes.resize(limit);
-    std::size_t filled = 0;
-    while (filled < limit) {
-        const ssize_t got = ::read(fd, bytes.data() + filled, limit - filled);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
-    }
-    bytes.resize(filled);
-    return true;
-}
-
-}  // namespace
 
 ProgramFileStatus ParseProgram(std::span<const std::uint8_t> bytes, ProgramContents& contents) {
     if (bytes.size() < 4 || std::memcmp(bytes.data(), kProgramMagic, 3) != 0) {
@@ -70,31 +42,19 @@ ProgramFileStatus ParseProgram(std::span<const std::uint8_t> bytes, ProgramConte
 }
 
 ProgramFileStatus ReadProgramFile(const std::string& path, ProgramContents& contents) {
-    // Opened without waiting so that a pipe without a writer cannot hang the
-    // caller (it then reads as empty); reading itself blocks as usual.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return ProgramFileStatus::kCannotOpen;
-    }
-    struct stat info {};
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) || flags < 0 ||
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        ::close(fd);
-        return ProgramFileStatus::kCannotOpen;
-    }
     // One record more than the list holds tells whether records were left out.
-    std::vector<std::uint8_t> bytes;
-    const bool ok = ReadAtMost(fd, bytes, kProgramMaxUsefulSize + kMovementRecordSize);
-    ::close(fd);
-    if (!ok) {
+    const platform::FileStart file = platform::ReadFileStart(
+        path, kProgramMaxUsefulSize + kMovementRecordSize, /*pipesAndDevices=*/true);
+    if (file.status == platform::FileReadStatus::kReadFailed) {
         return ProgramFileStatus::kReadFailed;
     }
-    const ProgramFileStatus status = ParseProgram(bytes, contents);
+    if (file.status != platform::FileReadStatus::kOk) {
+        return ProgramFileStatus::kCannotOpen;
+    }
+    const ProgramFileStatus status = ParseProgram(file.bytes, contents);
     // The read stopped early for an oversized file; its size tells the rest.
-    if (status == ProgramFileStatus::kOk && S_ISREG(info.st_mode) &&
-        static_cast<std::size_t>(info.st_size) > kProgramMaxUsefulSize) {
-        const std::size_t body = static_cast<std::size_t>(info.st_size) - kProgramHeaderSize;
+    if (status == ProgramFileStatus::kOk && file.size > kProgramMaxUsefulSize) {
+        const std::size_t body = static_cast<std::size_t>(file.size) - kProgramHeaderSize;
         contents.recordsBeyondLimit = body / kMovementRecordSize - kMaxMovements;
         contents.partialRecordIgnored = body % kMovementRecordSize != 0;
     }
