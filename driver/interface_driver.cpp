@@ -85,7 +85,11 @@ bool Owns(const Slot& slot, const InterfaceRecord* record, std::uint32_t generat
            slot.generation.load(std::memory_order_acquire) == generation;
 }
 
+// No handle for a null record, nor for one that does not own its slot.
 Handle FindHandle(InterfaceRecord* record) {
+    if (record == nullptr) {
+        return {};
+    }
     const std::uint32_t slotNumber = LoadRecordWord(record, kSlotOffset);
     const std::uint32_t generation = LoadRecordWord(record, kGenerationOffset);
     if (slotNumber == 0 || slotNumber > kSlotCount || generation == 0) {
@@ -206,9 +210,6 @@ __attribute__((visibility("default"))) uint32_t OpenInterface(InterfaceRecord* r
 
 __attribute__((visibility("default"))) uint32_t ExchangeWithInterface(InterfaceRecord* record,
                                                                       uint32_t output) {
-    if (record == nullptr) {
-        return 0;
-    }
     const Handle handle = FindHandle(record);
     if (handle.slot == nullptr) {
         return 0;
@@ -230,9 +231,6 @@ __attribute__((visibility("default"))) uint32_t ExchangeWithInterface(InterfaceR
 }
 
 __attribute__((visibility("default"))) int32_t InterfaceLineLost(InterfaceRecord* record) {
-    if (record == nullptr) {
-        return 0;
-    }
     const Handle handle = FindHandle(record);
     if (handle.slot == nullptr) {
         return 0;
@@ -241,9 +239,6 @@ __attribute__((visibility("default"))) int32_t InterfaceLineLost(InterfaceRecord
 }
 
 __attribute__((visibility("default"))) uint32_t CloseInterface(InterfaceRecord* record) {
-    if (record == nullptr) {
-        return 0;
-    }
     const Handle handle = FindHandle(record);
     if (handle.slot == nullptr) {
         return 0;
