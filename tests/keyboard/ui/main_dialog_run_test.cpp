@@ -16,11 +16,13 @@
 #include "keyboard/status_texts.h"
 #include "keyboard/ui/main_dialog.h"
 #include "keyboard/ui/main_dialog_ids.h"
+#include "tests/keyboard/box_wire.h"
 #include "tests/keyboard/ui/speech_dialog_test_support.h"
 
 namespace kinemo::keyboard::ui {
 namespace {
 
+using keyboard::testing::AddKey;
 using kinemo::cli::test::ReadFileBytes;
 using kinemo::testing::Bytes;
 using kinemo::ui::testing::WaitUntil;
@@ -30,25 +32,16 @@ const Bytes kAllOff = {0xC1, 0x00};
 const Bytes kM1Left = {0xC1, 0x01};
 
 // a/b: M1 "L"/"R"; c/d: M2 "L"/"R"; ü: M3 "R"; e twice: M4 "L", then "R"
-// (the later entry wins); x: "Notaus".
-constexpr struct {
-    std::uint8_t character;
-    int motor;
-    std::uint8_t state;
-} kStateKeys[] = {{'a', 0, kMotorLeft},  {'b', 0, kMotorRight},  {'c', 1, kMotorLeft},
-                  {'d', 1, kMotorRight}, {0xFC, 2, kMotorRight}, {'e', 3, kMotorLeft},
-                  {'e', 3, kMotorRight}};
-
+// (the later entry wins).
 struct RunFixture : testing::ConnectedFixture {
     RunFixture() {
         Main().SetKeyObserver([this](std::uint8_t c, int) { typed.push_back(c); });
-        for (const auto& key : kStateKeys) {
-            const int index = settings.keys.Append(key.character);
-            settings.keys.SetAction(index, kSetStates);
-            settings.keys.SetIncluded(index, key.motor, true);
-            settings.keys.SetValue(index, key.motor, key.state);
-        }
-        settings.keys.SetAction(settings.keys.Append('x'), kEmergencyStop);
+        const std::tuple<std::uint8_t, int, int> keys[] = {
+            {'a', 0, kMotorLeft},  {'b', 0, kMotorRight},  {'c', 1, kMotorLeft},
+            {'d', 1, kMotorRight}, {0xFC, 2, kMotorRight}, {'e', 3, kMotorLeft},
+            {'e', 3, kMotorRight}};
+        for (const auto& [c, motor, state] : keys)
+            AddKey(settings.keys, c, kSetStates, {{motor, state}});
         Main().ApplySettings(settings);
     }
     MainDialog& Main() { return f.Main(); }

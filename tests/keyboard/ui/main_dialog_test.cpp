@@ -1,13 +1,11 @@
 // KinemoSpeech's windows driven by control id: the main window without a box
-// (the key editor, the enable and visibility rules, the defaults and the
-// settings), the about box, and the connect dialog with the chosen radio
-// button reaching a real InterfacePort (the rest is the dialog layer's).
+// (the key editor, the enable rules and the settings), the about box, and the
+// connect dialog with the chosen radio button reaching a real InterfacePort.
 #include "keyboard/ui/main_dialog.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -64,26 +62,44 @@ struct Fixture : testing::DialogFixture {
     MainDialog& d = Main();
 };
 
-TEST(SpeechMainDialog, StartsWithItsControlsInTabOrderAndTheirTextsFit) {
+// Ids, kinds, texts, tab order and what is disabled, checked or selected, as
+// stored (the default word list's place depends on where the program runs
+// from); title and icon; every text fits, also each connect status.
+TEST(SpeechWindows, StartWithTheirStoredControlsTitleAndIconAndTheirTextsFit) {
     Fixture f;
-    // Ids, kinds, texts, tab order and what is disabled, checked or selected;
-    // the default word list's place depends on where the program runs from.
-    std::string controls = platform::testing::ControlInventory(f.d);
-    const std::string wordList = f.d.Text(kIdWordList).toStdString();
-    ASSERT_TRUE(wordList.ends_with("/befehle.txt")) << wordList;
-    controls.replace(controls.find(wordList), wordList.size(), "<default word list>");
-    platform::testing::ExpectSameAsStored(
-        controls, QStringLiteral(KINEMO_EXPECTED_DIR "/main_dialog_controls.txt"));
-    EXPECT_EQ(f.d.windowTitle(),
-              QStringLiteral("KinemoSpeech - Baukasten-Echtzeit-Sprachsteuerung"));
-    EXPECT_FALSE(f.d.windowIcon().isNull());
-    platform::testing::ExpectTextsFit(f.d);
+    ConnectDialog connect({});
+    AboutDialog about;
+    const std::tuple<QWidget*, const char*, const char*> windows[] = {
+        {&f.d, "main_dialog", "KinemoSpeech - Baukasten-Echtzeit-Sprachsteuerung"},
+        {&connect, "connect_dialog", "KinemoSpeech"},
+        {&about, "about_dialog", "Info über KinemoSpeech"}};
+    for (const auto& [window, name, title] : windows) {
+        std::string controls = platform::testing::ControlInventory(*window);
+        const std::string wordList = f.d.Text(kIdWordList).toStdString();
+        if (window == &f.d) {
+            ASSERT_TRUE(wordList.ends_with("/befehle.txt")) << wordList;
+            controls.replace(controls.find(wordList), wordList.size(), "<default word list>");
+        }
+        platform::testing::ExpectSameAsStored(
+            controls, QStringLiteral(KINEMO_EXPECTED_DIR "/%1_controls.txt").arg(name));
+        EXPECT_EQ(std::pair(window->windowTitle(), window->windowIcon().isNull()),
+                  std::pair(QString::fromUtf8(title), false));
+        platform::testing::ExpectTextsFit(*window);
+    }
+    EXPECT_TRUE(connect.Control<QPushButton>(platform::kIdOk)->isDefault());
+    for (const char* text :
+         {kStatusNotConnected, kStatusConnecting, kStatusConnected, kStatusNoConnection}) {
+        connect.SetText(kConnectStatusId, QString::fromUtf8(text));
+        platform::testing::ExpectTextsFit(connect);
+    }
 }
 
-// "&Neu:" takes one Latin-1 key while there is room and selects it; the
-// placeholder always shows no action and is never removed; a removal shows
-// the entry that moved into the place, or the one before the last.
-TEST(SpeechMainDialog, NewAndRemoveKeys) {
+// "&Neu:" takes one Latin-1 key while there is room and selects it; a value
+// stays disabled until its row is included, and what the rows store is shown
+// again, from the table, when the entry is selected again; the placeholder
+// always shows no action and is never removed; a removal shows the entry
+// that moved into the place, or the one before the last.
+TEST(SpeechMainDialog, KeyEditor) {
     Fixture f;
     // Empty, "x", " ", the last Latin-1 character; a control character, the
     // euro sign and Cyrillic are no keys.
@@ -99,6 +115,17 @@ TEST(SpeechMainDialog, NewAndRemoveKeys) {
     EXPECT_EQ(Editor(f.d), "--neu-- [ü] | --keine Aktion-- | --- --- --- --- entfernen");
     EXPECT_EQ(std::tuple(f.d.Keys().Character(1), f.d.Text(kIdNewKey)),
               std::tuple(0xFC, QString()));
+    const std::pair<int, const char*> rows[] = {{kSetSpeeds, "i-v100% i-v100% i-v100% i-v100%"},
+                                                {kEmergencyStop, "--- --- --- ---"},
+                                                {kNoAction, "--- --- --- ---"},
+                                                {kSetStates, "is0- is0- is0- is0-"}};
+    for (const auto& [action, shown] : rows) {
+        f.Choose(kIdAction, action);
+        EXPECT_EQ(Editor(f.d), std::string("--neu-- [ü] | ") + f.d.Text(kIdAction).toStdString() +
+                                   " | " + shown + " entfernen");
+    }
+    f.Click(kIdInclude + 1);  // "ü": M2 "R"
+    f.Choose(kIdValueState + 1, kMotorRight);
     f.AddKey(QStringLiteral("b"));
     f.AddKey(QStringLiteral("c"));
     f.Choose(kIdAction, kSetSpeeds);  // "c": M4 at 7 %
@@ -110,16 +137,16 @@ TEST(SpeechMainDialog, NewAndRemoveKeys) {
         f.Choose(kIdAction, action);
         EXPECT_EQ(Editor(f.d), "[--neu--] ü b c | --keine Aktion-- | --- --- --- ---");
     }
-    f.Click(kIdRemoveKey);
-    EXPECT_EQ(f.d.Keys().Count(), 4);
-
+    const std::string u = "| Motorstatus ändern | is0- xS2- is0- is0- entfernen";
+    f.Choose(kIdKeyList, 1);
+    EXPECT_EQ(Editor(f.d), "--neu-- [ü] b c " + u);
     f.Choose(kIdKeyList, 2);
     f.Click(kIdRemoveKey);
     EXPECT_EQ(Editor(f.d),
               "--neu-- ü [c] | Geschwindigkeiten ändern | "
               "i-v100% i-v100% i-v100% x-V7% entfernen");
     f.Click(kIdRemoveKey);
-    EXPECT_EQ(Editor(f.d), "--neu-- [ü] | --keine Aktion-- | --- --- --- --- entfernen");
+    EXPECT_EQ(Editor(f.d), "--neu-- [ü] " + u);
 
     while (f.d.Keys().Count() < kMaxKeys)
         f.AddKey(QStringLiteral("k"));
@@ -129,56 +156,27 @@ TEST(SpeechMainDialog, NewAndRemoveKeys) {
     EXPECT_TRUE(f.d.IsEnabled(kIdAddKey));
 }
 
-// A value stays disabled until its row is included; what the rows store is
-// shown again, from the table, when the entry is selected again.
-TEST(SpeechMainDialog, TheActionShowsItsRowsAndTheRowsStoreTheirValues) {
-    Fixture f;
-    f.AddKey(QStringLiteral("a"));
-    const std::pair<int, const char*> shown[] = {{kSetStates, "is0- is0- is0- is0-"},
-                                                 {kSetSpeeds, "i-v100% i-v100% i-v100% i-v100%"},
-                                                 {kEmergencyStop, "--- --- --- ---"},
-                                                 {kNoAction, "--- --- --- ---"}};
-    for (const auto& [action, rows] : shown) {
-        f.Choose(kIdAction, action);
-        EXPECT_EQ(Editor(f.d), std::string("--neu-- [a] | ") + f.d.Text(kIdAction).toStdString() +
-                                   " | " + rows + " entfernen");
-    }
-    // "a" sets M2 "R", "b" sets M4 to 12 %.
-    f.Choose(kIdAction, kSetStates);
-    f.Click(kIdInclude + 1);
-    f.Choose(kIdValueState + 1, kMotorRight);
-    f.AddKey(QStringLiteral("b"));
-    f.Choose(kIdAction, kSetSpeeds);
-    f.Click(kIdInclude + 3);
-    f.d.SetSliderValue(kIdValueSpeed + 3, 12);
-
-    f.Choose(kIdKeyList, 1);
-    EXPECT_EQ(Editor(f.d), "--neu-- [a] b | Motorstatus ändern | is0- xS2- is0- is0- entfernen");
-    f.Choose(kIdKeyList, 2);
-    EXPECT_EQ(Editor(f.d),
-              "--neu-- a [b] | Geschwindigkeiten ändern | "
-              "i-v100% i-v100% i-v100% x-V12% entfernen");
-}
-
 // Sliders, switches and lists reach the loop at once; "Reset" brings every
 // default back.
 TEST(SpeechMainDialog, StartControlsReachTheLoopAtOnceAndResetRestoresTheDefaults) {
     Fixture f;
     f.AddKey(QStringLiteral("v"));
     f.Choose(kIdAction, kSetSpeeds);
-    // Which of M1..M4's end-switch lists, then the off-switch list, are enabled.
-    const auto enabled = [&f] {
+    // Per motor whether its end-switch lists are enabled and its speed label,
+    // then whether the off-switch list is enabled.
+    const auto starts = [&f] {
         std::string shown;
         for (int j = 0; j < kMotorCount; ++j)
             shown += std::to_string(f.d.IsEnabled(kIdEndSwitchInputLeft + j)) +
-                     std::to_string(f.d.IsEnabled(kIdEndSwitchInputRight + j)) + " ";
+                     std::to_string(f.d.IsEnabled(kIdEndSwitchInputRight + j)) +
+                     f.d.Text(kIdStartSpeedLabel + j).toStdString() + " ";
         return shown + std::to_string(f.d.IsEnabled(kIdOffSwitchInput));
     };
-    EXPECT_EQ(enabled(), "00 00 00 00 0");
+    const std::string defaults = starts();
+    EXPECT_EQ(defaults, "00100% 00100% 00100% 00100% 0");
     StartSettings expected = DefaultStartSettings();
     for (int j = 0; j < kMotorCount; ++j) {
         f.d.SetSliderValue(kIdStartSpeed + j, 37 + j);
-        EXPECT_EQ(f.d.Text(kIdStartSpeedLabel + j), QStringLiteral("%1%").arg(37 + j));
         f.Click(kIdEndSwitches + j);
         f.Choose(kIdEndSwitchInputLeft + j, 2 + j);
         f.Choose(kIdEndSwitchInputRight + j, 6 - j);
@@ -188,7 +186,7 @@ TEST(SpeechMainDialog, StartControlsReachTheLoopAtOnceAndResetRestoresTheDefault
     }
     f.Click(kIdEndSwitches + 1);
     f.Click(kIdOffSwitch);
-    EXPECT_EQ(enabled(), "11 00 11 11 1");
+    EXPECT_EQ(starts(), "1137% 0038% 1139% 1140% 1");
     f.Choose(kIdOffSwitchInput, 2);
     expected.offSwitch = true;
     expected.offSwitchInput = 2;
@@ -200,11 +198,9 @@ TEST(SpeechMainDialog, StartControlsReachTheLoopAtOnceAndResetRestoresTheDefault
 
     // What CurrentSettings() does not see is checked on the controls.
     f.Click(kIdReset);
-    EXPECT_EQ(f.d.CurrentSettings(), KeyboardSettings());
-    EXPECT_EQ(f.d.Live().Load(), DefaultStartSettings());
-    EXPECT_EQ(enabled(), "00 00 00 00 0");
-    for (int j = 0; j < kMotorCount; ++j)
-        EXPECT_EQ(f.d.Text(kIdStartSpeedLabel + j), QStringLiteral("100%"));
+    EXPECT_EQ(std::pair(f.d.CurrentSettings(), f.d.Live().Load()),
+              std::pair(KeyboardSettings(), DefaultStartSettings()));
+    EXPECT_EQ(starts(), defaults);
     EXPECT_EQ(Editor(f.d), "[--neu--] | --keine Aktion-- | --- --- --- ---");
 }
 
@@ -255,66 +251,31 @@ TEST(SpeechMainDialog, CreditButtonAndContextMenuOpenTheAboutBox) {
     EXPECT_EQ(opened, 2);
 }
 
-// The connect dialog wired to a real InterfacePort, as the program wires it.
-struct ConnectFixture {
-    ConnectFixture()
-        : dialog({[this](int number) { return port.connect(number); }, &messages, [] {}}) {
-        dialog.show();
-    }
-    void Connect(int radio) {
-        dialog.Control<QRadioButton>(kPortRadioFirstId + radio)->click();
-        dialog.Control<QPushButton>(platform::kIdOk)->click();
-        ASSERT_TRUE(kinemo::ui::testing::WaitUntil([this] { return !dialog.Connecting(); }));
-    }
-
-    InterfacePort port;
-    platform::ScriptedMessageService messages;
-    ConnectDialog dialog;
-};
-
-TEST(SpeechConnectDialog, StartsWithItsControlsAndEveryStatusFits) {
-    ConnectFixture f;
-    ConnectDialog& d = f.dialog;  // ids, kinds, texts and tab order as stored
-    platform::testing::ExpectSameAsStored(
-        platform::testing::ControlInventory(d),
-        QStringLiteral(KINEMO_EXPECTED_DIR "/connect_dialog_controls.txt"));
-    EXPECT_EQ((std::tuple(d.windowTitle(), d.windowIcon().isNull(),
-                          d.Control<QPushButton>(platform::kIdOk)->isDefault())),
-              (std::tuple(QStringLiteral("KinemoSpeech"), false, true)));
-    for (const char* text :
-         {kStatusNotConnected, kStatusConnecting, kStatusConnected, kStatusNoConnection}) {
-        d.SetText(kConnectStatusId, QString::fromUtf8(text));
-        platform::testing::ExpectTextsFit(d);
-    }
-}
-
+// The connect dialog wired to a real InterfacePort, as the program wires it:
 // "Com 1" names no device, "Com 3" the box (what the connection test sends
 // is the port's test).
 TEST(SpeechConnectDialog, AFailedPortIsReportedAndTheChosenPortConnects) {
     kinemo::testing::PtyPeer box;
     box.StartBox(2, {0x00});
-    kinemo::testing::ScopedPortOverride com1("COM1", "/nonexistent/kinemo-no-such-port");
-    kinemo::testing::ScopedPortOverride com3("COM3", box.DevicePath());
-    ConnectFixture f;
-    f.Connect(0);
-    EXPECT_EQ(f.dialog.Text(kConnectStatusId), QStringLiteral("Keine Verbindung zum Interface!\n"));
-    EXPECT_TRUE(f.dialog.isVisible() && !f.port.isOpen());
-    f.Connect(2);
-    EXPECT_EQ(f.dialog.Text(kConnectStatusId),
-              QStringLiteral("Verbindung zum Interface erfolgreich\n"));
-    EXPECT_TRUE(f.dialog.Connected() && !f.dialog.isVisible() && f.port.isOpen());
-    EXPECT_EQ(testing::Told(f.messages),
+    kinemo::testing::ScopedPortOverride com1("COM1", "/nonexistent/kinemo-no-such-port"),
+        com3("COM3", box.DevicePath());
+    InterfacePort port;
+    platform::ScriptedMessageService messages;
+    ConnectDialog d({[&port](int number) { return port.connect(number); }, &messages, [] {}});
+    d.show();
+    std::vector<std::tuple<std::string, bool, bool>> shown;
+    for (const int radio : {0, 2}) {
+        d.Control<QRadioButton>(kPortRadioFirstId + radio)->click();
+        d.Control<QPushButton>(platform::kIdOk)->click();
+        ASSERT_TRUE(kinemo::ui::testing::WaitUntil([&d] { return !d.Connecting(); }));
+        shown.emplace_back(d.Text(kConnectStatusId).toStdString(), d.isVisible(), port.isOpen());
+    }
+    EXPECT_EQ(shown, (std::vector<std::tuple<std::string, bool, bool>>{
+                         {"Keine Verbindung zum Interface!\n", true, false},
+                         {"Verbindung zum Interface erfolgreich\n", false, true}}));
+    EXPECT_TRUE(d.Connected());
+    EXPECT_EQ(testing::Told(messages),
               std::vector<std::string>{"KinemoSpeech: Verbindung zum Interface fehlgeschlagen!\n"});
-}
-
-TEST(SpeechAboutDialog, TextsIconAndFit) {
-    AboutDialog dialog;
-    platform::testing::ExpectSameAsStored(
-        platform::testing::ControlInventory(dialog),
-        QStringLiteral(KINEMO_EXPECTED_DIR "/about_dialog_controls.txt"));
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Info über KinemoSpeech"));
-    EXPECT_FALSE(dialog.windowIcon().isNull());
-    platform::testing::ExpectTextsFit(dialog);
 }
 
 }  // namespace
