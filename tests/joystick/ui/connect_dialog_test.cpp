@@ -5,7 +5,6 @@
 
 #include <QLabel>
 #include <QTimer>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <optional>
@@ -16,6 +15,7 @@
 #include "joystick/settings_file.h"
 #include "joystick/ui/main_dialog_ids.h"
 #include "simulator/simulated_box.h"
+#include "tests/joystick/joy_test_support.h"
 #include "tests/joystick/ui/joy_window_test_support.h"
 #include "tests/platform/scoped_port_override.h"
 
@@ -24,20 +24,6 @@ namespace {
 
 using platform::MessageButtons;
 using User = std::function<void(ConnectDialog&)>;
-
-// The port list names each port's device in its tooltip, and every status
-// text fits its field.
-void ExpectPortsAndStatusTexts(ConnectDialog& d) {
-    auto* ports = d.Control<QComboBox>(kIdPortList);
-    EXPECT_TRUE(ports->itemData(0, Qt::ToolTipRole).toString().contains(QStringLiteral("/")));
-    auto* status = d.Control<QLabel>(kIdConnectStatus);
-    for (const char* text :
-         {kNotConnectedText, kConnectingText, kConnectedText, kNoConnectionText}) {
-        EXPECT_LE(status->fontMetrics().horizontalAdvance(QString::fromUtf8(text).trimmed()),
-                  status->width())
-            << text;
-    }
-}
 
 // The connect dialog as the program wires it, on a fresh settings folder,
 // with the simulated box on COM1 and nothing on COM3.
@@ -50,8 +36,9 @@ class ConnectRig {
     std::string SettingsPath() const { return folder_.File("settings.kmj"); }
     platform::JoystickCaps Caps() const { return stick_.Caps(); }
 
-    // Runs the dialog; once it shows (never, when it connects by itself) its
-    // ports and texts are checked and `user` acts.
+    // Runs the dialog; once it shows (never, when it connects by itself) the
+    // port list names each port's device in its tooltip, every status text
+    // fits its field, and `user` acts.
     ConnectOutcome Run(User user = {}) {
         ConnectDialogServices services;
         services.probeJoystick = [this]() -> std::optional<platform::JoystickCaps> {
@@ -71,7 +58,17 @@ class ConnectRig {
         dialog = std::make_unique<ConnectDialog>(settings, std::move(services));
         QTimer::singleShot(0, dialog.get(), [this, user] {
             shown = dialog->isVisible();
-            ExpectPortsAndStatusTexts(*dialog);
+            const QVariant tip =
+                dialog->Control<QComboBox>(kIdPortList)->itemData(0, Qt::ToolTipRole);
+            EXPECT_TRUE(tip.toString().contains(QStringLiteral("/")));
+            auto* status = dialog->Control<QLabel>(kIdConnectStatus);
+            for (const char* text :
+                 {kNotConnectedText, kConnectingText, kConnectedText, kNoConnectionText}) {
+                EXPECT_LE(
+                    status->fontMetrics().horizontalAdvance(QString::fromUtf8(text).trimmed()),
+                    status->width())
+                    << text;
+            }
             if (user) {
                 user(*dialog);
             }
@@ -106,6 +103,7 @@ User ConnectOn(bool extension) {
 }
 
 // c "Abbrechen", e Escape, x the close box, v "Verbinden", m with the module,
+// s the stored choice shown after a failed automatic connection and then m,
 // - nothing.
 User Act(char user) {
     const std::map<char, User> users = {
@@ -114,18 +112,21 @@ User Act(char user) {
         {'x', [](ConnectDialog& d) { d.close(); }},
         {'v', ConnectOn(false)},
         {'m', ConnectOn(true)},
+        {'s',
+         [](ConnectDialog& d) {
+             EXPECT_EQ(std::tuple(Text(d, kIdConnectStatus), d.IsChecked(kIdExtension),
+                                  d.Control<QComboBox>(kIdPortList)->currentText().toStdString()),
+                       std::tuple(kNoConnectionText, true, "COM3"));
+             ConnectOn(true)(d);
+         }},
         {'-', {}}};
     return users.at(user);
 }
 
-std::vector<std::uint8_t> UsableFile(const platform::JoystickCaps& caps, int port, bool extension,
-                                     unsigned storedButtons) {
-    JoySettings stored;
-    TakeJoystickCaps(stored, caps);
-    stored.joystickButtons = static_cast<std::uint8_t>(storedButtons);
+// The settings of a first start with `caps` and the module, stored on `port`.
+std::vector<std::uint8_t> UsableFile(const platform::JoystickCaps& caps, int port) {
+    JoySettings stored = joy::test::FreshSettings(caps, true);
     stored.portNumber = port;
-    SetExtensionModule(stored, extension);
-    ResetSettings(stored);
     const SettingsBytes bytes = EncodeSettings(stored);
     return {bytes.begin(), bytes.end()};
 }
@@ -138,31 +139,32 @@ std::vector<std::uint8_t> UsableFile(const platform::JoystickCaps& caps, int por
 TEST(JoyConnectDialog, SettingsFileAndJoystickCases) {
     using enum ConnectOutcome;
     struct Case {
-        char file;  // - none, D deleted, F foreign, S same joystick, O another joystick, N n
+        char file;  // - none, D deleted, F foreign, S same joystick, O another joystick (more
+                    // buttons), C same joystick on COM3 (nothing there), N n
         const char* answers;  // to the boxes in turn
         char user;            // what the user does once the dialog shows (- nothing)
         ConnectOutcome outcome;
         const char* boxes;  // F the foreign-file warning, J joystick found, O another
-                            // joystick, N no joystick
+                            // joystick, N no joystick, X no connection
         std::int32_t kind;
     };
     const Case cases[] = {
-        {'-', "", 'm', kConnected, "J", 2},   {'-', "", 'e', kCancelled, "J", 0},
-        {'-', "", 'x', kCancelled, "J", 0},   {'D', "", 'v', kConnected, "J", 1},
-        {'F', "o", 'c', kCancelled, "FJ", 0}, {'F', "c", '-', kSettingsRefused, "F", 0},
-        {'S', "", '-', kConnected, "", 2},    {'O', "", '-', kConnected, "O", 1},
-        {'N', "c", '-', kNoJoystick, "N", 0}, {'N', "rrc", '-', kNoJoystick, "NNN", 0},
-        {'n', "r", 'c', kCancelled, "NJ", 0},
+        {'-', "", 'm', kConnected, "J", 2},       {'-', "", 'e', kCancelled, "J", 0},
+        {'-', "", 'x', kCancelled, "J", 0},       {'D', "", 'v', kConnected, "J", 1},
+        {'F', "o", 'c', kCancelled, "FJ", 0},     {'F', "c", '-', kSettingsRefused, "F", 0},
+        {'S', "", '-', kConnected, "", 2},        {'O', "", '-', kConnected, "O", 2},
+        {'C', "", 's', kConnected, "X", 2},       {'N', "c", '-', kNoJoystick, "N", 0},
+        {'N', "rrc", '-', kNoJoystick, "NNN", 0}, {'n', "r", 'c', kCancelled, "NJ", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(1, c.file) + c.answers + c.user);
         ConnectRig rig;
         const platform::JoystickCaps caps = rig.Caps();
+        platform::JoystickCaps more = caps;
+        more.buttons = 12;
         const std::map<char, std::vector<std::uint8_t>> files = {
-            {'D', Bytes(kDeletedFileText)},
-            {'F', Bytes("KMJ13 older")},
-            {'S', UsableFile(caps, 1, true, caps.buttons)},
-            {'O', UsableFile(caps, 1, false, 12)},
+            {'D', Bytes(kDeletedFileText)}, {'F', Bytes("KMJ13 older")}, {'S', UsableFile(caps, 1)},
+            {'O', UsableFile(more, 1)},     {'C', UsableFile(caps, 3)},
         };
         rig.joystickMissing = c.file == 'N' ? 5 : c.file == 'n' ? 1 : 0;
         if (files.contains(c.file)) {
@@ -170,14 +172,17 @@ TEST(JoyConnectDialog, SettingsFileAndJoystickCases) {
         }
         Answer(rig.messages, c.answers);
         const ConnectOutcome outcome = rig.Run(Act(c.user));
-        EXPECT_EQ(std::tuple(outcome, rig.shown, rig.attempts, rig.messages.PendingAnswers(),
-                             rig.dialog->windowTitle().toStdString()),
-                  std::tuple(c.outcome, c.user != '-', c.kind != 0 ? 1 : 0, 0U, "KinemoJoy"));
+        const int failed = std::string(c.boxes).find('X') != std::string::npos ? 1 : 0;
+        EXPECT_EQ(
+            std::tuple(outcome, rig.shown, rig.attempts, rig.messages.PendingAnswers(),
+                       rig.dialog->windowTitle().toStdString()),
+            std::tuple(c.outcome, c.user != '-', (c.kind != 0 ? 1 : 0) + failed, 0U, "KinemoJoy"));
         const std::map<char, Box> boxes = {
             {'F', {kForeignFileText, kForeignFileCaption, MessageButtons::kOkCancel}},
             {'J', {JoystickFoundText(caps), kJoystickFoundCaption, MessageButtons::kOk}},
             {'O', {OtherJoystickText(caps), kOtherJoystickCaption, MessageButtons::kOk}},
             {'N', {kNoJoystickText, kNoJoystickCaption, MessageButtons::kRetryCancel}},
+            {'X', {kConnectFailedBoxText, "KinemoJoy", MessageButtons::kOk}},
         };
         std::vector<Box> shown;
         for (const char* b = c.boxes; *b != 0; ++b) {
@@ -186,32 +191,15 @@ TEST(JoyConnectDialog, SettingsFileAndJoystickCases) {
         EXPECT_EQ(Boxes(rig.messages), shown);
         EXPECT_EQ(GetInterfaceKind(&rig.link.Record()), c.kind);
         if (outcome == kConnected) {
-            EXPECT_EQ(std::tuple(Text(*rig.dialog, kIdConnectStatus), rig.settings.motorCount,
-                                 unsigned{rig.settings.joystickButtons}),
-                      std::tuple(kConnectedText, c.kind == 2 ? 8U : 4U, caps.buttons));
+            EXPECT_EQ(std::tuple(Text(*rig.dialog, kIdConnectStatus), rig.settings.portNumber,
+                                 rig.settings.motorCount, unsigned{rig.settings.joystickButtons}),
+                      std::tuple(kConnectedText, 1, c.kind == 2 ? 8U : 4U, caps.buttons));
             rig.link.Close();
         }
     }
-    EXPECT_EQ(std::pair(ExitCodeOf(kSettingsRefused), ExitCodeOf(kNoJoystick)), std::pair(2, 1));
-}
-
-TEST(JoyConnectDialog, AFailedAutomaticConnectionShowsTheStoredChoiceAndWaits) {
-    ConnectRig rig;
-    WriteFileBytes(rig.SettingsPath(), UsableFile(rig.Caps(), 3, true, rig.Caps().buttons));
-    const ConnectOutcome outcome = rig.Run([&rig](ConnectDialog& d) {
-        EXPECT_EQ(std::tuple(rig.attempts, Text(d, kIdConnectStatus),
-                             d.Control<QComboBox>(kIdPortList)->currentText().toStdString(),
-                             d.IsChecked(kIdExtension)),
-                  std::tuple(1, kNoConnectionText, "COM3", true));
-        ConnectOn(true)(d);
-    });
     EXPECT_EQ(
-        std::tuple(outcome, rig.attempts, Boxes(rig.messages), rig.settings.portNumber,
-                   GetInterfaceKind(&rig.link.Record())),
-        std::tuple(ConnectOutcome::kConnected, 2,
-                   std::vector<Box>{{kConnectFailedBoxText, "KinemoJoy", MessageButtons::kOk}}, 1,
-                   2));
-    rig.link.Close();
+        std::tuple(ExitCodeOf(kSettingsRefused), ExitCodeOf(kNoJoystick), ExitCodeOf(kCancelled)),
+        std::tuple(2, 1, 0));
 }
 
 }  // namespace

@@ -6,8 +6,7 @@
 //                         shown is printed as "box: FIRST LINE"
 //   KINEMO_PROBE_CONNECT  "connect" presses "Verbinden" once the connect
 //                         dialog shows and "LOS!" once the main window shows,
-//                         and prints "running" once its status says so;
-//                         "cancel" presses "Abbrechen"
+//                         and prints "running" once its status says so
 //
 // A file "action" appearing in the working folder presses "Ende".
 #include <QAbstractButton>
@@ -18,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "joystick/joy_texts.h"
 #include "joystick/ui/connect_dialog.h"
@@ -44,11 +44,15 @@ void Say(const std::string& line) {
     std::fflush(stdout);
 }
 
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? "" : value;
+}
+
 void ScheduleProbe() {
     struct State {
-        const char* answers = std::getenv("KINEMO_PROBE_ANSWERS");
-        std::string answer = answers == nullptr ? "" : answers;
-        const char* connect = std::getenv("KINEMO_PROBE_CONNECT");
+        std::string answer = Env("KINEMO_PROBE_ANSWERS");
+        bool connect = Env("KINEMO_PROBE_CONNECT") == "connect";
         QMessageBox* waiting = nullptr;
         bool connectDone = false, started = false, reported = false;
     };
@@ -56,31 +60,27 @@ void ScheduleProbe() {
     auto* timer = new QTimer(qApp);
     QObject::connect(timer, &QTimer::timeout, [state] {
         State& s = *state;
-        const std::string connect = s.connect == nullptr ? "" : s.connect;
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             if (box != s.waiting) {
                 const std::string text = box->text().toStdString();
                 Say("box: " + text.substr(0, text.find('\n')));
-                const bool cancel = s.answer == "cancel";
-                if (s.answer == "wait") {
+                const std::string answer = std::exchange(s.answer, "");
+                if (answer == "wait") {
                     s.waiting = box;
-                } else if (QAbstractButton* button =
-                               box->button(cancel ? QMessageBox::Cancel : QMessageBox::Ok)) {
-                    button->click();
                 } else {
-                    box->reject();
+                    box->button(answer == "cancel" ? QMessageBox::Cancel : QMessageBox::Ok)
+                        ->click();
                 }
-                s.answer.clear();
             }
             return;
         }
         if (ConnectDialog* dialog = FindWindow<ConnectDialog>();
-            dialog && !connect.empty() && !s.connectDone) {
+            dialog && s.connect && !s.connectDone) {
             s.connectDone = true;
-            dialog->Control<QAbstractButton>(connect == "cancel" ? kIdCancel : kIdConnect)->click();
+            dialog->Control<QAbstractButton>(kIdConnect)->click();
         }
         MainDialog* main = FindWindow<MainDialog>();
-        if (main == nullptr || connect != "connect") {
+        if (main == nullptr) {
             return;
         }
         if (QFile::remove(QStringLiteral("action"))) {

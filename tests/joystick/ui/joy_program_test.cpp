@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -18,17 +17,11 @@
 
 namespace {
 
-using kinemo::cli::test::ChildProcess;
-using kinemo::cli::test::Environment;
-using kinemo::cli::test::ProcessResult;
-using kinemo::cli::test::ReadFileText;
-using kinemo::cli::test::TempFolder;
-using kinemo::cli::test::WriteFileBytes;
-using kinemo::cli::test::WriteFileText;
+using namespace kinemo::cli::test;
 
 // The ways a start ends: the exit code, the boxes shown (each "box: FIRST
-// LINE"), one line on standard error for a refusal, and the settings file as
-// it was (or still absent). A run (first start, the joystick box answered,
+// LINE"), the one line on standard error of a refusal, and the settings file
+// as it was (or still absent). A run (first start, the joystick box answered,
 // COM1 chosen, "LOS!", the replay holding X fully left for about a minute)
 // ends by the way under test with M1 having turned, all off on the wire and
 // the settings saved.
@@ -38,58 +31,50 @@ TEST(JoyProgram, StartCasesAndWaysOutOfARunEndWithTheirExitCodes) {
     ASSERT_FALSE(device.empty()) << box.error();
     const TempFolder folder;
     const std::string foreign = "KMJ99 from another version";
-    const std::string foreignBox =
-        "box: Die Einstellungsdatei \"settings.kmj\" wurde von einer anderen Version von "
-        "KinemoJoy erzeugt oder ist beschädigt. Alle Einstellungen werden zurückgesetzt und die "
-        "Datei wird beim Beenden von KinemoJoy überschrieben.\n";
+    const std::string foreignBox = "box: " + std::string(kinemo::joy::kForeignFileText) + "\n";
     const std::string found = "box: Verbindung zum Joystick erfolgreich!\n";
-    const std::string ran = found + "running\n";
+    const std::string ran = found + "running\n";  // connected and "LOS!" pressed
+    const std::string unknown = "kinemo-joy: unbekanntes Argument \"--unknown\"\n";
     const std::vector<std::string> play = {"--replay", "links.replay"};
     struct Case {
         std::vector<std::string> args;
-        std::string file;              // settings.kmj before the start ("" none)
-        std::string answers, connect;  // KINEMO_PROBE_ANSWERS and _CONNECT
-        std::string way;               // once the output is complete: "end" ("Ende") or SIGTERM
+        std::string file;     // settings.kmj before the start ("" none)
+        std::string answers;  // KINEMO_PROBE_ANSWERS
+        std::string way;      // once the output is complete: "end" ("Ende") or SIGTERM
         int exitCode;
         std::string out;
+        std::string err = "";  // the one line on standard error begins so
     };
     const Case cases[] = {
-        {play, "", "ok", "connect", "end", 0, ran},
-        {play, "", "ok", "connect", "SIGTERM", 0, ran},
-        {play, foreign, "cancel", "", "", 2, foreignBox},
-        {play, "", "ok", "cancel", "", 0, found},
+        {play, "", "ok", "end", 0, ran},
+        {play, "", "ok", "SIGTERM", 0, ran},
+        {play, foreign, "cancel", "", 2, foreignBox},
         // A signal while a box of the connect dialog is open ends the program
         // as "Abbrechen" does.
-        {play, "", "wait", "", "SIGTERM", 0, found},
-        {{"--unknown"}, "", "", "", "", 2, ""},
-        {{"--replay", "kaputt.replay"}, foreign, "", "", "", 2, ""},
+        {play, "", "wait", "SIGTERM", 0, found},
+        {{"--unknown"}, "", "", "", 2, "", unknown},
+        {{"--replay", "kaputt.replay"}, foreign, "", "", 2, "", "kaputt.replay:1: Kopfzeile"},
     };
-    const std::string replay = folder.File("links.replay");
-    {
-        std::ofstream out(replay);
-        out << "# kinemo-joy replay name=\"Probe\" axes=4 buttons=6 hat=1\n";
-        for (int i = 0; i < 20000; ++i) {
-            out << "0,32768,32768,32768,32768,32768,65535,0\n";
-        }
+    std::string replay = "# kinemo-joy replay name=\"Probe\" axes=4 buttons=6 hat=1\n";
+    for (int i = 0; i < 20000; ++i) {
+        replay += "0,32768,32768,32768,32768,32768,65535,0\n";
     }
-    std::ofstream(folder.File("kaputt.replay")) << "# not a replay\n";
+    WriteFileText(folder.File("links.replay"), replay);
+    WriteFileText(folder.File("kaputt.replay"), "# not a replay\n");
     const std::string path = folder.File(kinemo::joy::kSettingsFileName);
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.answers + " " + c.connect + " " + c.way + " " + c.file);
+        SCOPED_TRACE(c.answers + " " + c.way + " " + c.file);
         ::unlink(path.c_str());
-        ::unlink(folder.File("action").c_str());
         if (!c.file.empty()) {
             WriteFileText(path, c.file);
         }
         const bool runs = c.out == ran;
         const std::uint64_t turnedBefore = box.Snapshot().motors[0].onTicks;
-        const Environment environment{{"KINEMO_PROBE_ANSWERS", c.answers},
-                                      {"KINEMO_PROBE_CONNECT", c.connect},
-                                      {"KINEMO_PORT_COM1", device},
-                                      {"QT_QPA_PLATFORM", "offscreen"}};
-        std::vector<std::string> argv = {KINEMO_JOY_PROBE};
-        argv.insert(argv.end(), c.args.begin(), c.args.end());
-        ChildProcess program(argv, folder.Path(), environment);
+        ChildProcess program(Command(KINEMO_JOY_PROBE, c.args), folder.Path(),
+                             {{"KINEMO_PROBE_ANSWERS", c.answers},
+                              {"KINEMO_PROBE_CONNECT", runs ? "connect" : ""},
+                              {"KINEMO_PORT_COM1", device},
+                              {"QT_QPA_PLATFORM", "offscreen"}});
         if (!c.way.empty()) {
             ASSERT_TRUE(program.WaitForText(c.out));
         }
@@ -102,11 +87,11 @@ TEST(JoyProgram, StartCasesAndWaysOutOfARunEndWithTheirExitCodes) {
             WriteFileBytes(folder.File("action"), {});  // the probe presses "Ende"
         }
         const ProcessResult result = program.Wait();
-        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
-        EXPECT_EQ(result.out, c.out);
-        if (c.exitCode == 2 && c.out.empty()) {
-            ASSERT_FALSE(result.err.empty());
-            EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
+        EXPECT_EQ(std::pair(result.exitCode, result.out), std::pair(c.exitCode, c.out))
+            << result.err;
+        if (!c.err.empty()) {
+            EXPECT_EQ(std::pair(result.err.rfind(c.err, 0), result.err.find('\n')),
+                      std::pair(0UL, result.err.size() - 1));
         }
         const std::string saved = ReadFileText(path);
         if (runs) {
