@@ -126,16 +126,15 @@ TEST(VoiceWindow, SpokenCommandsActInARunAndTheBoxAndListAreSavedAtEnde) {
         main->Control<QPushButton>(kIdEnd)->click();
     };
     EXPECT_EQ(s.Run(act, "settings.kms", speech.Commands()), 0);
-    EXPECT_EQ(typed, voice::testing::kSpokenTyped);
-    EXPECT_EQ(shown, std::tuple(QStringLiteral("Gehört: stopp"), QStringLiteral("Ende")));
     // M1 "L" on the wire after "links", all off as the last word.
     const std::vector<Bytes> wire = s.plugged.Box().Requests();
-    ASSERT_FALSE(wire.empty());
-    EXPECT_NE(std::find(wire.begin(), wire.end(), Bytes{0xC1, 0x01}), wire.end());
-    EXPECT_EQ(wire.back(), (Bytes{0xC1, 0x00}));
+    EXPECT_EQ(std::tuple(typed, shown, std::ranges::count(wire, Bytes{0xC1, 0x01}) > 0,
+                         wire.empty() ? Bytes{} : wire.back(), s.messages.Requests().size()),
+              std::tuple(std::string(voice::testing::kSpokenTyped),
+                         std::tuple(QStringLiteral("Gehört: stopp"), QStringLiteral("Ende")), true,
+                         Bytes{0xC1, 0x00}, 0U));
     EXPECT_EQ(ReadFileText(s.plugged.File("spracheingabe.txt")),
               "Spracheingabe=ein\nWortliste=" + words + "\n");
-    EXPECT_TRUE(s.messages.Requests().empty());
     ASSERT_EQ(s.files.Requests().size(), 1U);
     EXPECT_EQ(s.files.Requests()[0].filter, QStringLiteral("*.txt"));
 }
@@ -217,73 +216,53 @@ TEST(SpeechOptions, AudioFileAndRefusals) {
     }
 }
 
-// The probe acting as `action` with COM1 at `boxDevice`; its message boxes
-// stay open when `keepBoxes`.
-ChildProcess Probe(const TempFolder& folder, const std::string& action,
-                   const std::string& boxDevice, bool keepBoxes = false) {
-    return ChildProcess({KINEMO_SPEECH_PROBE}, folder.Path(),
-                        {{"KINEMO_PROBE_ACTION", action},
-                         {"KINEMO_PORT_COM1", boxDevice},
-                         {"KINEMO_PROBE_KEEP_BOXES", keepBoxes ? "1" : ""},
-                         {"QT_QPA_PLATFORM", "offscreen"}});
-}
-
 // Every way out of a run ends with all motors off on the wire, exit code 0
-// and the settings read at the start saved with what the run changed.
-// "Abbrechen" ends with 0 without saving.
-TEST(SpeechProgram, EveryWayOutEndsWithZeroAndAllOffAndSavesUnlessCancelled) {
-    const std::pair<const char*, int> ways[] = {
-        {"run-ende", 0},  {"run-escape", 0}, {"run-close", 0}, {"run", SIGINT},
-        {"run", SIGTERM}, {"run", SIGHUP},   {"cancel", 0}};  // signals sent once the run goes
-    KeyboardSettings read, saved;
+// and the settings read at the start saved with what the run changed;
+// "Abbrechen" ends with 0 without saving. A refused file (which files are
+// refused is the settings file's test) ends before any window shows, with
+// the message, exit code 1 and the file left as it was, also when a signal
+// closes the message box.
+TEST(SpeechProgram, EveryWayOutEndsWithAllOffAndSavesUnlessCancelledOrRefused) {
+    KeyboardSettings read;
     AddKey(read.keys, 'x', kEmergencyStop);
-    saved = read;
+    KeyboardSettings saved = read;
     saved.start.motors[0].startState = kMotorRight;
-    for (const auto& [action, signal] : ways) {
+    const Bytes before = EncodeSettings(read), after = EncodeSettings(saved),
+                zeros(SettingsFileSize(1), 0), three{1, 2, 3};  // count 0, and too short
+    const std::string told = "box: KinemoSpeech: "s + kInvalidSettingsMessage + "\n";
+    // The probe's action, the signal sent once the run goes or the box shows
+    // and the file at the start (empty: none).
+    const std::tuple<const char*, int, Bytes> ways[] = {
+        {"run-ende", 0, before}, {"run-escape", 0, before}, {"run-close", 0, before},
+        {"run", SIGINT, before}, {"run", SIGTERM, before},  {"run", SIGHUP, before},
+        {"cancel", 0, {}},       {"cancel", 0, zeros},      {"cancel", SIGTERM, three}};
+    for (const auto& [action, signal, file] : ways) {
         SCOPED_TRACE(std::string(action) + " " + std::to_string(signal));
-        const bool runs = std::string(action) != "cancel";
+        const bool runs = action[0] == 'r', refused = !runs && !file.empty();
         TempFolder folder;
-        if (runs)
-            WriteFileBytes(folder.File("settings.kms"), EncodeSettings(read));
+        if (!file.empty())
+            WriteFileBytes(folder.File("settings.kms"), file);
         simulator::SimulatedBox box(simulator::SimulatedBoxOptions::FastLine());
         const std::string device = box.Start();
         ASSERT_FALSE(device.empty()) << box.error();
-        ChildProcess child = Probe(folder, action, device);
-        ASSERT_TRUE(!runs || child.WaitForText("running"));
+        ChildProcess child({KINEMO_SPEECH_PROBE}, folder.Path(),
+                           {{"KINEMO_PROBE_ACTION", action},
+                            {"KINEMO_PORT_COM1", device},
+                            {"KINEMO_PROBE_KEEP_BOXES", refused && signal != 0 ? "1" : ""},
+                            {"QT_QPA_PLATFORM", "offscreen"}});
+        ASSERT_TRUE(child.WaitForText(runs ? "running" : refused ? told : ""));
         if (signal != 0)
             child.Signal(signal);
         const ProcessResult ended = child.Wait();
         const simulator::BoxSnapshot last = box.Snapshot();
-        // M1 did turn, and everything is off at the end.
-        EXPECT_EQ(std::tuple(ended.exitCode, last.motors[0].onTicks > 0U, last.outputs),
-                  std::tuple(0, runs, 0U))
-            << ended.err;
         box.Stop();
-        EXPECT_EQ(ReadFileBytes(folder.File("settings.kms")),
-                  runs ? EncodeSettings(saved) : Bytes{});
-    }
-}
-
-// A refused file (which files are refused is the settings file's test) ends
-// before any window shows: the message, exit code 1 and the file left as it
-// was, also when a signal closes the message box.
-TEST(SpeechProgram, RefusedSettingsEndWithOneAndKeepTheFile) {
-    const Bytes files[] = {Bytes(SettingsFileSize(1), 0),  // count 0
-                           Bytes{1, 2, 3}};
-    for (const Bytes& file : files) {
-        SCOPED_TRACE(file.size());
-        const bool bySignal = file.size() == 3;  // the box stays open until SIGTERM
-        TempFolder folder;
-        WriteFileBytes(folder.File("settings.kms"), file);
-        ChildProcess child = Probe(folder, "cancel", "/nonexistent", bySignal);
-        const std::string told = "box: KinemoSpeech: "s + kInvalidSettingsMessage + "\n";
-        ASSERT_TRUE(child.WaitForText(told));
-        if (bySignal)
-            child.Signal(SIGTERM);
-        const ProcessResult ended = child.Wait();
-        // The message and nothing else: no window came up.
-        EXPECT_EQ(std::tuple(ended.exitCode, ended.out), std::tuple(1, told));
-        EXPECT_EQ(ReadFileBytes(folder.File("settings.kms")), file);
+        // M1 did turn, and everything is off at the end; a refusal tells
+        // nothing but its message, as no window came up.
+        EXPECT_EQ(std::tuple(ended.exitCode, last.motors[0].onTicks > 0U, last.outputs,
+                             ReadFileBytes(folder.File("settings.kms"))),
+                  std::tuple(refused ? 1 : 0, runs, 0U, runs ? after : file))
+            << ended.err;
+        EXPECT_TRUE(!refused || ended.out == told) << ended.out;
     }
 }
 

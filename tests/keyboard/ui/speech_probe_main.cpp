@@ -51,10 +51,9 @@ void Step() {
     static QMessageBox* seenBox = nullptr;
     static bool started = false, done = false;
     if (auto* box = FindWindow<QMessageBox>()) {
-        if (box != seenBox) {
+        if (box != seenBox)
             Say("box: " + box->windowTitle().toStdString() + ": " + box->text().toStdString());
-            seenBox = box;
-        }
+        seenBox = box;
         if (Env("KINEMO_PROBE_KEEP_BOXES").empty())
             box->accept();
         return;
@@ -65,13 +64,9 @@ void Step() {
     if (connect == nullptr) {
         connect = FindWindow<ui::ConnectDialog>();
         done = connect != nullptr && !action.starts_with("run");
-        if (connect == nullptr) {
-            return;
-        } else if (action == "cancel") {
-            Click(connect, kinemo::platform::kIdCancel);
-        } else {
-            Click(connect, kinemo::platform::kIdOk);
-        }
+        if (connect != nullptr)
+            Click(connect,
+                  action == "cancel" ? kinemo::platform::kIdCancel : kinemo::platform::kIdOk);
     } else if (!started && connect->Connected()) {
         auto* state = main->Control<QComboBox>(ui::kIdStartState);
         state->setCurrentIndex(kinemo::keyboard::kMotorRight);
