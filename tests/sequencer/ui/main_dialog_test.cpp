@@ -1,7 +1,4 @@
-// The main window's controls: starting state, texts that fit, the target row
-// following the start row, the duration filter and the panels' text rules,
-// the copy between controls and records, the ways out, and "Vorschau" from
-// the context menu.
+// The main window's controls, list editing, the ways out and "Vorschau".
 #include <QAction>
 #include <QImage>
 #include <QMenu>
@@ -18,7 +15,28 @@ namespace {
 
 using engine::MovementRecord;
 
-class MainDialogTest : public MainDialogFixture {};
+class MainDialogTest : public MainDialogFixture {
+  protected:
+    // "A", "B", "C" with M1 speeds 10, 20, 30; "A" shown. Each add stores
+    // the shown movement first and shows a fresh one (speed 99).
+    void AddABC() {
+        for (const char* name : {"A", "B", "C"}) {
+            if (*name != 'A') {
+                Click(kIdAdd);
+                EXPECT_EQ(ShownSpeed(), 99);
+            }
+            Type(kIdMovementName, QString::fromLatin1(name));
+            Get<QSlider>(PanelIds(0).speed1)->setValue(10 * (*name - 'A' + 1));
+        }
+        SelectLine(0);  // stores "C"
+    }
+    // The list, the shown movement's name and M1 speed, and its index.
+    std::string State() {
+        return ListState() + " " + Text(kIdMovementName).toStdString() + " " +
+               std::to_string(ShownSpeed()) + " #" + std::to_string(Movements().currentMovement);
+    }
+    int ShownSpeed() { return dialog->SliderValue(PanelIds(0).speed1); }
+};
 
 // Values in every field of `r` that the controls can hold.
 void VaryEveryField(MovementRecord& r) {
@@ -149,6 +167,75 @@ TEST_F(MainDialogTest, UserChangesReachTheRecordAndTheRunSettingsAtOnce) {
     EXPECT_EQ(seen, (std::vector<engine::RunSettingsValues>{
                         {1, 0, 7}, {0, 0, 7}, {0, 1, 7}, {0, 1, 6}, {0, 0, 6}}));
     EXPECT_FALSE(dialog->IsEnabled(kIdOffSwitchInput));
+}
+
+TEST_F(MainDialogTest, DeleteKeepsTheIndexOrSelectsTheNewLastLine) {
+    AddABC();
+    EXPECT_EQ(Buttons(), "+139 +134 +133 -138");  // nothing was ever copied
+    SelectLine(1);
+    Get<QSlider>(PanelIds(0).speed1)->setValue(77);  // dropped by the delete
+    Click(kIdDelete);
+    EXPECT_EQ(State(), "A [C] C 30 #1");
+    Click(kIdDelete);  // the last line: the new last line is selected
+    EXPECT_EQ(State() + " " + Buttons(), "[A] A 10 #0 +139 -137 -136 -138");
+    Click(kIdDelete);
+    EXPECT_EQ(Lines(), 1);
+}
+
+TEST_F(MainDialogTest, PasteInsertsAfterTheSelectionAndCutMovesAMovement) {
+    AddABC();
+    Click(kIdCopy);
+    EXPECT_EQ(Buttons(), "+139 +134 +133 +131");
+    SelectLine(1);
+    Click(kIdPaste);
+    Click(kIdPaste);  // twice in a row: two copies one after the other
+    EXPECT_EQ(State(), "A B A [A] C A 10 #3");
+    EXPECT_EQ(Movements().records[2], Movements().records[0]);
+    SelectLine(4);
+    Click(kIdCut);  // copy, then delete
+    EXPECT_EQ(ListState(), "A B A [A]");
+    SelectLine(0);
+    Click(kIdPaste);
+    EXPECT_EQ(State() + std::to_string(Movements().records[2].speed[0]), "A [C] B A A C 30 #120");
+}
+
+TEST_F(MainDialogTest, RenameChangesTheLineAtOnceAndTheRecordAtTheNextStore) {
+    AddABC();
+    SelectLine(1);
+    Type(kIdMovementName, QStringLiteral("Abcdefghijklmnopqrstuvwxyz"));
+    EXPECT_EQ(State(), "A [Abcdefghijklmnopqrst] C Abcdefghijklmnopqrst 20 #1");
+    const std::string before = engine::RecordName(Movements().records[1]);
+    SelectLine(0);
+    EXPECT_EQ(before + " " + engine::RecordName(Movements().records[1]), "B Abcdefghijklmnopqrst");
+}
+
+TEST_F(MainDialogTest, NewListAsksAndResetsEverythingButTheCopyBuffer) {
+    AddABC();
+    SelectLine(1);
+    Click(kIdCopy);
+    Click(kIdEndlessLoop);
+    Click(kIdOffSwitch);
+    messages.Answer(platform::MessageResult::kCancel);
+    Click(kIdNewList);  // cancelled: nothing changes; the question's text: program_io_test
+    ASSERT_EQ(messages.Requests().size(), 1u);
+    const platform::MessageRequest& asked = messages.Requests()[0];
+    EXPECT_EQ(std::pair(asked.buttons, asked.icon),
+              std::pair(platform::MessageButtons::kOkCancel, platform::MessageIcon::kWarning));
+    EXPECT_EQ(State(), "A [B] C B 20 #1");
+    EXPECT_TRUE(dialog->IsChecked(kIdEndlessLoop));
+
+    messages.Answer(platform::MessageResult::kOk);
+    Click(kIdNewList);
+    EXPECT_EQ(State() + " " + Buttons(), "[Neue Bewegung] Neue Bewegung 99 #0 +139 -137 -136 +131");
+    EXPECT_EQ(
+        std::tuple(dialog->IsChecked(kIdEndlessLoop), dialog->IsChecked(kIdOffSwitch),
+                   Text(kIdOffSwitchInput), engine::LoadRunSettings(dialog->Run().Settings())),
+        std::tuple(false, false, QStringLiteral("E8"), engine::RunSettingsValues{}));
+    engine::MovementList fresh;
+    engine::ResetMovement(fresh, 0);
+    EXPECT_EQ(Movements().records[2], fresh.records[0]);
+    Click(kIdPaste);
+    EXPECT_EQ(State(), "Neue Bewegung [B] B 20 #1");
 }
 
 // Return in an edit presses no button; Escape closes with the cancel result
