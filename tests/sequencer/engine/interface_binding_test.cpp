@@ -1,15 +1,13 @@
-// The driver binding through the real driver library: the connect step and a
-// run's exact bytes on a pseudo-terminal box; a run on the simulated box when
-// its line goes away (as when an adapter is pulled) or only falls silent.
+// The driver binding through the real driver library: the connect step on a
+// pseudo-terminal box (a run's words on the wire: player_cli_run_test); a run
+// on the simulated box when its line goes away (as when an adapter is pulled)
+// or only falls silent.
 #include "sequencer/engine/interface_binding.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <string>
 #include <thread>
-#include <tuple>
-#include <vector>
 
 #include "sequencer/engine/run_control.h"
 #include "simulator/simulated_box.h"
@@ -20,16 +18,12 @@
 namespace kinemo::engine {
 namespace {
 
-using kinemo::testing::Bytes;
-using kinemo::testing::PtyPeer;
 using kinemo::testing::ScopedPortOverride;
-
 using testing::kGenerousWaitMs;
-constexpr std::chrono::milliseconds kGenerousWait{kGenerousWaitMs};
 
-TEST(DriverLink, ConnectReportsEachStepAndARunPutsTheTimelineOnTheWire) {
-    PtyPeer box;
-    box.StartBox(2, Bytes{0x00});
+TEST(DriverLink, ConnectReportsEachStepAndOpensTheNamedPort) {
+    kinemo::testing::PtyPeer box;
+    box.StartBox(2, {0x00});
     ScopedPortOverride com2("COM2", box.DevicePath());
     ScopedPortOverride com3("COM3", "/nonexistent/kinemo-tty");
     std::vector<std::string> texts;
@@ -42,18 +36,6 @@ TEST(DriverLink, ConnectReportsEachStepAndARunPutsTheTimelineOnTheWire) {
                                                "Baue Verbindung zum Interface auf...\n",
                                                "Verbindung zum Interface erfolgreich\n"}));
     EXPECT_EQ(GetInterfaceKind(&link.Record()), 40);
-    testing::CountingListener listener;
-    RunControl control(link, listener, nullptr);
-    testing::SetMovement(control.Movements(), 0, 1, kDirectionRight, 4);
-    ASSERT_TRUE(control.RunList() && control.WaitUntilIdle(kGenerousWaitMs));
-    control.OnRunEnded();
-    // The opening test exchange, the run's first exchange, three ticks of M2
-    // right, the tick that stops it, the run's last exchange, and the all-off
-    // of the window's end-of-run handler.
-    const std::vector<Bytes> expected = {{0xC1, 0x00}, {0xC1, 0x00}, {0xC1, 0x08}, {0xC1, 0x08},
-                                         {0xC1, 0x08}, {0xC1, 0x00}, {0xC1, 0x00}, {0xC1, 0x00}};
-    ASSERT_TRUE(box.WaitForRequests(expected.size()));
-    EXPECT_EQ(box.Requests(), expected);
     CloseInterface(&link.Record());  // the port is opened once at a time
     // The driver gets a terminated copy of the name: "COM2" out of a longer
     // text, and a name of 8 characters cut to "COM2COM", which names no port.
@@ -80,7 +62,8 @@ TEST(DriverLink, ASilentBoxKeepsTheRunALostLineEndsItAndTheReplugIsOpened) {
     testing::SetMovement(control.Movements(), 0, 0, kDirectionLeft, 0);
     const auto startAndWait = [&](simulator::SimulatedBox& on, std::uint64_t ticks) {
         const std::uint64_t before = on.Snapshot().ticks;
-        return control.RunList() && on.WaitForTicks(before + ticks, kGenerousWait);
+        return control.RunList() &&
+               on.WaitForTicks(before + ticks, std::chrono::milliseconds(kGenerousWaitMs));
     };
     const auto waitForEnd = [&] {
         EXPECT_TRUE(listener.ended.WaitFor(kGenerousWaitMs));

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -21,8 +20,7 @@ namespace kinemo::engine::testing {
 constexpr int kGenerousWaitMs = 20000;
 using Words = std::vector<std::uint32_t>;
 
-class CountingListener : public RunEndedListener {
-  public:
+struct CountingListener : RunEndedListener {
     void PostRunEnded() override { ++posts, ended.Set(); }
     std::atomic<int> posts{0};
     platform::ManualResetEvent ended;
@@ -50,19 +48,7 @@ inline void SetSpeed(MovementRecord& record, int motor, int hundredths, int targ
         static_cast<std::uint8_t>(target - record.targetSpeed[motor] * 100);
 }
 
-class ScriptedLink : public InterfaceLink {
-  public:
-    // Input word answered by exchange `index` (0 = the run's opening exchange).
-    std::function<std::uint8_t(std::size_t index)> inputs;
-    // Called after recording exchange `index`, before it answers.
-    std::function<void(std::size_t index, std::uint32_t output)> onExchange;
-    Words outputs;
-    std::atomic<std::size_t> exchanges{0};
-    // When set, an endless run is held after 5000 exchanges until the flag is
-    // set, so that a slow test thread never lets `outputs` grow unbounded.
-    StopFlag* holdUntil = nullptr;
-    std::atomic<bool> released{false};
-
+struct ScriptedLink : InterfaceLink {
     std::uint32_t Exchange(std::uint32_t output) override {
         const std::size_t index = outputs.size();
         outputs.push_back(output);
@@ -83,22 +69,31 @@ class ScriptedLink : public InterfaceLink {
             std::this_thread::yield();
         }
     }
+
+    // Input word answered by exchange `index` (0 = the run's opening exchange).
+    std::function<std::uint8_t(std::size_t index)> inputs;
+    // Called after recording exchange `index`, before it answers.
+    std::function<void(std::size_t index, std::uint32_t output)> onExchange;
+    Words outputs;
+    std::atomic<std::size_t> exchanges{0};
+    // When set, an endless run is held after 5000 exchanges until the flag is
+    // set, so that a slow test thread never lets `outputs` grow unbounded.
+    StopFlag* holdUntil = nullptr;
+    std::atomic<bool> released{false};
 };
 
 // Collects what a FILE* receives.
-class CapturedText {
-  public:
-    CapturedText() : file_(open_memstream(&text_, &size_)) {}
-    ~CapturedText() { std::fclose(file_), std::free(text_); }
+struct CapturedText {
+    CapturedText() : file(open_memstream(&text, &size)) {}
+    ~CapturedText() { std::fclose(file), std::free(text); }
     CapturedText(const CapturedText&) = delete;
     CapturedText& operator=(const CapturedText&) = delete;
-    std::FILE* File() { return file_; }
-    std::string Text() { return std::fflush(file_), std::string(text_, size_); }
+    std::FILE* File() { return file; }
+    std::string Text() { return std::fflush(file), std::string(text, size); }
 
-  private:
-    char* text_ = nullptr;
-    std::size_t size_ = 0;
-    std::FILE* file_;
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* file;
 };
 
 }  // namespace kinemo::engine::testing
