@@ -82,7 +82,6 @@ struct Fixture : BoxLink {
 // The off switch on `input`, the box answering `answer` at tick 6 only.
 std::function<void(Fixture&)> OffSwitch(bool on, std::uint8_t input, std::uint8_t answer) {
     return [=](Fixture& f) {
-        f.Starts("L"), f.maxTicks = 20;
         f.settings.offSwitch.store(on ? 1 : 0);
         f.settings.offSwitchInput.store(input);
         f.answer = [=](int tick) { return tick == 6 ? answer : std::uint8_t{0}; };
@@ -96,63 +95,51 @@ std::function<void(Fixture&)> OffSwitch(bool on, std::uint8_t input, std::uint8_
 TEST(ControlLoop, TicksOnTheWire) {
     struct Case {
         const char* name;
-        std::function<void(Fixture&)> setup;
+        const char* starts;  // see Fixture::Starts
+        int maxTicks;
         StopReason reason;
         std::vector<std::string> columns;  // M1, M2, ...; the motors after them stay off
+        std::function<void(Fixture&)> setup = nullptr;
     };
     const std::string running20 = "-" + std::string(19, 'L') + "-";
+    // clang-format off
     const Case cases[] = {
-        {"all at 100 %",
-         [](Fixture& f) { f.Starts("R R R R"), f.maxTicks = 5; },
-         kStopButton,
-         {"-RRRR-", "-RRRR-", "-RRRR-", "-RRRR-"}},
-        {"30 % three or four apart",
-         [](Fixture& f) { f.Starts("L30"); },
-         kStopButton,
+        {"all at 100 %", "R R R R", 5, kStopButton, {"-RRRR-", "-RRRR-", "-RRRR-", "-RRRR-"}},
+        {"30 % three or four apart", "L30", 40, kStopButton,
          {"---L--L--L---L--L--L---L--L--L---L--L--L-"}},
-        {"state key changes only its motor",
-         [](Fixture& f) {
-             f.Starts("L50 L25"), f.KeyAt(9, 'a', kSetStates, 0, kMotorRight), f.maxTicks = 16;
-         },
-         kStopButton,
-         {"--L-L-L-L-R-R-R--", "----L---L---L----"}},
-        {"speed key",
-         [](Fixture& f) { f.Starts("R50"), f.KeyAt(6, 'g', kSetSpeeds, 0, 25), f.maxTicks = 15; },
-         kStopButton,
-         {"--R-R-R--R---R--"}},
-        {"Notaus key ends after the tick in progress",
-         [](Fixture& f) { f.Starts("- - L"), f.KeyAt(4, 'n', kEmergencyStop); },
-         kStopKey,
-         {"------", "------", "-LLLL-"}},
+        {"state key changes only its motor", "L50 L25", 16, kStopButton,
+         {"--L-L-L-L-R-R-R--", "----L---L---L----"},
+         [](Fixture& f) { f.KeyAt(9, 'a', kSetStates, 0, kMotorRight); }},
+        {"speed key", "R50", 15, kStopButton, {"--R-R-R--R---R--"},
+         [](Fixture& f) { f.KeyAt(6, 'g', kSetSpeeds, 0, 25); }},
+        {"Notaus key ends after the tick in progress", "- - L", 40, kStopKey,
+         {"------", "------", "-LLLL-"}, [](Fixture& f) { f.KeyAt(4, 'n', kEmergencyStop); }},
         // E1 (left list) from tick 4 on, E4 (right list) from tick 12 on.
-        {"end switch of the direction the motor runs",
+        {"end switch of the direction the motor runs", "L", 16, kStopButton, {"-LLLL----RRRR----"},
          [](Fixture& f) {
-             f.Starts("L"), f.KeyAt(8, 'r', kSetStates, 0, kMotorRight), f.maxTicks = 16;
+             f.KeyAt(8, 'r', kSetStates, 0, kMotorRight);
              f.settings.motors[0].endSwitches.store(1);
              f.settings.motors[0].rightInput.store(3);
-             f.answer = [](int tick) {
-                 return std::uint8_t((tick >= 4 ? 0x01 : 0) | (tick >= 12 ? 0x08 : 0));
-             };
-         },
-         kStopButton,
-         {"-LLLL----RRRR----"}},
-        {"end switches switched on during a run, E8 active",
+             f.answer = [](int t) { return std::uint8_t((t >= 4 ? 1 : 0) | (t >= 12 ? 8 : 0)); };
+         }},
+        {"end switches switched on during a run, E8 active", "- - - R", 9, kStopButton,
+         {"----------", "----------", "----------", "-RRRRR----"},
          [](Fixture& f) {
-             f.Starts("- - - R"), f.maxTicks = 9;
              f.answer = [](int) { return std::uint8_t{0x80}; };
              f.during = [&f](int tick) { f.settings.motors[3].endSwitches.store(tick >= 5); };
-         },
-         kStopButton,
-         {"----------", "----------", "----------", "-RRRRR----"}},
+         }},
         // The off switch ends the run in the first tick its input is active.
-        {"off switch on E8", OffSwitch(true, 7, 0x80), kOffSwitch, {"-LLLLLL-"}},
-        {"off switch on E1", OffSwitch(true, 0, 0x01), kOffSwitch, {"-LLLLLL-"}},
-        {"every input but the off switch's", OffSwitch(true, 7, 0x7F), kStopButton, {running20}},
-        {"off switch off", OffSwitch(false, 7, 0x80), kStopButton, {running20}},
+        {"off switch on E8", "L", 20, kOffSwitch, {"-LLLLLL-"}, OffSwitch(true, 7, 0x80)},
+        {"off switch on E1", "L", 20, kOffSwitch, {"-LLLLLL-"}, OffSwitch(true, 0, 0x01)},
+        {"every other input", "L", 20, kStopButton, {running20}, OffSwitch(true, 7, 0x7F)},
+        {"off switch off", "L", 20, kStopButton, {running20}, OffSwitch(false, 7, 0x80)},
     };
+    // clang-format on
     for (const Case& c : cases) {
         Fixture f;
-        c.setup(f);
+        f.Starts(c.starts), f.maxTicks = c.maxTicks;
+        if (c.setup)
+            c.setup(f);
         PrepareRun(f.run, f.settings);
         EXPECT_EQ(ControlLoop(f, f.settings, f.run).Run(), c.reason) << c.name;
         // Every exchange but the final all-off is a tick.
@@ -199,58 +186,50 @@ TEST(ControlLoop, WhichEntriesActOnAKey) {
     }
 }
 
-// A box on COM1 and the run's end as reported.
-struct Rig {
-    Rig() : com1("COM1", box.DevicePath()), link(port) { box.StartBox(2, {0x00}); }
-    RunEndedCallback Ended() {
-        return [this](std::uint32_t number, StopReason why) {
-            endedRun.store(number);
-            endedReason.store(why);
-            ended.Set();
-        };
-    }
-    PtyPeer box;
-    ScopedPortOverride com1;
-    InterfacePort port;
-    PortLink link;
-    LiveSettings settings;
-    KeyTable table;
-    platform::ManualResetEvent ended;
-    std::atomic<std::uint32_t> endedRun{0};
-    std::atomic<std::uint8_t> endedReason{kNotStopped};
-};
-
 // Each run starts from the start settings, gets its own number and ends with
 // all-off; ending the controller ends a run without reporting it.
 TEST(RunController, RunsNeedAConnectionStartFromTheStartSettingsAndEndWithAllOff) {
-    Rig rig;
-    AddKey(rig.table, 's', kEmergencyStop);
+    PtyPeer box;
+    ScopedPortOverride com1("COM1", box.DevicePath());
+    box.StartBox(2, {0x00});
+    InterfacePort port;
+    PortLink link(port);
+    LiveSettings settings;
+    KeyTable table;
+    AddKey(table, 's', kEmergencyStop);
+    platform::ManualResetEvent ended;
+    std::atomic<std::uint32_t> endedRun{0};
+    std::atomic<std::uint8_t> endedReason{kNotStopped};
     {
-        RunController controller(rig.link, rig.settings, rig.Ended());
+        RunController controller(link, settings, [&](std::uint32_t number, StopReason why) {
+            endedRun.store(number);
+            endedReason.store(why);
+            ended.Set();
+        });
         EXPECT_EQ(controller.Start(), StartResult::kNotConnected);
-        EXPECT_TRUE(!controller.Running() && rig.box.Requests().empty());
-        ASSERT_TRUE(rig.port.connect(1));
+        EXPECT_TRUE(!controller.Running() && box.Requests().empty());
+        ASSERT_TRUE(port.connect(1));
         for (std::uint32_t run = 1; run <= 3; ++run) {
-            rig.ended.Reset();
-            rig.settings.motors[1].startState.store(static_cast<std::uint8_t>(run % 3));
+            ended.Reset();
+            settings.motors[1].startState.store(static_cast<std::uint8_t>(run % 3));
             ASSERT_EQ(controller.Start(), StartResult::kStarted);
             EXPECT_EQ(controller.Variables().state[1].load(), run % 3);
-            controller.HandleKey(rig.table, 's');
-            ASSERT_TRUE(rig.ended.WaitFor(kGenerousMs));
-            EXPECT_EQ(std::pair(rig.endedRun.load(), rig.endedReason.load()),
+            controller.HandleKey(table, 's');
+            ASSERT_TRUE(ended.WaitFor(kGenerousMs));
+            EXPECT_EQ(std::pair(endedRun.load(), endedReason.load()),
                       std::pair(run, std::uint8_t{kStopKey}));
             EXPECT_TRUE(controller.WaitUntilIdle(kGenerousMs));
-            EXPECT_EQ(rig.box.Requests().back(), (Bytes{0xC1, 0x00}));
+            EXPECT_EQ(box.Requests().back(), (Bytes{0xC1, 0x00}));
             controller.OnRunEnded();
         }
-        rig.ended.Reset();
-        rig.settings.motors[3].startState.store(kMotorRight);
+        ended.Reset();
+        settings.motors[3].startState.store(kMotorRight);
         ASSERT_EQ(controller.Start(), StartResult::kStarted);
-        const std::size_t before = rig.box.Requests().size();
-        ASSERT_TRUE(WaitForWire(rig.box, [&](const auto& r) { return r.size() > before + 20; }));
+        const std::size_t before = box.Requests().size();
+        ASSERT_TRUE(WaitForWire(box, [&](const auto& r) { return r.size() > before + 20; }));
     }
-    EXPECT_FALSE(rig.ended.IsSet());
-    const std::vector<std::uint8_t> words = Words(rig.box.Requests());
+    EXPECT_FALSE(ended.IsSet());
+    const std::vector<std::uint8_t> words = Words(box.Requests());
     EXPECT_EQ(std::vector(words.end() - 2, words.end()), (std::vector<std::uint8_t>{0x80, 0x00}));
 }
 
@@ -287,8 +266,10 @@ TEST(InterfacePortConnect, OnlyAnAnsweringMappedPortConnectsWithOneAllOffRequest
 }
 
 TEST(InterfacePortExchange, SendsTheWordReturnsTheAnswerAndSurvivesLostAnswers) {
-    Rig rig;
-    auto [box, port] = std::tie(rig.box, rig.port);
+    PtyPeer box;
+    ScopedPortOverride com1("COM1", box.DevicePath());
+    box.StartBox(2, {0x00});
+    InterfacePort port;
     ASSERT_TRUE(port.connect(1));
     std::size_t sent = 1;
     for (const std::uint8_t word : Bytes{0x01, 0x08, 0xAA, 0x55, 0x00}) {
