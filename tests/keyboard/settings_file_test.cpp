@@ -149,26 +149,21 @@ TEST(SettingsFile, ValuesOutsideTheirRangesAreRefused) {
         int width, value;
         bool accepted;
     } cases[] = {
-        {"count 0", 88, 4, 0, false},
-        {"count -1", 88, 4, -1, false},
+        // clang-format off
+        {"count 0", 88, 4, 0, false},               {"count -1", 88, 4, -1, false},
         {"count 5 (file too short)", 88, 4, 5, false},
-        {"start state 3", 0, 4, 3, false},
-        {"start state -1", 20, 4, -1, false},
-        {"start speed 101", 44, 4, 101, false},
-        {"start speed 100", 4, 4, 100, true},
-        {"end switches 2", 68, 4, 2, false},
-        {"L input 8", 12, 4, 8, false},
-        {"R input 8", 76, 4, 8, false},
-        {"off switch 2", 80, 4, 2, false},
-        {"off-switch input 8", 84, 4, 8, false},
-        {"off-switch input 7", 84, 4, 7, true},
-        {"action 4", 96, 1, 4, false},
-        {"include flag 2", 99, 1, 2, false},
+        {"start state 3", 0, 4, 3, false},          {"start state -1", 20, 4, -1, false},
+        {"start speed 101", 44, 4, 101, false},     {"start speed 100", 4, 4, 100, true},
+        {"end switches 2", 68, 4, 2, false},        {"L input 8", 12, 4, 8, false},
+        {"R input 8", 76, 4, 8, false},             {"off switch 2", 80, 4, 2, false},
+        {"off-switch input 8", 84, 4, 8, false},    {"off-switch input 7", 84, 4, 7, true},
+        {"action 4", 96, 1, 4, false},              {"include flag 2", 99, 1, 2, false},
         {"state value 3 of a state entry", 104, 1, 3, false},
         {"speed value 101 of a speed entry", 113, 1, 101, false},
         {"speed value 100 of a speed entry", 113, 1, 100, true},
         {"value 200 of a stop entry, not read", 106, 1, 200, true},
         {"value 9 of the placeholder, not read", 103, 1, 9, true},
+        // clang-format on
     };
     for (const auto& c : cases) {
         Bytes bytes = EncodeSettings(ThreeKeys());

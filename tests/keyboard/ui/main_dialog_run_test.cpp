@@ -1,10 +1,8 @@
 // Runs from KinemoSpeech's main window against a pseudo-terminal box: typed
-// keys in order, the statuses, the wire at the end of every run; the line
-// going away mid-run (the pseudo-terminal's far end closed, as when the USB
-// adapter is pulled) and the box only ceasing to answer: the box told once,
-// the settings kept, the same port opened again by the next "LOS!", and a
-// stop that takes effect after the exchange in flight while the window goes
-// on serving events.
+// keys, statuses, the wire; the line going away mid-run (as when the USB
+// adapter is pulled: told once, settings kept, the port opened again by the
+// next "LOS!") and a box that stops answering (a stop takes effect after the
+// exchange in flight while the window goes on serving events).
 #include <gtest/gtest.h>
 
 #include <QInputMethodEvent>
@@ -98,31 +96,6 @@ TEST(SpeechMainDialogRun, TypedTextReachesTheHandlerOnceInOrderAndDrivesTheMotor
     EXPECT_TRUE(r.plugged.WaitForWord({0xC1, 0xA6}));
 }
 
-// The Return key (NOT-AUS is the default button) and the button itself each
-// end the run with all-off (the "Notaus" key is the run controller's).
-TEST(SpeechMainDialogRun, EveryWayToStopARunEndsWithAllOff) {
-    RunFixture r;
-    r.settings.start.motors[1].startState = kMotorLeft;  // M2 turns from the start
-    r.Main().ApplySettings(r.settings);
-    const std::function<void()> stops[] = {
-        [&r] {
-            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
-            QApplication::sendEvent(r.Field(), &enter);
-        },
-        [&r] { r.f.Click(kIdEmergencyStop); },
-    };
-    for (const auto& stop : stops) {
-        r.f.Click(kIdStart);
-        ASSERT_TRUE(r.plugged.WaitForWord({0xC1, 0x04}));
-        stop();
-        EXPECT_EQ(r.Shown(), "Abgebrochen start");
-        ASSERT_TRUE(r.WaitForEnded());
-        EXPECT_EQ(r.Box().Requests().back(), kAllOff);
-        EXPECT_EQ(r.Main().Run().Variables().Stopped(), kStopButton);
-    }
-    EXPECT_EQ(r.Main().Run().RunNumber(), 2U);
-}
-
 // "LOS!" while a stopped run waits for its last answer: the new run follows
 // the old one's all-off and is not ended by it.
 TEST(SpeechMainDialogRun, StartDuringTheLastTickOfAStoppedRunFollowsIt) {
@@ -173,18 +146,22 @@ TEST(SpeechLostLineWindow, OneBoxTheSettingsKeptAndTheRepluggedBoxRunsAgain) {
               (std::vector<std::string>{caption + kLinkLostText, caption + kNoConnectionText}));
 }
 
-// "NOT-AUS" and "Ende" on a box that stopped answering.
+// "NOT-AUS", also by the Return key (it is the default button), and "Ende" on
+// a box that stopped answering.
 TEST(SpeechLostLineWindow, SilentBoxStopsAfterTheExchangeInFlightAndTheWindowServesEvents) {
-    for (const int stop : {kIdEmergencyStop, kIdEnd}) {
+    for (const int stop : {0, kIdEmergencyStop, kIdEnd}) {  // 0: Return in the input field
         SCOPED_TRACE(stop);
         RunFixture r;
         r.StartM1Left();
         const std::size_t atStop = r.plugged.GoSilentAndExpectEventsServed(r.Main());
         EXPECT_TRUE(r.Main().Run().Running());
-        r.f.Click(stop);
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        stop == 0 ? void(QApplication::sendEvent(r.Field(), &enter)) : r.f.Click(stop);
+        EXPECT_EQ(r.Main().Text(kIdStatus).toStdString(), stop == kIdEnd ? "Run" : kStatusStopped);
         ASSERT_TRUE(r.Main().Run().WaitUntilIdle(30000));
         ASSERT_TRUE(WaitUntil([&] { return !r.Main().Run().Running(); }));
         r.plugged.ExpectStoppedAfterTheExchangeInFlight(atStop);
+        EXPECT_EQ(r.Main().Run().Variables().Stopped(), kStopButton);
         EXPECT_TRUE(r.f.messages.Requests().empty());  // a silent box is no lost line
     }
 }
