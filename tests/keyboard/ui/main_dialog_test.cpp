@@ -64,8 +64,9 @@ struct Fixture : testing::DialogFixture {
 
 // Ids, kinds, texts, tab order and what is disabled, checked or selected, as
 // stored (the default word list's place depends on where the program runs
-// from); title and icon; every text fits, also each connect status.
-TEST(SpeechWindows, StartWithTheirStoredControlsTitleAndIconAndTheirTextsFit) {
+// from); title and icon; every text fits, also each connect status. The
+// credit button and the context menu's entry open the about box.
+TEST(SpeechWindows, StoredControlsTitleIconTextsThatFitAndTheWaysToTheAboutBox) {
     Fixture f;
     ConnectDialog connect({});
     AboutDialog about;
@@ -92,6 +93,14 @@ TEST(SpeechWindows, StartWithTheirStoredControlsTitleAndIconAndTheirTextsFit) {
         connect.SetText(kConnectStatusId, QString::fromUtf8(text));
         platform::testing::ExpectTextsFit(connect);
     }
+    int opened = 0;
+    f.d.SetAboutHandler([&](QWidget* parent) { opened += parent == &f.d; });
+    f.Click(kIdCredit);
+    auto* entry = f.d.ContextMenu()->findChild<QAction*>(QString::number(kCommandAbout));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->text(), QStringLiteral("Inf&o über KinemoSpeech..."));
+    entry->trigger();
+    EXPECT_EQ(opened, 2);
 }
 
 // "&Neu:" takes one Latin-1 key while there is room and selects it; a value
@@ -233,22 +242,6 @@ TEST(SpeechMainDialog, SettingsSurviveTheControls) {
                   std::tuple(s.start, last, last == 0 ? kNoAction : s.keys.Action(last),
                              s.start.offSwitch));
     }
-}
-
-// The credit button and the context menu's entry open the about box.
-TEST(SpeechMainDialog, CreditButtonAndContextMenuOpenTheAboutBox) {
-    Fixture f;
-    int opened = 0;
-    f.d.SetAboutHandler([&](QWidget* parent) { opened += parent == &f.d; });
-    f.Click(kIdCredit);
-    ASSERT_NE(f.d.ContextMenu(), nullptr);
-    for (QAction* action : f.d.ContextMenu()->actions()) {
-        if (action->objectName() == QString::number(kCommandAbout)) {
-            EXPECT_EQ(action->text(), QStringLiteral("Inf&o über KinemoSpeech..."));
-            action->trigger();
-        }
-    }
-    EXPECT_EQ(opened, 2);
 }
 
 // The connect dialog wired to a real InterfacePort, as the program wires it:

@@ -86,9 +86,7 @@ TEST(WordList, ReadsWordsCharactersAndThresholds) {
         read.emplace_back(c.word, c.character, c.line, c.threshold);
     EXPECT_EQ(read, (std::vector<Command>{{"links", 'a', 2, 1e-20},
                                           {"rechts", 'b', 4, kDefaultThreshold},
-                                          {"zur\xC3\xBC"
-                                           "ck",
-                                           0xFC, 5, 0.5},
+                                          {"zurück", 0xFC, 5, 0.5},
                                           {"raute", '#', 6, kDefaultThreshold}}));
 }
 
@@ -260,24 +258,23 @@ TEST(Segmenter, FindsWordsAndTheirEndsAndGivesUpOnTalk) {
         double noise;
         const char* steps;
     };
+    // A word in silence starts on its third frame and ends 18 quiet frames
+    // after its last (give or take the frame that holds its edge); so over
+    // steady hiss, which alone never starts anything. A click is no word; a
+    // short gap inside a word (a stop consonant) does not end it, a pause
+    // does; talk without a pause is given up and still ends where it ends.
+    // clang-format off
     const Case cases[] = {
-        // A word in silence: it starts on its third frame and ends 18 quiet
-        // frames after its last (give or take the frame that holds its edge).
         {{{50, 0}, {40, 8000}, {60, 0}}, 0, "Start@52 End@108 "},
-        // The same over steady hiss, which alone never starts anything.
         {{{50, 0}, {40, 8000}, {60, 0}}, 600, "Start@52 End@107 "},
         {{{400, 0}}, 3000, ""},
-        // A click is not a word.
         {{{50, 0}, {1, 8000}, {60, 0}}, 0, ""},
-        // A short gap inside a word (a stop consonant) does not end it; a
-        // pause does.
         {{{50, 0}, {20, 8000}, {10, 0}, {20, 8000}, {60, 0}}, 0, "Start@52 End@118 "},
-        {{{50, 0}, {20, 8000}, {30, 0}, {20, 8000}, {60, 0}},
-         0,
+        {{{50, 0}, {20, 8000}, {30, 0}, {20, 8000}, {60, 0}}, 0,
          "Start@52 End@88 Start@102 End@138 "},
-        // Talk without a pause is given up and still ends where it ends.
         {{{50, 0}, {300, 8000}, {60, 0}}, 0, "Start@52 TooLong@200 End@368 "},
     };
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(Steps(c.pieces, c.noise), c.steps) << c.steps;
 }
