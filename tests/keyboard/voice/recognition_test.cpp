@@ -289,9 +289,10 @@ std::unique_ptr<Recogniser> MakeRecogniser() {
     return r;
 }
 
-// Everyday sentences in a female voice with no command word in them, then
-// silence and hiss.
-TEST(Recognition, TalkSilenceAndNoiseTypeNothing) {
+// Everyday sentences in a female voice with no command word in them are
+// listened to and refused (silence and hiss never start an utterance: the
+// segmenter's test).
+TEST(Recognition, TalkTypesNothing) {
     const TestSpeech& speech = TestSpeech::Get();
     ASSERT_TRUE(speech.Make("talk '" + speech.File("talk.wav") +
                             "' 12 --lang de --voices de+f2 --speeds 170"));
@@ -304,16 +305,7 @@ TEST(Recognition, TalkSilenceAndNoiseTypeNothing) {
     std::vector<Heard> heard;
     r->Process(*talk.samples, heard);
     r->Flush(heard);
-    EXPECT_GT(utterances, 2u);  // the talk was listened to, and refused
-    std::vector<std::int16_t> block(320);
-    std::uint32_t seed = 1;
-    for (int i = 0; i < 500; ++i) {  // ten seconds: silence, then hiss
-        for (std::int16_t& s : block) {
-            seed = seed * 1664525u + 1013904223u;
-            s = i < 250 ? 0 : static_cast<std::int16_t>(static_cast<int>(seed >> 20) - 2048);
-        }
-        r->Process(block, heard);
-    }
+    EXPECT_GT(utterances, 2u);
     for (const Heard& h : heard)
         ADD_FAILURE() << "heard command " << h.command << " at sample " << h.sample;
 }
