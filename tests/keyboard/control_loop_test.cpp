@@ -240,8 +240,9 @@ bool DeviceIsFree(const std::string& path) {
 
 // Unmapped, silent, late (after the time-out) and unknown ports fail and
 // leave the port closed (busy and unsuitable devices are the serial layer's);
-// the box connects with one all-off request and keeps the device.
-TEST(InterfacePortConnect, OnlyAnAnsweringMappedPortConnectsWithOneAllOffRequest) {
+// the box connects with one all-off request and keeps the device; then the
+// port survives lost answers and a box that is gone.
+TEST(InterfacePort, ConnectsOnlyAnAnsweringMappedPortAndSurvivesLostAnswers) {
     PtyPeer silent, late, box;
     late.SetAnswerDelayMs(1500);
     late.StartBox(2, {0x00});
@@ -263,14 +264,9 @@ TEST(InterfacePortConnect, OnlyAnAnsweringMappedPortConnectsWithOneAllOffRequest
     EXPECT_EQ(box.Requests(), std::vector<Bytes>{Bytes({0xC1, 0x00})});
     EXPECT_EQ(box.Drain(), Bytes{});
     EXPECT_FALSE(DeviceIsFree(box.DevicePath()));
-}
 
-TEST(InterfacePortExchange, SendsTheWordReturnsTheAnswerAndSurvivesLostAnswers) {
-    PtyPeer box;
-    ScopedPortOverride com1("COM1", box.DevicePath());
+    // Exchanges send the word and return the answer.
     box.StartBox(2, {0x00});
-    InterfacePort port;
-    ASSERT_TRUE(port.connect(1));
     std::size_t sent = 1;
     for (const std::uint8_t word : Bytes{0x01, 0x08, 0xAA, 0x55, 0x00}) {
         box.SetAnswer({static_cast<std::uint8_t>(~word)});

@@ -51,7 +51,7 @@ KeyTable FourKeys() {
 
 // A removal moves every column of the following entries down and leaves the
 // freed entry clean; the placeholder and entries that do not exist stay.
-TEST(KeyTable, RemoveMovesEveryColumnOfTheFollowingEntriesDown) {
+TEST(KeyTable, RemoveChooseActionFullAndReset) {
     const std::string p = "-:0:0/0,0/0,0/0,0/0 ", b = "b:1:1/10,0/0,0/0,0/0 ",
                       c = "c:2:0/0,1/11,0/0,0/0 ", d = "d:3:0/0,0/0,1/12,0/0 ",
                       e = "e:1:0/0,0/0,0/0,1/13 ", z = "z:0:0/0,0/0,0/0,0/0 ";
@@ -65,9 +65,23 @@ TEST(KeyTable, RemoveMovesEveryColumnOfTheFollowingEntriesDown) {
         table.Append('z');
         EXPECT_EQ(Describe(table), expected) << remove;
     }
-}
-
-TEST(KeyTable, HoldsAtMost255EntriesAndResetKeepsOnlyThePlaceholder) {
+    // Choosing an action clears the entry's rows and gives speeds 100 %; the
+    // placeholder keeps no action.
+    const std::tuple<int, KeyAction, std::string> chosen[] = {
+        {1, kSetStates, "b:1:0/0,0/0,0/0,0/0 "},
+        {1, kSetSpeeds, "b:2:0/100,0/100,0/100,0/100 "},
+        {1, kEmergencyStop, "b:3:0/0,0/0,0/0,0/0 "},
+        {1, kNoAction, "b:0:0/0,0/0,0/0,0/0 "},
+        {0, kSetSpeeds, "-:0:0/0,0/0,0/0,0/0 "},
+    };
+    for (const auto& [entry, action, expected] : chosen) {
+        KeyTable table = FourKeys();
+        table.SetIncluded(entry, 0, true);
+        table.SetValue(entry, 0, 2);
+        EXPECT_EQ(ChooseAction(table, entry, action), entry == 0 ? kNoAction : action);
+        EXPECT_EQ(Describe(table, entry, entry + 1), expected) << action;
+    }
+    // At most 255 entries; a reset keeps only the placeholder.
     KeyTable table;
     for (int i = 1; i < kMaxKeys; ++i)
         ASSERT_EQ(table.Append(static_cast<std::uint8_t>(i)), i);
@@ -77,25 +91,6 @@ TEST(KeyTable, HoldsAtMost255EntriesAndResetKeepsOnlyThePlaceholder) {
     table.SetValue(200, 2, 77);
     table.Reset();
     EXPECT_EQ(table, KeyTable());
-}
-
-// Choosing an action clears the entry's rows and gives speeds 100 %; the
-// placeholder keeps no action.
-TEST(KeyTable, ChooseActionClearsTheRowsAndGivesSpeedsOneHundred) {
-    const std::tuple<int, KeyAction, std::string> cases[] = {
-        {1, kSetStates, "b:1:0/0,0/0,0/0,0/0 "},
-        {1, kSetSpeeds, "b:2:0/100,0/100,0/100,0/100 "},
-        {1, kEmergencyStop, "b:3:0/0,0/0,0/0,0/0 "},
-        {1, kNoAction, "b:0:0/0,0/0,0/0,0/0 "},
-        {0, kSetSpeeds, "-:0:0/0,0/0,0/0,0/0 "},
-    };
-    for (const auto& [entry, chosen, expected] : cases) {
-        KeyTable table = FourKeys();
-        table.SetIncluded(entry, 0, true);
-        table.SetValue(entry, 0, 2);
-        EXPECT_EQ(ChooseAction(table, entry, chosen), entry == 0 ? kNoAction : chosen);
-        EXPECT_EQ(Describe(table, entry, entry + 1), expected) << chosen;
-    }
 }
 
 // Little-endian 32-bit fields followed by raw bytes.
