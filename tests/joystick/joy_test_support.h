@@ -72,29 +72,19 @@ class ScriptedLink : public InterfaceLink {
     Answers answers;
 };
 
-// A joystick that can no longer be read.
-struct GoneSource : JoystickSource {
-    ReadResult Read(platform::JoystickPosition&) override { return ReadResult::kFailed; }
-};
-
-// One whole run of the control loop with `settings` published.
-inline RunOutcome RunOnce(const JoySettings& settings, JoystickSource& source,
-                          InterfaceLink& link) {
-    LiveSettings live;
-    PublishAll(live, settings);
-    StopFlag stop{0};
-    return ControlLoop(live, source, link, stop).Run();
-}
-
 struct Played {
     Words words;
     RunOutcome outcome{};
 };
 
+// One whole run of the control loop with `settings` published.
 inline Played PlayOn(const JoySettings& settings, JoystickSource& source, Answers answers = {}) {
     ScriptedLink link;
     link.answers = std::move(answers);
-    const RunOutcome outcome = RunOnce(settings, source, link);
+    LiveSettings live;
+    PublishAll(live, settings);
+    StopFlag stop{0};
+    const RunOutcome outcome = ControlLoop(live, source, link, stop).Run();
     return {link.outputs, outcome};
 }
 

@@ -9,8 +9,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QTest>
+#include <array>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -46,20 +46,13 @@ struct ProgramTitle : ::testing::Environment {
 inline ::testing::Environment* const kProgramTitleSet =
     ::testing::AddGlobalTestEnvironment(new ProgramTitle);
 
-// The shape of a test joystick.
-struct StickShape {
-    int axes = 4;
-    int buttons = 6;
-    int hats = 1;
-};
-
-// A virtual joystick held full left and the device source that reads it, as
-// the program's runs read a real one.
+// A virtual joystick (4 axes, 6 buttons, a hat) held full left and the device
+// source that reads it, as the program's runs read a real one.
 class TestStick {
   public:
-    explicit TestStick(StickShape shape = {}) {
+    TestStick() {
         EXPECT_TRUE(system_.Ok()) << system_.Error();
-        EXPECT_TRUE(stick_.Attach("Testknüppel", shape.axes, shape.buttons, shape.hats));
+        EXPECT_TRUE(stick_.Attach("Testknüppel", 4, 6, 1));
         source_ = std::make_unique<DeviceSource>(stick_.Index());
         EXPECT_TRUE(source_->Opened());
         platform::JoystickPosition fullLeft;
@@ -107,11 +100,9 @@ inline std::vector<std::uint8_t> Bytes(std::string_view text) {
 // i Ignore, a Abort, y Yes, n No.
 inline void Answer(platform::ScriptedMessageService& messages, std::string_view answers) {
     using enum platform::MessageResult;
-    const std::map<char, platform::MessageResult> results = {
-        {'o', kOk},    {'c', kCancel}, {'r', kRetry}, {'i', kIgnore},
-        {'a', kAbort}, {'y', kYes},    {'n', kNo}};
     for (const char a : answers) {
-        messages.Answer(results.at(a));
+        messages.Answer(std::array{kOk, kCancel, kRetry, kIgnore, kAbort, kYes, kNo}.at(
+            std::string_view("ocriayn").find(a)));
     }
 }
 
@@ -131,8 +122,6 @@ inline std::vector<Box> Boxes(const platform::ScriptedMessageService& messages) 
 // opens it once its box is there and calls Close() before the box goes.
 class MainWindowRig {
   public:
-    explicit MainWindowRig(StickShape shape = {}) : stick(shape) {}
-
     void Open(const std::string& settingsPath, bool extension = false,
               std::function<void(QWidget*)> showAbout = {}) {
         TakeJoystickCaps(settings, stick.Caps());

@@ -24,9 +24,8 @@ using Ends = std::vector<std::pair<int, bool>>;
 // `folder`).
 class MainRig : public MainWindowRig {
   public:
-    explicit MainRig(StickShape shape = {}, bool extension = false, const std::string& folder = {})
-        : MainWindowRig(shape),
-          device(box.Start()),
+    explicit MainRig(bool extension = false, const std::string& folder = {})
+        : device(box.Start()),
           com1("COM1", device),
           path((folder.empty() ? temp.Path() : folder) + "/settings.kmj") {
         Open(path, extension, [this](QWidget*) { ++aboutShown; });
@@ -109,10 +108,7 @@ TEST(JoyMainDialog, RadiosCheckBoxesSlidersAndHandlersFollowTheirRules) {
         ExpectEnableRules(d);
     }
     auto* slider = d.Control<QSlider>(kIdSpeedSlider + 3);
-    for (const int value : {0, 100, 5}) {
-        slider->setValue(value);
-        EXPECT_EQ(Text(d, kIdSpeedLabel + 3), std::to_string(value) + "%");
-    }
+    slider->setValue(5);
     QTest::keyClick(slider, Qt::Key_Left);
     EXPECT_EQ(Text(d, kIdSpeedLabel + 3), "4%");
     // The credit button and the context menu's entry show the about box.
@@ -181,7 +177,7 @@ TEST(JoyMainDialog, RunsDriveTheBoxAndNotAusOrTheOffSwitchEndsThemAllOff) {
 TEST(JoyMainDialog, ModulesKeepTheirPanelsAndComeBackOnHauptmodulAfterARestart) {
     TempFolder folder;
     {
-        MainRig rig({}, true, folder.Path());
+        MainRig rig(true, folder.Path());
         MainDialog& d = rig.D();
         const LiveSettings& live = d.Controller().Live();
         Click(d, kIdDirButtons);  // M1 from buttons, not applied yet
@@ -212,7 +208,7 @@ TEST(JoyMainDialog, ModulesKeepTheirPanelsAndComeBackOnHauptmodulAfterARestart) 
         ASSERT_TRUE(d.SaveSettings());              // as the application frame does
         EXPECT_EQ(ReadFileBytes(rig.path)[11], 1);  // "Extensionmodul" shown
     }
-    MainRig again({}, true, folder.Path());
+    MainRig again(true, folder.Path());
     MainDialog& d = again.D();
     EXPECT_EQ(std::tuple(d.ComboSelection(kIdModule), Text(d, kIdPanelGroup), again.Source(1),
                          d.IsChecked(kIdOffButton), d.ComboSelection(kIdOffButtonIndex)),
@@ -221,7 +217,7 @@ TEST(JoyMainDialog, ModulesKeepTheirPanelsAndComeBackOnHauptmodulAfterARestart) 
 }
 
 TEST(JoyMainDialog, ResetYesDuringARunStopsItAndRestoresTheDefaults) {
-    MainRig rig({}, true);
+    MainRig rig(true);
     MainDialog& d = rig.D();
     Click(d, kIdDirButtons + 3);
     Choose(d, kIdModule, 1);
@@ -283,17 +279,14 @@ TEST(JoyMainDialog, RecordingWritesEveryReadOfTheRunToTheChosenFile) {
 
     rig.files.Answer(QString::fromStdString(path));
     rig.StartRun();
-    ASSERT_EQ(rig.files.Requests().size(), 2U);
-    EXPECT_EQ(rig.files.Requests()[1].mode, platform::FileDialogMode::kSave);
     Click(d, kIdEmergencyStop);
     rig.WaitForRunEnded();
     const std::vector<std::uint8_t> recorded = ReadFileBytes(path);
     Replay replay;
     ASSERT_TRUE(LoadReplay(path, replay).ok);
-    ASSERT_GE(replay.reads.size(), 20U);
-    EXPECT_EQ(std::tuple(replay.header.buttons, replay.reads.back().axes[0],
-                         rig.messages.Requests().size()),
-              std::tuple(6, 0U, 0U));
+    EXPECT_EQ(std::tuple(rig.files.Requests().back().mode, replay.reads.size() >= 20,
+                         replay.reads.back().axes[0], rig.messages.Requests().size()),
+              std::tuple(platform::FileDialogMode::kSave, true, 0U, 0U));
 
     Click(d, kIdRecord);
     rig.StartRun();
