@@ -84,7 +84,6 @@ TEST(ControlLoopRun, DefaultMappingsDriveM1FromXAndM2FromY) {
              {13000U, 32768U, {0, 1, 0, 1, 0, 1, 0}},  // "L" at 50 %: every second tick
              {0U, 32768U, {0, 1, 1, 1, 1, 1, 0}},
              {65535U, 32768U, {0, 2, 2, 2, 2, 2, 0}},
-             {25999U, 32768U, {0, 0, 0, 0, 0, 0, 0}},  // "L" once in 26000
              {13000U, 13000U, {0, 5, 0, 5, 0, 5, 0}},  // M2 "L" in bits 2 and 3
              {32768U, 65535U, {0, 8, 8, 8, 8, 8, 0}},
          }) {
@@ -165,8 +164,8 @@ TEST(ControlLoopTick, ChangesTakeEffectAtTheNextTick) {
                  {At(13000), At(13000), At(13000), At(52000), At(52000)});
     turn.loop.Tick();
     turn.loop.Tick();
-    ASSERT_EQ(turn.loop.State(0), 1);
-    EXPECT_NE(turn.loop.Accumulator(0), 0.0);
+    ASSERT_EQ(std::pair(int{turn.loop.State(0)}, turn.loop.Accumulator(0) != 0.0),
+              std::pair(1, true));
     turn.loop.Tick();  // now "R" at 50 %
     EXPECT_EQ(std::tuple(turn.loop.State(0), turn.loop.Accumulator(0), turn.loop.Speed(0)),
               std::tuple(2, 0.0, 50.0));

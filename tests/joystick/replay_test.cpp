@@ -5,8 +5,6 @@
 #include <random>
 #include <tuple>
 
-#include "joystick/control_loop.h"
-#include "joystick/joystick_source.h"
 #include "tests/joystick/joy_test_support.h"
 #include "tests/tools/cli_process.h"
 
@@ -168,9 +166,9 @@ TEST(ReplayFiles, ARecordingReplayedSendsExactlyTheRecordedRunsWords) {
     }
     Replay recorded;
     ASSERT_TRUE(LoadReplay(path, recorded).ok);
-    EXPECT_EQ(recorded.header.name, "Aufnahme");
-    ASSERT_EQ(recorded.reads.size(), reads.size() - 1);
-    ASSERT_EQ(recordedWords.size(), reads.size() - 1);  // ticks and the final all-off
+    // The check read and each tick's; the ticks' words and the final all-off.
+    ASSERT_EQ(std::tuple(recorded.header.name, recorded.reads.size(), recordedWords.size()),
+              std::tuple("Aufnahme", reads.size() - 1, reads.size() - 1));
     ReplaySource replayed(recorded);
     EXPECT_EQ(test::PlayOn(settings, replayed, endSwitch).words, recordedWords);
 }

@@ -149,12 +149,12 @@ TEST(JoyConnectDialog, SettingsFileAndJoystickCases) {
         std::int32_t kind;
     };
     const Case cases[] = {
-        {'-', "", 'm', kConnected, "J", 2},       {'-', "", 'e', kCancelled, "J", 0},
-        {'-', "", 'x', kCancelled, "J", 0},       {'D', "", 'v', kConnected, "J", 1},
-        {'F', "o", 'c', kCancelled, "FJ", 0},     {'F', "c", '-', kSettingsRefused, "F", 0},
-        {'S', "", '-', kConnected, "", 2},        {'O', "", '-', kConnected, "O", 2},
-        {'C', "", 's', kConnected, "X", 2},       {'N', "c", '-', kNoJoystick, "N", 0},
-        {'N', "rrc", '-', kNoJoystick, "NNN", 0}, {'n', "r", 'c', kCancelled, "NJ", 0},
+        {'-', "", 'm', kConnected, "J", 2},   {'-', "", 'e', kCancelled, "J", 0},
+        {'-', "", 'x', kCancelled, "J", 0},   {'D', "", 'v', kConnected, "J", 1},
+        {'F', "o", 'c', kCancelled, "FJ", 0}, {'F', "c", '-', kSettingsRefused, "F", 0},
+        {'S', "", '-', kConnected, "", 2},    {'O', "", '-', kConnected, "O", 2},
+        {'C', "", 's', kConnected, "X", 2},   {'N', "rrc", '-', kNoJoystick, "NNN", 0},
+        {'n', "r", 'c', kCancelled, "NJ", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(1, c.file) + c.answers + c.user);
