@@ -5,11 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <random>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "bench/reference_timeline.h"
 #include "sequencer/engine/timeline.h"
@@ -72,22 +69,21 @@ void FillWithGarbage(Timeline& timeline, std::uint64_t seed) {
 }
 
 struct Tables {
-    std::unique_ptr<Timeline> expected = std::make_unique<Timeline>(),
-                              actual = std::make_unique<Timeline>();
+    std::unique_ptr<Timeline> e = std::make_unique<Timeline>(), a = std::make_unique<Timeline>();
 };
 
 // Computes list records first..last both ways over identical garbage.
-void CompareRun(Tables& tables, const MovementList& list, int first, int last, std::uint64_t seed) {
-    FillWithGarbage(*tables.expected, seed);
-    FillWithGarbage(*tables.actual, seed);
+void CompareRun(Tables& t, const MovementList& list, int first, int last, std::uint64_t seed) {
+    FillWithGarbage(*t.e, seed);
+    FillWithGarbage(*t.a, seed);
     testing::CapturedText expectedText, actualText;
-    reference::ComputeTimeline(list, first, last, *tables.expected, expectedText.File());
-    ComputeTimeline(list, first, last, *tables.actual, actualText.File());
+    reference::ComputeTimeline(list, first, last, *t.e, expectedText.File());
+    ComputeTimeline(list, first, last, *t.a, actualText.File());
     EXPECT_EQ(expectedText.Text(), actualText.Text());
     for (int row = 0; row < kTimelineRows; ++row) {
-        const Timeline &e = *tables.expected, &a = *tables.actual;
-        ASSERT_EQ(std::memcmp(e.Row(row), a.Row(row), kTimelineRowLength), 0) << "row " << row;
-        EXPECT_TRUE(row > last - first || e.Limits(row) == a.Limits(row)) << "row " << row;
+        ASSERT_TRUE(std::memcmp(t.e->Row(row), t.a->Row(row), kTimelineRowLength) == 0 &&
+                    (row > last - first || t.e->Limits(row) == t.a->Limits(row)))
+            << "row " << row;
     }
 }
 
@@ -137,7 +133,6 @@ TEST(TimelineEquivalence, RandomListsOverGarbageMatchTheReference) {
 TEST(TimelineEquivalence, RampShapesMatchRowByRow) {
     Random random(99);
     auto reference = std::make_unique<Timeline>();
-    std::vector<std::uint8_t> portable(kTimelineRowLength), vector(kTimelineRowLength);
     MovementList list;
     for (int shape = 0; shape < 24; ++shape) {
         MovementRecord& r = list.records[0];
@@ -154,14 +149,13 @@ TEST(TimelineEquivalence, RampShapesMatchRowByRow) {
         }
         const std::uint8_t garbage = static_cast<std::uint8_t>(shape * 37 + 11);
         std::memset(reference->Row(0), garbage, kTimelineRowLength);
-        std::fill(portable.begin(), portable.end(), garbage);
-        std::fill(vector.begin(), vector.end(), garbage);
+        std::vector<std::uint8_t> portable(kTimelineRowLength, garbage), vector = portable;
         reference::ComputeTimeline(list, 0, 0, *reference, nullptr);
         ComputeRowPortable(PlanMovement(r), portable.data());
         ComputeRow(PlanMovement(r), vector.data());
-        const std::vector<std::uint8_t> expected(reference->Row(0),
-                                                 reference->Row(0) + kTimelineRowLength);
-        EXPECT_TRUE(portable == expected && vector == expected) << shape;
+        EXPECT_TRUE(std::equal(portable.begin(), portable.end(), reference->Row(0)) &&
+                    portable == vector)
+            << shape;
     }
 }
 

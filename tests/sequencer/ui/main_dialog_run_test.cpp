@@ -44,9 +44,6 @@ class MainDialogRunTest : public MainDialogFixture {
                       : Click(PanelIds(m).maxDurationCheck);
         }
     }
-    bool WaitForStatus(const std::string& text) {
-        return WaitUntil([&] { return Status() == text; });
-    }
     std::uint64_t Ticks() { return box.Snapshot().ticks; }
     std::string Live(const char* name) {
         auto* label = dialog->findChild<QLabel*>(QString::fromLatin1(name));
@@ -85,21 +82,22 @@ TEST_F(MainDialogRunTest, RunListAndTestMovementPlayTheirTicksAndFinish) {
         const simulator::BoxSnapshot before = box.Snapshot();
         painted.clear();
         Click(button);
-        EXPECT_TRUE(Painted("Berechnen..."));  // painted before the computation
-        EXPECT_FALSE(dialog->IsEnabled(kIdTestMovement) || dialog->IsEnabled(kIdRunList));
-        EXPECT_EQ(Status(), "Ausführen...");
-        ASSERT_TRUE(WaitForStatus("Fertig"));
-        EXPECT_TRUE(dialog->IsEnabled(kIdTestMovement) && dialog->IsEnabled(kIdRunList));
-        const std::uint64_t target = before.ticks + expected[0];
-        ASSERT_TRUE(WaitUntil([&] { return Ticks() >= target; }));
+        // "Berechnen..." painted before the computation; both buttons off during the run.
+        const auto buttons = [&] {
+            return dialog->IsEnabled(kIdTestMovement) + dialog->IsEnabled(kIdRunList);
+        };
+        const std::tuple during(Painted("Berechnen..."), Status(), buttons());
+        ASSERT_TRUE(WaitUntil([&] { return Status() == "Fertig"; }));
+        ASSERT_TRUE(WaitUntil([&] { return Ticks() >= before.ticks + expected[0]; }));
         const simulator::BoxSnapshot after = box.Snapshot();
-        EXPECT_EQ(
-            (Counts{after.ticks - before.ticks, after.motors[0].onTicks - before.motors[0].onTicks,
-                    after.motors[1].onTicks - before.motors[1].onTicks}),
-            expected);
-        EXPECT_EQ(std::tuple(after.outputs, Movements().movementCount,
+        EXPECT_EQ(std::tuple(during, buttons(),
+                             Counts{after.ticks - before.ticks,
+                                    after.motors[0].onTicks - before.motors[0].onTicks,
+                                    after.motors[1].onTicks - before.motors[1].onTicks},
+                             after.outputs, Movements().movementCount,
                              dialog->Run().Settings().endlessLoop.load()),
-                  std::tuple(0, 2, int(button == kIdTestMovement)));
+                  std::tuple(std::tuple(true, "Ausführen...", 0), 2, expected, 0, 2,
+                             int(button == kIdTestMovement)));
         Click(kIdEndlessLoop);
     }
 }
@@ -130,12 +128,13 @@ TEST_F(MainDialogRunTest, EmergencyStopShowsAbgebrochenThenFertigAndTheLiveStrip
 
     Click(kIdEmergencyStop);
     EXPECT_EQ(Status(), "Abgebrochen");
-    ASSERT_TRUE(WaitForStatus("Fertig"));
+    ASSERT_TRUE(WaitUntil([&] { return Status() == "Fertig"; }));
     EXPECT_TRUE(dialog->IsEnabled(kIdRunList) && dialog->IsEnabled(kIdTestMovement) &&
-                !dialog->Run().Running());
-    EXPECT_EQ(box.Snapshot().outputs, 0);
-    ASSERT_TRUE(WaitUntil([&] { return !dialog->Run().Live().Read().running; }));
-    ASSERT_TRUE(WaitUntil([&] { return ShownTicks() == dialog->Run().Live().Read().ticks; }));
+                !dialog->Run().Running() && box.Snapshot().outputs == 0);
+    ASSERT_TRUE(WaitUntil([&] {
+        return !dialog->Run().Live().Read().running &&
+               ShownTicks() == dialog->Run().Live().Read().ticks;
+    }));
     const std::string shown = Live("liveRate") + Live("liveTicks") + Live("liveMovement");
     dialog->findChild<LivePanel*>()->Refresh();
     dialog->findChild<LivePanel*>()->Refresh();
@@ -153,12 +152,12 @@ TEST_F(MainDialogRunTest, LostLineShowsOneBoxAndNeverFertig) {
     ASSERT_TRUE(WaitUntil([&, target = Ticks() + 20] { return Ticks() >= target; }));
     box.CloseLine();
     ASSERT_TRUE(WaitUntil([&] { return dialog->IsEnabled(kIdRunList); }));
-    EXPECT_EQ(Status(), "Abgebrochen");
-    EXPECT_FALSE(Painted("Fertig"));
     ASSERT_EQ(messages.Requests().size(), 1u);
-    EXPECT_EQ(
-        platform::EffectiveCaption(messages.Requests()[0]) + ": " + messages.Requests()[0].text,
-        platform::ProgramTitle() + ": Verbindung zum Interface verloren");
+    EXPECT_EQ(std::tuple(Status(), Painted("Fertig"),
+                         platform::EffectiveCaption(messages.Requests()[0]) + ": " +
+                             messages.Requests()[0].text),
+              std::tuple("Abgebrochen", false,
+                         platform::ProgramTitle() + ": Verbindung zum Interface verloren"));
 }
 
 }  // namespace
