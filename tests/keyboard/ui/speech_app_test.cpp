@@ -190,17 +190,17 @@ TEST(VoiceSettingsFile, DamagedFilesGiveTheDefaultsAndGoodOnesRoundTrip) {
 }
 
 TEST(SpeechOptions, AudioFileAndRefusals) {
-    const std::pair<std::vector<const char*>, std::string> cases[] = {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"kinemo-speech", "--audio", "a.wav"}, ""},
         {{"kinemo-speech", "--audio"}, "kinemo-speech: --audio braucht einen Dateinamen"},
         {{"kinemo-speech", "-x"}, "kinemo-speech: unbekanntes Argument \"-x\""},
     };
-    for (const auto& [args, message] : cases) {
+    for (auto [args, message] : cases) {
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
         SpeechOptions options;
         std::string error;
-        std::vector<char*> argv(args.size());
-        std::ranges::transform(args, argv.begin(),
-                               [](const char* a) { return const_cast<char*>(a); });
         const bool ok = ParseSpeechOptions(int(argv.size()), argv.data(), options, error);
         EXPECT_EQ(std::tuple(ok, options.audioPath, error),
                   std::tuple(message.empty(), message.empty() ? "a.wav"s : ""s, message));
