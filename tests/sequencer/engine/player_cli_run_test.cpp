@@ -21,8 +21,7 @@
 namespace kinemo::engine {
 namespace {
 
-using cli::test::ChildProcess;
-using cli::test::ReadFileText;
+using namespace cli::test;
 
 using TraceLine = std::pair<std::uint32_t, std::uint32_t>;  // output word, input word
 
@@ -75,7 +74,7 @@ class CliRunTest : public ::testing::Test {
         return std::string(KINEMO_EXAMPLES_DIR) + "/" + name;
     }
 
-    cli::test::TempFolder folder_;
+    TempFolder folder_;
 };
 
 // The committed examples are what the generator writes. A list, an endless
@@ -83,8 +82,7 @@ class CliRunTest : public ::testing::Test {
 // once, numbered 0) reach the box word for word, with its answers as its
 // carriage model gives them.
 TEST_F(CliRunTest, EveryExampleIsWhatTheGeneratorWritesAndReachesTheBoxWordForWord) {
-    const auto make =
-        cli::test::RunProcess({KINEMO_MAKE_EXAMPLES_PATH, folder_.Path()}, folder_.Path());
+    const auto make = RunProcess({KINEMO_MAKE_EXAMPLES_PATH, folder_.Path()}, folder_.Path());
     ASSERT_EQ(make.exitCode, 0) << make.err;
     for (const char* name :
          {"ramp.kmo", "impulse_limit.kmo", "end_switch.kmo", "endless_loop.kmo"}) {
@@ -103,7 +101,7 @@ TEST_F(CliRunTest, EveryExampleIsWhatTheGeneratorWritesAndReachesTheBoxWordForWo
         if (movement >= 0) {
             argv.insert(argv.end(), {"--movement", std::to_string(movement)});
         }
-        const auto run = cli::test::RunProcess(argv, folder_.Path());
+        const auto run = RunProcess(argv, folder_.Path());
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(ReadTrace(trace), ExpectedExchanges(Example(name), movement));
         EXPECT_NE(run.err.find("Berechnen...\nAusführen...\nFertig\n"), std::string::npos)
@@ -116,8 +114,8 @@ TEST_F(CliRunTest, EveryExampleIsWhatTheGeneratorWritesAndReachesTheBoxWordForWo
 // text and exit code 1, never "Fertig". The program file stays as it was.
 TEST_F(CliRunTest, SignalsStopTheRunAndALostLineEndsItWithExitCodeOne) {
     const std::string program = folder_.File("loop.kmo");
-    const std::vector<std::uint8_t> original = cli::test::ReadFileBytes(Example("ramp.kmo"));
-    cli::test::WriteFileBytes(program, original);
+    const std::vector<std::uint8_t> original = ReadFileBytes(Example("ramp.kmo"));
+    WriteFileBytes(program, original);
     const char* const stopped = "Berechnen...\nAusführen...\nAbgebrochen\nFertig\n";
     for (const auto& [signal, exitCode, err] :
          {std::tuple{SIGINT, 0, stopped},
@@ -131,18 +129,17 @@ TEST_F(CliRunTest, SignalsStopTheRunAndALostLineEndsItWithExitCodeOne) {
                          folder_.Path(), {{"KINEMO_PORT_COM1", box.devicePath()}});
         ASSERT_TRUE(cli.WaitForText("Bewegung 1:"));  // well into the run
         signal != 0 ? cli.Signal(signal) : box.CloseLine();
-        const cli::test::ProcessResult result = cli.Wait();
+        const ProcessResult result = cli.Wait();
         EXPECT_EQ(std::tie(result.exitCode, result.err), std::tuple(exitCode, err));
         EXPECT_TRUE(signal == 0 || box.Snapshot().outputs == 0);  // the last word: all off
     }
-    EXPECT_EQ(cli::test::ReadFileBytes(program), original);
+    EXPECT_EQ(ReadFileBytes(program), original);
 }
 
 TEST_F(CliRunTest, AFailedConnectionAndBadArgumentsAreReported) {
-    using cli::test::ProcessResult;
     const std::string ramp = Example("ramp.kmo"), none = folder_.File("none.kmo");
-    EXPECT_EQ(cli::test::RunCliProcess({"run", ramp, "--port", "COM1"}, folder_.Path(),
-                                       {{"KINEMO_PORT_COM1", folder_.File("missing")}}),
+    EXPECT_EQ(RunCliProcess({"run", ramp, "--port", "COM1"}, folder_.Path(),
+                            {{"KINEMO_PORT_COM1", folder_.File("missing")}}),
               (ProcessResult{1, 0, "", "Keine Verbindung zum Interface!\n"}));
     using Args = std::vector<std::string>;
     for (const auto& [args, text] : {
@@ -155,7 +152,7 @@ TEST_F(CliRunTest, AFailedConnectionAndBadArgumentsAreReported) {
               "--loop passt nicht zu --movement (ein Test läuft einmal)"},
              {{"run", none, "--port", "COM1"}, none + ": Datei kann nicht geöffnet werden"},
          }) {
-        EXPECT_EQ(cli::test::RunCliProcess(args, folder_.Path()),
+        EXPECT_EQ(RunCliProcess(args, folder_.Path()),
                   (ProcessResult{2, 0, "", "kinemo-cli: " + text + "\n"}));
     }
 }

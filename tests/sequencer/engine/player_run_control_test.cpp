@@ -11,12 +11,7 @@
 namespace kinemo::engine {
 namespace {
 
-using testing::CapturedText;
-using testing::CountingListener;
-using testing::kGenerousWaitMs;
-using testing::ScriptedLink;
-using testing::SetMovement;
-using testing::Words;
+using namespace testing;
 
 class RunControlTest : public ::testing::Test {
   protected:

@@ -188,11 +188,11 @@ TEST_F(ProgramFileTest, RandomFilesGiveAStatusOrAValidList) {
         const ProgramFileStatus status = ParseProgram(bytes, contents);
         const std::size_t count = contents.records.size();
         loadedCount += status == ProgramFileStatus::kOk;
-        ASSERT_EQ(status == ProgramFileStatus::kOk, count >= 1 && count <= 255) << round;
-        ASSERT_NE(status, ProgramFileStatus::kCannotOpen);
-        ASSERT_TRUE(
-            std::all_of(contents.records.begin(), contents.records.end(),
-                        [](const MovementRecord& r) { return RecordName(r).size() <= 20; }));
+        ASSERT_TRUE((status == ProgramFileStatus::kOk) == (count >= 1 && count <= 255) &&
+                    status != ProgramFileStatus::kCannotOpen &&
+                    std::ranges::all_of(contents.records,
+                                        [](auto& r) { return RecordName(r).size() <= 20; }))
+            << round;
     }
     EXPECT_GT(loadedCount, 500);
 }
