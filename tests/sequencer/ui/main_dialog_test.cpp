@@ -89,9 +89,9 @@ TEST_F(MainDialogTest, TargetRowFollowsStartRowUntilAccelerationIsChecked) {
     EXPECT_EQ(Text(ids.label2), QStringLiteral("10.00 %"));
     QTest::keyClick(Get<QSlider>(ids.fine1), Qt::Key_Right);  // a user's keyboard step
     Click(ids.accelCheck);  // unchecking copies the start row at once
-    EXPECT_EQ(dialog->SliderValue(ids.speed2) * 100 + dialog->SliderValue(ids.fine2), 8026);
-    EXPECT_EQ(Text(ids.label1) + Text(ids.label2), QStringLiteral("80.26 %80.26 %"));
-    EXPECT_FALSE(dialog->IsEnabled(ids.speed2));
+    EXPECT_EQ(std::tuple(dialog->SliderValue(ids.speed2) * 100 + dialog->SliderValue(ids.fine2),
+                         Text(ids.label1) + Text(ids.label2), dialog->IsEnabled(ids.speed2)),
+              std::tuple(8026, QStringLiteral("80.26 %80.26 %"), false));
 }
 
 // The filter's rules: FilterDurationText below.
@@ -273,9 +273,9 @@ TEST_F(MainDialogTest, PreviewShowsTheListAsTheControlsHoldIt) {
     ASSERT_NE(window, nullptr);
     Click(kIdAdd);                      // a second movement with the defaults
     ASSERT_EQ(openFromMenu(), window);  // reused, and the profile made again
-    EXPECT_EQ(dialog->findChildren<PreviewWindow*>().size(), 1);
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Vorschau"));
+    EXPECT_EQ(std::pair(dialog->findChildren<PreviewWindow*>().size(), window->windowTitle()),
+              std::pair(qsizetype{1}, QStringLiteral("Vorschau")));
 
     // Profiles themselves: speed_profile_test.
     const engine::SpeedProfile& profile = window->Profile();
@@ -287,12 +287,11 @@ TEST_F(MainDialogTest, PreviewShowsTheListAsTheControlsHoldIt) {
     EXPECT_TRUE(std::all_of(row, row + engine::kTimelineRowLength, [](auto v) { return v == 0; }));
 
     // What the window paints: M1's lane is filled above its zero line.
-    const QImage picture = window->grab().toImage();
     const engine::PlotScene& scene = window->Scene();
     const engine::PlotLane& lane = scene.lanes[0];
     const engine::PlotColor fill = scene.polygons[0].fill;
-    EXPECT_EQ(picture.pixelColor(static_cast<int>(scene.plotLeft + 20),
-                                 static_cast<int>(lane.top + (lane.Zero() - lane.top) / 2)),
+    EXPECT_EQ(window->grab().toImage().pixelColor(int(scene.plotLeft + 20),
+                                                  int(lane.top + (lane.Zero() - lane.top) / 2)),
               QColor(fill.r, fill.g, fill.b));
 }
 

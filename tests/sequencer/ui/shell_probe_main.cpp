@@ -10,7 +10,6 @@
 #include <csignal>
 #include <utility>
 
-#include "sequencer/ui/connect_dialog.h"
 #include "sequencer/ui/main_dialog.h"
 #include "sequencer/ui/main_dialog_ids.h"
 #include "sequencer/ui/sequencer_app.h"
@@ -28,8 +27,8 @@ void ScheduleProbe() {
         MainDialog* main = nullptr;
         ConnectDialog* connect = nullptr;
         for (QWidget* window : QApplication::topLevelWidgets()) {
-            main = main != nullptr ? main : qobject_cast<MainDialog*>(window);
-            connect = connect != nullptr ? connect : qobject_cast<ConnectDialog*>(window);
+            main = main ? main : qobject_cast<MainDialog*>(window);
+            connect = connect ? connect : qobject_cast<ConnectDialog*>(window);
         }
         if (main == nullptr || connect == nullptr || !main->isVisible() ||
             !(asked || connect->isVisible())) {
