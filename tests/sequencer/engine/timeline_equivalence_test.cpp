@@ -22,38 +22,36 @@ template <typename T>
 T Pick(Random& random, std::initializer_list<T> choices) {
     return *(choices.begin() + random() % choices.size());
 }
-// Mostly below `bound` as the dialog writes it, now and then any value a
-// foreign file may hold.
+
+// Mostly below `bound` as the dialog writes it, now and then one of `edges`
+// or any value a foreign file may hold (negative durations become huge
+// unsigned ones).
 template <typename T>
-T Mostly(Random& random, std::uint64_t bound) {
-    return static_cast<T>(random() % 8 == 0 ? random() : random() % bound);
-}
-// Negative ones become huge unsigned durations.
-std::int32_t Duration(Random& random) {
-    const std::uint64_t kind = random() % 6;
-    return kind == 0   ? Pick<std::int32_t>(random, {0, 1, 2, 65533, 65534, 65535, 65536, -1})
-           : kind == 1 ? static_cast<std::int32_t>(random())
-                       : static_cast<std::int32_t>(random() % (kind == 2 ? 65536 : 400));
+void Set(Random& random, T& field, std::uint64_t bound, std::initializer_list<T> edges = {0}) {
+    const std::uint64_t kind = random() % 8;
+    field = kind == 0   ? static_cast<T>(random())
+            : kind == 1 ? Pick(random, edges)
+                        : T(random() % bound);
 }
 
 MovementRecord RandomRecord(Random& random) {
     MovementRecord r;
     for (int m = 0; m < kMotorCount; ++m) {
-        const bool flat = random() % 4 == 0;
-        r.direction[m] = Mostly<std::uint8_t>(random, 3);
-        r.speed[m] = Mostly<std::uint8_t>(random, 100);
-        r.fineSpeed[m] = Mostly<std::uint8_t>(random, 101);
-        r.targetSpeed[m] = flat ? r.speed[m] : Mostly<std::uint8_t>(random, 100);
-        r.targetFineSpeed[m] = flat ? r.fineSpeed[m] : Mostly<std::uint8_t>(random, 101);
-        r.accelOn[m] = Pick<std::int32_t>(random, {0, 1, 0, 1, -1, 2, -7, 1 << 30});
-        r.accelDuration[m] = Duration(random);
-        r.endSwitchOn[m] = Pick<std::int32_t>(random, {0, 1, -3});
-        r.endSwitchInput[m] = Mostly<std::int32_t>(random, 9);
-        r.maxDurationOn[m] = Pick<std::int32_t>(random, {0, 1, 5});
-        r.maxDuration[m] = Duration(random);
-        r.maxImpulsesOn[m] = Pick<std::int32_t>(random, {0, 1, -1});
+        Set(random, r.direction[m], 3);
+        Set(random, r.speed[m], 100), Set(random, r.targetSpeed[m], 100);
+        Set(random, r.fineSpeed[m], 101), Set(random, r.targetFineSpeed[m], 101);
+        if (random() % 4 == 0) {
+            r.targetSpeed[m] = r.speed[m], r.targetFineSpeed[m] = r.fineSpeed[m];
+        }
+        for (auto* flag :
+             {&r.accelOn[m], &r.endSwitchOn[m], &r.maxDurationOn[m], &r.maxImpulsesOn[m]}) {
+            Set(random, *flag, 2);
+        }
+        for (auto* ticks : {&r.accelDuration[m], &r.maxDuration[m]}) {
+            Set(random, *ticks, random() % 2 == 0 ? 400 : 65536, {0, 1, 65534, 65535, 65536, -1});
+        }
+        Set(random, r.endSwitchInput[m], 9), Set(random, r.impulseInput[m], 9);
         r.maxImpulses[m] = static_cast<std::int32_t>(random());
-        r.impulseInput[m] = Mostly<std::uint8_t>(random, 9);
     }
     return r;
 }

@@ -1,5 +1,5 @@
 // Saving and loading through the main window: the dialog flow, the messages,
-// the round trip and full lists. (The files themselves: program_file_test.)
+// the round trip and full lists. (The file bytes: program_file_test.)
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -14,9 +14,6 @@ using platform::MessageResult;
 
 class ProgramIoTest : public MainDialogFixture {
   protected:
-    static QByteArray Bytes(const std::vector<std::uint8_t>& b) {
-        return QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(b.size()));
-    }
     // A program file with `count` fresh records "M0", "M1", ...
     static QByteArray ProgramBytes(int count, engine::RunSettingsValues settings = {}) {
         engine::MovementList scratch;
@@ -26,13 +23,10 @@ class ProgramIoTest : public MainDialogFixture {
             engine::SetRecordName(scratch.records[0], "M" + std::to_string(i));
             records.push_back(scratch.records[0]);
         }
-        return Bytes(engine::SerializeProgram(settings, records));
+        const std::vector<std::uint8_t> b = engine::SerializeProgram(settings, records);
+        return QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(b.size()));
     }
     QString PathOf(const char* name) { return folder.filePath(QString::fromLatin1(name)); }
-    QByteArray ReadBytes(const char* name) {
-        QFile file(PathOf(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("unreadable");
-    }
     void WriteBytes(const char* name, const QByteArray& bytes) {
         QFile file(PathOf(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
@@ -56,7 +50,8 @@ class ProgramIoTest : public MainDialogFixture {
     QTemporaryDir folder;
 };
 
-TEST_F(ProgramIoTest, SaveWritesTheListAndItsSettingsAndLoadShowsThem) {
+// The file is loaded into a fresh list, so what comes back went through it.
+TEST_F(ProgramIoTest, SavedListAndSettingsComeBackOnLoad) {
     for (const char* name : {"B", "C"}) {
         Click(kIdAdd);
         Type(kIdMovementName, QString::fromLatin1(name));
@@ -73,13 +68,6 @@ TEST_F(ProgramIoTest, SaveWritesTheListAndItsSettingsAndLoadShowsThem) {
     EXPECT_EQ(std::pair(asked.mode, asked.filter + asked.defaultExtension + asked.initialName),
               std::pair(platform::FileDialogMode::kSave, QStringLiteral("*.kmokmo*.kmo")));
     EXPECT_TRUE(messages.Requests().empty());
-    const std::span saved(Movements().records.data(), 3);
-    EXPECT_EQ(engine::RecordName(saved[0]) +
-                  std::to_string(saved[0].speed[3] * 10 + saved[0].direction[3]),
-              "A420");
-    const QByteArray bytes = ReadBytes("liste.kmo");
-    EXPECT_EQ(bytes, Bytes(engine::SerializeProgram({1, 1, 6}, saved)));
-
     messages.Answer(MessageResult::kOk);
     Click(kIdNewList);
     Load("liste.kmo");
@@ -89,9 +77,9 @@ TEST_F(ProgramIoTest, SaveWritesTheListAndItsSettingsAndLoadShowsThem) {
                   QStringLiteral("Hinweis: Alle nicht gespeicherten Daten gehen verloren !")));
     EXPECT_EQ(ListState() + " " + Buttons(), "[A] B C +139 +134 +133 -138");
     EXPECT_TRUE(dialog->IsChecked(kIdEndlessLoop) && dialog->IsChecked(kIdOffSwitch) &&
-                dialog->IsEnabled(kIdOffSwitchInput) && Text(kIdOffSwitchInput) == "E7");
-    Save("again.kmo");  // the loaded list, shown and stored again, gives the same bytes
-    EXPECT_EQ(ReadBytes("again.kmo"), bytes);
+                dialog->IsEnabled(kIdOffSwitchInput) && Text(kIdOffSwitchInput) == "E7" &&
+                dialog->SliderValue(PanelIds(3).speed1) == 42 &&
+                dialog->IsChecked(PanelIds(3).left));
 }
 
 // Cancelled file dialogs do nothing; a missing folder and refused files are
@@ -191,11 +179,9 @@ TEST_F(ProgramIoTest, FullListsDisableAddAndPaste) {
     // More than 255 in a file: the first 255 with a note.
     WriteBytes("big.kmo", ProgramBytes(258));
     Load("big.kmo");
-    EXPECT_EQ(LastBox(), QStringLiteral("Hinweis OK: Die Datei enthält mehr als 255 Bewegungen.\n"
-                                        "Nur die ersten 255 wurden geladen, 3 weitere wurden "
-                                        "übergangen."));
-    Save("cut.kmo");
-    EXPECT_EQ(ReadBytes("cut.kmo"), ProgramBytes(258).left(7 + 176 * 255));
+    EXPECT_EQ(LastBox() + QString::number(Lines()),
+              QStringLiteral("Hinweis OK: Die Datei enthält mehr als 255 Bewegungen.\n"
+                             "Nur die ersten 255 wurden geladen, 3 weitere wurden übergangen.255"));
 }
 
 }  // namespace
