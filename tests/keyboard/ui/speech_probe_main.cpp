@@ -1,13 +1,9 @@
-// The kinemo-speech program with a scripted user, for process tests: runs the
-// real program function and acts as KINEMO_PROBE_ACTION says. Every message
-// box is printed as "box: <caption>: <text>" and answered with OK, unless
-// KINEMO_PROBE_KEEP_BOXES is set.
-//
-//   cancel        "Abbrechen" in the connect dialog
-//   run-ende      connect, M1 starts "R", "LOS!", print "running" once the
-//                 run has ticked a while, then "&Ende"
-//   run-escape    the same, then Escape; run-close: then the close box;
-//   run           then nothing (the test sends a signal)
+// kinemo-speech with a scripted user, for process tests. Message boxes are
+// printed as "box: <caption>: <text>" and answered with OK unless
+// KINEMO_PROBE_KEEP_BOXES is set. KINEMO_PROBE_ACTION "cancel" cancels the
+// connect dialog; "run…" connects, sets M1 "R", presses "LOS!" and prints
+// "running" after 20 ticks, then "run-ende" clicks "&Ende", "run-escape"
+// presses Escape, "run-close" closes the window and "run" waits for a signal.
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -40,10 +36,6 @@ void Say(const std::string& line) {
     std::fflush(stdout);
 }
 
-void Click(kinemo::platform::DialogWindow* window, int id) {
-    window->Control<QAbstractButton>(id)->click();
-}
-
 // One step of the scripted user, every 10 ms: message boxes first.
 void Step() {
     static const std::string action = Env("KINEMO_PROBE_ACTION");
@@ -65,25 +57,26 @@ void Step() {
         connect = FindWindow<ui::ConnectDialog>();
         done = connect != nullptr && !action.starts_with("run");
         if (connect != nullptr)
-            Click(connect,
-                  action == "cancel" ? kinemo::platform::kIdCancel : kinemo::platform::kIdOk);
+            connect
+                ->Control<QPushButton>(action == "cancel" ? kinemo::platform::kIdCancel
+                                                          : kinemo::platform::kIdOk)
+                ->click();
     } else if (!started && connect->Connected()) {
         auto* state = main->Control<QComboBox>(ui::kIdStartState);
         state->setCurrentIndex(kinemo::keyboard::kMotorRight);
         emit state->activated(kinemo::keyboard::kMotorRight);
-        Click(main, ui::kIdStart);
+        main->Control<QPushButton>(ui::kIdStart)->click();
         started = true;
     } else if (started && main->Run().Variables().ticks.load() >= 20) {
         Say("running");
         done = true;
-        if (action == "run-ende") {
-            Click(main, ui::kIdEnd);
-        } else if (action == "run-escape") {
-            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        if (action == "run-ende")
+            main->Control<QPushButton>(ui::kIdEnd)->click();
+        else if (action == "run-escape")
             QApplication::sendEvent(main, &escape);
-        } else if (action == "run-close") {
+        else if (action == "run-close")
             main->close();
-        }
     }
 }
 
