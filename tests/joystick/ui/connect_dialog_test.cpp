@@ -5,7 +5,6 @@
 
 #include <QLabel>
 #include <QTimer>
-#include <functional>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -23,105 +22,6 @@ namespace kinemo::joy::ui::testing {
 namespace {
 
 using platform::MessageButtons;
-using User = std::function<void(ConnectDialog&)>;
-
-// The connect dialog as the program wires it, on a fresh settings folder,
-// with the simulated box on COM1 and nothing on COM3.
-class ConnectRig {
-  public:
-    ConnectRig() : device_(box_.Start()), com1_("COM1", device_) {
-        EXPECT_FALSE(device_.empty()) << box_.error();
-    }
-
-    std::string SettingsPath() const { return folder_.File("settings.kmj"); }
-    platform::JoystickCaps Caps() const { return stick_.Caps(); }
-
-    // Runs the dialog; once it shows (never, when it connects by itself) the
-    // port list names each port's device in its tooltip, every status text
-    // fits its field, and `user` acts.
-    ConnectOutcome Run(User user = {}) {
-        ConnectDialogServices services;
-        services.probeJoystick = [this]() -> std::optional<platform::JoystickCaps> {
-            platform::JoystickPosition position;
-            const bool missing = joystickMissing-- > 0;
-            if (missing || stick_.Source().Read(position) != ReadResult::kOk) {
-                return std::nullopt;
-            }
-            return stick_.Caps();
-        };
-        services.open = [this](const JoySettings& chosen) {
-            ++attempts;
-            return ConnectInterface(link, chosen, nullptr);
-        };
-        services.messages = &messages;
-        services.settingsPath = SettingsPath();
-        dialog = std::make_unique<ConnectDialog>(settings, std::move(services));
-        QTimer::singleShot(0, dialog.get(), [this, user] {
-            shown = dialog->isVisible();
-            const QVariant tip =
-                dialog->Control<QComboBox>(kIdPortList)->itemData(0, Qt::ToolTipRole);
-            EXPECT_TRUE(tip.toString().contains(QStringLiteral("/")));
-            auto* status = dialog->Control<QLabel>(kIdConnectStatus);
-            for (const char* text :
-                 {kNotConnectedText, kConnectingText, kConnectedText, kNoConnectionText}) {
-                EXPECT_LE(
-                    status->fontMetrics().horizontalAdvance(QString::fromUtf8(text).trimmed()),
-                    status->width())
-                    << text;
-            }
-            if (user) {
-                user(*dialog);
-            }
-        });
-        return dialog->Run();
-    }
-
-    TestStick stick_;
-    simulator::SimulatedBox box_{simulator::SimulatedBoxOptions::FastLine()};
-    std::string device_;
-    kinemo::testing::ScopedPortOverride com1_;
-    kinemo::testing::ScopedPortOverride com3_{"COM3", "/nonexistent/kinemo-no-such-port"};
-    TempFolder folder_;
-    DriverLink link;
-    JoySettings settings;
-    platform::ScriptedMessageService messages;
-    std::unique_ptr<ConnectDialog> dialog;
-    int joystickMissing = 0;
-    int attempts = 0;
-    bool shown = false;
-};
-
-// Chooses COM1 and the module, then presses "Verbinden".
-User ConnectOn(bool extension) {
-    return [extension](ConnectDialog& d) {
-        Choose(d, kIdPortList, 0);
-        if (d.IsChecked(kIdExtension) != extension) {
-            Click(d, kIdExtension);
-        }
-        Click(d, kIdConnect);
-    };
-}
-
-// c "Abbrechen", e Escape, x the close box, v "Verbinden", m with the module,
-// s the stored choice shown after a failed automatic connection and then m,
-// - nothing.
-User Act(char user) {
-    const std::map<char, User> users = {
-        {'c', [](ConnectDialog& d) { Click(d, kIdCancel); }},
-        {'e', [](ConnectDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
-        {'x', [](ConnectDialog& d) { d.close(); }},
-        {'v', ConnectOn(false)},
-        {'m', ConnectOn(true)},
-        {'s',
-         [](ConnectDialog& d) {
-             EXPECT_EQ(std::tuple(Text(d, kIdConnectStatus), d.IsChecked(kIdExtension),
-                                  d.Control<QComboBox>(kIdPortList)->currentText().toStdString()),
-                       std::tuple(kNoConnectionText, true, "COM3"));
-             ConnectOn(true)(d);
-         }},
-        {'-', {}}};
-    return users.at(user);
-}
 
 // The settings of a first start with `caps` and the module, stored on `port`.
 std::vector<std::uint8_t> UsableFile(const platform::JoystickCaps& caps, int port) {
@@ -142,7 +42,9 @@ TEST(JoyConnectDialog, SettingsFileAndJoystickCases) {
         char file;  // - none, D deleted, F foreign, S same joystick, O another joystick (more
                     // buttons), C same joystick on COM3 (nothing there), N n
         const char* answers;  // to the boxes in turn
-        char user;            // what the user does once the dialog shows (- nothing)
+        char user;            // once the dialog shows: c "Abbrechen", e Escape, x the close box, v
+                              // "Verbinden", m with the module, s the stored choice shown after a
+                              // failed automatic connection, then m; - nothing
         ConnectOutcome outcome;
         const char* boxes;  // F the foreign-file warning, J joystick found, O another
                             // joystick, N no joystick, X no connection
@@ -158,24 +60,85 @@ TEST(JoyConnectDialog, SettingsFileAndJoystickCases) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(1, c.file) + c.answers + c.user);
-        ConnectRig rig;
-        const platform::JoystickCaps caps = rig.Caps();
+        // The simulated box on COM1, nothing on COM3.
+        TestStick stick;
+        simulator::SimulatedBox box{simulator::SimulatedBoxOptions::FastLine()};
+        const kinemo::testing::ScopedPortOverride com1("COM1", box.Start());
+        const kinemo::testing::ScopedPortOverride com3("COM3", "/nonexistent/kinemo-no-port");
+        const TempFolder folder;
+        const platform::JoystickCaps caps = stick.Caps();
         platform::JoystickCaps more = caps;
         more.buttons = 12;
         const std::map<char, std::vector<std::uint8_t>> files = {
             {'D', Bytes(kDeletedFileText)}, {'F', Bytes("KMJ13 older")}, {'S', UsableFile(caps, 1)},
             {'O', UsableFile(more, 1)},     {'C', UsableFile(caps, 3)},
         };
-        rig.joystickMissing = c.file == 'N' ? 5 : c.file == 'n' ? 1 : 0;
         if (files.contains(c.file)) {
-            WriteFileBytes(rig.SettingsPath(), files.at(c.file));
+            WriteFileBytes(folder.File("settings.kmj"), files.at(c.file));
         }
-        Answer(rig.messages, c.answers);
-        const ConnectOutcome outcome = rig.Run(Act(c.user));
+        DriverLink link;
+        JoySettings settings;
+        platform::ScriptedMessageService messages;
+        Answer(messages, c.answers);
+        int missing = c.file == 'N' ? 5 : c.file == 'n' ? 1 : 0;
+        int attempts = 0;
+        ConnectDialog dialog(
+            settings, {.probeJoystick = [&]() -> std::optional<platform::JoystickCaps> {
+                           platform::JoystickPosition position;
+                           if (missing-- > 0 || stick.Source().Read(position) != ReadResult::kOk) {
+                               return std::nullopt;
+                           }
+                           return caps;
+                       },
+                       .open =
+                           [&](const JoySettings& chosen) {
+                               ++attempts;
+                               return ConnectInterface(link, chosen, nullptr);
+                           },
+                       .messages = &messages,
+                       .settingsPath = folder.File("settings.kmj")});
+        // Once the dialog shows (never, when it connects by itself) the port
+        // list names each port's device in its tooltip, every status text
+        // fits its field, and the user acts.
+        bool shown = false;
+        QTimer::singleShot(0, &dialog, [&] {
+            ConnectDialog& d = dialog;
+            shown = d.isVisible();
+            const QVariant tip = d.Control<QComboBox>(kIdPortList)->itemData(0, Qt::ToolTipRole);
+            EXPECT_TRUE(tip.toString().contains(QStringLiteral("/")));
+            auto* status = d.Control<QLabel>(kIdConnectStatus);
+            for (const char* text :
+                 {kNotConnectedText, kConnectingText, kConnectedText, kNoConnectionText}) {
+                EXPECT_LE(
+                    status->fontMetrics().horizontalAdvance(QString::fromUtf8(text).trimmed()),
+                    status->width())
+                    << text;
+            }
+            if (c.user == 's') {
+                EXPECT_EQ(
+                    std::tuple(Text(d, kIdConnectStatus), d.IsChecked(kIdExtension),
+                               d.Control<QComboBox>(kIdPortList)->currentText().toStdString()),
+                    std::tuple(kNoConnectionText, true, "COM3"));
+            }
+            if (c.user == 'c') {
+                Click(d, kIdCancel);
+            } else if (c.user == 'e') {
+                QTest::keyClick(&d, Qt::Key_Escape);
+            } else if (c.user == 'x') {
+                d.close();
+            } else if (c.user != '-') {
+                Choose(d, kIdPortList, 0);
+                if (d.IsChecked(kIdExtension) != (c.user != 'v')) {
+                    Click(d, kIdExtension);
+                }
+                Click(d, kIdConnect);
+            }
+        });
+        const ConnectOutcome outcome = dialog.Run();
         const int failed = std::string(c.boxes).find('X') != std::string::npos ? 1 : 0;
         EXPECT_EQ(
-            std::tuple(outcome, rig.shown, rig.attempts, rig.messages.PendingAnswers(),
-                       rig.dialog->windowTitle().toStdString()),
+            std::tuple(outcome, shown, attempts, messages.PendingAnswers(),
+                       dialog.windowTitle().toStdString()),
             std::tuple(c.outcome, c.user != '-', (c.kind != 0 ? 1 : 0) + failed, 0U, "KinemoJoy"));
         const std::map<char, Box> boxes = {
             {'F', {kForeignFileText, kForeignFileCaption, MessageButtons::kOkCancel}},
@@ -184,17 +147,17 @@ TEST(JoyConnectDialog, SettingsFileAndJoystickCases) {
             {'N', {kNoJoystickText, kNoJoystickCaption, MessageButtons::kRetryCancel}},
             {'X', {kConnectFailedBoxText, "KinemoJoy", MessageButtons::kOk}},
         };
-        std::vector<Box> shown;
+        std::vector<Box> expected;
         for (const char* b = c.boxes; *b != 0; ++b) {
-            shown.push_back(boxes.at(*b));
+            expected.push_back(boxes.at(*b));
         }
-        EXPECT_EQ(Boxes(rig.messages), shown);
-        EXPECT_EQ(GetInterfaceKind(&rig.link.Record()), c.kind);
+        EXPECT_EQ(Boxes(messages), expected);
+        EXPECT_EQ(GetInterfaceKind(&link.Record()), c.kind);
         if (outcome == kConnected) {
-            EXPECT_EQ(std::tuple(Text(*rig.dialog, kIdConnectStatus), rig.settings.portNumber,
-                                 rig.settings.motorCount, unsigned{rig.settings.joystickButtons}),
+            EXPECT_EQ(std::tuple(Text(dialog, kIdConnectStatus), settings.portNumber,
+                                 settings.motorCount, unsigned{settings.joystickButtons}),
                       std::tuple(kConnectedText, 1, c.kind == 2 ? 8U : 4U, caps.buttons));
-            rig.link.Close();
+            link.Close();
         }
     }
     EXPECT_EQ(

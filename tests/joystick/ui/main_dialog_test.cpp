@@ -216,41 +216,40 @@ TEST(JoyMainDialog, ModulesKeepTheirPanelsAndComeBackOnHauptmodulAfterARestart) 
     ExpectEnableRules(d);
 }
 
-TEST(JoyMainDialog, ResetYesDuringARunStopsItAndRestoresTheDefaults) {
-    MainRig rig(true);
-    MainDialog& d = rig.D();
-    Click(d, kIdDirButtons + 3);
-    Choose(d, kIdModule, 1);
-    rig.StartRun();
-    Answer(rig.messages, "y");
-    Click(d, kIdReset);
-    EXPECT_EQ(Boxes(rig.messages), (std::vector<Box>{{kResetQuestionText, kResetQuestionCaption,
-                                                      MessageButtons::kYesNoCancel}}));
-    rig.WaitForRunEnded();
-    EXPECT_EQ(std::tuple(d.ComboSelection(kIdModule), Text(d, kIdPanelGroup),
-                         d.IsChecked(kIdDirFixed + 3), d.IsEnabled(kIdApply),
-                         d.Settings().motorCount, rig.ends.size()),
-              std::tuple(0, "Motor 1", true, false, 8U, 0UL));  // port and module kept
-    ExpectEnableRules(d);
-}
-
-// No and OK: the file holds only the deleted mark and the program ends
-// without saving; any Cancel leaves everything as it was.
-TEST(JoyMainDialog, ResetNoAndOkLeavesTheDeletedFileAndEndsWithoutSaving) {
-    for (const std::string answers : {"no", "nc", "c"}) {
-        MainRig rig;
+// Yes (here during a run) stops the run and restores the defaults, port and
+// module kept; No and OK leave only the deleted mark and end without saving;
+// any Cancel leaves everything as it was.
+TEST(JoyMainDialog, ResetAnswers) {
+    const Box question{kResetQuestionText, kResetQuestionCaption, MessageButtons::kYesNoCancel};
+    const Box restart{kRestartText, kRestartCaption, MessageButtons::kOkCancel};
+    for (const std::string answers : {"y", "no", "nc", "c"}) {
+        SCOPED_TRACE(answers);
+        MainRig rig(true);
         MainDialog& d = rig.D();
-        Click(d, kIdDirButtons);
+        Click(d, kIdDirButtons + 3);  // M4
+        Choose(d, kIdModule, 1);
+        Click(d, kIdDirButtons + 3);  // M8
+        const bool yes = answers == "y", deleted = answers == "no";
+        if (yes) {
+            rig.StartRun();
+        }
         Answer(rig.messages, answers);
         Click(d, kIdReset);
-        const Box question{kResetQuestionText, kResetQuestionCaption, MessageButtons::kYesNoCancel};
-        const Box restart{kRestartText, kRestartCaption, MessageButtons::kOkCancel};
-        EXPECT_EQ(Boxes(rig.messages),
-                  (answers == "c" ? std::vector{question} : std::vector{question, restart}));
-        const bool deleted = answers == "no";
-        EXPECT_EQ(ReadFileBytes(rig.path), deleted ? Bytes(kDeletedFileText) : Bytes(""));
-        EXPECT_EQ(rig.ends, (deleted ? Ends{{0, false}} : Ends{})) << answers;
-        EXPECT_TRUE(deleted || d.IsChecked(kIdDirButtons));  // nothing was reset
+        if (yes) {
+            rig.WaitForRunEnded();
+        }
+        EXPECT_EQ(
+            std::tuple(Boxes(rig.messages), ReadFileBytes(rig.path), rig.ends),
+            std::tuple(answers.size() == 1 ? std::vector{question} : std::vector{question, restart},
+                       deleted ? Bytes(kDeletedFileText) : Bytes(""),
+                       deleted ? Ends{{0, false}} : Ends{}));
+        if (!deleted) {
+            EXPECT_EQ(std::tuple(d.ComboSelection(kIdModule), Text(d, kIdPanelGroup),
+                                 d.IsChecked(kIdDirFixed + 3), d.IsEnabled(kIdApply),
+                                 d.Settings().motorCount),
+                      std::tuple(yes ? 0 : 1, yes ? "Motor 1" : "Motor 5", yes, false, 8U));
+            ExpectEnableRules(d);
+        }
     }
 }
 
