@@ -1,10 +1,8 @@
 // The sequencer program with a scripted user: runs the real program function
-// and, once the windows are up, acts as KINEMO_PROBE_ACTION says:
-//   escape-main  Escape in the main window
-//   end-run      connect, run M1 without end, "Ende" after 50 exchanges
-//   signal-run   the same, then SIGTERM instead of "Ende"
+// and, once the windows are up, connects, runs M1 without end and after 50
+// exchanges presses "Ende" or, with KINEMO_PROBE_ACTION=signal-run, raises
+// SIGTERM instead.
 #include <QApplication>
-#include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <csignal>
@@ -33,11 +31,6 @@ void ScheduleProbe() {
         if (main == nullptr || connect == nullptr || !main->isVisible() ||
             !(asked || connect->isVisible())) {
             return;
-        }
-        if (action == "escape-main") {
-            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-            QApplication::sendEvent(main, &escape);
-            return timer->stop();
         }
         if (!std::exchange(asked, true)) {
             connect->Control<QAbstractButton>(kinemo::platform::kIdOk)->click();
