@@ -171,17 +171,17 @@ TEST(ControlLoop, WhichEntriesActOnAKey) {
         {"placeholder", '-', 1, kMotorOff, kMotorOff},
         {"no entry", 'q', 0, kMotorOff, kMotorOff},
     };
+    KeyTable table;
+    AddKey(table, 'a', kSetStates, {{0, kMotorRight}});
+    AddKey(table, 0xFC, kSetStates, {{1, kMotorLeft}});
+    AddKey(table, 'x', kSetStates, {{0, kMotorRight}, {1, kMotorRight}});
+    AddKey(table, 'x', kSetStates, {{0, kMotorLeft}});
     for (const auto& c : cases) {
-        Fixture f;
-        AddKey(f.table, 'a', kSetStates, {{0, kMotorRight}});
-        AddKey(f.table, 0xFC, kSetStates, {{1, kMotorLeft}});
-        AddKey(f.table, 'x', kSetStates, {{0, kMotorRight}, {1, kMotorRight}});
-        AddKey(f.table, 'x', kSetStates, {{0, kMotorLeft}});
-        PrepareRun(f.run, f.settings);
-        const int matched = HandleKey(f.table, f.run, c.typed);
-        EXPECT_EQ(
-            (std::tuple{matched, f.run.state[0].load(), f.run.state[1].load(), f.run.Stopped()}),
-            (std::tuple{c.matched, c.m1, c.m2, kNotStopped}))
+        RunVariables run;
+        PrepareRun(run, LiveSettings());
+        const int matched = HandleKey(table, run, c.typed);
+        EXPECT_EQ((std::tuple{matched, run.state[0].load(), run.state[1].load(), run.Stopped()}),
+                  (std::tuple{c.matched, c.m1, c.m2, kNotStopped}))
             << c.name;
     }
 }
@@ -226,11 +226,11 @@ TEST(RunController, RunsNeedAConnectionStartFromTheStartSettingsAndEndWithAllOff
         settings.motors[3].startState.store(kMotorRight);
         ASSERT_EQ(controller.Start(), StartResult::kStarted);
         const std::size_t before = box.Requests().size();
-        ASSERT_TRUE(WaitForWire(box, [&](const auto& r) { return r.size() > before + 20; }));
+        ASSERT_TRUE(box.WaitForRequests(before + 21, kGenerousMs));
     }
-    EXPECT_FALSE(ended.IsSet());
-    const std::vector<std::uint8_t> words = Words(box.Requests());
-    EXPECT_EQ(std::vector(words.end() - 2, words.end()), (std::vector<std::uint8_t>{0x80, 0x00}));
+    const std::vector<Bytes> wire = box.Requests();
+    EXPECT_EQ(std::tuple(ended.IsSet(), std::vector(wire.end() - 2, wire.end())),
+              std::tuple(false, std::vector<Bytes>{{0xC1, 0x80}, {0xC1, 0x00}}));
 }
 
 bool DeviceIsFree(const std::string& path) {
@@ -311,14 +311,13 @@ TEST(InterfacePortThreads, ConnectionWaitsForARunningExchangeAndExchangesNeverWa
 
     // While the connection test waits for its answer, a tick returns at once.
     ASSERT_EQ(box.Read(2), (Bytes{0xC1, 0x00}));
-    EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(port.exchange(0x55), 0);
-    EXPECT_TRUE(port.readFailed());
+    EXPECT_EQ((std::tuple{port.isOpen(), port.exchange(0x55), port.readFailed()}),
+              std::tuple(false, 0, true));
     ASSERT_TRUE(box.Write({0x00}));
     reconnect.join();
-    EXPECT_EQ(connected.load(), 1);  // the refused tick does not fail the test
-    EXPECT_TRUE(port.isOpen());
-    EXPECT_EQ(box.Drain(), Bytes{});  // and it sent nothing
+    // The refused tick neither fails the test nor sends anything.
+    EXPECT_EQ((std::tuple{connected.load(), port.isOpen(), box.Drain()}),
+              std::tuple(1, true, Bytes{}));
 }
 
 }  // namespace

@@ -34,10 +34,10 @@ using namespace std::string_literals;
 // Whether a reader gave a result.
 template <typename Result>
 bool Read(const Result& r) {
-    return static_cast<bool>(r.list);
-}
-bool Read(const WavResult& r) {
-    return r.samples.has_value();
+    if constexpr (requires { r.samples; })
+        return r.samples.has_value();
+    else
+        return static_cast<bool>(r.list);
 }
 
 // Every truncation of `good`, random texts mixing `alphabet` with any byte
