@@ -1,14 +1,11 @@
 // kinemo-joy with a scripted user, for the process tests: runs the real
 // program function and acts as the environment and the working folder say.
 //
-//   KINEMO_PROBE_ANSWERS  the answer to the first message box (ok, cancel, or
-//                         wait: leave it open), later ones get OK; each box
-//                         shown is printed as "box: FIRST LINE"
-//   KINEMO_PROBE_CONNECT  "connect" presses "Verbinden" once the connect
-//                         dialog shows and "LOS!" once the main window shows,
-//                         and prints "running" once its status says so
-//
-// A file "action" appearing in the working folder presses "Ende".
+// KINEMO_PROBE_ANSWERS is the answer to the first message box (ok, cancel, or
+// wait: leave it open), later ones get OK; each box shown is printed as
+// "box: FIRST LINE". The probe presses "Verbinden" once the connect dialog
+// shows and "LOS!" once the main window shows, and prints "running" once its
+// status says so. A file "action" appearing in the working folder presses "Ende".
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
@@ -52,7 +49,6 @@ std::string Env(const char* name) {
 void ScheduleProbe() {
     struct State {
         std::string answer = Env("KINEMO_PROBE_ANSWERS");
-        bool connect = Env("KINEMO_PROBE_CONNECT") == "connect";
         QMessageBox* waiting = nullptr;
         bool connectDone = false, started = false, reported = false;
     };
@@ -74,8 +70,7 @@ void ScheduleProbe() {
             }
             return;
         }
-        if (ConnectDialog* dialog = FindWindow<ConnectDialog>();
-            dialog && s.connect && !s.connectDone) {
+        if (ConnectDialog* dialog = FindWindow<ConnectDialog>(); dialog && !s.connectDone) {
             s.connectDone = true;
             dialog->Control<QAbstractButton>(kIdConnect)->click();
         }

@@ -72,7 +72,6 @@ TEST(JoyProgram, StartCasesAndWaysOutOfARunEndWithTheirExitCodes) {
         const std::uint64_t turnedBefore = box.Snapshot().motors[0].onTicks;
         ChildProcess program(Command(KINEMO_JOY_PROBE, c.args), folder.Path(),
                              {{"KINEMO_PROBE_ANSWERS", c.answers},
-                              {"KINEMO_PROBE_CONNECT", runs ? "connect" : ""},
                               {"KINEMO_PORT_COM1", device},
                               {"QT_QPA_PLATFORM", "offscreen"}});
         if (!c.way.empty()) {
