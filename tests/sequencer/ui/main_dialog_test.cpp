@@ -50,13 +50,10 @@ void VaryEveryField(MovementRecord& r) {
     }
 }
 
-TEST_F(MainDialogTest, StartsWithItsControlsInTabOrderAndTheirInitialState) {
+TEST_F(MainDialogTest, StartsWithItsControlsInTabOrder) {
     platform::testing::ExpectSameAsStored(
         platform::testing::ControlInventory(*dialog),
         QStringLiteral(KINEMO_EXPECTED_DIR "/main_dialog_controls.txt"));
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Kinemo"));
-    EXPECT_TRUE((dialog->windowFlags() & Qt::WindowMinimizeButtonHint) &&
-                dialog->focusWidget() == dialog->ControlWidget(kIdCopy));
 }
 
 // At the system font, and at twice its size in bold fonts whose letters are
@@ -111,11 +108,6 @@ TEST_F(MainDialogTest, DurationEditFiltersWhatIsTypedOrPasted) {
 // stored back so, and without acceleration the target row is the start row.
 TEST_F(MainDialogTest, ShowThenStoreGivesBackEveryFieldWithinWhatTheControlsHold) {
     MovementRecord& r = Movements().records[0];
-    engine::MovementList fresh;
-    engine::ResetMovement(fresh, 0);
-    dialog->StoreMovement(0);
-    EXPECT_EQ(r, fresh.records[0]);
-
     engine::SetRecordName(r, "Kran");
     VaryEveryField(r);
     MovementRecord expected = r;
@@ -280,9 +272,10 @@ TEST_F(MainDialogTest, PreviewShowsTheListAsTheControlsHoldIt) {
     // Profiles themselves: speed_profile_test.
     const engine::SpeedProfile& profile = window->Profile();
     ASSERT_EQ(profile.movements.size(), 2u);
-    EXPECT_EQ(profile.movements[0].name + profile.movements[1].name, "HebenNeue Bewegung");
-    EXPECT_EQ(std::pair(profile.movements[0].states[0], profile.totalTicks),
-              std::pair(pulse::kMotorRight, decltype(profile.totalTicks){250}));
+    EXPECT_EQ(
+        std::tuple(profile.movements[0].name + profile.movements[1].name,
+                   profile.movements[0].states[0], profile.totalTicks),
+        std::tuple("HebenNeue Bewegung", pulse::kMotorRight, decltype(profile.totalTicks){250}));
     const std::uint8_t* row = dialog->Run().GetTimeline().Row(0);
     EXPECT_TRUE(std::all_of(row, row + engine::kTimelineRowLength, [](auto v) { return v == 0; }));
 
