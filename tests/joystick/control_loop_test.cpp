@@ -20,15 +20,11 @@ constexpr AxisBinding kPov1{AxisSource::kPov, HatMode::kPov1};
 constexpr AxisBinding kPov2{AxisSource::kPov, HatMode::kPov2};
 
 TEST(SlotArithmetic, DirectionAndSpeedFromAxisHatAndThrottle) {
-    for (const auto& [x, direction, speed] : {std::tuple{32767U, 0, 0.0},
-                                              {32768U, 0, 0.0},
-                                              {13000U, 1, 50.0},
-                                              {0U, 1, 100.0},
-                                              {26000U, 0, 0.0},
-                                              {39000U, 0, 0.0},
-                                              {25999U, 1, 1.0 / 260.0},
-                                              {39001U, 2, 1.0 / 260.0},
-                                              {65535U, 2, (65535.0 - 39000.0) / 260.0}}) {
+    const std::tuple<std::uint32_t, int, double> xs[] = {
+        {32767, 0, 0.0},         {32768, 0, 0.0},         {13000, 1, 50.0},
+        {0, 1, 100.0},           {26000, 0, 0.0},         {39000, 0, 0.0},
+        {25999, 1, 1.0 / 260.0}, {39001, 2, 1.0 / 260.0}, {65535, 2, (65535.0 - 39000.0) / 260.0}};
+    for (const auto& [x, direction, speed] : xs) {
         EXPECT_EQ(AxisDirection(At(x), kX), direction) << x;
         EXPECT_DOUBLE_EQ(AxisSpeed(At(x), kX), speed) << x;
     }
@@ -78,15 +74,13 @@ constexpr MotorMapping kThrottleLeft{.dirFixed = 1, .speedFromThrottle = 1, .fix
 
 TEST(ControlLoopRun, DefaultMappingsDriveM1FromXAndM2FromY) {
     const JoySettings settings = FreshSettings(Caps(2, 4, false));
-    // Six ticks, then the final all-off.
-    for (const auto& [x, y, words] : {
-             std::tuple{32767U, 32768U, Words{0, 0, 0, 0, 0, 0, 0}},
-             {13000U, 32768U, {0, 1, 0, 1, 0, 1, 0}},  // "L" at 50 %: every second tick
-             {0U, 32768U, {0, 1, 1, 1, 1, 1, 0}},
-             {65535U, 32768U, {0, 2, 2, 2, 2, 2, 0}},
-             {13000U, 13000U, {0, 5, 0, 5, 0, 5, 0}},  // M2 "L" in bits 2 and 3
-             {32768U, 65535U, {0, 8, 8, 8, 8, 8, 0}},
-         }) {
+    // Six ticks, then the final all-off; "L" at 50 % every second tick, M2 in
+    // bits 2 and 3.
+    const std::tuple<std::uint32_t, std::uint32_t, Words> cases[] = {
+        {32767, 32768, {0, 0, 0, 0, 0, 0, 0}}, {13000, 32768, {0, 1, 0, 1, 0, 1, 0}},
+        {0, 32768, {0, 1, 1, 1, 1, 1, 0}},     {65535, 32768, {0, 2, 2, 2, 2, 2, 0}},
+        {13000, 13000, {0, 5, 0, 5, 0, 5, 0}}, {32768, 65535, {0, 8, 8, 8, 8, 8, 0}}};
+    for (const auto& [x, y, words] : cases) {
         EXPECT_EQ(Play(settings, Reads(7, At(x, y))).words, words) << "x " << x << " y " << y;
     }
     // A slot bound to nothing reads as centred; a run without ticks sends
@@ -129,31 +123,22 @@ struct Stepped {
 // The throttle below 2 % is 0 and from 95 % full speed, both restarting the
 // pattern; any source's 95 % runs at full speed.
 TEST(ControlLoopTick, TwoAndNinetyFivePercentRules) {
-    struct Case {
-        MotorMapping mapping;
-        std::uint32_t y;
-        double speed;
-        int accumulatorReset;  // -1: not checked
-    };
-    const Case cases[] = {
-        {kThrottleLeft, 1310, 0.0, 1},  // 1.999 %
-        {kThrottleLeft, 1311, 1311 / 655.35, 0},
-        {kThrottleLeft, 62259, kFullSpeed, 1},  // 95.0004 %
-        {kThrottleLeft, 32768, 32768 / 655.35, 0},
-        {Fixed(1, 94), 32768, 94.0, -1},
-        {Fixed(1, 95), 32768, kFullSpeed, -1},
-        {Fixed(1, 100), 32768, kFullSpeed, -1},
-        {Fixed(1, 0), 32768, 0.0, -1},
-    };
-    for (const Case& c : cases) {
-        Stepped run(OneMotor(c.mapping), Reads(4, At(32768, c.y)));
+    // The mapping, Y (1310: 1.999 %, 62259: 95.0004 %), the speed, and whether
+    // the pattern restarted (-1: not checked).
+    const std::tuple<MotorMapping, std::uint32_t, double, int> cases[] = {
+        {kThrottleLeft, 1310, 0.0, 1},          {kThrottleLeft, 1311, 1311 / 655.35, 0},
+        {kThrottleLeft, 62259, kFullSpeed, 1},  {kThrottleLeft, 32768, 32768 / 655.35, 0},
+        {Fixed(1, 94), 32768, 94.0, -1},        {Fixed(1, 95), 32768, kFullSpeed, -1},
+        {Fixed(1, 100), 32768, kFullSpeed, -1}, {Fixed(1, 0), 32768, 0.0, -1}};
+    for (const auto& [mapping, y, speed, restarted] : cases) {
+        Stepped run(OneMotor(mapping), Reads(4, At(32768, y)));
         for (int tick = 0; tick < 3; ++tick) {
             run.loop.Tick();
         }
         EXPECT_EQ(std::tuple(run.loop.Speed(0), run.loop.State(0),
-                             c.accumulatorReset < 0 ? -1 : run.loop.Accumulator(0) == 0.0),
-                  std::tuple(c.speed, 1, c.accumulatorReset))
-            << c.y << " " << c.speed;
+                             restarted < 0 ? -1 : run.loop.Accumulator(0) == 0.0),
+                  std::tuple(speed, 1, restarted))
+            << y << " " << speed;
     }
 }
 
@@ -183,33 +168,25 @@ TEST(ControlLoopTick, ChangesTakeEffectAtTheNextTick) {
 TEST(ControlLoopRun, MappingsOfM1WordForWord) {
     MotorMapping switches = kFromAxis;
     switches.endSwitchesOn = 1;
-    struct Case {
-        MotorMapping mapping;
-        platform::JoystickPosition at;
-        std::uint32_t inputs, word;
-    };
-    std::vector<Case> cases = {
-        {kFromButtons, At(32768, 32768, 65535, 0), 0, 0},
-        {kFromButtons, At(32768, 32768, 65535, 1), 0, 1},
-        {kFromButtons, At(32768, 32768, 65535, 2), 0, 2},
-        {kFromButtons, At(32768, 32768, 65535, 3), 0, 1},  // both held: "L"
-        {kFromButtons, At(32768, 32768, 65535, 4), 0, 0},
-        {switches, At(0), 0x1, 0},  // E1 guards "L"
-        {switches, At(0), 0x2, 1},
-        {switches, At(65535), 0x1, 2},
-        {switches, At(65535), 0x2, 0},  // E2 guards "R"
-        {switches, At(0), 0x0, 1},
-    };
+    // The mapping, the read, the box's inputs and the word: both buttons held
+    // give "L"; E1 guards "L", E2 "R".
+    using Case = std::tuple<MotorMapping, platform::JoystickPosition, std::uint32_t, std::uint32_t>;
+    const auto held = [](std::uint32_t buttons) { return At(32768, 32768, 65535, buttons); };
+    std::vector<Case> cases = {{kFromButtons, held(0), 0, 0}, {kFromButtons, held(1), 0, 1},
+                               {kFromButtons, held(2), 0, 2}, {kFromButtons, held(3), 0, 1},
+                               {kFromButtons, held(4), 0, 0}, {switches, At(0), 0x1, 0},
+                               {switches, At(0), 0x2, 1},     {switches, At(65535), 0x1, 2},
+                               {switches, At(65535), 0x2, 0}, {switches, At(0), 0x0, 1}};
     // A fixed direction without a selection is off and never puts 3 on the wire.
     for (int index = 0; index < 256; ++index) {
         cases.push_back({Fixed(static_cast<std::uint8_t>(index)), At(32768), 0,
                          index <= 2 ? static_cast<std::uint32_t>(index) : 0U});
     }
-    for (const Case& c : cases) {
-        EXPECT_EQ(Play(OneMotor(c.mapping), Reads(4, c.at), Always(c.inputs)).words,
-                  (Words{0, c.word, c.word, 0}))
-            << "buttons " << c.at.buttons << " x " << c.at.axes[0] << " inputs " << c.inputs
-            << " fixed " << int{c.mapping.fixedDirIndex};
+    for (const auto& [mapping, at, inputs, word] : cases) {
+        EXPECT_EQ(Play(OneMotor(mapping), Reads(4, at), Always(inputs)).words,
+                  (Words{0, word, word, 0}))
+            << "buttons " << at.buttons << " x " << at.axes[0] << " inputs " << inputs << " fixed "
+            << int{mapping.fixedDirIndex};
     }
 }
 
