@@ -19,12 +19,8 @@ using test::MakeReplay;
 const std::string kHeader = "# kinemo-joy replay name=\"Pult\" axes=3 buttons=4 hat=1\n";
 
 TEST(ReplayParser, RefusesMalformedFilesWithTheLineNumber) {
-    struct Case {
-        std::string text;
-        int line;
-        std::string message;  // the beginning of the message
-    };
-    const Case cases[] = {
+    // The text, the line refused and the beginning of the message.
+    const std::tuple<std::string, int, std::string> cases[] = {
         {"", 1, "Kopfzeile"},
         {"32768,32768,32768,32768,32768,32768,65535,0\n", 1, "Kopfzeile"},
         {"# kinemo-joy replay name=\"P\" axes=3 buttons=4\n", 1, "Kopfzeile"},
@@ -53,13 +49,13 @@ TEST(ReplayParser, RefusesMalformedFilesWithTheLineNumber) {
         {"# kinemo-joy replay name=\"P\" axes=2 buttons=0 hat=0\n1,2,3,4,5,6,65535,1\n", 2,
          "buttons muss eine Bitmaske unter 2^0"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [text, line, message] : cases) {
         Replay replay;
         replay.reads.resize(3);
-        const ReplayParseResult result = ParseReplay(c.text, replay);
-        EXPECT_EQ(std::tuple(result.ok, result.line, result.message.rfind(c.message, 0)),
-                  std::tuple(false, c.line, 0U))
-            << c.text << result.message;
+        const ReplayParseResult result = ParseReplay(text, replay);
+        EXPECT_EQ(std::tuple(result.ok, result.line, result.message.rfind(message, 0)),
+                  std::tuple(false, line, 0U))
+            << text << result.message;
         EXPECT_TRUE(replay.reads.empty()) << "a refused file gives nothing to play";
     }
     EXPECT_EQ(ReplayErrorLine("a.replay", ReplayParseResult{false, 7, "kaputt"}),

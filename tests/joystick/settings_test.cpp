@@ -99,30 +99,26 @@ std::vector<std::string> Words(const std::string& text) {
 // The lists, the last button and input (the default off settings) and the
 // default throttle, the last axis.
 TEST(SettingsLists, ListsFollowTheJoystickAndTheModule) {
-    struct Case {
-        platform::JoystickCaps caps;
-        bool extension;
-        std::string axes, throttle, lastButton, lastInput;
-    };
-    const Case cases[] = {
-        {Caps(2, 4, false), false, "X Y", "X Y", " 4", "E8"},
-        {Caps(2, 4, true), false, "X Y POV1 POV2", "X Y", " 4", "E8"},
-        {Caps(4, 12, true), true, "X Y Z R POV1 POV2", "X Y Z R", "12", "E16"},
-        {Caps(6, 32, false), false, "X Y Z R U V", "X Y Z R U V", "32", "E8"},
-    };
-    for (const Case& c : cases) {
-        const JoySettings settings = FreshSettings(c.caps, c.extension);
+    // The joystick, the module, the axis and throttle lists, the last button and input.
+    const std::tuple<platform::JoystickCaps, bool, std::string, std::string, std::string,
+                     std::string>
+        cases[] = {{Caps(2, 4, false), false, "X Y", "X Y", " 4", "E8"},
+                   {Caps(2, 4, true), false, "X Y POV1 POV2", "X Y", " 4", "E8"},
+                   {Caps(4, 12, true), true, "X Y Z R POV1 POV2", "X Y Z R", "12", "E16"},
+                   {Caps(6, 32, false), false, "X Y Z R U V", "X Y Z R U V", "32", "E8"}};
+    for (const auto& [caps, extension, axes, throttle, lastButton, lastInput] : cases) {
+        const JoySettings settings = FreshSettings(caps, extension);
         const ListContents l = MakeListContents(settings);
         EXPECT_EQ(std::tuple(l.axes, l.throttle, l.buttons.size(), l.buttons.front(),
                              l.buttons.back(), l.inputs.back(), l.offSwitch.size(), l.modules),
-                  std::tuple(Words(c.axes), Words(c.throttle), std::size_t{c.caps.buttons}, " 1",
-                             c.lastButton, c.lastInput, l.inputs.size(),
-                             Words(c.extension ? "Hauptmodul Extensionmodul" : "Hauptmodul")));
+                  std::tuple(Words(axes), Words(throttle), std::size_t{caps.buttons}, " 1",
+                             lastButton, lastInput, l.inputs.size(),
+                             Words(extension ? "Hauptmodul Extensionmodul" : "Hauptmodul")));
         EXPECT_EQ(
             std::tuple(l.offSwitch[settings.offSwitchInput], l.buttons[settings.offButtonIndex],
                        l.throttle[settings.mappings[0].throttleIndex], settings.throttleBindings[0],
                        l.directions),
-            std::tuple(c.lastInput, c.lastButton, l.throttle.back(),
+            std::tuple(lastInput, lastButton, l.throttle.back(),
                        ThrottleBindingFromText(l.throttle.back()), Words("A L R")));
     }
 }
@@ -165,16 +161,12 @@ TEST(SettingsBindings, ListTextsGiveTheirBindingsAndNoEntryBindsNothing) {
 // Port names and interface kinds, and the texts filled with the joystick's.
 TEST(SettingsPorts, PortNamesKindsAndTexts) {
     EXPECT_EQ(PortListTexts(), Words("COM1 COM2 COM3 COM4 LPT1 LPT2 LPT3 LPT"));
-    for (const auto& [number, lpt, extension, name, kind] : {
-             std::tuple<std::int32_t, std::uint8_t, std::uint8_t, std::string, std::int32_t>{
-                 1, 0, 0, "COM1", 1},
-             {4, 0, 1, "COM4", 2},
-             {1, 1, 1, "LPT1", 10},
-             {4, 1, 0, "LPT", 10},
-             {9, 1, 0, "LPT", 10},
-             {0, 0, 0, "COM0", 1},
-             {-2147483647 - 1, 0, 0, "COM-214", 1},
-         }) {
+    using Port = std::tuple<std::int32_t, std::uint8_t, std::uint8_t, std::string, std::int32_t>;
+    const Port ports[] = {{1, 0, 0, "COM1", 1},           {4, 0, 1, "COM4", 2},
+                          {1, 1, 1, "LPT1", 10},          {4, 1, 0, "LPT", 10},
+                          {9, 1, 0, "LPT", 10},           {0, 0, 0, "COM0", 1},
+                          {INT32_MIN, 0, 0, "COM-214", 1}};
+    for (const auto& [number, lpt, extension, name, kind] : ports) {
         EXPECT_EQ(std::tuple(PortName(number, lpt), InterfaceKindFor(lpt, extension)),
                   std::tuple(name, kind));
     }
@@ -208,44 +200,37 @@ TEST_F(SettingsFileTest, HeaderCasesByFileContents) {
     longer.resize(400, 0xEE);
     using enum HeaderStatus;
     const platform::JoystickCaps same = Caps(4, 8, true);
-    struct Case {
-        const char* what;
-        std::optional<Bytes> bytes;
-        platform::JoystickCaps caps;
-        HeaderStatus status;
-        bool other;
-    };
-    const Case cases[] = {
-        {"first start", std::nullopt, Caps(2, 4, true), kMissing, false},
-        {"same joystick", good, same, kUsable, false},
-        {"same joystick, another mask", good, Caps(4, 8, false), kUsable, false},
-        {"more buttons", good, Caps(4, 9, true), kUsable, true},
-        {"fewer axes", good, Caps(3, 8, true), kUsable, true},
-        {"same counts, empty mask", good, {"Leer", 4, 8, false, 0}, kUsable, true},
-        {"longer than 166 bytes", longer, same, kUsable, false},
-        {"DELET", Text("DELET"), same, kDeleted, false},
-        {"another version", with(4, '3'), same, kForeign, false},
-        {"DELE", Text("DELE"), same, kForeign, false},
-        {"module without its motors", with(18, 4), same, kForeign, false},
-        {"lptPort 2", with(17, 2), same, kForeign, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    // What the file is, its bytes, the joystick now, the status, another joystick.
+    const std::tuple<const char*, std::optional<Bytes>, platform::JoystickCaps, HeaderStatus, bool>
+        cases[] = {{"first start", std::nullopt, Caps(2, 4, true), kMissing, false},
+                   {"same joystick", good, same, kUsable, false},
+                   {"same joystick, another mask", good, Caps(4, 8, false), kUsable, false},
+                   {"more buttons", good, Caps(4, 9, true), kUsable, true},
+                   {"fewer axes", good, Caps(3, 8, true), kUsable, true},
+                   {"same counts, empty mask", good, {"Leer", 4, 8, false, 0}, kUsable, true},
+                   {"longer than 166 bytes", longer, same, kUsable, false},
+                   {"DELET", Text("DELET"), same, kDeleted, false},
+                   {"another version", with(4, '3'), same, kForeign, false},
+                   {"DELE", Text("DELE"), same, kForeign, false},
+                   {"module without its motors", with(18, 4), same, kForeign, false},
+                   {"lptPort 2", with(17, 2), same, kForeign, false}};
+    for (const auto& [what, bytes, caps, status, other] : cases) {
+        SCOPED_TRACE(what);
         std::filesystem::remove(path_);
-        if (c.bytes) {
-            Write(*c.bytes);
+        if (bytes) {
+            Write(*bytes);
         }
         JoySettings settings;
-        const HeaderResult header = ReadSettingsHeader(path_, c.caps, settings);
-        const bool usable = c.status == kUsable;
+        const HeaderResult header = ReadSettingsHeader(path_, caps, settings);
+        const bool usable = status == kUsable;
         EXPECT_EQ(std::tuple(header.status, header.otherJoystick, settings.joystickCaps,
                              unsigned{settings.joystickButtons}, unsigned{settings.joystickAxes},
                              settings.portNumber, settings.motorCount),
-                  std::tuple(c.status, c.other, c.caps.mask, c.caps.buttons, c.caps.axes,
-                             usable ? 3 : 0, usable ? 8U : 4U));
+                  std::tuple(status, other, caps.mask, caps.buttons, caps.axes, usable ? 3 : 0,
+                             usable ? 8U : 4U));
         EXPECT_EQ(LoadSettings(path_, settings),
                   usable ? LoadStatus::kLoaded : LoadStatus::kDefaults);
-        EXPECT_EQ(Read(), c.bytes.value_or(Bytes{})) << "reading never changes the file";
+        EXPECT_EQ(Read(), bytes.value_or(Bytes{})) << "reading never changes the file";
     }
 }
 
