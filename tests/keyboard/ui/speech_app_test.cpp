@@ -1,8 +1,6 @@
-// KinemoSpeech's application frame in this process: the windows, a failed
-// save, the speech input in a run (speech made at test time, the real
-// recogniser, a pseudo-terminal box), its settings file and the options; and
-// kinemo-speech as a process with a scripted user: how it ends, what the box
-// sees and what it leaves in settings.kms.
+// KinemoSpeech's application frame in this process (speech made at test
+// time, the real recogniser, a pseudo-terminal box), and kinemo-speech as a
+// process with a scripted user: how it ends, the wire and settings.kms.
 #include "keyboard/ui/speech_app.h"
 
 #include <gtest/gtest.h>
@@ -43,11 +41,9 @@ using namespace std::string_literals;
 
 constexpr int kBound = 90000;  // generous: speech is played at speaking pace
 
-// A session of the program with scripted messages and file dialog, its files
-// beside a box that is plugged in when a test wants one.
+// A session with scripted messages and file dialog; `act` runs once the
+// event loop serves the windows, and a session that does not end fails.
 struct Session {
-    // `act` runs once the event loop serves the windows; a missed click ends
-    // the loop too.
     int Run(const std::function<void()>& act, const std::string& settings = "settings.kms",
             const std::string& audio = "") {
         QTimer::singleShot(0, act);

@@ -17,8 +17,7 @@ inline constexpr char kShippedWordList[] = KINEMO_SOURCE_DIR "/keyboard/voice/da
 inline constexpr char kSpokenTyped[] = "aslx";
 inline constexpr char kSpokenWords[] = "links schneller langsamer stopp ";
 
-// "links", "schneller", "langsamer" and "stopp", spoken once, in speech.wav;
-// made on first use.
+// "links", "schneller", "langsamer" and "stopp", spoken once, in speech.wav.
 class TestSpeech {
   public:
     static const TestSpeech& Get() {
