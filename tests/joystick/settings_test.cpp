@@ -126,16 +126,17 @@ TEST(SettingsLists, ListsFollowTheJoystickAndTheModule) {
 TEST(SettingsBindings, ListTextsGiveTheirBindingsAndNoEntryBindsNothing) {
     using A = AxisBinding;
     using T = ThrottleBinding;
-    for (const auto& [text, axis, throttle] : {
-             std::tuple{"X", std::optional{A{AxisSource::kX, HatMode::kAxis}},
-                        std::optional{T{AxisSource::kX}}},
-             {"V", A{AxisSource::kV, HatMode::kAxis}, T{AxisSource::kV}},
-             {"POV1", A{AxisSource::kPov, HatMode::kPov1}, std::nullopt},
-             {"POV2", A{AxisSource::kPov, HatMode::kPov2}, std::nullopt},
-             {"POV3", std::nullopt, std::nullopt},
-             {"x", std::nullopt, std::nullopt},
-             {"", std::nullopt, std::nullopt},
-         }) {
+    using enum AxisSource;
+    using enum HatMode;
+    const std::tuple<const char*, std::optional<A>, std::optional<T>> rows[] = {
+        {"X", A{kX, kAxis}, T{kX}},
+        {"V", A{kV, kAxis}, T{kV}},
+        {"POV1", A{kPov, kPov1}, {}},
+        {"POV2", A{kPov, kPov2}, {}},
+        {"POV3", {}, {}},
+        {"x", {}, {}},
+        {"", {}, {}}};
+    for (const auto& [text, axis, throttle] : rows) {
         EXPECT_EQ(AxisBindingFromText(text), axis) << text;
         EXPECT_EQ(ThrottleBindingFromText(text), throttle) << text;
     }
@@ -143,19 +144,19 @@ TEST(SettingsBindings, ListTextsGiveTheirBindingsAndNoEntryBindsNothing) {
     const ListContents lists = MakeListContents(settings);
     settings.moduleShown = 1;
     EXPECT_TRUE(DeriveAxisBinding(settings, lists, 2, 3));  // M7 on "POV2"
-    EXPECT_EQ(settings.axisBindings[SlotOf(1, 2)], (A{AxisSource::kPov, HatMode::kPov2}));
+    EXPECT_EQ(settings.axisBindings[SlotOf(1, 2)], (A{kPov, kPov2}));
     EXPECT_TRUE(DeriveAxisBinding(settings, lists, 2, 9));  // no such entry
-    EXPECT_EQ(settings.axisBindings[SlotOf(1, 2)].source, AxisSource::kNone);
+    EXPECT_EQ(settings.axisBindings[SlotOf(1, 2)].source, kNone);
     DeriveThrottleBinding(settings, lists, 0, 0);
-    EXPECT_EQ(settings.throttleBindings[SlotOf(1, 0)].source, AxisSource::kX);
+    EXPECT_EQ(settings.throttleBindings[SlotOf(1, 0)].source, kX);
     DeriveThrottleBinding(settings, lists, 0, -1);
-    EXPECT_EQ(settings.throttleBindings[SlotOf(1, 0)].source, AxisSource::kNone);
+    EXPECT_EQ(settings.throttleBindings[SlotOf(1, 0)].source, kNone);
     // Unrecognised text leaves the binding as it was.
     ListContents odd = lists;
     odd.axes[0] = "W";
     settings.moduleShown = 0;
     EXPECT_FALSE(DeriveAxisBinding(settings, odd, 1, 0));
-    EXPECT_EQ(settings.axisBindings[SlotOf(0, 1)], (A{AxisSource::kY, HatMode::kAxis}));
+    EXPECT_EQ(settings.axisBindings[SlotOf(0, 1)], (A{kY, kAxis}));
 }
 
 // Port names and interface kinds, and the texts filled with the joystick's.
