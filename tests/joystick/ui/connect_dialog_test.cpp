@@ -148,11 +148,11 @@ TEST(JoyConnectDialog, SettingsFileAndJoystickCases) {
             {'X', {kConnectFailedBoxText, "KinemoJoy", MessageButtons::kOk}},
         };
         std::vector<Box> expected;
-        for (const char* b = c.boxes; *b != 0; ++b) {
-            expected.push_back(boxes.at(*b));
+        for (const char b : std::string_view(c.boxes)) {
+            expected.push_back(boxes.at(b));
         }
-        EXPECT_EQ(Boxes(messages), expected);
-        EXPECT_EQ(GetInterfaceKind(&link.Record()), c.kind);
+        EXPECT_EQ(std::pair(Boxes(messages), GetInterfaceKind(&link.Record())),
+                  std::pair(expected, c.kind));
         if (outcome == kConnected) {
             EXPECT_EQ(std::tuple(Text(dialog, kIdConnectStatus), settings.portNumber,
                                  settings.motorCount, unsigned{settings.joystickButtons}),

@@ -12,7 +12,6 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -41,14 +40,9 @@ void Say(const std::string& line) {
     std::fflush(stdout);
 }
 
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value == nullptr ? "" : value;
-}
-
 void ScheduleProbe() {
     struct State {
-        std::string answer = Env("KINEMO_PROBE_ANSWERS");
+        std::string answer = qEnvironmentVariable("KINEMO_PROBE_ANSWERS").toStdString();
         QMessageBox* waiting = nullptr;
         bool connectDone = false, started = false, reported = false;
     };
