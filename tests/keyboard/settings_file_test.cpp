@@ -230,10 +230,9 @@ TEST(SettingsFile, LoadAndSave) {
     EXPECT_TRUE(ReadFileBytes(path) == broken && settings == ThreeKeys());
 
     ASSERT_TRUE(SaveSettingsFile(path, ThreeKeys()).ok);
-    EXPECT_EQ(ReadFileBytes(path), EncodeSettings(ThreeKeys()));
     settings = {};
-    EXPECT_EQ(LoadSettingsFile(path, settings), LoadOutcome::kLoaded);
-    EXPECT_EQ(settings, ThreeKeys());
+    EXPECT_EQ((std::tuple{ReadFileBytes(path), LoadSettingsFile(path, settings), settings}),
+              std::tuple(EncodeSettings(ThreeKeys()), LoadOutcome::kLoaded, ThreeKeys()));
     const SaveResult noFolder = SaveSettingsFile(folder.File("missing/settings.kms"), {});
     EXPECT_EQ(std::pair(noFolder.ok, SaveFailedMessage(noFolder)),
               std::pair(false, std::string(kSaveFailedText) + "\n" + std::strerror(ENOENT)));

@@ -221,15 +221,16 @@ TEST(Wav, RoundTripWithOtherChunksRefusalsSayingWhatWasFoundAndDamagedFiles) {
 // Frames of a 1 kHz tone of the given amplitude (0 for none), in order.
 using Piece = std::pair<int, double>;
 
-// The steps other than Quiet and Speech, as "Start@12 End@80".
+// The steps other than Quiet and Speech where they change, as "Start@12 End@80".
 std::string Steps(const std::vector<Piece>& pieces, double noise) {
+    const char* const names[] = {"", "Start@", "", "End@", "TooLong@"};
     Segmenter segmenter;
+    Segmenter::Step last = Segmenter::Step::Quiet;
     std::vector<std::int16_t> frame(kFrameSamples);
     std::uint32_t seed = 7;
     std::string out;
     int index = 0;
     std::size_t t = 0;
-    bool tooLong = false;
     for (const auto& [frames, amplitude] : pieces) {
         for (int f = 0; f < frames; ++f, ++index) {
             for (std::int16_t& s : frame) {
@@ -239,14 +240,10 @@ std::string Steps(const std::vector<Piece>& pieces, double noise) {
                     amplitude * std::sin(2.0 * M_PI * 1000.0 * static_cast<double>(t++) / 16000.0);
                 s = static_cast<std::int16_t>(std::lround(hiss + tone));
             }
-            using enum Segmenter::Step;
             const Segmenter::Step step = segmenter.Feed(frame);
-            if (step == Start || step == End || (step == TooLong && !tooLong))
-                out += (step == Start ? "Start@"
-                        : step == End ? "End@"
-                                      : "TooLong@") +
-                       std::to_string(index) + " ";
-            tooLong = (tooLong || step == TooLong) && step != End;
+            if (step != last && *names[static_cast<int>(step)] != '\0')
+                out += names[static_cast<int>(step)] + std::to_string(index) + " ";
+            last = step;
         }
     }
     return out;
@@ -305,9 +302,7 @@ TEST(Recognition, TalkTypesNothing) {
     std::vector<Heard> heard;
     r->Process(*talk.samples, heard);
     r->Flush(heard);
-    EXPECT_GT(utterances, 2u);
-    for (const Heard& h : heard)
-        ADD_FAILURE() << "heard command " << h.command << " at sample " << h.sample;
+    EXPECT_TRUE(utterances > 2u && heard.empty()) << utterances << " " << heard.size();
 }
 
 // Each source types every word's character in spoken order on the
