@@ -17,24 +17,6 @@ using test::Words;
 
 constexpr int kGenerousMs = 60000;
 
-// Holds one position for ever, read through SDL's virtual joystick.
-class EndlessStick : public JoystickSource {
-  public:
-    explicit EndlessStick(const platform::JoystickPosition& position) : position_(position) {
-        EXPECT_TRUE(stick_.Attach("Dauer", 2, 4, 0) && device_.Open(stick_.Index()));
-    }
-    ReadResult Read(platform::JoystickPosition& position) override {
-        stick_.Set(position_);
-        return device_.Read(position) ? ReadResult::kOk : ReadResult::kFailed;
-    }
-
-  private:
-    platform::JoystickSystem system_;
-    platform::JoystickPosition position_;
-    platform::VirtualJoystick stick_;
-    platform::JoystickDevice device_;
-};
-
 // A controller on `source` with the default settings, a link that records
 // the words and the outcomes it reports; both are read once the run is over
 // (the events order the control thread's writes before the reads).
@@ -94,8 +76,12 @@ TEST(JoyController, ARunEndsByItselfWhenTheReplayEndsOrTheJoystickIsGone) {
 // more), or the controller destroyed; then NOT-AUS right after the start,
 // many times. Each ends that run with all-off.
 TEST(JoyController, TheWayOutNotAusOrTheEndOfTheControllerEndsTheRunAllOff) {
+    platform::JoystickSystem system;
+    platform::VirtualJoystick stick;
+    ASSERT_TRUE(stick.Attach("Dauer", 2, 4, 0));
+    stick.Set(At(65535));  // held for ever
     for (int round = 0; round < 20; ++round) {
-        EndlessStick source(At(65535));
+        DeviceSource source(stick.Index());
         Rig rig(source);
         rig.controller->Start();
         ASSERT_TRUE(round > 1 || rig.tenWords.WaitFor(kGenerousMs));
