@@ -75,8 +75,9 @@ TEST_F(MainDialogRunTest, RunListAndTestMovementPlayTheirTicksAndFinish) {
     Click(PanelIds(1).left);
     LimitShownMovement(20);
     using Counts = std::vector<std::uint64_t>;
-    for (const auto& [button, expected] :
+    for (const auto& [button, counts] :
          {std::pair{kIdTestMovement, Counts{23, 0, 19}}, {kIdRunList, Counts{53, 29, 19}}}) {
+        const Counts& expected = counts;  // a structured binding cannot be captured (clang 14)
         SCOPED_TRACE(button);
         const simulator::BoxSnapshot before = box.Snapshot();
         painted.clear();
