@@ -317,12 +317,12 @@ TEST_F(SettingsFileTest, AfterARestartStoredPositionsBindOnlyWhereTheListHasThem
     saved.offButtonIndex = 11;
     ASSERT_TRUE(SaveSettings(path_, saved));
     const auto [header, loaded] = StartUp(Caps(3, 4, false));
-    EXPECT_TRUE(header.otherJoystick);
-    EXPECT_EQ(loaded.axisBindings[SlotOf(1, 0)], (AxisBinding{AxisSource::kZ, HatMode::kAxis}));
-    EXPECT_EQ(std::tuple(loaded.axisBindings[0].source, loaded.axisBindings[2].source,
-                         loaded.throttleBindings[2].source),
-              std::tuple(AxisSource::kNone, AxisSource::kNone, AxisSource::kNone));
-    EXPECT_EQ(std::tuple(loaded.mappings[0].axisIndex, loaded.offButtonIndex), std::tuple(5, -1));
+    using enum AxisSource;
+    EXPECT_EQ(std::tuple(header.otherJoystick, loaded.axisBindings[SlotOf(1, 0)],
+                         loaded.axisBindings[0].source, loaded.axisBindings[2].source,
+                         loaded.throttleBindings[2].source, loaded.mappings[0].axisIndex,
+                         loaded.offButtonIndex),
+              std::tuple(true, AxisBinding{kZ, HatMode::kAxis}, kNone, kNone, kNone, 5, -1));
 }
 
 // Saving replaces the file whole, keeps its mode, leaves no temporary file
