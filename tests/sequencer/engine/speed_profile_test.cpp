@@ -153,6 +153,32 @@ TEST(ProfilePlot, RampsAreMonotoneInThePicture) {
     }
 }
 
+// A maximum-duration text goes left of its line where it fits within the
+// movement, else right of it: a mark near the run's start never reaches into
+// the lane labels left of the plot.
+TEST(ProfilePlot, DurationMarkTextsStayWithinTheirMovement) {
+    Fixture f(1);
+    SetMotor(f.Record(0), 0, kDirectionRight, 10000);
+    SetMotor(f.Record(0), 1, kDirectionRight, 10000);
+    f.Record(0).maxDuration = {40, 600, 600, 600};
+    const PlotScene scene = BuildPlotScene(f.Profile(0, 0, {}), {800, "marks"});
+    for (const auto& [motor, text, anchor] : {std::tuple{0, "Max. dauer: 40", TextAnchor::kStart},
+                                              {1, "Max. dauer: 600", TextAnchor::kEnd}}) {
+        const PlotLane& lane = scene.lanes[static_cast<std::size_t>(motor)];
+        const auto line =
+            std::find_if(scene.lines.begin(), scene.lines.end(), [&](const PlotLine& l) {
+                return l.width == 2 && l.from.y == lane.top && l.to.y == lane.bottom;
+            });
+        const auto found =
+            std::find_if(scene.texts.begin(), scene.texts.end(),
+                         [want = text](const PlotText& t) { return t.text == want; });
+        ASSERT_TRUE(line != scene.lines.end() && found != scene.texts.end()) << text;
+        EXPECT_EQ(std::pair(found->anchor, found->at.x),
+                  std::pair(anchor, line->from.x + (anchor == TextAnchor::kStart ? 3 : -3)))
+            << text;
+    }
+}
+
 TEST(ProfilePlot, SvgCarriesNamesSafely) {
     Fixture f(2);
     SetRecordName(f.Record(0), "Kr\xE4n <&> \"1\"\x01");
